@@ -1,0 +1,48 @@
+// ConsoleCapture: runs one console program at a time, its standard output and
+// standard error joined into one pipe, and hands what it writes to the owner
+// in chunks of at most 1024 bytes through ReadProcess.
+//
+// RunProcess is synchronous and re-entrant: it returns when the child's output
+// has ended (or the run was cancelled), and while it waits it lets the Qt event
+// loop dispatch events, so every user command can run inside a run. A
+// RunProcess on the same instance while it is busy starts nothing, ends the
+// run in progress and returns 0 (this is how "q" stops a run).
+//
+// The runner never terminates a child; a child that outlives its run is
+// reaped later, never left as a zombie.
+//
+// Owners hold instances through std::shared_ptr. Whoever calls RunProcess
+// keeps its own copy of the pointer for the duration of the call, so an owner
+// may drop its reference while a run is executing.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class ConsoleCaptureCore;
+
+class ConsoleCapture : public QObject {
+    Q_OBJECT
+public:
+    explicit ConsoleCapture(QObject* parent = nullptr);
+    ~ConsoleCapture() override;
+
+    // Runs cmdLine (split by the Windows rules, see runner/command_line.h) to its
+    // end. Returns the child's exit code as read when the loop ended, 259 when the
+    // child was still running then, 0 when nothing was started.
+    qint32 RunProcess(const QString& cmdLine);
+    // Asks the run in progress to leave its loop at its next check.
+    void Cancel();
+
+    QString CommandLine() const;  // "" when idle
+    qint32 ProcessID() const;     // 0 when idle
+
+signals:
+    // One chunk, in the order read; one character per byte (Latin-1).
+    void ReadProcess(const QString& readData);
+
+private:
+    std::unique_ptr<ConsoleCaptureCore> core_;
+};

@@ -1,0 +1,26 @@
+// Small helpers every window uses: the program folder, colour text and the
+// command-line-safe form of a path.
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+// The folder of the running executable, without a trailing slash.
+QString programFolder();
+// programFolder() + "/watermarked": where every result is written.
+QString outputFolder();
+
+// "&H" and upper-case hexadecimal digits without leading zeros; a negative
+// number gives its 32-bit two's complement in eight digits.
+QString Long2Hex(qint32 LongColor);
+// Long2Hex(r + 256 g + 65536 b). Throws std::overflow_error when a component
+// lies outside 0..255, as a byte conversion would.
+QString RGB2Hex(qint16 r, qint16 g, qint16 b);
+// The colour a colour text "&H..." stands for (red in the low byte).
+QColor colorFromHexText(const QString& text);
+
+// The form of an existing path that is safe as an unquoted command-line token:
+// "" when path is "" or names nothing; path itself when it holds no white space,
+// double quote, backslash, control or non-ASCII character; otherwise a symbolic
+// link in a private folder of the user's that names the same file or folder.
+QString ShortPath(const QString& path);

@@ -1,0 +1,25 @@
+// What the main window learns from one chunk of the encoder's probe text.
+// Each chunk is read on its own: searches ignore case, take the first
+// occurrence, and nothing carries over from an earlier chunk.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+struct ProbeFacts {
+    std::optional<QString> duration;  // 11 characters from behind "Duration: " (fewer at the chunk's end)
+    std::optional<QString> width;     // as cut from the text, e.g. "320"
+    std::optional<QString> height;    // as cut, e.g. "240" or "576," when a comma follows a short height
+};
+
+// The duration text of a chunk, or nothing when the chunk has no "Duration".
+std::optional<QString> durationOf(const QString& chunk);
+
+// Duration and frame size of one chunk; the frame size is looked for only
+// after "Duration", in the text that leaves out the chunk's last character.
+ProbeFacts parseProbeChunk(const QString& chunk);
+
+// The whole number a size text stands for: leading spaces skipped, then the
+// leading digits ("576," is 576). Nothing when no digit leads.
+std::optional<int> sizeValue(const QString& text);

@@ -1,0 +1,1 @@
+target_sources(wm PRIVATE form1_initialize.cpp)

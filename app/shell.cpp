@@ -53,9 +53,23 @@ QString aliasFolder()
 
 } // namespace
 
+namespace {
+QString& programFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+} // namespace
+
 QString programFolder()
 {
-    return QCoreApplication::applicationDirPath();
+    const QString& forced = programFolderOverride();
+    return forced.isEmpty() ? QCoreApplication::applicationDirPath() : forced;
+}
+
+void setProgramFolderForTesting(const QString& folder)
+{
+    programFolderOverride() = folder;
 }
 
 QString outputFolder()

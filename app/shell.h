@@ -7,6 +7,8 @@
 
 // The folder of the running executable, without a trailing slash.
 QString programFolder();
+// Tests run the windows against a folder of their own; "" restores the default.
+void setProgramFolderForTesting(const QString& folder);
 // programFolder() + "/watermarked": where every result is written.
 QString outputFolder();
 

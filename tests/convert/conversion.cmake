@@ -1,0 +1,1 @@
+wm_gtest(progress_parse_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/progress_parse_test.cpp LIBS wm_parse)

@@ -1,0 +1,31 @@
+#include "convert/conversion_line.h"
+
+#include "runner/command_line.h"
+
+#include <QStringList>
+
+QString resultPath(const QString& programFolder, const QString& videoTitle)
+{
+    return programFolder + QStringLiteral("/watermarked/wm-") + videoTitle;
+}
+
+QString colourText(const QColor& c)
+{
+    return QStringLiteral("%1%2%3")
+        .arg(c.red(), 2, 16, QLatin1Char('0'))
+        .arg(c.green(), 2, 16, QLatin1Char('0'))
+        .arg(c.blue(), 2, 16, QLatin1Char('0'));
+}
+
+QString conversionCommandLine(const ConversionRun& run)
+{
+    QStringList tokens;
+    tokens << run.programFolder + QStringLiteral("/mxcode.dll") << QStringLiteral("-i") << run.videoname
+           << QStringLiteral("-sameq") << QStringLiteral("-vhook")
+           << QuoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.maskpic +
+                       QStringLiteral(" -m 1 -t ") + run.colormask);
+    if (run.enhanceAudio)
+        tokens << QStringLiteral("-ar 22050");
+    tokens << QStringLiteral("-y") << QuoteArg(run.outputfile);
+    return tokens.join(u' ');
+}

@@ -1,0 +1,25 @@
+// The encoder's conversion command line, built from the paths of one run.
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+struct ConversionRun {
+    QString programFolder;  // A: the program folder in its command-line-safe form
+    QString videoname;      // the source video, command-line-safe
+    QString maskpic;        // the mask bitmap, command-line-safe
+    QString colormask;      // key colour RRGGBB
+    QString outputfile;     // the result's path
+    bool enhanceAudio = false;
+};
+
+// A + "/watermarked/wm-" + the video's title.
+QString resultPath(const QString& programFolder, const QString& videoTitle);
+
+// Six lower-case hexadecimal digits RRGGBB.
+QString colourText(const QColor& c);
+
+// The nine tokens: the encoder, -i, the video, -sameq, -vhook, the quoted hook
+// with its arguments, [-ar 22050], -y, the quoted result. Quoted tokens are
+// escaped so that no name can split its token or add an argument.
+QString conversionCommandLine(const ConversionRun& run);

@@ -1,0 +1,67 @@
+#include "convert/conversion_line.h"
+#include "runner/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ConversionRun run(const QString& title, const QString& colour, bool audio)
+{
+    ConversionRun r;
+    r.programFolder = QStringLiteral("/opt/wm");
+    r.videoname = QStringLiteral("/clips/trip.avi");
+    r.maskpic = QStringLiteral("/opt/wm/mask.bmp");
+    r.colormask = colour;
+    r.outputfile = resultPath(r.programFolder, title);
+    r.enhanceAudio = audio;
+    return r;
+}
+
+TEST(ConversionLine, TokensInTheirOrderAndQuoting)
+{
+    EXPECT_EQ(conversionCommandLine(run(QStringLiteral("holiday trip.avi"), QStringLiteral("ff00ff"), false)),
+              QStringLiteral("/opt/wm/mxcode.dll -i /clips/trip.avi -sameq -vhook "
+                             "\"/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t ff00ff\" "
+                             "-y \"/opt/wm/watermarked/wm-holiday trip.avi\""));
+    EXPECT_EQ(conversionCommandLine(run(QStringLiteral("clip.mpg"), QStringLiteral("000000"), true)),
+              QStringLiteral("/opt/wm/mxcode.dll -i /clips/trip.avi -sameq -vhook "
+                             "\"/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t 000000\" "
+                             "-ar 22050 -y \"/opt/wm/watermarked/wm-clip.mpg\""));
+}
+
+struct SplitCase {
+    const char* title;
+    bool audio;
+};
+
+class ConversionLineSplit : public ::testing::TestWithParam<SplitCase> {};
+
+// Whatever the video is called, the encoder gets exactly the intended arguments.
+TEST_P(ConversionLineSplit, GivesExactlyTheIntendedArguments)
+{
+    const QString title = QString::fromUtf8(GetParam().title);
+    const ConversionRun r = run(title, QStringLiteral("0000ff"), GetParam().audio);
+    QStringList want = {QStringLiteral("/opt/wm/mxcode.dll"), QStringLiteral("-i"), QStringLiteral("/clips/trip.avi"),
+                        QStringLiteral("-sameq"), QStringLiteral("-vhook"),
+                        QStringLiteral("/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t 0000ff")};
+    if (GetParam().audio)
+        want << QStringLiteral("-ar") << QStringLiteral("22050");
+    want << QStringLiteral("-y") << QStringLiteral("/opt/wm/watermarked/wm-") + title;
+    EXPECT_EQ(SplitCommandLine(conversionCommandLine(r)), want);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ConversionLineSplit,
+                         ::testing::Values(SplitCase{"clip.mpg", false}, SplitCase{"holiday trip.avi", true},
+                                           SplitCase{"clip\" -f x \"y.avi", false},
+                                           SplitCase{"ends with backslash\\", true},
+                                           SplitCase{"two\\\\\" quotes \\\".mov", false},
+                                           SplitCase{"Fähre über den Fjord.mov", false}));
+
+TEST(ColourText, SixLowerCaseDigits)
+{
+    EXPECT_EQ(colourText(QColor(255, 0, 255)), QStringLiteral("ff00ff"));
+    EXPECT_EQ(colourText(QColor(0, 0, 0)), QStringLiteral("000000"));
+    EXPECT_EQ(colourText(QColor(0xc0, 0xc0, 0xff)), QStringLiteral("c0c0ff"));
+}
+
+} // namespace

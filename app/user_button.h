@@ -4,12 +4,21 @@
 // named by its caption.
 #pragma once
 
+#include <QColor>
 #include <QPushButton>
 
 class UserButton : public QPushButton {
     Q_OBJECT
 public:
     explicit UserButton(const QString& caption, QWidget* parent = nullptr);
+
+    // The face for the current state: normal, under the mouse, pressed.
+    QColor faceColor() const;
+
+    static QColor normalFace() { return {192, 192, 192}; }
+    static QColor hoverFace() { return {224, 224, 224}; }
+    static QColor pressedFace() { return {64, 64, 64}; }
+    static QColor captionColor() { return {64, 64, 64}; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -1,0 +1,38 @@
+// An audio stream resampled to the rate "-ar" asks for: decoded, resampled and cut into the
+// encoder's frame size by a small filter graph, then encoded with the source's codec where the
+// result's container takes it, else with the container's usual audio codec.
+#pragma once
+
+#include "encoder/av_ptr.h"
+#include "encoder/error.h"
+#include "encoder/video_path.h"
+
+namespace wm {
+
+class AudioResampler {
+public:
+    // startTime: the input's start in AV_TIME_BASE units, taken off every timestamp.
+    Error open(const AVStream* in, int rate, int64_t startTime, AVFormatContext* out);
+    int streamIndex() const noexcept { return streamIndex_; }
+    AVRational timeBase() const noexcept { return enc_->time_base; }
+    // pkt == nullptr flushes decoder, filter and encoder in turn.
+    Error process(const AVPacket* pkt, const PacketSink& sink);
+
+private:
+    Error openEncoder(const AVCodec* codec, int rate, AVFormatContext* out);
+    Error openFilter(int rate);
+    Error drainFilter(const PacketSink& sink, bool flush);
+    Error encode(AVFrame* frame, const PacketSink& sink);
+
+    CodecContextPtr dec_, enc_;
+    FilterGraphPtr graph_;
+    AVFilterContext* src_ = nullptr;   // owned by graph_
+    AVFilterContext* sink_ = nullptr;  // owned by graph_
+    FramePtr frame_ = makeFrame(), filtered_ = makeFrame();
+    PacketPtr pkt_ = makePacket();
+    AVRational inTimeBase_{};
+    int64_t start_ = 0;
+    int streamIndex_ = -1;
+};
+
+}  // namespace wm

@@ -1,0 +1,29 @@
+#include "encoder/console.h"
+
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <unistd.h>
+
+namespace wm::console {
+namespace {
+std::atomic<bool> gone{false};
+std::mutex writing;
+}  // namespace
+
+void write(std::string_view text) {
+    std::lock_guard lock(writing);
+    while (!text.empty() && !gone.load()) {
+        ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            gone = true;  // EPIPE or a closed descriptor: nobody reads any more
+            return;
+        }
+        text.remove_prefix(size_t(n));
+    }
+}
+
+bool silenced() noexcept { return gone.load(); }
+
+}  // namespace wm::console

@@ -1,0 +1,310 @@
+#include "encoder/conversion.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "encoder/audio_path.h"
+#include "encoder/codec_choice.h"
+#include "encoder/console.h"
+#include "encoder/frame_queue.h"
+#include "encoder/muxer.h"
+#include "encoder/options.h"
+#include "encoder/output_target.h"
+#include "encoder/overlay.h"
+#include "encoder/progress.h"
+#include "encoder/video_path.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+namespace wm {
+namespace {
+
+constexpr size_t kQueueFrames = 6;
+constexpr auto kProgressEvery = std::chrono::milliseconds(500);
+
+struct Route {
+    enum class Kind { Drop, Video, Copy, Resample } kind = Kind::Drop;
+    int outIndex = -1;
+    std::unique_ptr<AudioResampler> audio;
+};
+
+// The pixel format the hook sees: the decoder's own when the hook can write it.
+AVPixelFormat hookFormat(AVPixelFormat decoded, AVPixelFormat encoded) {
+    for (AVPixelFormat f : {decoded, encoded})
+        if (const char* n = av_get_pix_fmt_name(f); n && overlaySupportsFormat(n)) return f;
+    return AV_PIX_FMT_YUV420P;
+}
+
+Error addCopiedStream(const AVStream* in, AVFormatContext* out, int& index) {
+    AVStream* st = avformat_new_stream(out, nullptr);
+    if (!st) return avError(AVERROR(ENOMEM), "copy stream #" + std::to_string(in->index));
+    if (int r = avcodec_parameters_copy(st->codecpar, in->codecpar); r < 0)
+        return avError(r, "copy stream #" + std::to_string(in->index));
+    st->codecpar->codec_tag = 0;
+    st->time_base = in->time_base;
+    st->disposition = in->disposition;
+    av_dict_copy(&st->metadata, in->metadata, 0);
+    for (int i = 0; i < in->nb_side_data; ++i) {
+        const AVPacketSideData& sd = in->side_data[i];
+        if (uint8_t* dst = av_stream_new_side_data(st, sd.type, sd.size)) std::memcpy(dst, sd.data, sd.size);
+    }
+    index = st->index;
+    return noError();
+}
+
+std::string outputBlock(const AVFormatContext* out, const std::string& name) {
+    std::string text = "Output #0, " + cleanName(out->oformat->name, 32) + ", to '" + cleanName(name) + "':\n";
+    for (unsigned i = 0; i < out->nb_streams; ++i) {
+        const AVCodecParameters* p = out->streams[i]->codecpar;
+        StreamSummary s;
+        s.index = int(i);
+        s.codec = avcodec_get_name(p->codec_id);
+        if (p->codec_type == AVMEDIA_TYPE_VIDEO) {
+            s.kind = StreamSummary::Kind::Video;
+            if (const char* n = av_get_pix_fmt_name(AVPixelFormat(p->format))) s.pixelFormat = n;
+            s.width = p->width, s.height = p->height;
+        } else if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
+            s.kind = StreamSummary::Kind::Audio;
+            s.sampleRate = p->sample_rate;
+        } else {
+            s.kind = p->codec_type == AVMEDIA_TYPE_SUBTITLE ? StreamSummary::Kind::Subtitle : StreamSummary::Kind::Data;
+        }
+        text += formatStreamLine(s, 0) + "\n";
+    }
+    return text;
+}
+
+class Conversion {
+public:
+    Conversion(InputFile& in, const ConversionRequest& req, const std::atomic<int>& stop)
+        : in_(in), req_(req), stop_(stop) {}
+    Error run();
+
+private:
+    Error setUp();
+    Error readAll();
+    Error takeDecoded(FramePtr frame);
+    void encodeLoop();
+    Error encodeOne(FramePtr frame);
+    void reportProgress(bool last);
+
+    InputFile& in_;
+    const ConversionRequest& req_;
+    const std::atomic<int>& stop_;
+
+    OutputTarget target_;
+    Muxer mux_;
+    std::vector<Route> routes_;
+    VideoDecoder decoder_;
+    VideoEncoder encoder_;
+    std::unique_ptr<FrameHook> hook_;
+    FrameConformer toHook_, toEncoder_;
+    AVRational frameRate_{25, 1};
+    AVRational streamBase_{};
+    int64_t startInStream_ = 0;
+
+    FrameQueue queue_{kQueueFrames};
+    Error encodeError_;
+    std::atomic<bool> encodeFailed_{false};
+    int64_t lastPts_ = AV_NOPTS_VALUE;  // encoder time base; encoding thread only
+    ProgressState progress_;
+    std::chrono::steady_clock::time_point started_, lastReport_;
+};
+
+Error Conversion::setUp() {
+    AVFormatContext* ic = in_.context();
+    const int vi = in_.videoStream();
+    if (vi < 0) return failure("input '" + req_.input + "'", "holds no video stream");
+    const AVOutputFormat* format = containerFor(req_.output);
+    if (!format)
+        return failure("output '" + req_.output + "'",
+                       "unknown file type; use .avi .mpg .mpeg .divx .wmv .flv .mov .mp4 .m4v .mkv .webm or .ts");
+    if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
+    if (Error e = mux_.create(format, target_.workPath())) return e;
+    AVFormatContext* oc = mux_.context();
+
+    const AVStream* vst = ic->streams[vi];
+    if (Error e = decoder_.open(vst)) return e;
+    AVCodecContext* dec = decoder_.context();
+    if (dec->width <= 0 || dec->height <= 0) return failure("input '" + req_.input + "'", "video frame size unknown");
+    if (dec->pix_fmt == AV_PIX_FMT_NONE) dec->pix_fmt = AV_PIX_FMT_YUV420P;
+    AVRational fr = av_guess_frame_rate(ic, const_cast<AVStream*>(vst), nullptr);
+    if (fr.num > 0 && fr.den > 0) frameRate_ = fr;
+    streamBase_ = vst->time_base;
+    startInStream_ = av_rescale_q(in_.startTime(), AV_TIME_BASE_Q, streamBase_);
+
+    routes_.resize(ic->nb_streams);
+    for (unsigned i = 0; i < ic->nb_streams; ++i) {
+        const AVStream* st = ic->streams[i];
+        Route& route = routes_[i];
+        if (int(i) == vi) {
+            const AVCodec* codec = chooseVideoEncoder(format, st->codecpar->codec_id);
+            if (!codec) return failure("output '" + req_.output + "'", "no video encoder for this container");
+            if (Error e = encoder_.open(codec, st, dec, frameRate_, in_.videoBitRate(), oc)) return e;
+            route.kind = Route::Kind::Video;
+            route.outIndex = encoder_.streamIndex();
+            continue;
+        }
+        const AVCodecParameters* p = st->codecpar;
+        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+        if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
+            const bool copy = !req_.audioRate && containerTakes(format, p->codec_id);
+            if (copy) {
+                if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
+                route.kind = Route::Kind::Copy;
+            } else {
+                route.audio = std::make_unique<AudioResampler>();
+                const int rate = req_.audioRate ? *req_.audioRate : p->sample_rate;
+                if (Error e = route.audio->open(st, rate, in_.startTime(), oc)) return e;
+                route.kind = Route::Kind::Resample;
+                route.outIndex = route.audio->streamIndex();
+            }
+        } else if (p->codec_type != AVMEDIA_TYPE_ATTACHMENT && p->codec_id != AV_CODEC_ID_NONE &&
+                   avformat_query_codec(format, p->codec_id, FF_COMPLIANCE_NORMAL) == 1) {
+            if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
+            route.kind = Route::Kind::Copy;
+        }
+    }
+
+    // The hook is configured before the header is written: a bad mask stops the run here.
+    const AVCodecContext* enc = encoder_.context();
+    const AVPixelFormat hf = hookFormat(dec->pix_fmt, enc->pix_fmt);
+    toHook_.target(dec->width, dec->height, hf);
+    toEncoder_.target(enc->width, enc->height, enc->pix_fmt);
+    if (req_.hook) {
+        const std::string formatName = av_get_pix_fmt_name(hf);
+        WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(dec->colorspace),
+                                     dec->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
+        if (Error e = FrameHook::open(splitHookCommand(*req_.hook), hookFormat, hook_)) return e;
+    }
+    if (Error e = mux_.writeHeader()) return e;
+    const auto slash = req_.output.find_last_of('/');
+    console::write(outputBlock(oc, slash == std::string::npos ? req_.output : req_.output.substr(slash + 1)));
+    return noError();
+}
+
+Error Conversion::takeDecoded(FramePtr frame) {
+    if (Error e = toHook_.conform(frame)) return e;
+    if (hook_) {
+        // Decoded pictures may still be the decoder's references; the hook writes into a copy.
+        if (int r = av_frame_make_writable(frame.get()); r < 0) return avError(r, "prepare a frame for the hook");
+        if (Error e = hook_->process(frame.get())) return e;
+    }
+    if (!queue_.push(std::move(frame))) return failure("", "encoding stopped");
+    return noError();
+}
+
+Error Conversion::readAll() {
+    AVFormatContext* ic = in_.context();
+    PacketPtr pkt = makePacket();
+    const FrameSink sink = [this](FramePtr f) { return takeDecoded(std::move(f)); };
+    for (;;) {
+        if (stop_.load() || encodeFailed_.load()) break;
+        int r = av_read_frame(ic, pkt.get());
+        if (r == AVERROR_EOF) break;
+        if (r < 0) {
+            if (r == AVERROR(EAGAIN)) continue;
+            return avError(r, "read input '" + req_.input + "'");
+        }
+        Route& route = routes_[size_t(pkt->stream_index)];
+        Error e;
+        if (route.kind == Route::Kind::Video) {
+            e = decoder_.decode(pkt.get(), sink);
+        } else if (route.kind == Route::Kind::Copy) {
+            const AVRational base = ic->streams[pkt->stream_index]->time_base;
+            const int64_t offset = av_rescale_q(in_.startTime(), AV_TIME_BASE_Q, base);
+            if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= offset;
+            if (pkt->dts != AV_NOPTS_VALUE) pkt->dts -= offset;
+            pkt->stream_index = route.outIndex;
+            e = mux_.write(pkt.get(), base);
+        } else if (route.kind == Route::Kind::Resample) {
+            AudioResampler* a = route.audio.get();
+            e = a->process(pkt.get(), [this, a](AVPacket* p) { return mux_.write(p, a->timeBase()); });
+        }
+        av_packet_unref(pkt.get());
+        if (e) return e;
+    }
+    if (encodeFailed_.load()) return noError();
+    if (Error e = decoder_.decode(nullptr, sink)) return e;
+    for (Route& route : routes_)
+        if (route.kind == Route::Kind::Resample) {
+            AudioResampler* a = route.audio.get();
+            if (Error e = a->process(nullptr, [this, a](AVPacket* p) { return mux_.write(p, a->timeBase()); })) return e;
+        }
+    return noError();
+}
+
+Error Conversion::encodeOne(FramePtr frame) {
+    AVCodecContext* enc = encoder_.context();
+    const PacketSink write = [this, enc](AVPacket* p) { return mux_.write(p, enc->time_base); };
+    if (!frame) return encoder_.encode(nullptr, write);
+    if (Error e = toEncoder_.conform(frame)) return e;
+    const int64_t step = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(frameRate_), enc->time_base));
+    int64_t pts = frame->pts == AV_NOPTS_VALUE
+                      ? (lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + step)
+                      : av_rescale_q(frame->pts - startInStream_, streamBase_, enc->time_base);
+    if (lastPts_ != AV_NOPTS_VALUE && pts <= lastPts_) pts = lastPts_ + 1;  // encoders need rising times
+    lastPts_ = pts;
+    frame->pts = pts;
+    frame->pict_type = AV_PICTURE_TYPE_NONE;
+    if (Error e = encoder_.encode(frame.get(), write)) return e;
+    ++progress_.frames;
+    progress_.seconds = std::max(0.0, double(pts + step) * av_q2d(enc->time_base));
+    return noError();
+}
+
+void Conversion::reportProgress(bool last) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!last && now - lastReport_ < kProgressEvery) return;
+    lastReport_ = now;
+    const double wall = std::chrono::duration<double>(now - started_).count();
+    progress_.fps = wall > 0 ? double(progress_.frames) / wall : 0;
+    progress_.quality = encoder_.lastQuality();
+    progress_.bytes = mux_.bytesWritten();
+    console::write(formatProgress(progress_) + (last ? "\n" : ""));
+}
+
+void Conversion::encodeLoop() {
+    for (;;) {
+        FramePtr frame = queue_.pop();
+        const bool end = !frame;  // the end of the queue flushes the encoder
+        if (Error e = encodeOne(std::move(frame))) {
+            encodeError_ = e;
+            encodeFailed_ = true;
+            queue_.abort();
+            return;
+        }
+        if (end) return;
+        reportProgress(false);
+    }
+}
+
+Error Conversion::run() {
+    if (Error e = setUp()) return e;
+    started_ = lastReport_ = std::chrono::steady_clock::now();
+    std::thread encoding([this] { encodeLoop(); });
+    Error readError = readAll();
+    if (readError) queue_.abort(); else queue_.close();
+    encoding.join();
+    if (readError) return readError;
+    if (encodeFailed_) return encodeError_;
+    if (mux_.packetsOf(encoder_.streamIndex()) == 0)
+        return failure("output '" + req_.output + "'", stop_.load() ? "stopped before any frame was written"
+                                                                    : "no video frame could be decoded");
+    if (Error e = mux_.finish()) return e;
+    reportProgress(true);
+    return target_.commit();
+}
+
+}  // namespace
+
+Error convert(InputFile& input, const ConversionRequest& request, const std::atomic<int>& stop) {
+    Conversion c(input, request, stop);
+    return c.run();
+}
+
+}  // namespace wm

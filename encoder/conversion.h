@@ -1,0 +1,29 @@
+// One conversion: source video to result, with the frame hook on every video frame.
+//
+// Two threads share the work. The calling thread reads the source, decodes video, runs the hook,
+// and handles every other stream (copied, or resampled with "-ar"); a second thread converts the
+// pixel format where the encoder needs another, encodes the video and follows the progress. A
+// short queue between them lets decoding and encoding overlap on separate cores.
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <string>
+
+#include "encoder/error.h"
+#include "encoder/input_file.h"
+
+namespace wm {
+
+struct ConversionRequest {
+    std::string input, output;
+    bool overwrite = false;
+    std::optional<std::string> hook;   // "-vhook" value
+    std::optional<int> audioRate;      // "-ar"
+};
+
+// stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading
+// stops, everything in flight is encoded, the trailer is written and the result kept.
+Error convert(InputFile& input, const ConversionRequest& request, const std::atomic<int>& stop);
+
+}  // namespace wm

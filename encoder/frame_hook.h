@@ -1,0 +1,38 @@
+// The encoder's side of the frame hook: loads the module named by "-vhook", checks its interface
+// version, creates one instance for the decoded frames' format and runs it on each frame.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "encoder/error.h"
+#include "encoder/hook_api.h"
+
+struct AVFrame;
+
+namespace wm {
+
+struct HookLibraryCloser { void operator()(void* handle) const noexcept; };
+struct HookInstanceDestroyer {
+    WmHookDestroyFn destroy = nullptr;
+    void operator()(WmHook* h) const noexcept { if (destroy && h) destroy(h); }
+};
+
+class FrameHook {
+public:
+    // words: the "-vhook" value split at white space; words[0] is the module path.
+    static Error open(const std::vector<std::string>& words, const WmHookFrameFormat& format,
+                      std::unique_ptr<FrameHook>& out);
+    // The frame must be writable.
+    Error process(AVFrame* frame);
+
+private:
+    // Declared in this order so the instance goes before the module is unloaded.
+    std::unique_ptr<void, HookLibraryCloser> library_;
+    WmHookProcessFn process_ = nullptr;
+    std::unique_ptr<WmHook, HookInstanceDestroyer> instance_;
+    std::string name_;
+};
+
+}  // namespace wm

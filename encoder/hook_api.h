@@ -1,0 +1,52 @@
+/* The frame-hook interface between the encoder and a loadable module such as "watermark.dll".
+ *
+ * The encoder loads the module named by "-vhook", checks wm_hook_abi_version() against
+ * WM_HOOK_ABI_VERSION, creates one instance with the words that followed the module path and the
+ * format of the decoded frames, calls wm_hook_process() once per frame in presentation order from
+ * a single thread, and destroys the instance before it unloads the module.
+ *
+ * Plain C: no exception, no C++ object and no allocation crosses this boundary. The module owns
+ * its instance; the encoder owns the frames. */
+#ifndef WM_HOOK_API_H
+#define WM_HOOK_API_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define WM_HOOK_ABI_VERSION 1
+
+typedef struct WmHookFrameFormat {
+    int width;                /* frame size in pixels */
+    int height;
+    const char* pixel_format; /* libavutil pixel format name, e.g. "yuv420p" */
+    int color_matrix;         /* AVColorSpace value of YUV frames; unspecified means BT.601 */
+    int full_range;           /* 1 for full-range YUV, 0 for limited (video) range */
+} WmHookFrameFormat;
+
+typedef struct WmHook WmHook;
+
+/* Returns WM_HOOK_ABI_VERSION of the module's build. */
+typedef int (*WmHookAbiVersionFn)(void);
+/* argv holds argc words (the module path is not among them). On failure returns NULL and writes a
+ * NUL-terminated message of at most error_size bytes into error. */
+typedef WmHook* (*WmHookCreateFn)(int argc, const char* const* argv, const WmHookFrameFormat* format,
+                                  char* error, size_t error_size);
+/* Changes one frame in place. planes/strides as in AVFrame data/linesize (strides in bytes, may be
+ * larger than a row). Returns 0, or non-zero when the frame could not be processed. */
+typedef int (*WmHookProcessFn)(WmHook* hook, uint8_t* const planes[4], const int strides[4]);
+typedef void (*WmHookDestroyFn)(WmHook* hook);
+
+#define WM_HOOK_SYMBOL_ABI_VERSION "wm_hook_abi_version"
+#define WM_HOOK_SYMBOL_CREATE "wm_hook_create"
+#define WM_HOOK_SYMBOL_PROCESS "wm_hook_process"
+#define WM_HOOK_SYMBOL_DESTROY "wm_hook_destroy"
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* WM_HOOK_API_H */

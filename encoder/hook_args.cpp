@@ -1,0 +1,63 @@
+#include "encoder/hook_args.h"
+
+namespace wm {
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool isOption(const std::string& s) { return s == "-f" || s == "-m" || s == "-t"; }
+
+}  // namespace
+
+bool parseKeyColour(const std::string& text, Rgb& out) {
+    if (text.size() != 6) return false;
+    int v[6];
+    for (int i = 0; i < 6; ++i)
+        if ((v[i] = hexDigit(text[size_t(i)])) < 0) return false;
+    out = Rgb{uint8_t(v[0] * 16 + v[1]), uint8_t(v[2] * 16 + v[3]), uint8_t(v[4] * 16 + v[5])};
+    return true;
+}
+
+bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::string& error) {
+    HookArgs a;
+    bool haveMask = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& opt = args[i];
+        if (!isOption(opt)) {
+            error = "unknown watermark option '" + opt + "'";
+            return false;
+        }
+        // An empty path leaves the next option where the value should be.
+        if (i + 1 >= args.size() || isOption(args[i + 1])) {
+            error = "watermark option '" + opt + "' needs a value";
+            return false;
+        }
+        const std::string& v = args[++i];
+        if (opt == "-f") {
+            a.maskPath = v;
+            haveMask = true;
+        } else if (opt == "-m") {
+            if (v != "1") {
+                error = "watermark mode '" + v + "' is not supported (only mode 1, keyed overlay)";
+                return false;
+            }
+            a.mode = 1;
+        } else if (!parseKeyColour(v, a.key)) {
+            error = "key colour '" + v + "' is not six hexadecimal digits RRGGBB";
+            return false;
+        }
+    }
+    if (!haveMask) {
+        error = "no mask bitmap given (-f)";
+        return false;
+    }
+    out = std::move(a);
+    return true;
+}
+
+}  // namespace wm

@@ -1,0 +1,25 @@
+// The watermark module's own arguments: -f <mask.bmp> -m <mode> -t <RRGGBB>.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wm {
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+struct HookArgs {
+    std::string maskPath;
+    int mode = 1;  // 1: keyed overlay, the only mode there is
+    Rgb key{};     // mask pixels of this colour (within the tolerance) leave the video visible
+};
+
+// Parses "-t" text: exactly six hexadecimal digits RRGGBB, either case.
+bool parseKeyColour(const std::string& text, Rgb& out);
+bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::string& error);
+
+}  // namespace wm

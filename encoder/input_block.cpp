@@ -1,0 +1,136 @@
+#include "encoder/input_block.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cinttypes>
+#include <cstdio>
+
+namespace wm {
+namespace {
+
+constexpr size_t kBlockBudget = 900;  // well inside one 1024-byte chunk of the windows' reader
+constexpr size_t kVideoWindow = 40;   // characters the windows look at from "Video"
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+bool holdsX(const std::string& s) { return s.find_first_of("xX") != std::string::npos; }
+
+std::string padLeft(std::string s, size_t n) { return s.size() < n ? std::string(n - s.size(), ' ') + s : s; }
+std::string padRight(std::string s, size_t n) { return s.size() < n ? s + std::string(n - s.size(), ' ') : s; }
+
+std::string fpsText(double fps) {
+    char buf[32];
+    if (fps == static_cast<double>(static_cast<int64_t>(fps)))
+        std::snprintf(buf, sizeof buf, "%" PRId64 " fps", static_cast<int64_t>(fps));
+    else
+        std::snprintf(buf, sizeof buf, "%.2f fps", fps);
+    return buf;
+}
+
+std::string kbps(int64_t bitRate) { return std::to_string(bitRate / 1000) + " kb/s"; }
+
+std::string videoBody(const StreamSummary& s) {
+    std::vector<std::string> names;
+    if (!s.codec.empty()) names.push_back(cleanName(s.codec, 24));
+    if (!s.pixelFormat.empty()) names.push_back(cleanName(s.pixelFormat, 24));
+
+    std::string width = padLeft(std::to_string(s.width), 3);
+    std::string height = padRight(std::to_string(s.height), 3);
+
+    // Names go before the size only while they keep the size's "x" the first one and its
+    // 9-character window inside the 40 characters the windows read.
+    std::string before = "Video: ";
+    size_t kept = 0;
+    for (; kept < names.size(); ++kept) {
+        std::string next = before + names[kept] + ", ";
+        if (holdsX(names[kept]) || next.size() + width.size() + 4 >= kVideoWindow) break;
+        before = std::move(next);
+    }
+    std::string line = before + width + "x" + height + " ";
+    if (s.sarNum > 0 && s.sarDen > 0) {
+        int64_t dn = int64_t(s.width) * s.sarNum, dd = int64_t(s.height) * s.sarDen;
+        int64_t a = dn, b = dd;
+        while (b) { int64_t t = a % b; a = b; b = t; }
+        if (a == 0) a = 1;
+        line += "[SAR " + std::to_string(s.sarNum) + ":" + std::to_string(s.sarDen) + " DAR " +
+                std::to_string(dn / a) + ":" + std::to_string(dd / a) + "]";
+    }
+    for (size_t i = kept; i < names.size(); ++i) line += ", " + names[i];
+    if (s.bitRate > 0) line += ", " + kbps(s.bitRate);
+    if (s.fps > 0) line += ", " + fpsText(s.fps);
+    return line;
+}
+
+}  // namespace
+
+std::string cleanName(const std::string& name, size_t maxLength) {
+    std::string s;
+    for (unsigned char c : name) s += (c < 0x20 || c == 0x7f || c == '\'') ? '_' : char(c);
+    // Break the words the windows search for by replacing their second letter.
+    for (const char* word : {"time", "duration"}) {
+        std::string low = lower(s);
+        const std::string w = word;
+        for (size_t p = low.find(w); p != std::string::npos; p = low.find(w, p + 1)) s[p + 1] = '_';
+    }
+    if (s.size() > maxLength) s = "..." + s.substr(s.size() - (maxLength - 3));
+    return s;
+}
+
+std::string formatDuration(int64_t us) {
+    if (us < 0) us = 0;
+    int64_t hundredths = us / 10000;
+    int64_t secs = hundredths / 100;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%02" PRId64 ":%02d:%02d.%02d", secs / 3600, int(secs / 60 % 60),
+                  int(secs % 60), int(hundredths % 100));
+    return buf;
+}
+
+std::string formatStreamLine(const StreamSummary& s, int fileIndex) {
+    std::string head = "    Stream #" + std::to_string(fileIndex) + "." + std::to_string(s.index) + ": ";
+    std::string codec = cleanName(s.codec.empty() ? "none" : s.codec, 24);
+    switch (s.kind) {
+        case StreamSummary::Kind::Video:
+            return head + videoBody(s);
+        case StreamSummary::Kind::Audio: {
+            std::string line = head + "Audio: " + codec;
+            if (s.sampleRate > 0) line += ", " + std::to_string(s.sampleRate) + " Hz";
+            if (!s.channelLayout.empty()) line += ", " + cleanName(s.channelLayout, 24);
+            if (!s.sampleFormat.empty()) line += ", " + cleanName(s.sampleFormat, 16);
+            if (s.bitRate > 0) line += ", " + kbps(s.bitRate);
+            return line;
+        }
+        case StreamSummary::Kind::Subtitle: return head + "Subtitle: " + codec;
+        case StreamSummary::Kind::Data: return head + "Data: " + codec;
+        case StreamSummary::Kind::Attachment: return head + "Attachment: " + codec;
+        case StreamSummary::Kind::Other: break;
+    }
+    return head + "Unknown: " + codec;
+}
+
+std::string formatInputBlock(const InputSummary& in) {
+    std::string block = "Input #0, " + cleanName(in.formatName, 32) + ", from '" + cleanName(in.fileName) + "':\n";
+    block += "  Duration: ";
+    if (in.durationUs >= 0) {
+        char start[48];
+        std::snprintf(start, sizeof start, "%.6f", double(in.startUs) / 1e6);
+        block += formatDuration(in.durationUs) + ", start: " + start;
+    } else {
+        block += "N/A, start: N/A";
+    }
+    block += ", bitrate: " + (in.bitRate > 0 ? kbps(in.bitRate) : std::string("N/A")) + "\n";
+    for (size_t i = 0; i < in.streams.size(); ++i) {
+        std::string line = formatStreamLine(in.streams[i], 0) + "\n";
+        if (block.size() + line.size() > kBlockBudget) {
+            block += "    (" + std::to_string(in.streams.size() - i) + " more streams)\n";
+            break;
+        }
+        block += line;
+    }
+    return block;
+}
+
+}  // namespace wm

@@ -1,0 +1,53 @@
+// The description of the input that the encoder prints before anything else.
+//
+// The windows cut facts out of this text by fixed markers, one chunk of at most 1024 bytes at a
+// time, so the layout is a contract:
+//  - the block is short and written in one write, so "Duration" and the video line share a chunk;
+//  - "  Duration: " is followed by HH:MM:SS.ff and a comma (11 characters are taken);
+//  - the chosen video stream's line comes first after the Duration line, and within the 40
+//    characters from its "Video" the first "x" of either case is the one between width and height,
+//    with the width left-padded and the height right-padded so that the 4 characters on each side
+//    of it trim to exactly "WxH";
+//  - no line holds "time" or a second "duration" (any case): progress is read from the first
+//    "time" of a chunk. File and codec names are cleaned of both words.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wm {
+
+struct StreamSummary {
+    enum class Kind { Video, Audio, Subtitle, Data, Attachment, Other };
+    int index = 0;
+    Kind kind = Kind::Other;
+    std::string codec;        // codec short name
+    std::string pixelFormat;  // video only; empty when unknown
+    int width = 0, height = 0;
+    int sarNum = 0, sarDen = 0;  // 0 when unknown
+    double fps = 0;              // 0 when unknown
+    int sampleRate = 0;
+    std::string channelLayout;
+    std::string sampleFormat;
+    int64_t bitRate = 0;  // bits per second, 0 when unknown
+};
+
+struct InputSummary {
+    std::string formatName;
+    std::string fileName;
+    int64_t durationUs = -1;  // negative when unknown
+    int64_t startUs = 0;
+    int64_t bitRate = 0;
+    std::vector<StreamSummary> streams;  // the chosen video stream first, the others in index order
+};
+
+std::string formatInputBlock(const InputSummary& in);
+std::string formatStreamLine(const StreamSummary& s, int fileIndex);
+// "HH:MM:SS.ff", hundredths cut, not rounded.
+std::string formatDuration(int64_t us);
+// A name made safe for the console block: no control characters, "time" / "duration" broken up,
+// long names shortened from the front.
+std::string cleanName(const std::string& name, size_t maxLength = 64);
+
+}  // namespace wm

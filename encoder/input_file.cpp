@@ -1,0 +1,112 @@
+#include "encoder/input_file.h"
+
+#include <sys/stat.h>
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+namespace wm {
+
+Error InputFile::open(const std::string& path) {
+    path_ = path;
+    const std::string what = "input '" + path + "'";
+    struct stat st{};
+    if (path.empty()) return failure("input", "no input file given");
+    if (::stat(path.c_str(), &st) != 0) return sysError(errno, what);
+    if (S_ISDIR(st.st_mode)) return failure(what, "is a folder, not a video file");
+
+    AVFormatContext* raw = nullptr;
+    if (int r = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); r < 0) return avError(r, what);
+    format_.reset(raw);
+    if (int r = avformat_find_stream_info(raw, nullptr); r < 0) return avError(r, what);
+
+    int best = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (best >= 0 && (raw->streams[best]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+        best = -1;  // a cover picture is no video
+        for (unsigned i = 0; i < raw->nb_streams; ++i) {
+            const AVStream* s = raw->streams[i];
+            if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+                best = int(i);
+                break;
+            }
+        }
+    }
+    video_ = best;
+    return noError();
+}
+
+int64_t InputFile::startTime() const noexcept {
+    return format_ && format_->start_time != AV_NOPTS_VALUE ? format_->start_time : 0;
+}
+
+int64_t InputFile::videoBitRate() const {
+    if (video_ < 0) return 0;
+    const AVFormatContext* f = format_.get();
+    if (int64_t r = f->streams[video_]->codecpar->bit_rate; r > 0) return r;
+    int64_t total = f->bit_rate;
+    if (total <= 0 && f->duration > 0 && f->pb) {
+        int64_t size = avio_size(f->pb);
+        if (size > 0) total = av_rescale(size * 8, AV_TIME_BASE, f->duration);
+    }
+    for (unsigned i = 0; i < f->nb_streams; ++i)
+        if (int(i) != video_) total -= f->streams[i]->codecpar->bit_rate;
+    return total > 0 ? total : 0;
+}
+
+InputSummary InputFile::summary() const {
+    const AVFormatContext* f = format_.get();
+    InputSummary s;
+    s.formatName = f->iformat ? f->iformat->name : "unknown";
+    const auto slash = path_.find_last_of('/');
+    s.fileName = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    s.durationUs = f->duration != AV_NOPTS_VALUE ? f->duration : -1;
+    s.startUs = startTime();
+    s.bitRate = f->bit_rate;
+
+    auto describe = [&](unsigned i) {
+        const AVStream* st = f->streams[i];
+        const AVCodecParameters* p = st->codecpar;
+        StreamSummary d;
+        d.index = int(i);
+        d.codec = avcodec_get_name(p->codec_id);
+        d.bitRate = p->bit_rate;
+        switch (p->codec_type) {
+            case AVMEDIA_TYPE_VIDEO: {
+                if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+                    d.kind = StreamSummary::Kind::Attachment;
+                    break;
+                }
+                d.kind = StreamSummary::Kind::Video;
+                if (const char* n = av_get_pix_fmt_name(AVPixelFormat(p->format))) d.pixelFormat = n;
+                d.width = p->width;
+                d.height = p->height;
+                AVRational sar = av_guess_sample_aspect_ratio(const_cast<AVFormatContext*>(f),
+                                                              const_cast<AVStream*>(st), nullptr);
+                if (sar.num > 0 && sar.den > 0) d.sarNum = sar.num, d.sarDen = sar.den;
+                AVRational fr = av_guess_frame_rate(const_cast<AVFormatContext*>(f), const_cast<AVStream*>(st), nullptr);
+                if (fr.num > 0 && fr.den > 0) d.fps = av_q2d(fr);
+                break;
+            }
+            case AVMEDIA_TYPE_AUDIO: {
+                d.kind = StreamSummary::Kind::Audio;
+                d.sampleRate = p->sample_rate;
+                char layout[64] = {};
+                if (av_channel_layout_describe(&p->ch_layout, layout, sizeof layout) > 0) d.channelLayout = layout;
+                if (const char* n = av_get_sample_fmt_name(AVSampleFormat(p->format))) d.sampleFormat = n;
+                break;
+            }
+            case AVMEDIA_TYPE_SUBTITLE: d.kind = StreamSummary::Kind::Subtitle; break;
+            case AVMEDIA_TYPE_DATA: d.kind = StreamSummary::Kind::Data; break;
+            case AVMEDIA_TYPE_ATTACHMENT: d.kind = StreamSummary::Kind::Attachment; break;
+            default: d.kind = StreamSummary::Kind::Other; break;
+        }
+        s.streams.push_back(std::move(d));
+    };
+    if (video_ >= 0) describe(unsigned(video_));
+    for (unsigned i = 0; i < f->nb_streams; ++i)
+        if (int(i) != video_) describe(i);
+    return s;
+}
+
+}  // namespace wm

@@ -1,0 +1,30 @@
+// The source video: opened once, probed, and described for the console.
+#pragma once
+
+#include <string>
+
+#include "encoder/av_ptr.h"
+#include "encoder/error.h"
+#include "encoder/input_block.h"
+
+namespace wm {
+
+class InputFile {
+public:
+    Error open(const std::string& path);
+    AVFormatContext* context() const noexcept { return format_.get(); }
+    // The stream that is decoded and watermarked; -1 when the input has no video.
+    int videoStream() const noexcept { return video_; }
+    // Start of the input's timeline in AV_TIME_BASE units (0 when unknown); results start at 0.
+    int64_t startTime() const noexcept;
+    // Video bit rate of the source, estimated from the container when the stream does not say.
+    int64_t videoBitRate() const;
+    InputSummary summary() const;
+
+private:
+    InputFormatPtr format_;
+    std::string path_;
+    int video_ = -1;
+};
+
+}  // namespace wm

@@ -1,0 +1,55 @@
+#include "encoder/muxer.h"
+
+namespace wm {
+
+Error Muxer::create(const AVOutputFormat* format, const std::string& path) {
+    path_ = path;
+    AVFormatContext* raw = nullptr;
+    if (int r = avformat_alloc_output_context2(&raw, format, nullptr, path.c_str()); r < 0)
+        return avError(r, "create output");
+    out_.reset(raw);
+    return noError();
+}
+
+Error Muxer::writeHeader() {
+    if (!(out_->oformat->flags & AVFMT_NOFILE))
+        if (int r = avio_open(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE); r < 0) return avError(r, "open output");
+    if (int r = avformat_write_header(out_.get(), nullptr); r < 0) return avError(r, "write the result's header");
+    return noError();
+}
+
+Error Muxer::write(AVPacket* pkt, AVRational from) {
+    std::lock_guard guard(lock_);
+    AVStream* st = out_->streams[pkt->stream_index];
+    av_packet_rescale_ts(pkt, from, st->time_base);
+    pkt->pos = -1;
+    if (pkt->stream_index < 64) ++videoPackets_[pkt->stream_index];
+    if (int r = av_interleaved_write_frame(out_.get(), pkt); r < 0) return avError(r, "write the result");
+    if (out_->pb && out_->pb->error < 0) return avError(out_->pb->error, "write the result");
+    return noError();
+}
+
+Error Muxer::finish() {
+    std::lock_guard guard(lock_);
+    if (int r = av_write_trailer(out_.get()); r < 0) return avError(r, "finish the result");
+    if (out_->pb) {
+        avio_flush(out_->pb);
+        finalSize_ = avio_tell(out_->pb);
+        if (out_->pb->error < 0) return avError(out_->pb->error, "write the result");
+        if (!(out_->oformat->flags & AVFMT_NOFILE))
+            if (int r = avio_closep(&out_->pb); r < 0) return avError(r, "close the result");
+    }
+    return noError();
+}
+
+int64_t Muxer::bytesWritten() {
+    std::lock_guard guard(lock_);
+    return out_->pb ? avio_tell(out_->pb) : finalSize_;
+}
+
+int64_t Muxer::packetsOf(int stream) {
+    std::lock_guard guard(lock_);
+    return stream >= 0 && stream < 64 ? videoPackets_[stream] : 0;
+}
+
+}  // namespace wm

@@ -1,0 +1,92 @@
+#include "encoder/options.h"
+
+#include <charconv>
+
+namespace wm {
+namespace {
+
+bool parseRate(const std::string& text, int& rate) {
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, rate);
+    return ec == std::errc() && p == end && rate > 0 && rate <= 384000;
+}
+
+}  // namespace
+
+bool parseOptions(const std::vector<std::string>& args, Options& out, std::string& error) {
+    Options o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= args.size()) {
+                error = "Missing argument for option '" + a.substr(1) + "'.";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "-i") {
+            if (!value(v)) return false;
+            if (o.hasInput) {
+                error = "Only one input file is supported ('" + v + "' is a second one).";
+                return false;
+            }
+            o.input = v;
+            o.hasInput = true;
+        } else if (a == "-sameq") {
+            o.sameQuality = true;
+        } else if (a == "-y") {
+            o.overwrite = true;
+        } else if (a == "-vhook") {
+            if (!value(v)) return false;
+            if (splitHookCommand(v).empty()) {
+                error = "Option 'vhook' needs a module path.";
+                return false;
+            }
+            o.hook = v;
+        } else if (a == "-ar") {
+            if (!value(v)) return false;
+            int rate = 0;
+            if (!parseRate(v, rate)) {
+                error = "Invalid audio sampling rate '" + v + "' for option 'ar'.";
+                return false;
+            }
+            o.audioRate = rate;
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "Unrecognized option '" + a.substr(1) + "'.";
+            return false;
+        } else if (a == "-") {
+            error = "Writing the result to standard output is not supported.";
+            return false;
+        } else if (a.empty()) {
+            error = "The output file name is empty.";
+            return false;
+        } else {
+            if (o.output) {
+                error = "Only one output file is supported ('" + a + "' is a second one).";
+                return false;
+            }
+            o.output = a;
+        }
+    }
+    out = std::move(o);
+    return true;
+}
+
+std::vector<std::string> splitHookCommand(const std::string& value) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : value) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            if (!word.empty()) words.push_back(std::move(word));
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+}  // namespace wm

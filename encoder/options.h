@@ -1,0 +1,29 @@
+// The encoder's command line, read in the option syntax of the FFmpeg generation the windows speak:
+//   mxcode.dll -i <video> [-sameq] [-vhook "<module> <module args>"] [-ar <Hz>] [-y] <result>
+// Options may come in any order; the one argument that is not an option names the result.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wm {
+
+struct Options {
+    std::string input;                   // empty when "-i" was not given
+    bool hasInput = false;
+    std::optional<std::string> output;   // absent for a probe run
+    bool sameQuality = false;            // "-sameq"; quality is always kept, the flag is accepted
+    bool overwrite = false;              // "-y"
+    std::optional<std::string> hook;     // "-vhook" value: module path and its arguments, one string
+    std::optional<int> audioRate;        // "-ar" in Hz
+};
+
+// Parses argv without the program name. On failure returns false and sets `error` to a console line.
+bool parseOptions(const std::vector<std::string>& args, Options& out, std::string& error);
+
+// Splits a "-vhook" value at white space: the first word is the module, the rest its arguments.
+// The windows hand paths without white space, quotes or backslashes, so no quoting is read here.
+std::vector<std::string> splitHookCommand(const std::string& value);
+
+}  // namespace wm

@@ -1,0 +1,218 @@
+#include "encoder/overlay.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace wm {
+namespace {
+
+struct SwsDeleter { void operator()(SwsContext* s) const noexcept { sws_freeContext(s); } };
+
+bool componentsUsable(const AVPixFmtDescriptor* d) {
+    if (!d || d->nb_components == 0) return false;
+    if (d->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL |
+                    AV_PIX_FMT_FLAG_FLOAT | AV_PIX_FMT_FLAG_BAYER))
+        return false;
+    const bool bigEndian = d->flags & AV_PIX_FMT_FLAG_BE;
+    for (int c = 0; c < d->nb_components; ++c) {
+        const AVComponentDescriptor& k = d->comp[c];
+        if (k.depth == 8 && k.shift == 0) continue;
+        if (k.depth > 8 && k.depth <= 16 && k.step % 2 == 0 && k.offset % 2 == 0 && !bigEndian &&
+            k.shift + k.depth <= 16)
+            continue;
+        return false;
+    }
+    return true;
+}
+
+bool isChroma(const AVPixFmtDescriptor* d, int c) {
+    return !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->nb_components >= 3 && (c == 1 || c == 2);
+}
+
+// The same components without chroma subsampling, which libswscale can write and we can read.
+AVPixelFormat fullResolutionOf(AVPixelFormat fmt, const AVPixFmtDescriptor* d) {
+    if (d->log2_chroma_w == 0 && d->log2_chroma_h == 0) return fmt;
+    const int depth = d->comp[0].depth;
+    std::string name = (d->flags & AV_PIX_FMT_FLAG_ALPHA) ? "yuva444p" : "yuv444p";
+    if (depth > 8) name += std::to_string(depth) + "le";
+    return av_get_pix_fmt(name.c_str());
+}
+
+unsigned readSample(const uint8_t* const data[4], const int linesize[4], const AVComponentDescriptor& k,
+                    int x, int y) {
+    const uint8_t* p = data[k.plane] + ptrdiff_t(y) * linesize[k.plane] + ptrdiff_t(x) * k.step + k.offset;
+    unsigned mask = (1u << k.depth) - 1;
+    if (k.depth > 8) {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return (v >> k.shift) & mask;
+    }
+    return *p;
+}
+
+}  // namespace
+
+bool isKeyColour(Rgb p, Rgb key) noexcept {
+    return std::abs(p.r - key.r) <= kKeyTolerance && std::abs(p.g - key.g) <= kKeyTolerance &&
+           std::abs(p.b - key.b) <= kKeyTolerance;
+}
+
+bool overlaySupportsFormat(const std::string& pixelFormat) {
+    AVPixelFormat fmt = av_get_pix_fmt(pixelFormat.c_str());
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(fmt);
+    if (!componentsUsable(d)) return false;
+    AVPixelFormat full = fullResolutionOf(fmt, d);
+    return full != AV_PIX_FMT_NONE && componentsUsable(av_pix_fmt_desc_get(full)) &&
+           sws_isSupportedOutput(full) > 0;
+}
+
+bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::string& error) {
+    runs_.clear();
+    values_.clear();
+    weights_.clear();
+    const AVPixelFormat fmt = av_get_pix_fmt(f.pixelFormat.c_str());
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(fmt);
+    if (f.width <= 0 || f.height <= 0) {
+        error = "invalid frame size";
+        return false;
+    }
+    if (!overlaySupportsFormat(f.pixelFormat)) {
+        error = "pixel format '" + f.pixelFormat + "' is not supported";
+        return false;
+    }
+    const AVPixelFormat fullFmt = fullResolutionOf(fmt, d);
+    const AVPixFmtDescriptor* fd = av_pix_fmt_desc_get(fullFmt);
+
+    // Opaque mask pixels inside the frame, and their bounding box.
+    const int cw = std::min(mask.width, f.width), ch = std::min(mask.height, f.height);
+    std::vector<uint8_t> opaque(size_t(f.width) * size_t(f.height), 0);
+    int x0 = f.width, y0 = f.height, x1 = -1, y1 = -1;
+    for (int y = 0; y < ch; ++y) {
+        const uint8_t* m = mask.rgb.data() + size_t(y) * size_t(mask.width) * 3;
+        for (int x = 0; x < cw; ++x, m += 3) {
+            if (isKeyColour(Rgb{m[0], m[1], m[2]}, key)) continue;
+            opaque[size_t(y) * size_t(f.width) + size_t(x)] = 1;
+            x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+        }
+    }
+    if (x1 < 0) return true;  // nothing to lay over
+
+    // Widen the box to whole chroma blocks so every touched chroma sample sees all its pixels.
+    const int bw = 1 << d->log2_chroma_w, bh = 1 << d->log2_chroma_h;
+    x0 = x0 / bw * bw, y0 = y0 / bh * bh;
+    x1 = std::min(f.width - 1, (x1 / bw + 1) * bw - 1), y1 = std::min(f.height - 1, (y1 / bh + 1) * bh - 1);
+    const int boxW = x1 - x0 + 1, boxH = y1 - y0 + 1;
+
+    std::vector<uint8_t> boxRgb(size_t(boxW) * size_t(boxH) * 3);
+    for (int y = 0; y < boxH; ++y)
+        for (int x = 0; x < boxW; ++x) {
+            uint8_t* dst = &boxRgb[(size_t(y) * size_t(boxW) + size_t(x)) * 3];
+            const int mx = x0 + x, my = y0 + y;
+            if (mx < cw && my < ch) {
+                std::memcpy(dst, &mask.rgb[(size_t(my) * size_t(mask.width) + size_t(mx)) * 3], 3);
+            } else {
+                dst[0] = key.r, dst[1] = key.g, dst[2] = key.b;
+            }
+        }
+
+    std::unique_ptr<SwsContext, SwsDeleter> sws(sws_getContext(boxW, boxH, AV_PIX_FMT_RGB24, boxW, boxH, fullFmt,
+                                                               SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
+                                                               nullptr, nullptr, nullptr));
+    if (!sws) {
+        error = "cannot convert the mask to '" + f.pixelFormat + "'";
+        return false;
+    }
+    if (!(fd->flags & AV_PIX_FMT_FLAG_RGB)) {
+        int srcRange, dstRange, brightness, contrast, saturation;
+        int *invTable, *table;
+        sws_getColorspaceDetails(sws.get(), &invTable, &srcRange, &table, &dstRange, &brightness, &contrast,
+                                 &saturation);
+        sws_setColorspaceDetails(sws.get(), sws_getCoefficients(f.colorMatrix), 1, sws_getCoefficients(f.colorMatrix),
+                                 f.fullRange ? 1 : 0, brightness, contrast, saturation);
+    }
+    uint8_t* conv[4] = {};
+    int convLines[4] = {};
+    if (av_image_alloc(conv, convLines, boxW, boxH, fullFmt, 32) < 0) {
+        error = "out of memory";
+        return false;
+    }
+    std::unique_ptr<uint8_t, decltype(&av_free)> convOwner(conv[0], &av_free);
+    const uint8_t* srcPlanes[4] = {boxRgb.data(), nullptr, nullptr, nullptr};
+    const int srcLines[4] = {boxW * 3, 0, 0, 0};
+    sws_scale(sws.get(), srcPlanes, srcLines, 0, boxH, conv, convLines);
+
+    // Runs of covered samples per component and plane row, in the frame's own layout.
+    for (int c = 0; c < d->nb_components; ++c) {
+        const AVComponentDescriptor& k = d->comp[c];
+        const int sw = isChroma(d, c) ? d->log2_chroma_w : 0, sh = isChroma(d, c) ? d->log2_chroma_h : 0;
+        for (int sy = y0 >> sh; sy <= (y1 >> sh); ++sy) {
+            Run run{};
+            run.count = 0;
+            auto close = [&] {
+                if (run.count > 0) runs_.push_back(run);
+                run.count = 0;
+            };
+            for (int sx = x0 >> sw; sx <= (x1 >> sw); ++sx) {
+                int covered = 0, total = 0;
+                unsigned sum = 0;
+                for (int py = sy << sh; py < std::min(f.height, (sy + 1) << sh); ++py)
+                    for (int px = sx << sw; px < std::min(f.width, (sx + 1) << sw); ++px) {
+                        ++total;
+                        if (!opaque[size_t(py) * size_t(f.width) + size_t(px)]) continue;
+                        ++covered;
+                        sum += readSample(conv, convLines, fd->comp[c], px - x0, py - y0);
+                    }
+                if (covered == 0) {
+                    close();
+                    continue;
+                }
+                const uint16_t weight = uint16_t((covered * 256 + total / 2) / total);
+                if (run.count == 0) {
+                    run = Run{k.plane, sy, sx * k.step + k.offset, k.step, 0, values_.size(), k.depth > 8, k.shift,
+                              true};
+                }
+                values_.push_back(uint16_t((sum + unsigned(covered) / 2) / unsigned(covered)));
+                weights_.push_back(weight);
+                run.opaque = run.opaque && weight == 256;
+                ++run.count;
+            }
+            close();
+        }
+    }
+    return true;
+}
+
+void Overlay::apply(uint8_t* const planes[4], const int strides[4]) const noexcept {
+    for (const Run& r : runs_) {
+        uint8_t* p = planes[r.plane] + ptrdiff_t(r.row) * strides[r.plane] + r.byteOffset;
+        const uint16_t* v = values_.data() + r.first;
+        const uint16_t* w = weights_.data() + r.first;
+        if (!r.wide) {
+            if (r.opaque && r.step == 1) {
+                for (int i = 0; i < r.count; ++i) p[i] = uint8_t(v[i]);
+            } else {
+                for (int i = 0; i < r.count; ++i, p += r.step)
+                    *p = uint8_t((unsigned(v[i]) * w[i] + unsigned(*p) * (256u - w[i]) + 128u) >> 8);
+            }
+        } else {
+            for (int i = 0; i < r.count; ++i, p += r.step) {
+                uint16_t old;
+                std::memcpy(&old, p, 2);
+                const unsigned cur = unsigned(old) >> r.shift;
+                const unsigned mixed = (unsigned(v[i]) * w[i] + cur * (256u - w[i]) + 128u) >> 8;
+                const uint16_t out = uint16_t((mixed << r.shift) | (old & ((1u << r.shift) - 1)));
+                std::memcpy(p, &out, 2);
+            }
+        }
+    }
+}
+
+}  // namespace wm

@@ -1,0 +1,18 @@
+#include "encoder/progress.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace wm {
+
+std::string formatProgress(const ProgressState& p) {
+    double seconds = p.seconds > 0 ? p.seconds : 0;
+    double kbits = seconds > 0 ? double(p.bytes) * 8 / 1000 / seconds : 0;
+    char buf[160];
+    std::snprintf(buf, sizeof buf,
+                  "frame=%5" PRId64 " fps=%3.0f q=%.1f size=%8" PRId64 "kB time=%.2f bitrate=%6.1fkbits/s\r",
+                  p.frames, p.fps, p.quality, p.bytes / 1024, seconds, kbits);
+    return buf;
+}
+
+}  // namespace wm

@@ -1,0 +1,21 @@
+// The progress line the windows follow. They take the first "time" of a chunk, skip one
+// character, and read up to the next space, so "time=" is followed by seconds with two decimals
+// and a space. Each line ends in a carriage return and is written in one piece.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace wm {
+
+struct ProgressState {
+    int64_t frames = 0;
+    double fps = 0;
+    double quality = 0;     // encoder quantiser, 0 when unknown
+    int64_t bytes = 0;      // result size so far
+    double seconds = 0;     // output time written so far
+};
+
+std::string formatProgress(const ProgressState& p);
+
+}  // namespace wm

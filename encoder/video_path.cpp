@@ -1,0 +1,136 @@
+#include "encoder/video_path.h"
+
+#include "encoder/codec_choice.h"
+
+#include <cstring>
+
+extern "C" {
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+}
+
+namespace wm {
+
+Error FrameConformer::conform(FramePtr& frame) {
+    if (frame->width == w_ && frame->height == h_ && frame->format == fmt_) return noError();
+    const auto srcFmt = AVPixelFormat(frame->format);
+    if (!sws_ || srcW_ != frame->width || srcH_ != frame->height || srcFmt_ != srcFmt) {
+        sws_.reset(sws_getContext(frame->width, frame->height, srcFmt, w_, h_, fmt_, SWS_BICUBIC | SWS_ACCURATE_RND,
+                                  nullptr, nullptr, nullptr));
+        if (!sws_) return failure("convert frames", "cannot convert from " + std::string(av_get_pix_fmt_name(srcFmt)));
+        srcW_ = frame->width, srcH_ = frame->height, srcFmt_ = srcFmt;
+    }
+    FramePtr out = makeFrame();
+    out->width = w_, out->height = h_, out->format = fmt_;
+    if (int r = av_frame_get_buffer(out.get(), 0); r < 0) return avError(r, "convert frames");
+    av_frame_copy_props(out.get(), frame.get());
+    sws_scale(sws_.get(), frame->data, frame->linesize, 0, frame->height, out->data, out->linesize);
+    frame = std::move(out);
+    return noError();
+}
+
+Error VideoDecoder::open(const AVStream* st) {
+    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!codec) return failure("decode video", std::string("no decoder for ") + avcodec_get_name(st->codecpar->codec_id));
+    dec_.reset(avcodec_alloc_context3(codec));
+    if (!dec_) return avError(AVERROR(ENOMEM), "decode video");
+    if (int r = avcodec_parameters_to_context(dec_.get(), st->codecpar); r < 0) return avError(r, "decode video");
+    dec_->pkt_timebase = st->time_base;
+    dec_->thread_count = 0;
+    dec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    if (int r = avcodec_open2(dec_.get(), codec, nullptr); r < 0) return avError(r, "open the video decoder");
+    return noError();
+}
+
+Error VideoDecoder::decode(const AVPacket* pkt, const FrameSink& sink) {
+    int r = avcodec_send_packet(dec_.get(), pkt);
+    if (r < 0 && r != AVERROR_EOF && r != AVERROR_INVALIDDATA) return avError(r, "decode video");
+    for (;;) {
+        r = avcodec_receive_frame(dec_.get(), frame_.get());
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return noError();
+        if (r == AVERROR_INVALIDDATA) continue;  // a damaged frame is skipped, as players do
+        if (r < 0) return avError(r, "decode video");
+        FramePtr out = makeFrame();
+        av_frame_move_ref(out.get(), frame_.get());
+        out->pts = out->best_effort_timestamp;
+        if (Error e = sink(std::move(out))) return e;
+    }
+}
+
+Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec, AVRational frameRate,
+                         int64_t sourceBitRate, AVFormatContext* out) {
+    enc_.reset(avcodec_alloc_context3(codec));
+    if (!enc_) return avError(AVERROR(ENOMEM), "encode video");
+    AVCodecContext* e = enc_.get();
+    e->width = dec->width;
+    e->height = dec->height;
+    e->sample_aspect_ratio = dec->sample_aspect_ratio.num ? dec->sample_aspect_ratio : in->sample_aspect_ratio;
+    e->pix_fmt = dec->pix_fmt;
+    if (codec->pix_fmts) {
+        bool supported = false;
+        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) supported |= *p == dec->pix_fmt;
+        if (!supported) e->pix_fmt = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, dec->pix_fmt, 0, nullptr);
+    }
+    e->color_range = dec->color_range;
+    e->color_primaries = dec->color_primaries;
+    e->color_trc = dec->color_trc;
+    e->colorspace = dec->colorspace;
+    e->chroma_sample_location = dec->chroma_sample_location;
+    e->field_order = dec->field_order;
+    e->framerate = frameRate;
+    if (needsFrameTimeBase(codec)) {
+        AVRational rate = frameRate;
+        if (codec->supported_framerates)
+            rate = codec->supported_framerates[av_find_nearest_q_idx(frameRate, codec->supported_framerates)];
+        e->time_base = av_inv_q(rate);
+    } else {
+        e->time_base = in->time_base;
+    }
+    if (out->oformat->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    e->thread_count = 0;
+
+    AVDictionary* rawOptions = nullptr;
+    applyVideoQuality(e, &rawOptions, sourceBitRate);
+    std::unique_ptr<AVDictionary, DictionaryDeleter> options(rawOptions);
+    AVDictionary* opts = options.release();
+    int r = avcodec_open2(e, codec, &opts);
+    options.reset(opts);
+    if (r < 0) return avError(r, std::string("open the ") + codec->name + " video encoder");
+
+    AVStream* st = avformat_new_stream(out, nullptr);
+    if (!st) return avError(AVERROR(ENOMEM), "add the video stream");
+    if (int rr = avcodec_parameters_from_context(st->codecpar, e); rr < 0) return avError(rr, "add the video stream");
+    st->time_base = e->time_base;
+    st->avg_frame_rate = frameRate;
+    st->sample_aspect_ratio = e->sample_aspect_ratio;
+    st->disposition = in->disposition;
+    // Rotation and similar display hints travel as stream side data.
+    for (int i = 0; i < in->nb_side_data; ++i) {
+        const AVPacketSideData& sd = in->side_data[i];
+        uint8_t* dst = av_stream_new_side_data(st, sd.type, sd.size);
+        if (!dst) return avError(AVERROR(ENOMEM), "add the video stream");
+        memcpy(dst, sd.data, sd.size);
+    }
+    if (const AVDictionaryEntry* rotate = av_dict_get(in->metadata, "rotate", nullptr, 0))
+        av_dict_set(&st->metadata, "rotate", rotate->value, 0);
+    streamIndex_ = st->index;
+    return noError();
+}
+
+Error VideoEncoder::encode(AVFrame* frame, const PacketSink& sink) {
+    int r = avcodec_send_frame(enc_.get(), frame);
+    if (r < 0 && r != AVERROR_EOF) return avError(r, "encode video");
+    for (;;) {
+        r = avcodec_receive_packet(enc_.get(), pkt_.get());
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return noError();
+        if (r < 0) return avError(r, "encode video");
+        size_t size = 0;
+        if (const uint8_t* q = av_packet_get_side_data(pkt_.get(), AV_PKT_DATA_QUALITY_STATS, &size); q && size >= 4)
+            quality_ = double(q[0] | q[1] << 8 | q[2] << 16 | uint32_t(q[3]) << 24) / FF_QP2LAMBDA;
+        pkt_->stream_index = streamIndex_;
+        if (Error err = sink(pkt_.get())) return err;
+        av_packet_unref(pkt_.get());
+    }
+}
+
+}  // namespace wm

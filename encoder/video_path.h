@@ -1,0 +1,63 @@
+// The video stream's way through the conversion: decoding (and the frame hook) on the reading
+// thread, format conversion and encoding on the encoding thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "encoder/av_ptr.h"
+#include "encoder/error.h"
+#include "encoder/frame_hook.h"
+
+namespace wm {
+
+using FrameSink = std::function<Error(FramePtr)>;
+using PacketSink = std::function<Error(AVPacket*)>;
+
+// Converts frames to one size and pixel format when they arrive in another.
+class FrameConformer {
+public:
+    void target(int width, int height, AVPixelFormat format) { w_ = width, h_ = height, fmt_ = format; }
+    // Returns the frame itself when it already conforms.
+    Error conform(FramePtr& frame);
+
+private:
+    int w_ = 0, h_ = 0;
+    AVPixelFormat fmt_ = AV_PIX_FMT_NONE;
+    SwsPtr sws_;
+    int srcW_ = 0, srcH_ = 0;
+    AVPixelFormat srcFmt_ = AV_PIX_FMT_NONE;
+};
+
+class VideoDecoder {
+public:
+    Error open(const AVStream* stream);
+    AVCodecContext* context() const noexcept { return dec_.get(); }
+    // pkt == nullptr flushes. Every decoded frame goes to sink, its pts set from the best
+    // timestamp the decoder knows (stream time base).
+    Error decode(const AVPacket* pkt, const FrameSink& sink);
+
+private:
+    CodecContextPtr dec_;
+    FramePtr frame_ = makeFrame();
+};
+
+class VideoEncoder {
+public:
+    // Opens the encoder for frames of the given size/format; adds the output stream.
+    Error open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec, AVRational frameRate,
+               int64_t sourceBitRate, AVFormatContext* out);
+    AVCodecContext* context() const noexcept { return enc_.get(); }
+    int streamIndex() const noexcept { return streamIndex_; }
+    // frame == nullptr flushes. Packets carry the encoder's time base.
+    Error encode(AVFrame* frame, const PacketSink& sink);
+    double lastQuality() const noexcept { return quality_; }
+
+private:
+    CodecContextPtr enc_;
+    PacketPtr pkt_ = makePacket();
+    int streamIndex_ = -1;
+    double quality_ = 0;
+};
+
+}  // namespace wm

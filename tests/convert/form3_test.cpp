@@ -1,0 +1,409 @@
+// The positioning window on real widgets (offscreen): its layout, the load
+// step, the canvas click, the activity animation, access for screen readers
+// and its lifetime when closed from inside one of its own handlers.
+#include "app/picture_box.h"
+#include "convert/activity_frames.h"
+#include "convert/form3.h"
+#include "runner/console_capture.h"
+#include "tests/convert/form_test_support.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+namespace {
+
+// Every pixel different, so that a shifted or flipped placement shows.
+QImage pattern(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(40 + x % 200, 40 + y % 200, 255 - (x + y) % 100));
+    return img;
+}
+
+// What the canvas must show: its colour, and the watermark painted at each
+// point in turn, cut at the edges.
+QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, const QList<QPoint>& at)
+{
+    QImage img(canvas, QImage::Format_RGB32);
+    img.fill(back);
+    for (const QPoint p : at) {
+        for (int y = 0; y < mark.height(); ++y)
+            for (int x = 0; x < mark.width(); ++x)
+                if (QRect(QPoint(), canvas).contains(p + QPoint(x, y)))
+                    img.setPixel(p + QPoint(x, y), mark.pixel(x, y));
+    }
+    return img;
+}
+
+// Gives the loaded window a prepared watermark, as "Initialize" would.
+void prepare(Form3& form, QSize canvas, const QImage& mark)
+{
+    form.Picture1->setBoxSize(canvas.width(), canvas.height());
+    form.Picture2->setBoxSize(mark.width(), mark.height());
+    form.Picture2->setScaleSize(QSizeF(mark.size()));
+    form.Picture2->setPicture(mark);
+}
+
+// A button press at a point; QTest takes (0, 0) for "the middle".
+void pressAt(QWidget* w, Qt::MouseButton button, QPoint at)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), button, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+// Counts the times the event loop dispatches posted events: each dispatch
+// handles the one waiting event, which posts the next.
+class YieldCounter : public QObject {
+public:
+    int count = 0;
+    void arm() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
+
+protected:
+    void customEvent(QEvent*) override
+    {
+        ++count;
+        arm();
+    }
+};
+
+QColor windowColor(QWidget* w)
+{
+    return w->palette().color(w->backgroundRole());
+}
+
+} // namespace
+
+class Form3Test : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { QTRY_VERIFY(closeProgramForms()); }
+
+    void layout_data();
+    void layout();
+    void checkBoxCaptionHasItsSpaces();
+    void loadStep();
+    void closingLoadsAFreshWindow();
+    void canvasClick_data();
+    void canvasClick();
+    void canvasPressWithoutMouse();
+    void changeMaskColorShowsOnePalette();
+    void activityFrames();
+    void updateFrollSteps();
+    void closedInsideAHandlerLivesUntilItReturns();
+    void accessibility();
+};
+
+void Form3Test::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("Command3") << "Command3" << QRect(16, 8, 129, 25) << "Change Mask Color" << true;
+    QTest::newRow("Command2") << "Command2" << QRect(160, 8, 129, 25) << "Start Watermarking" << true;
+    QTest::newRow("stop") << "stop" << QRect(304, 8, 129, 25) << "Stop conversion" << true;
+    QTest::newRow("Label1") << "Label1" << QRect(24, 48, 89, 17) << "Progress: 0%" << true;
+    QTest::newRow("pbox") << "pbox" << QRect(136, 40, 36, 36) << QString() << true;
+    QTest::newRow("Check1") << "Check1" << QRect(192, 40, 289, 33) << QString() << true;
+    QTest::newRow("Picture1") << "Picture1" << QRect(8, 80, 544, 384) << QString() << true;
+    QTest::newRow("Picture2") << "Picture2" << QRect() << QString() << false;
+    QTest::newRow("pb0") << "pb0" << QRect(QPoint(), QSize(36, 36)) << QString() << false;
+    QTest::newRow("pb1") << "pb1" << QRect(QPoint(), QSize(36, 36)) << QString() << false;
+}
+
+void Form3Test::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    QFETCH(bool, shown);
+
+    Form3 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.windowTitle(), QString("Watermark Positioning"));
+    QCOMPARE(form.size(), QSize(574, 478));
+    QCOMPARE(form.minimumSize(), form.maximumSize());  // fixed
+
+    auto* w = form.findChild<QWidget*>(name);
+    QVERIFY(w);
+    QCOMPARE(w->isVisible(), shown);
+    if (shown)
+        QCOMPARE(w->geometry(), geometry);
+    else if (!geometry.isNull())
+        QCOMPARE(w->size(), geometry.size());
+    if (!text.isEmpty()) {
+        const QString actual = qobject_cast<QPushButton*>(w) ? qobject_cast<QPushButton*>(w)->text()
+                                                             : qobject_cast<QLabel*>(w)->text();
+        QCOMPARE(actual, text);
+    }
+}
+
+void Form3Test::checkBoxCaptionHasItsSpaces()
+{
+    Form3 form;
+    QCOMPARE(form.Check1->text(),
+             QString("Enhance Audio quality                         (necessary for some videocameras output)"));
+    QCOMPARE(form.Check1->text().count(u' '), 25 + 2 + 4);
+    QVERIFY(!form.Check1->isChecked());
+    QCOMPARE(form.Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(form.Picture1->backColor(), QColor(Qt::black));
+    QCOMPARE(form.pbox->picture(), activityFrame(1));  // starts dimmed
+    QCOMPARE(form.pb[0]->picture(), activityFrame(0));
+    QCOMPARE(form.pb[1]->picture(), activityFrame(1));
+    // A click anywhere on the box, the wrapped second line included, toggles it.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.Check1, Qt::LeftButton, {}, QPoint(200, 26));
+    QVERIFY(form.Check1->isChecked());
+}
+
+void Form3Test::loadStep()
+{
+    bool shownAtMessage = false;
+    QString maskAtMessage;
+    ModalAnswerer answer([&](QMessageBox*) {
+        Form3* f = Form3::loaded();
+        shownAtMessage = f && f->isVisible();
+        maskAtMessage = f ? f->colormask : QString();
+    });
+    Form3& form = Form3::instance();
+    QCOMPARE(answer.texts(), QStringList{"Click on the canvas area to place your watermark"});
+    QCOMPARE(answer.lastTitle(), QString("Watermark Image"));
+    QVERIFY(shownAtMessage);
+    QCOMPARE(maskAtMessage, QString("000000"));
+    QCOMPARE(Form3::loaded(), &form);
+    QCOMPARE(&Form3::instance(), &form);  // loaded once
+    QCOMPARE(answer.texts().size(), 1);
+    QVERIFY(form.conApp2);
+    QCOMPARE(form.n, qint16(0));
+    QCOMPARE(form.colormask, QString("000000"));
+    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Label1),
+                       static_cast<QWidget*>(form.Check1)})
+        QCOMPARE(windowColor(w), QColor(200, 200, 200));
+    QCOMPARE(form.size(), QSize(574, 478));
+    const QRect screen = form.screen()->availableGeometry();
+    // Centred, up to rounding and the frame the platform adds.
+    const QPoint off = form.frameGeometry().center() - screen.center();
+    QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    const QImage canvas = form.Picture1->image();
+    QCOMPARE(canvas, expectedCanvas(QSize(544, 384), Qt::black, QImage(), {}));
+}
+
+void Form3Test::closingLoadsAFreshWindow()
+{
+    Form3* first = &loadedForm3();
+    const std::shared_ptr<ConsoleCapture> firstRunner = first->conApp2;
+    first->colormask = "ff00ff";
+    first->n = 1;
+    first->Picture1->setBackColor(Qt::blue);
+    first->Check1->setChecked(true);
+    QPointer<Form3> gone = first;
+    first->close();
+    QCOMPARE(Form3::loaded(), nullptr);
+    QTRY_VERIFY(gone.isNull());
+
+    ModalAnswerer answer;
+    Form3& second = Form3::instance();
+    QCOMPARE(answer.texts().size(), 1);
+    QVERIFY(second.conApp2);
+    QVERIFY(second.conApp2 != firstRunner);
+    QCOMPARE(second.colormask, QString("000000"));
+    QCOMPARE(second.n, qint16(0));
+    QCOMPARE(second.Picture1->backColor(), QColor(Qt::black));
+    QVERIFY(!second.Check1->isChecked());
+    QCOMPARE(second.Label1->text(), QString("Progress: 0%"));
+}
+
+void Form3Test::canvasClick_data()
+{
+    QTest::addColumn<QList<Qt::MouseButton>>("buttons");
+    QTest::addColumn<QList<QPoint>>("points");
+
+    using B = QList<Qt::MouseButton>;
+    using P = QList<QPoint>;
+    QTest::newRow("cut at the bottom-right corner") << B{Qt::LeftButton} << P{{300, 220}};
+    QTest::newRow("inside") << B{Qt::LeftButton} << P{{50, 60}};
+    QTest::newRow("at the origin") << B{Qt::LeftButton} << P{{0, 0}};
+    QTest::newRow("last pixel") << B{Qt::LeftButton} << P{{319, 239}};
+    QTest::newRow("second click replaces the first") << B{Qt::LeftButton, Qt::LeftButton} << P{{10, 10}, {200, 100}};
+    QTest::newRow("right button") << B{Qt::RightButton} << P{{120, 30}};
+    QTest::newRow("middle button") << B{Qt::MiddleButton} << P{{30, 120}};
+}
+
+void Form3Test::canvasClick()
+{
+    QFETCH(QList<Qt::MouseButton>, buttons);
+    QFETCH(QList<QPoint>, points);
+
+    Form3& form = loadedForm3();
+    const QImage mark = pattern(100, 50);
+    prepare(form, QSize(320, 240), mark);
+    // Something painted before the clicks must go.
+    form.Picture1->paintPicture(mark, QRectF(150, 150, 100, 50), QRectF(mark.rect()));
+    for (int i = 0; i < points.size(); ++i)
+        pressAt(form.Picture1, buttons[i], points[i]);
+    QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(320, 240), Qt::black, mark, {points.last()}));
+}
+
+void Form3Test::canvasPressWithoutMouse()
+{
+    Form3& form = loadedForm3();
+    const QImage mark = pattern(30, 20);
+    prepare(form, QSize(100, 80), mark);
+    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(60, 60));
+    form.Picture1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form.Picture1, Qt::Key_Space);
+    QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(100, 80), Qt::black, mark, {{0, 0}}));
+}
+
+void Form3Test::changeMaskColorShowsOnePalette()
+{
+    Form3& form = loadedForm3();
+    QCOMPARE(Form4::loaded(), nullptr);
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    Form4* palette = Form4::loaded();
+    QVERIFY(palette);
+    QVERIFY(palette->isVisible());
+    QVERIFY(!palette->isModal());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    QCOMPARE(Form4::loaded(), palette);
+    // Both stay usable: a click on the canvas still works with the palette up.
+    prepare(form, QSize(50, 50), pattern(5, 5));
+    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(7, 9));
+    QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(50, 50), Qt::black, pattern(5, 5), {{7, 9}}));
+}
+
+void Form3Test::activityFrames()
+{
+    const QImage bright = activityFrame(0);
+    const QImage dimmed = activityFrame(1);
+    for (const QImage& f : {bright, dimmed}) {
+        QCOMPARE(f.size(), QSize(36, 36));
+        QCOMPARE(qAlpha(f.pixel(0, 0)), 0);  // round: the corners are see-through
+        QCOMPARE(qAlpha(f.pixel(35, 35)), 0);
+        QCOMPARE(qAlpha(f.pixel(18, 4)), 255);
+    }
+    // Orange: strong red, middling green, little blue; the dimmed one duller.
+    const QColor face = QColor(bright.pixel(8, 27));
+    QVERIFY(face.red() > 200 && face.green() > 60 && face.green() < 180 && face.blue() < 80);
+    const QColor dull = QColor(dimmed.pixel(8, 27));
+    QVERIFY(dull.hsvSaturation() < face.hsvSaturation());
+    QVERIFY(dull.value() < face.value());
+    // The arrow's head stands out light on the face.
+    QVERIFY(QColor(bright.pixel(22, 18)).lightness() > 240);
+    QVERIFY(bright != dimmed);
+}
+
+void Form3Test::updateFrollSteps()
+{
+    Form3& form = loadedForm3();
+    // Five yields dispatch posted events as often as five processEvents do.
+    YieldCounter yields;
+    yields.arm();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    const int five = yields.count;
+    QVERIFY(five >= 5);
+    for (int step = 0; step < 4; ++step) {
+        yields.count = 0;
+        form.update_froll();
+        QCOMPARE(yields.count, five);
+        QCOMPARE(form.pbox->picture(), activityFrame(step % 2));
+        QCOMPARE(form.n, qint16((step + 1) % 2));
+    }
+    QCoreApplication::removePostedEvents(&yields);
+}
+
+void Form3Test::closedInsideAHandlerLivesUntilItReturns()
+{
+    QPointer<Form3> form = &loadedForm3();
+    // The close arrives from the handler's own yields, as a close during a
+    // conversion does; later yields of the same handler must not destroy it.
+    bool closedInside = false;
+    QTimer::singleShot(0, form, [&] {
+        form->close();
+        closedInside = true;
+    });
+    form->update_froll();
+    QVERIFY(closedInside);
+    QVERIFY(!form.isNull());
+    QCOMPARE(Form3::loaded(), nullptr);
+    QVERIFY(!form->isVisible());
+    QVERIFY(!form->isLoaded());
+    QCOMPARE(form->pbox->picture(), activityFrame(0));  // the handler finished its steps
+
+    // Nested deeper: held busy by an outer handler across many loops.
+    {
+        const ProgramForm::Busy busy(*form);
+        for (int i = 0; i < 10; ++i) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        destroyIdleForms();
+        QVERIFY(!form.isNull());
+    }
+    QTRY_VERIFY(form.isNull());
+
+    // The next use loads a new one.
+    Form3& next = loadedForm3();
+    QVERIFY(next.isLoaded());
+    QCOMPARE(Form3::loaded(), &next);
+}
+
+void Form3Test::accessibility()
+{
+    Form3& form = loadedForm3();
+    const QImage mark = pattern(10, 10);
+    prepare(form, QSize(60, 60), mark);
+    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(30, 30));
+
+    struct Want {
+        QWidget* widget;
+        QAccessible::Role role;
+        QString name;
+    };
+    const Want wants[] = {
+        {form.Command3, QAccessible::Button, "Change Mask Color"},
+        {form.Command2, QAccessible::Button, "Start Watermarking"},
+        {form.stop, QAccessible::Button, "Stop conversion"},
+        {form.Label1, QAccessible::StaticText, "Progress: 0%"},
+        {form.Check1, QAccessible::CheckBox, form.Check1->text()},
+        {form.Picture1, QAccessible::Canvas, "Canvas"},
+        {form.pbox, QAccessible::Client, "Conversion activity"},
+    };
+    for (const Want& w : wants) {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w.widget);
+        QVERIFY2(iface, qPrintable(w.widget->objectName()));
+        QCOMPARE(iface->role(), w.role);
+        QCOMPARE(iface->text(QAccessible::Name), w.name);
+        const QRect place(w.widget->mapToGlobal(QPoint()), w.widget->size());
+        QVERIFY(!iface->rect().isEmpty());
+        QVERIFY(place.contains(iface->rect()));  // a check box reports its first line
+    }
+    // Pressing the canvas through the accessibility interface places the watermark.
+    QAccessibleInterface* canvas = QAccessible::queryAccessibleInterface(form.Picture1);
+    QVERIFY(canvas->actionInterface());
+    QVERIFY(canvas->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    canvas->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(60, 60), Qt::black, mark, {{0, 0}}));
+    // And the check box.
+    QAccessibleInterface* check = QAccessible::queryAccessibleInterface(form.Check1);
+    check->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(form.Check1->isChecked());
+}
+
+QTEST_MAIN(Form3Test)
+#include "form3_test.moc"

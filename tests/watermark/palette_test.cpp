@@ -1,0 +1,241 @@
+// The palette window on real widgets (offscreen): its layout and swatches,
+// and what its commands do to the mask colour, the preview swatch and the
+// positioning window's canvas.
+#include "app/picture_box.h"
+#include "convert/form3.h"
+#include "tests/convert/form_test_support.h"
+#include "watermark/form4.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+
+namespace {
+
+// Every pixel of the canvas has this colour.
+bool onlyColor(const QImage& img, const QColor& c)
+{
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (QColor(img.pixel(x, y)) != c)
+                return false;
+    return true;
+}
+
+// The positioning window with a watermark placed, and its palette open.
+Form4& openPalette(Form3& form)
+{
+    QImage mark(10, 10, QImage::Format_RGB32);
+    mark.fill(QColor(250, 240, 10));
+    form.Picture1->setBoxSize(64, 48);
+    form.Picture2->setBoxSize(10, 10);
+    form.Picture2->setScaleSize(QSizeF(10, 10));
+    form.Picture2->setPicture(mark);
+    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    return *Form4::loaded();
+}
+
+} // namespace
+
+class PaletteTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { QTRY_VERIFY(closeProgramForms()); }
+
+    void layout();
+    void swatches_data();
+    void swatches();
+    void commands_data();
+    void commands();
+    void swatchTouchesAClosedPositioningWindow();
+};
+
+void PaletteTest::layout()
+{
+    Form4 palette;
+    palette.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&palette));
+    QCOMPARE(palette.windowTitle(), QString("Palette Selection"));
+    QCOMPARE(palette.size(), QSize(243, 309));  // 3645 x 4635 twips
+    QCOMPARE(palette.minimumSize(), palette.maximumSize());
+    QCOMPARE(palette.palette().color(QPalette::Window), QColor(128, 128, 128));
+    QCOMPARE(palette.Label1->text(), QString("Click on a box or define a custom color"));
+    QCOMPARE(palette.Label1->geometry(), QRect(8, 8, 233, 25));
+    QCOMPARE(palette.Picture13->geometry(), QRect(104, 192, 33, 33));
+    QCOMPARE(palette.Picture13->backColor(), QColor(Qt::black));
+    QCOMPARE(palette.rgbval->geometry(), QRect(16, 200, 73, 19));
+    QCOMPARE(palette.rgbval->text(), QString("RGB Value"));
+    QCOMPARE(palette.Command2->geometry(), QRect(152, 200, 65, 25));
+    QCOMPARE(palette.Command2->text(), QString("Preview"));
+    QCOMPARE(palette.Command3->geometry(), QRect(16, 232, 201, 25));
+    QCOMPARE(palette.Command3->text(), QString("Restore Defaults"));
+    QCOMPARE(palette.Command1->geometry(), QRect(16, 272, 201, 25));
+    QCOMPARE(palette.Command1->text(), QString("Save Settings"));
+    QVERIFY(!palette.isModal());
+}
+
+void PaletteTest::swatches_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QColor>("color");
+    QTest::addColumn<QString>("text");
+    const int cols[] = {16, 72, 128, 184};  // 240, 1080, 1920, 2760 twips
+    const int rows[] = {40, 88, 136};       // 600, 1320, 2040 twips
+    const struct {
+        QColor color;
+        const char* text;
+    } want[] = {{{255, 255, 255}, "ffffff"}, {{192, 255, 192}, "c0ffc0"}, {{192, 192, 255}, "c0c0ff"},
+                {{255, 192, 255}, "ffc0ff"}, {{255, 0, 0}, "ff0000"},     {{0, 255, 0}, "00ff00"},
+                {{0, 0, 255}, "0000ff"},     {{255, 0, 255}, "ff00ff"},   {{64, 64, 64}, "404040"},
+                {{0, 0, 128}, "000080"},     {{0, 0, 64}, "000040"},      {{0, 0, 0}, "000000"}};
+    for (int i = 0; i < 12; ++i)
+        QTest::addRow("Picture%d", i + 1) << i << QRect(cols[i % 4], rows[i / 4], 33, 33) << want[i].color
+                                          << QString(want[i].text);
+}
+
+void PaletteTest::swatches()
+{
+    QFETCH(int, index);
+    QFETCH(QRect, geometry);
+    QFETCH(QColor, color);
+    QFETCH(QString, text);
+
+    Form3& form = loadedForm3();
+    Form4& palette = openPalette(form);
+    PictureBox* swatch = palette.swatches()[static_cast<size_t>(index)];
+    QCOMPARE(swatch->objectName(), QString("Picture%1").arg(index + 1));
+    QCOMPARE(swatch->geometry(), geometry);
+    QCOMPARE(swatch->backColor(), color);
+
+    // A screen reader sees a named button it can press; the press is a click.
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(swatch);
+    QVERIFY(iface);
+    QCOMPARE(iface->role(), QAccessible::Button);
+    QVERIFY(!iface->text(QAccessible::Name).isEmpty());
+    iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(form.colormask, text);
+    QCOMPARE(palette.rgbval->text(), text);
+    QCOMPARE(palette.Picture13->backColor(), color);
+    QCOMPARE(form.Picture1->backColor(), QColor(Qt::black));  // only Save Settings paints the canvas
+
+    // The mouse does the same.
+    palette.Command3->click();
+    QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(3, 3));
+    QCOMPARE(form.colormask, text);
+    QCOMPARE(palette.rgbval->text(), text);
+}
+
+void PaletteTest::commands_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("colormask");
+    QTest::addColumn<QString>("rgbval");
+    QTest::addColumn<QColor>("preview");
+    QTest::addColumn<QColor>("canvas");  // invalid: unchanged, watermark still there
+    QTest::addColumn<QStringList>("messages");
+
+    const QString format = "Please use the RRGGBB format";
+    const QColor none;
+    const QColor black(0, 0, 0), blue(0, 0, 255), paleBlue(192, 192, 255);
+    QTest::newRow("preview at once") << QStringList{"preview"} << "000000" << "RGB Value" << black << none
+                                     << QStringList{format};
+    QTest::newRow("preview lower case") << QStringList{"type c0c0ff", "preview"} << "000000" << "c0c0ff"
+                                        << paleBlue << none << QStringList{};
+    QTest::newRow("preview upper case") << QStringList{"type C0C0FF", "preview"} << "000000" << "C0C0FF"
+                                        << paleBlue << none << QStringList{};
+    QTest::newRow("preview five digits") << QStringList{"type c0c0f", "preview"} << "000000" << "c0c0f"
+                                         << black << none << QStringList{format};
+    QTest::newRow("preview seven digits") << QStringList{"type C0C0FF0", "preview"} << "000000"
+                                          << "C0C0FF0" << black << none << QStringList{format};
+    QTest::newRow("preview six, not hex") << QStringList{"type gg00zz", "preview"} << "000000" << "gg00zz"
+                                          << black << none << QStringList{format};
+    QTest::newRow("bad text keeps the last preview")
+        << QStringList{"swatch 3", "type GG00ZZ", "preview"} << "c0c0ff" << "GG00ZZ" << paleBlue << none
+        << QStringList{format};
+    QTest::newRow("swatch without saving") << QStringList{"swatch 7"} << "0000ff" << "0000ff" << blue << none
+                                           << QStringList{};
+    QTest::newRow("swatch and save") << QStringList{"swatch 7", "save"} << "0000ff" << "0000ff" << blue << blue
+                                     << QStringList{};
+    QTest::newRow("black swatch") << QStringList{"swatch 5", "swatch 12"} << "000000" << "000000" << black
+                                  << none << QStringList{};
+    QTest::newRow("restore is the black swatch") << QStringList{"swatch 5", "restore"} << "000000" << "000000"
+                                                 << black << none << QStringList{};
+    QTest::newRow("restore keeps a saved canvas")
+        << QStringList{"swatch 7", "save", "restore"} << "000000" << "000000" << black << blue << QStringList{};
+    QTest::newRow("typed and saved") << QStringList{"type 123456", "preview", "save"} << "000000" << "123456"
+                                     << QColor(0x12, 0x34, 0x56) << QColor(0x12, 0x34, 0x56) << QStringList{};
+    QTest::newRow("reopen after a swatch") << QStringList{"swatch 5", "reopen"} << "ff0000" << "RGB Value"
+                                           << black << none << QStringList{};
+    QTest::newRow("reopen after saving") << QStringList{"swatch 8", "save", "reopen"} << "ff00ff"
+                                         << "RGB Value" << black << QColor(255, 0, 255) << QStringList{};
+}
+
+void PaletteTest::commands()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, colormask);
+    QFETCH(QString, rgbval);
+    QFETCH(QColor, preview);
+    QFETCH(QColor, canvas);
+    QFETCH(QStringList, messages);
+
+    Form3& form = loadedForm3();
+    QPointer<Form4> palette = &openPalette(form);
+    const QImage placed = form.Picture1->image();
+    ModalAnswerer answer;
+    for (const QString& step : steps) {
+        if (step.startsWith("swatch ")) {
+            palette->swatch_Click(step.mid(7).toInt() - 1);
+        } else if (step.startsWith("type ")) {
+            palette->rgbval->setText(step.mid(5));
+        } else if (step == "preview") {
+            QTest::mouseClick(palette->Command2, Qt::LeftButton);
+        } else if (step == "restore") {
+            QTest::mouseClick(palette->Command3, Qt::LeftButton);
+        } else if (step == "save") {
+            QTest::mouseClick(palette->Command1, Qt::LeftButton);
+            QVERIFY(palette->isVisible());  // stays open
+        } else if (step == "reopen") {
+            palette->close();
+            QTRY_VERIFY(palette.isNull());
+            QTest::mouseClick(form.Command3, Qt::LeftButton);
+            palette = Form4::loaded();
+            QVERIFY(palette && palette->isVisible());
+        }
+    }
+    QCOMPARE(answer.texts(), messages);
+    QCOMPARE(form.colormask, colormask);
+    QCOMPARE(palette->rgbval->text(), rgbval);
+    QCOMPARE(palette->Picture13->backColor(), preview);
+    if (canvas.isValid()) {
+        // The new colour fills the canvas: the watermark must be placed again.
+        QCOMPARE(form.Picture1->backColor(), canvas);
+        QVERIFY(onlyColor(form.Picture1->image(), canvas));
+    } else {
+        QCOMPARE(form.Picture1->backColor(), QColor(Qt::black));
+        QCOMPARE(form.Picture1->image(), placed);
+    }
+}
+
+void PaletteTest::swatchTouchesAClosedPositioningWindow()
+{
+    // The palette outlives the positioning window; a command that touches
+    // the closed window loads a fresh one, message and all.
+    Form3& first = loadedForm3();
+    Form4& palette = openPalette(first);
+    first.close();
+    QCOMPARE(Form3::loaded(), nullptr);
+    ModalAnswerer answer;
+    palette.swatch_Click(6);
+    QCOMPARE(answer.texts(), QStringList{"Click on the canvas area to place your watermark"});
+    QVERIFY(Form3::loaded());
+    QCOMPARE(Form3::loaded()->colormask, QString("0000ff"));
+}
+
+QTEST_MAIN(PaletteTest)
+#include "palette_test.moc"

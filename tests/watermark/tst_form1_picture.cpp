@@ -1,0 +1,295 @@
+// "Image Selection", the zoom slider and the preview, driven through the
+// window with real message boxes.
+#include "app/form1.h"
+
+#include "app/picture_box.h"
+#include "app/user_button.h"
+#include "tests/app/modal_answerer.h"
+#include "tests/watermark/picture_fixtures.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kInvalid = QStringLiteral("Please select a valid picture");
+const QString kClamp = QStringLiteral("Images smaller than 240x240 are recommended");
+
+} // namespace
+
+class Form1PictureTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void filterOneEntryEachTime();
+    void choose_data();
+    void choose();
+    void sliderRebuildsFromHolder_data();
+    void sliderRebuildsFromHolder();
+    void previewShowsTopLeftRegion_data();
+    void previewShowsTopLeftRegion();
+    void sliderWithoutPictureOnlyLabels();
+    void cancelKeepsPath();
+    void fileChangedOnDiskIsReloaded();
+
+private:
+    // Shows the window and answers the picture dialog with `answer`.
+    void choose(Form1& w, const QString& answer);
+    QString make(const QString& name, const QImage& image, const char* format);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QStringList filters_;
+};
+
+void Form1PictureTest::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    filters_.clear();
+}
+
+void Form1PictureTest::cleanup()
+{
+    OpenFileDialog::setAnswer({});
+    dir_.reset();
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void Form1PictureTest::choose(Form1& w, const QString& answer)
+{
+    OpenFileDialog::setAnswer([this, answer](const OpenFileDialog& d) {
+        filters_ << d.Filter;
+        return answer;
+    });
+    QTest::mouseClick(w.browse, Qt::LeftButton);
+}
+
+QString Form1PictureTest::make(const QString& name, const QImage& image, const char* format)
+{
+    const QString path = dir_->filePath(name);
+    const bool ok = QByteArray(format) == "GIF" ? fixtures::writeGif(path, {image})
+                                                : fixtures::save(image, path, format);
+    return ok ? path : QString();
+}
+
+void Form1PictureTest::filterOneEntryEachTime()
+{
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QString bmp = make("a.bmp", fixtures::halves(10, 10, Qt::red, Qt::blue), "BMP");
+    choose(w, bmp);
+    choose(w, bmp);
+    const QString one = QStringLiteral(
+        "Image Files (*.bmp;*.gif;*.jpg;*.jpeg;*.gif;*.png)|*.bmp;*.gif;*.jpg;*.jpeg;*.gif;*.png");
+    QCOMPARE(filters_, (QStringList{one, one}));
+}
+
+void Form1PictureTest::choose_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QString>("format");  // "" for a text file, "none" for no file
+    QTest::addColumn<QSize>("preview");
+    QTest::addColumn<QSize>("holder");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("landscape bmp") << QSize(100, 50) << "BMP" << QSize(240, 120) << QSize(100, 50)
+                                   << QStringList();
+    QTest::newRow("640x480 jpeg") << QSize(640, 480) << "JPG" << QSize(240, 180) << QSize(240, 240)
+                                  << QStringList{kClamp};
+    QTest::newRow("square gif") << QSize(200, 200) << "GIF" << QSize(200, 200) << QSize(200, 200)
+                                << QStringList();
+    QTest::newRow("portrait bmp") << QSize(150, 300) << "BMP" << QSize(120, 240) << QSize(150, 240)
+                                  << QStringList{kClamp};
+    QTest::newRow("flat bmp") << QSize(1000, 1) << "BMP" << QSize(240, 1) << QSize(240, 1)
+                              << QStringList{kClamp};
+    // The preview is sized before the picture is loaded, so it keeps the
+    // new size when loading fails; the holder keeps its old one.
+    QTest::newRow("png refused") << QSize(100, 50) << "PNG" << QSize(240, 120) << QSize(240, 240)
+                                 << QStringList{kInvalid};
+    QTest::newRow("not a picture") << QSize() << "" << QSize(240, 240) << QSize(240, 240)
+                                   << QStringList{kInvalid};
+    QTest::newRow("typed name of no file") << QSize() << "none" << QSize(240, 240) << QSize(240, 240)
+                                           << QStringList{kInvalid};
+}
+
+void Form1PictureTest::choose()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QString, format);
+    QFETCH(QSize, preview);
+    QFETCH(QSize, holder);
+    QFETCH(QStringList, messages);
+
+    QString path = dir_->filePath(QStringLiteral("picture.jpg"));
+    if (format.isEmpty())
+        QVERIFY(fixtures::writeBytes(path, "plain text, no picture"));
+    else if (format != "none")
+        path = make(QStringLiteral("picture.") + format.toLower(),
+                    fixtures::halves(picture.width(), picture.height(), Qt::red, Qt::blue),
+                    format.toLatin1().constData());
+    QVERIFY(!path.isEmpty());
+
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    ModalAnswerer answer;
+    choose(w, path);
+    QCOMPARE(answer.texts(), messages);
+    for (const ModalAnswerer::Box& b : answer.boxes()) {
+        QCOMPARE(b.title, QStringLiteral("Watermark Image"));
+        QCOMPARE(b.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+    QCOMPARE(w.txturl->text(), path);
+    QCOMPARE(w.Image1->size(), preview);
+    QCOMPARE(w.Image1->image().size(), preview);
+    QCOMPARE(w.Picture1->size(), holder);
+    QCOMPARE(w.Image1->pos(), QPoint(344, 96));
+}
+
+void Form1PictureTest::sliderRebuildsFromHolder_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<int>("slider");
+    QTest::addColumn<QSize>("preview");
+    QTest::addColumn<int>("messages");  // clamp messages on the move
+
+    QTest::newRow("100x50 at 50") << QSize(100, 50) << 50 << QSize(50, 25) << 0;
+    QTest::newRow("100x50 at 100") << QSize(100, 50) << 100 << QSize(100, 50) << 0;
+    QTest::newRow("200x200 at 50") << QSize(200, 200) << 50 << QSize(100, 100) << 0;
+    QTest::newRow("150x300 at 50") << QSize(150, 300) << 50 << QSize(60, 120) << 1;
+    QTest::newRow("640x480 at 50") << QSize(640, 480) << 50 << QSize(120, 90) << 1;
+    QTest::newRow("240x240 at 1") << QSize(240, 240) << 1 << QSize(2, 2) << 0;
+    QTest::newRow("1000x1 at 1") << QSize(1000, 1) << 1 << QSize(2, 1) << 1;
+}
+
+void Form1PictureTest::sliderRebuildsFromHolder()
+{
+    QFETCH(QSize, picture);
+    QFETCH(int, slider);
+    QFETCH(QSize, preview);
+    QFETCH(int, messages);
+    const QString path =
+        make("p.bmp", fixtures::halves(picture.width(), picture.height(), Qt::red, Qt::blue), "BMP");
+
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    {
+        ModalAnswerer first;
+        choose(w, path);
+        // The move under test must be a change of value.
+        if (w.Slider1->value() == slider)
+            w.Slider1->setValue(slider == 100 ? 99 : slider + 1);
+    }
+    ModalAnswerer onMove;
+    w.Slider1->setValue(slider);
+    QCOMPARE(w.Label1->text(), QString::number(slider) + u'%');
+    QCOMPARE(w.Image1->size(), preview);
+    QCOMPARE(onMove.texts(), QStringList(messages, kClamp));
+}
+
+void Form1PictureTest::previewShowsTopLeftRegion_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QPoint>("redAt");
+    QTest::addColumn<QPoint>("blueAt");  // (-1, -1): no blue in the preview
+    QTest::addColumn<QPoint>("whiteAt"); // (-1, -1): the last column is cut off
+
+    // Picture: left half red, right half blue, last column white.
+    QTest::newRow("whole picture stretched") << QSize(100, 50) << QPoint(10, 60) << QPoint(230, 60)
+                                             << QPoint(239, 60);
+    QTest::newRow("clamped to its top-left 240x240") << QSize(640, 480) << QPoint(239, 179)
+                                                     << QPoint(-1, -1) << QPoint(-1, -1);
+    QTest::newRow("portrait cut at 240 rows") << QSize(150, 300) << QPoint(10, 239) << QPoint(110, 239)
+                                              << QPoint(119, 120);
+}
+
+void Form1PictureTest::previewShowsTopLeftRegion()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QPoint, redAt);
+    QFETCH(QPoint, blueAt);
+    QFETCH(QPoint, whiteAt);
+    const QString path =
+        make("p.bmp", fixtures::halves(picture.width(), picture.height(), Qt::red, Qt::blue), "BMP");
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    ModalAnswerer answer;
+    choose(w, path);
+    const QImage img = w.Image1->image();
+    QCOMPARE(img.pixelColor(redAt), QColor(Qt::red));
+    if (blueAt.x() >= 0)
+        QCOMPARE(img.pixelColor(blueAt), QColor(Qt::blue));
+    if (whiteAt.x() >= 0) {
+        QCOMPARE(img.pixelColor(whiteAt), QColor(Qt::white));
+    } else {
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                QCOMPARE(img.pixelColor(x, y), QColor(Qt::red));
+    }
+}
+
+void Form1PictureTest::sliderWithoutPictureOnlyLabels()
+{
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QImage before = w.Image1->image();
+    ModalAnswerer answer;
+    w.Slider1->setValue(30);
+    QTest::keyClick(w.Slider1, Qt::Key_Right);
+    QCOMPARE(w.Label1->text(), QStringLiteral("31%"));
+    QCOMPARE(w.Image1->size(), QSize(240, 240));
+    QCOMPARE(w.Image1->image(), before);
+    QCOMPARE(w.Picture1->size(), QSize(240, 240));
+    QVERIFY(w.Picture1->picture().isNull());
+    QVERIFY(answer.boxes().isEmpty());
+}
+
+void Form1PictureTest::cancelKeepsPath()
+{
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    {
+        // No picture yet: a cancel ends in the invalid-picture message.
+        ModalAnswerer answer;
+        choose(w, QString());
+        QCOMPARE(answer.texts(), QStringList{kInvalid});
+        QCOMPARE(w.txturl->text(), QString());
+    }
+    const QString path = make("p.gif", fixtures::halves(100, 50, Qt::red, Qt::blue), "GIF");
+    ModalAnswerer answer;
+    choose(w, path);
+    w.Slider1->setValue(50);
+    QCOMPARE(w.Image1->size(), QSize(50, 25));
+    choose(w, QString());
+    QCOMPARE(w.txturl->text(), path);
+    // Rebuilt from the kept path and the holder's 100 x 50 at 50 per cent.
+    QCOMPARE(w.Image1->size(), QSize(50, 25));
+    QCOMPARE(w.Image1->image().pixelColor(2, 2), QColor(Qt::red));
+    QVERIFY(answer.boxes().isEmpty());
+}
+
+void Form1PictureTest::fileChangedOnDiskIsReloaded()
+{
+    const QString path = make("p.bmp", fixtures::halves(100, 50, Qt::red, Qt::red), "BMP");
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    ModalAnswerer answer;
+    choose(w, path);
+    QCOMPARE(w.Image1->image().pixelColor(5, 5), QColor(Qt::red));
+    QVERIFY(fixtures::save(fixtures::halves(100, 50, Qt::green, Qt::green), path, "BMP"));
+    w.Slider1->setValue(80);
+    QCOMPARE(w.Image1->image().pixelColor(5, 5), QColor(Qt::green));
+    QVERIFY(answer.boxes().isEmpty());
+}
+
+QTEST_MAIN(Form1PictureTest)
+#include "tst_form1_picture.moc"

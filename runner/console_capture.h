@@ -11,6 +11,14 @@
 // The runner never terminates a child; a child that outlives its run is
 // reaped later, never left as a zombie.
 //
+// On Linux (PLATFORM.md): the child is started with posix_spawnp, standard
+// input /dev/null, both output streams on one close-on-exec pipe whose write
+// end the runner closes as soon as the child has started. While no byte waits
+// the runner dispatches pending events and otherwise sleeps in the event loop
+// (QCoreApplication::processEvents with WaitForMoreEvents) until an event or
+// the pipe wakes it; it never spins. Without a QCoreApplication it blocks on
+// the pipe instead. The Qt-free loop is ConsoleCaptureCore.
+//
 // Owners hold instances through std::shared_ptr. Whoever calls RunProcess
 // keeps its own copy of the pointer for the duration of the call, so an owner
 // may drop its reference while a run is executing.
@@ -45,4 +53,5 @@ signals:
 
 private:
     std::unique_ptr<ConsoleCaptureCore> core_;
+    QString commandLine_;
 };

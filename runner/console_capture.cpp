@@ -1,0 +1,104 @@
+#include "runner/console_capture.h"
+
+#include "runner/child_process.h"
+#include "runner/command_line.h"
+#include "runner/console_capture_core.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <poll.h>
+
+#include <cerrno>
+
+namespace {
+
+constexpr int kReapIntervalMs = 250;
+
+// Reaps children that outlived their run while any is left. The timer belongs
+// to the application object, so it goes with it.
+void ArmReapTimer() {
+    static QPointer<QTimer> timer;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || OutstandingChildCount() == 0) return;
+    if (!timer) {
+        timer = new QTimer(app);
+        timer->setInterval(kReapIntervalMs);
+        QTimer* t = timer.data();
+        QObject::connect(t, &QTimer::timeout, t, [t] {
+            if (!ReapOutstandingChildren()) t->stop();
+        });
+    }
+    if (!timer->isActive()) timer->start();
+}
+
+// The yield of one run: dispatch what is pending, and when nothing is, sleep
+// in the event loop until an event arrives or the read end becomes readable.
+class EventLoopWait {
+public:
+    void operator()(int fd) {
+        if (!QCoreApplication::instance()) {
+            pollfd p{fd, POLLIN, 0};
+            while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
+            }
+            return;
+        }
+        if (!notifier_) {
+            notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+            // Disarmed on its first activation: a run started by an event
+            // during this wait must not be woken again and again by our pipe,
+            // which nobody reads until that run has ended.
+            QSocketNotifier* n = notifier_.get();
+            QObject::connect(n, &QSocketNotifier::activated, n, [n] { n->setEnabled(false); });
+        }
+        notifier_->setEnabled(true);
+        // Returns after one round of dispatching; the loop then checks the
+        // cancel flag before anything else, so a Cancel or a refused
+        // RunProcess from any handler of that round is seen at once.
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        notifier_->setEnabled(false);
+    }
+
+private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace
+
+ConsoleCapture::ConsoleCapture(QObject* parent)
+    : QObject(parent), core_(std::make_unique<ConsoleCaptureCore>()) {}
+
+ConsoleCapture::~ConsoleCapture() = default;
+
+qint32 ConsoleCapture::RunProcess(const QString& cmdLine) {
+    if (core_->Running()) {
+        // Step 1: the refused call changes neither CommandLine nor ProcessID.
+        core_->Cancel();
+        return 0;
+    }
+
+    commandLine_ = cmdLine;
+    struct ClearCommandLine {
+        QString& text;
+        ~ClearCommandLine() { text.clear(); }
+    } clearAtEnd{commandLine_};
+
+    EventLoopWait wait;
+    const qint32 result = core_->Run(
+        ToNativeArguments(SplitCommandLine(cmdLine)),
+        [this](const char* data, std::size_t size) {
+            emit ReadProcess(QString::fromLatin1(data, static_cast<qsizetype>(size)));
+        },
+        [&wait](int fd) { wait(fd); });
+    ArmReapTimer();
+    return result;
+}
+
+void ConsoleCapture::Cancel() { core_->Cancel(); }
+
+QString ConsoleCapture::CommandLine() const { return commandLine_; }
+
+qint32 ConsoleCapture::ProcessID() const { return static_cast<qint32>(core_->ProcessId()); }

@@ -1,0 +1,107 @@
+#include "runner/console_capture_core.h"
+
+#include "runner/child_process.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+namespace {
+
+// The Linux stand-in for PeekNamedPipe: the number of bytes waiting, or
+// nullopt once the pipe has no writer left and is empty (or cannot be asked).
+// poll() goes first: POLLHUP is sticky once the last writer has gone, so bytes
+// written before that are still counted by the FIONREAD that follows.
+std::optional<std::size_t> Peek(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, 0);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return std::nullopt;
+
+    int available = 0;
+    if (::ioctl(fd, FIONREAD, &available) != 0) return std::nullopt;
+    if (available > 0) return static_cast<std::size_t>(available);
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return std::nullopt;
+    return 0;
+}
+
+void BlockUntilReadable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
+    }
+}
+
+// Step 9 on every way out of a started run: idle again, pid 0.
+class RunScope {
+public:
+    RunScope(bool& running, pid_t& pid) : running_(running), pid_(pid) { running_ = true; }
+    ~RunScope() {
+        pid_ = 0;
+        running_ = false;
+    }
+    RunScope(const RunScope&) = delete;
+    RunScope& operator=(const RunScope&) = delete;
+
+private:
+    bool& running_;
+    pid_t& pid_;
+};
+
+}  // namespace
+
+std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const ChunkSink& sink,
+                                     const Yield& yield) {
+    ReapOutstandingChildren();
+
+    // Step 1: only re-entry from this run's own sink or yield gets here.
+    if (running_) {
+        cancel_ = true;
+        return 0;
+    }
+
+    RunScope scope(running_, pid_);  // step 2 (the command line is the caller's)
+    std::optional<StartedChild> child = StartChild(argv);  // steps 3-5
+    if (!child) return 0;
+
+    pid_ = child->pid;  // step 6
+    cancel_ = false;
+    const int fd = child->output.get();
+    char buffer[kChunkSize];
+
+    while (!cancel_) {  // step 7
+        const std::optional<std::size_t> available = Peek(fd);
+        if (!available) {
+            cancel_ = true;
+            continue;
+        }
+        if (*available == 0) {
+            if (yield) {
+                yield(fd);
+            } else {
+                BlockUntilReadable(fd);
+            }
+            continue;
+        }
+        const std::size_t wanted = std::min(*available, kChunkSize);
+        ssize_t got;
+        do {
+            got = ::read(fd, buffer, wanted);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            cancel_ = true;
+            continue;
+        }
+        // No yield after a chunk: a full pipe is emptied chunk after chunk.
+        if (sink) sink(buffer, static_cast<std::size_t>(got));
+    }
+
+    const std::int32_t result = CollectExitCode(child->pid);  // step 8
+    child->output.reset();
+    return result;  // step 9 by RunScope
+}

@@ -20,6 +20,7 @@ void PictureBox::setBackColor(const QColor& c)
 void PictureBox::cls()
 {
     // Clearing removes what was painted; the assigned picture stays.
+    fitImage();
     image_.fill(back_);
     if (!picture_.isNull()) {
         QPainter p(&image_);
@@ -46,6 +47,8 @@ bool PictureBox::paintPicture(const QImage& picture, const QRectF& dst, const QR
 {
     if (picture.isNull())
         return false;
+    // A box not yet shown gets its resize event late; draw at its real size.
+    fitImage();
     const QSizeF s = scaleSize();
     const double sx = s.width() > 0 ? width() / s.width() : 1.0;
     const double sy = s.height() > 0 ? height() / s.height() : 1.0;

@@ -18,6 +18,8 @@ QByteArray formatOf(const QByteArray& head)
 
 QImage load(const QString& path)
 {
+    if (path.isEmpty())
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};

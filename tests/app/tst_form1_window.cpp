@@ -1,0 +1,381 @@
+// The main window itself: its frame, the place and look of every control,
+// what assistive technology sees, the two small commands and a screenshot.
+#include "app/form1.h"
+
+#include "app/picture_box.h"
+#include "app/shell.h"
+#include "app/user_button.h"
+#include "tests/app/modal_answerer.h"
+#include "tests/watermark/picture_fixtures.h"
+
+#include <QAccessible>
+#include <QAccessibleInterface>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Stands in for the desktop while it lives: records every local address it
+// is asked to open. A method name that does not exist makes every opening
+// fail, as when no file manager or browser can be started.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlRecorder(const char* method = "open")
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, method);
+    }
+    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+QColor at(const QImage& img, int x, int y)
+{
+    return img.pixelColor(x, y);
+}
+
+} // namespace
+
+class Form1WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void frame();
+    void controlPlaces_data();
+    void controlPlaces();
+    void hiddenHolders();
+    void looks();
+    void buttonFaces();
+    void accessibility();
+    void openVideoFolder();
+    void userGuideOnEveryClick();
+    void noDesktopHandlerGivesMessage();
+    void screenshotWithPicture();
+};
+
+void Form1WindowTest::cleanup()
+{
+    OpenFileDialog::setAnswer({});
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void Form1WindowTest::frame()
+{
+    Form1 w;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Watermark Image"));
+    QCOMPARE(w.minimumSize(), QSize(621, 408));
+    QCOMPARE(w.maximumSize(), QSize(621, 408));
+    QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!w.windowIcon().pixmap(32, 32).isNull());
+
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.size(), QSize(621, 408));
+    // Centred up to the window frame's few pixels.
+    const QPoint off = w.geometry().center() - w.screen()->availableGeometry().center();
+    QVERIFY2(qAbs(off.x()) <= 4 && qAbs(off.y()) <= 4, "the window is centred when first shown");
+    // Resizing is refused.
+    w.resize(800, 600);
+    QCOMPARE(w.size(), QSize(621, 408));
+}
+
+void Form1WindowTest::controlPlaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QRect>("place");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("Command6") << "Command6" << "UserButton" << QRect(56, 8, 201, 25) << "Video Selection";
+    QTest::newRow("browse") << "browse" << "UserButton" << QRect(56, 48, 201, 25) << "Image Selection";
+    QTest::newRow("Command9") << "Command9" << "UserButton" << QRect(56, 88, 201, 25)
+                              << "Initialize Watermarking";
+    QTest::newRow("Slider1") << "Slider1" << "QSlider" << QRect(328, 24, 273, 25) << "";
+    QTest::newRow("Label1") << "Label1" << "QLabel" << QRect(560, 80, 41, 25) << "100%";
+    QTest::newRow("Shape1") << "Shape1" << "QFrame" << QRect(328, 80, 273, 273) << "";
+    QTest::newRow("Image1") << "Image1" << "PictureBox" << QRect(344, 96, 240, 240) << "";
+    QTest::newRow("vidtitle") << "vidtitle" << "QLabel" << QRect(64, 173, 209, 17) << "";
+    QTest::newRow("textvid") << "textvid" << "QPlainTextEdit" << QRect(32, 214, 233, 46) << "";
+    QTest::newRow("vidres") << "vidres" << "QLabel" << QRect(64, 269, 185, 17) << "";
+    QTest::newRow("Label5") << "Label5" << "QLabel" << QRect(104, 287, 161, 17) << "";
+    QTest::newRow("Command5") << "Command5" << "UserButton" << QRect(80, 328, 169, 25) << "Open Video Folder";
+    QTest::newRow("Image2") << "Image2" << "ClickArea" << QRect(448, 368, 177, 41) << "";
+}
+
+void Form1WindowTest::controlPlaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QRect, place);
+    QFETCH(QString, caption);
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* c = w.findChild<QWidget*>(name);
+    QVERIFY(c);
+    QVERIFY(c->inherits(kind.toLatin1().constData()));
+    QCOMPARE(c->geometry(), place);
+    QVERIFY(c->isVisible());
+    if (auto* b = qobject_cast<QAbstractButton*>(c); b && kind == "UserButton")
+        QCOMPARE(b->text(), caption);
+    if (auto* l = qobject_cast<QLabel*>(c))
+        QCOMPARE(l->text(), caption);
+}
+
+void Form1WindowTest::hiddenHolders()
+{
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.Picture1->size(), QSize(240, 240));
+    QCOMPARE(w.txturl->text(), QString());
+    for (QWidget* c : {static_cast<QWidget*>(w.Picture1), static_cast<QWidget*>(w.txturl)}) {
+        QVERIFY(!c->isVisible());
+        QVERIFY(!w.rect().intersects(c->geometry()));
+    }
+}
+
+void Form1WindowTest::looks()
+{
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // The placeholder: dark grey, with white writing across the middle.
+    const QImage preview = w.Image1->image();
+    QCOMPARE(preview.size(), QSize(240, 240));
+    QCOMPARE(at(preview, 2, 2), QColor(64, 64, 64));
+    QCOMPARE(at(preview, 237, 237), QColor(64, 64, 64));
+    int white = 0;
+    for (int i = 60; i < 180; ++i) {
+        for (int d = -12; d <= 12; ++d) {
+            if (at(preview, i + d, 240 - i).lightness() > 230)
+                ++white;
+        }
+    }
+    QVERIFY2(white > 150, "white writing along the rising diagonal");
+
+    // Text colours as designed; the field labels share the window's grey.
+    QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
+    for (QLabel* l : {w.vidtitle, w.vidres, w.Label5})
+        QCOMPARE(l->palette().color(QPalette::WindowText), QColor(64, 64, 64));
+    QCOMPARE(w.textvid->palette().color(QPalette::Text), QColor(Qt::black));
+    QVERIFY(w.textvid->isReadOnly());
+    QCOMPARE(w.vidtitle->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+
+    // The background reaches the corners of the window, grey 200.
+    const QImage shot = w.grab().toImage();
+    QCOMPARE(at(shot, 300, 2), QColor(200, 200, 200));
+    QCOMPARE(at(shot, 3, 404), QColor(200, 200, 200));
+    // The preview frame is a one-pixel black line.
+    QCOMPARE(at(shot, 328, 200), QColor(Qt::black));
+    QCOMPARE(at(shot, 329, 200), QColor(200, 200, 200));
+    QCOMPARE(at(shot, 450, 352), QColor(Qt::black));
+}
+
+void Form1WindowTest::buttonFaces()
+{
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    UserButton* b = w.browse;
+    QVERIFY(b->font().bold());
+    QCOMPARE(b->font().pointSizeF(), 8.25);
+
+    auto face = [b] { return b->grab().toImage().pixelColor(4, 4); };
+    auto hasCaption = [b] {
+        const QImage img = b->grab().toImage();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 20; x < img.width() - 20; ++x)
+                if (img.pixelColor(x, y) == QColor(64, 64, 64))
+                    return true;
+        return false;
+    };
+    QCOMPARE(face(), QColor(192, 192, 192));
+    QVERIFY(hasCaption());
+
+    QTest::mouseMove(b, b->rect().center());
+    QTRY_VERIFY(b->underMouse());
+    QCOMPARE(face(), QColor(224, 224, 224));
+
+    b->setDown(true);
+    QCOMPARE(face(), QColor(64, 64, 64));
+    b->setDown(false);
+    QTest::mouseMove(&w, QPoint(600, 200));
+    QTRY_VERIFY(!b->underMouse());
+    QCOMPARE(face(), QColor(192, 192, 192));
+}
+
+void Form1WindowTest::accessibility()
+{
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.textvid->setPlainText(QStringLiteral("/videos/holiday.avi"));
+    w.vidres->setText(QStringLiteral("640 x 480"));
+
+    auto iface = [](QWidget* c) { return QAccessible::queryAccessibleInterface(c); };
+    const struct {
+        QWidget* control;
+        QString name;
+    } buttons[] = {{w.Command6, "Video Selection"},
+                   {w.browse, "Image Selection"},
+                   {w.Command9, "Initialize Watermarking"},
+                   {w.Command5, "Open Video Folder"},
+                   {w.Image2, "User guide"}};
+    for (const auto& b : buttons) {
+        QAccessibleInterface* a = iface(b.control);
+        QVERIFY(a);
+        QCOMPARE(a->role(), QAccessible::Button);
+        QCOMPARE(a->text(QAccessible::Name), b.name);
+        QVERIFY(a->actionInterface());
+        QVERIFY(a->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    }
+
+    QAccessibleInterface* slider = iface(w.Slider1);
+    QCOMPARE(slider->role(), QAccessible::Slider);
+    QVERIFY(slider->valueInterface());
+    QCOMPARE(slider->valueInterface()->currentValue().toInt(), 100);
+    QCOMPARE(slider->valueInterface()->minimumValue().toInt(), 1);
+    QCOMPARE(slider->valueInterface()->maximumValue().toInt(), 100);
+
+    QCOMPARE(iface(w.Label1)->text(QAccessible::Name), QStringLiteral("100%"));
+    QCOMPARE(iface(w.vidres)->text(QAccessible::Name), QStringLiteral("640 x 480"));
+    QAccessibleInterface* path = iface(w.textvid);
+    QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Path"));
+    QVERIFY(path->textInterface());
+    QCOMPARE(path->textInterface()->text(0, path->textInterface()->characterCount()),
+             QStringLiteral("/videos/holiday.avi"));
+
+    QAccessibleInterface* preview = iface(w.Image1);
+    QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("Preview"));
+    QCOMPARE(preview->rect(), QRect(w.mapToGlobal(QPoint(344, 96)), QSize(240, 240)));
+}
+
+void Form1WindowTest::openVideoFolder()
+{
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    UrlRecorder desktop;
+    ModalAnswerer answer;
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(outputFolder())});
+    QCOMPARE(QFileInfo(desktop.urls.first().toLocalFile()).fileName(), QStringLiteral("watermarked"));
+    QVERIFY(answer.boxes().isEmpty());
+}
+
+void Form1WindowTest::userGuideOnEveryClick()
+{
+    // The build puts the guide into the program folder.
+    QVERIFY(QFile::exists(QStringLiteral(WM_PROGRAM_DIR "/user-guide.html")));
+
+    // Here the program folder is the test's own; the guide is put there and
+    // taken away again.
+    const QString guide = programFolder() + QStringLiteral("/user-guide.html");
+    QFile::remove(guide);
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    UrlRecorder desktop;
+    {
+        ModalAnswerer answer;
+        QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(60, 20));
+        QCOMPARE(answer.texts().size(), 1);
+        QVERIFY(answer.texts().first().startsWith(QStringLiteral("The user guide is missing")));
+        QVERIFY(desktop.urls.isEmpty());
+    }
+    QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide));
+    ModalAnswerer answer;
+    QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(60, 20));
+    QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(100, 30));
+    QFile::remove(guide);
+    const QUrl url = QUrl::fromLocalFile(guide);
+    QCOMPARE(desktop.urls, (QList<QUrl>{url, url}));
+    QVERIFY(answer.boxes().isEmpty());
+}
+
+void Form1WindowTest::noDesktopHandlerGivesMessage()
+{
+    const QString guide = programFolder() + QStringLiteral("/user-guide.html");
+    QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide) ||
+            QFile::exists(guide));
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    UrlRecorder desktop("noSuchMethod");
+    ModalAnswerer answer;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No such method"));
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No such method"));
+    QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(60, 20));
+    QFile::remove(guide);
+    QCOMPARE(answer.texts().size(), 2);
+    QVERIFY(answer.texts()[0].startsWith(QStringLiteral("No file manager could be started")));
+    QVERIFY(answer.texts()[0].contains(outputFolder()));
+    QVERIFY(answer.texts()[1].startsWith(QStringLiteral("No web browser could be started")));
+    for (const ModalAnswerer::Box& b : answer.boxes()) {
+        QCOMPARE(b.title, QStringLiteral("Watermark Image"));
+        QCOMPARE(b.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+}
+
+void Form1WindowTest::screenshotWithPicture()
+{
+    // A sample watermark: a badge with a word on a warm gradient.
+    QImage sample(200, 120, QImage::Format_RGB32);
+    {
+        QPainter p(&sample);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient g(0, 0, 200, 120);
+        g.setColorAt(0, QColor(250, 170, 60));
+        g.setColorAt(1, QColor(200, 60, 90));
+        p.fillRect(sample.rect(), g);
+        p.setPen(QPen(Qt::white, 4));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(14, 14, 92, 92));
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(30);
+        f.setBold(true);
+        p.setFont(f);
+        p.drawText(QRectF(0, 0, 200, 120), Qt::AlignCenter, QStringLiteral("SAMPLE"));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sample.jpg"));
+    QVERIFY(fixtures::save(sample, path, "JPG"));
+
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // What a probe of a video would have filled in.
+    w.vidtitle->setText(QStringLiteral("holiday.avi"));
+    w.textvid->setPlainText(QStringLiteral("/home/user/Videos/holiday.avi"));
+    w.vidres->setText(QStringLiteral("640 x 480"));
+    w.Label5->setText(QStringLiteral("00:02:41.36"));
+
+    OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return path; });
+    ModalAnswerer answer;
+    QTest::mouseClick(w.browse, Qt::LeftButton);
+    w.Slider1->setFocus();
+    w.Slider1->setValue(75);
+    QVERIFY(answer.boxes().isEmpty());
+    QCOMPARE(w.Image1->size(), QSize(150, 90));
+
+    const QString shot = QStringLiteral(WM_TEST_BIN_DIR "/main-window.png");
+    QVERIFY(w.grab().save(shot, "PNG"));
+    qInfo("screenshot: %s", qPrintable(shot));
+}
+
+QTEST_MAIN(Form1WindowTest)
+#include "tst_form1_window.moc"

@@ -22,7 +22,7 @@ bool takesRate(const AVCodec* c, int rate) {
 
 }  // namespace
 
-Error AudioResampler::open(const AVStream* in, int rate, int64_t startTime, AVFormatContext* out) {
+Error AudioResampler::open(const AVStream* in, int rate, AVFormatContext* out) {
     const std::string what = "resample audio stream #" + std::to_string(in->index);
     const AVCodec* decoder = avcodec_find_decoder(in->codecpar->codec_id);
     if (!decoder) return failure(what, std::string("no decoder for ") + avcodec_get_name(in->codecpar->codec_id));
@@ -32,10 +32,9 @@ Error AudioResampler::open(const AVStream* in, int rate, int64_t startTime, AVFo
     dec_->pkt_timebase = in->time_base;
     if (int r = avcodec_open2(dec_.get(), decoder, nullptr); r < 0) return avError(r, what);
     inTimeBase_ = in->time_base;
-    start_ = startTime;
 
     const AVCodecID candidates[] = {in->codecpar->codec_id, out->oformat->audio_codec, AV_CODEC_ID_AAC,
-                                    AV_CODEC_ID_MP3, AV_CODEC_ID_MP2};
+                                    AV_CODEC_ID_MP3, AV_CODEC_ID_VORBIS, AV_CODEC_ID_MP2};
     Error last = failure(what, "no audio encoder fits the result's container");
     for (AVCodecID id : candidates) {
         const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : findEncoder(id);
@@ -141,8 +140,7 @@ Error AudioResampler::process(const AVPacket* pkt, const PacketSink& sink) {
         if (r < 0) return avError(r, "decode audio");
         const AVRational rateBase{1, frame_->sample_rate};
         if (frame_->best_effort_timestamp != AV_NOPTS_VALUE)
-            frame_->pts = av_rescale_q(frame_->best_effort_timestamp, inTimeBase_, rateBase) -
-                          av_rescale_q(start_, AV_TIME_BASE_Q, rateBase);
+            frame_->pts = av_rescale_q(frame_->best_effort_timestamp, inTimeBase_, rateBase);
         else
             frame_->pts = AV_NOPTS_VALUE;
         if ((r = av_buffersrc_add_frame(src_, frame_.get())) < 0) return avError(r, "resample audio");

@@ -11,8 +11,7 @@ namespace wm {
 
 class AudioResampler {
 public:
-    // startTime: the input's start in AV_TIME_BASE units, taken off every timestamp.
-    Error open(const AVStream* in, int rate, int64_t startTime, AVFormatContext* out);
+    Error open(const AVStream* in, int rate, AVFormatContext* out);
     int streamIndex() const noexcept { return streamIndex_; }
     AVRational timeBase() const noexcept { return enc_->time_base; }
     // pkt == nullptr flushes decoder, filter and encoder in turn.
@@ -31,7 +30,6 @@ private:
     FramePtr frame_ = makeFrame(), filtered_ = makeFrame();
     PacketPtr pkt_ = makePacket();
     AVRational inTimeBase_{};
-    int64_t start_ = 0;
     int streamIndex_ = -1;
 };
 

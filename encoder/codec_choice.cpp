@@ -38,6 +38,9 @@ const AVOutputFormat* containerFor(const std::string& path) {
 }
 
 bool containerTakes(const AVOutputFormat* format, AVCodecID codec) {
+    // FLV lists these in its table but refuses them when writing the header.
+    if (std::strcmp(format->name, "flv") == 0 && isOneOf(codec, {AV_CODEC_ID_MPEG4, AV_CODEC_ID_H263}))
+        return false;
     const int r = avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL);
     if (r >= 0) return r == 1;
     // Muxers that keep no codec table.
@@ -46,7 +49,7 @@ bool containerTakes(const AVOutputFormat* format, AVCodecID codec) {
                                AV_CODEC_ID_HEVC, AV_CODEC_ID_MP2, AV_CODEC_ID_MP3, AV_CODEC_ID_AAC, AV_CODEC_ID_AC3,
                                AV_CODEC_ID_EAC3, AV_CODEC_ID_OPUS});
     if (std::strcmp(format->name, "mpeg") == 0)
-        return isOneOf(codec, {AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_H264, AV_CODEC_ID_MP2,
+        return isOneOf(codec, {AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MP2,
                                AV_CODEC_ID_MP3, AV_CODEC_ID_AC3, AV_CODEC_ID_PCM_DVD});
     return codec == format->video_codec || codec == format->audio_codec;
 }
@@ -93,12 +96,13 @@ void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sour
     } else if (isOneOf(c->id, {AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO,
                                AV_CODEC_ID_MSMPEG4V2, AV_CODEC_ID_MSMPEG4V3, AV_CODEC_ID_WMV1, AV_CODEC_ID_WMV2,
                                AV_CODEC_ID_FLV1, AV_CODEC_ID_H263, AV_CODEC_ID_H263P, AV_CODEC_ID_MJPEG})) {
-        // A fixed fine quantiser keeps the picture; the bit rate follows the content.
-        enc->flags |= AV_CODEC_FLAG_QSCALE;
-        enc->global_quality = FF_QP2LAMBDA * 2;
-        if (c->id == AV_CODEC_ID_MPEG1VIDEO || c->id == AV_CODEC_ID_MPEG2VIDEO) {
-            // The MPEG-1/2 buffer model wants a rate; give it the ceiling.
-            enc->rc_max_rate = 0;
+        // Twice the source's rate, with the quantiser never coarser than the source needs; a
+        // fine fixed quantiser when the source's rate is unknown.
+        if (cap > 0) {
+            enc->bit_rate = cap;
+        } else {
+            enc->flags |= AV_CODEC_FLAG_QSCALE;
+            enc->global_quality = FF_QP2LAMBDA * 2;
         }
     }
 }

@@ -105,7 +105,7 @@ private:
     FrameConformer toHook_, toEncoder_;
     AVRational frameRate_{25, 1};
     AVRational streamBase_{};
-    int64_t startInStream_ = 0;
+    int64_t firstPts_ = AV_NOPTS_VALUE;  // encoder time base; progress counts from here
 
     FrameQueue queue_{kQueueFrames};
     Error encodeError_;
@@ -135,7 +135,6 @@ Error Conversion::setUp() {
     AVRational fr = av_guess_frame_rate(ic, const_cast<AVStream*>(vst), nullptr);
     if (fr.num > 0 && fr.den > 0) frameRate_ = fr;
     streamBase_ = vst->time_base;
-    startInStream_ = av_rescale_q(in_.startTime(), AV_TIME_BASE_Q, streamBase_);
 
     routes_.resize(ic->nb_streams);
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
@@ -159,7 +158,7 @@ Error Conversion::setUp() {
             } else {
                 route.audio = std::make_unique<AudioResampler>();
                 const int rate = req_.audioRate ? *req_.audioRate : p->sample_rate;
-                if (Error e = route.audio->open(st, rate, in_.startTime(), oc)) return e;
+                if (Error e = route.audio->open(st, rate, oc)) return e;
                 route.kind = Route::Kind::Resample;
                 route.outIndex = route.audio->streamIndex();
             }
@@ -216,9 +215,6 @@ Error Conversion::readAll() {
             e = decoder_.decode(pkt.get(), sink);
         } else if (route.kind == Route::Kind::Copy) {
             const AVRational base = ic->streams[pkt->stream_index]->time_base;
-            const int64_t offset = av_rescale_q(in_.startTime(), AV_TIME_BASE_Q, base);
-            if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= offset;
-            if (pkt->dts != AV_NOPTS_VALUE) pkt->dts -= offset;
             pkt->stream_index = route.outIndex;
             e = mux_.write(pkt.get(), base);
         } else if (route.kind == Route::Kind::Resample) {
@@ -246,14 +242,15 @@ Error Conversion::encodeOne(FramePtr frame) {
     const int64_t step = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(frameRate_), enc->time_base));
     int64_t pts = frame->pts == AV_NOPTS_VALUE
                       ? (lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + step)
-                      : av_rescale_q(frame->pts - startInStream_, streamBase_, enc->time_base);
+                      : av_rescale_q(frame->pts, streamBase_, enc->time_base);
     if (lastPts_ != AV_NOPTS_VALUE && pts <= lastPts_) pts = lastPts_ + 1;  // encoders need rising times
     lastPts_ = pts;
+    if (firstPts_ == AV_NOPTS_VALUE) firstPts_ = pts;
     frame->pts = pts;
     frame->pict_type = AV_PICTURE_TYPE_NONE;
     if (Error e = encoder_.encode(frame.get(), write)) return e;
     ++progress_.frames;
-    progress_.seconds = std::max(0.0, double(pts + step) * av_q2d(enc->time_base));
+    progress_.seconds = std::max(0.0, double(pts - firstPts_ + step) * av_q2d(enc->time_base));
     return noError();
 }
 
@@ -290,8 +287,8 @@ Error Conversion::run() {
     Error readError = readAll();
     if (readError) queue_.abort(); else queue_.close();
     encoding.join();
+    if (encodeFailed_) return encodeError_;  // the reading side only saw the queue stop
     if (readError) return readError;
-    if (encodeFailed_) return encodeError_;
     if (mux_.packetsOf(encoder_.streamIndex()) == 0)
         return failure("output '" + req_.output + "'", stop_.load() ? "stopped before any frame was written"
                                                                     : "no video frame could be decoded");

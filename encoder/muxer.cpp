@@ -1,5 +1,7 @@
 #include "encoder/muxer.h"
 
+#include <algorithm>
+
 namespace wm {
 
 Error Muxer::create(const AVOutputFormat* format, const std::string& path) {
@@ -34,7 +36,7 @@ Error Muxer::finish() {
     if (int r = av_write_trailer(out_.get()); r < 0) return avError(r, "finish the result");
     if (out_->pb) {
         avio_flush(out_->pb);
-        finalSize_ = avio_tell(out_->pb);
+        finalSize_ = std::max(avio_tell(out_->pb), avio_size(out_->pb));
         if (out_->pb->error < 0) return avError(out_->pb->error, "write the result");
         if (!(out_->oformat->flags & AVFMT_NOFILE))
             if (int r = avio_closep(&out_->pb); r < 0) return avError(r, "close the result");

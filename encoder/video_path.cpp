@@ -5,7 +5,7 @@
 #include <cstring>
 
 extern "C" {
-#include <libavutil/display.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -78,7 +78,8 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
     e->chroma_sample_location = dec->chroma_sample_location;
     e->field_order = dec->field_order;
     e->framerate = frameRate;
-    if (needsFrameTimeBase(codec)) {
+    // AVI counts frames rather than time, so it needs one tick per frame too.
+    if (needsFrameTimeBase(codec) || std::strcmp(out->oformat->name, "avi") == 0) {
         AVRational rate = frameRate;
         if (codec->supported_framerates)
             rate = codec->supported_framerates[av_find_nearest_q_idx(frameRate, codec->supported_framerates)];
@@ -126,7 +127,7 @@ Error VideoEncoder::encode(AVFrame* frame, const PacketSink& sink) {
         if (r < 0) return avError(r, "encode video");
         size_t size = 0;
         if (const uint8_t* q = av_packet_get_side_data(pkt_.get(), AV_PKT_DATA_QUALITY_STATS, &size); q && size >= 4)
-            quality_ = double(q[0] | q[1] << 8 | q[2] << 16 | uint32_t(q[3]) << 24) / FF_QP2LAMBDA;
+            if (const int32_t lambda = int32_t(AV_RL32(q)); lambda > 0) quality_ = double(lambda) / FF_QP2LAMBDA;
         pkt_->stream_index = streamIndex_;
         if (Error err = sink(pkt_.get())) return err;
         av_packet_unref(pkt_.get());

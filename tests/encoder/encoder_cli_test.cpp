@@ -1,0 +1,351 @@
+// The encoder as the windows run it: probe text, conversions, bad input, signals.
+#include "convert/progress_parse.h"
+#include "encoder_run.h"
+#include "probe/probe_parse.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <sys/stat.h>
+
+namespace {
+
+using enc_test::fixture;
+using enc_test::probeValue;
+using enc_test::runEncoder;
+using Args = std::vector<std::string>;
+
+Args lavfi(const std::string& size, double seconds, bool audio) {
+    const std::string d = std::to_string(seconds);
+    // testsrc2 rounds odd sizes down; testsrc keeps them.
+    const int w = std::stoi(size), h = std::stoi(size.substr(size.find('x') + 1));
+    const std::string generator = (w % 2 || h % 2) ? "testsrc" : "testsrc2";
+    Args a = {"-f", "lavfi", "-i", generator + "=size=" + size + ":rate=25:duration=" + d};
+    if (audio) a.insert(a.end(), {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=" + d});
+    return a;
+}
+
+Args concat(Args a, const Args& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct Source {
+    const char* file;
+    const char* size;
+    Args codecs;
+    bool audio = true;
+};
+
+std::string make(const Source& s) { return fixture(s.file, concat(lavfi(s.size, 2, s.audio), s.codecs)); }
+
+const Source kH264Mp4{"h264.mp4", "320x240", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
+const Source kMpeg4Avi{"mpeg4.avi", "321x241", {"-c:v", "mpeg4", "-q:v", "3", "-c:a", "libmp3lame"}};
+const Source kMpeg1Mpg{"mpeg1.mpg", "352x288", {"-c:v", "mpeg1video", "-q:v", "3", "-c:a", "mp2"}};
+const Source kMpeg2Mpeg{"mpeg2.mpeg", "176x144", {"-c:v", "mpeg2video", "-q:v", "3", "-c:a", "mp2"}};
+const Source kWmv{"wmv2.wmv", "320x240", {"-c:v", "wmv2", "-q:v", "3", "-c:a", "wmav2"}};
+const Source kFlv{"flv1.flv", "320x240", {"-c:v", "flv", "-q:v", "3", "-c:a", "libmp3lame", "-ar", "44100"}};
+const Source kMov{"mjpeg.mov", "160x120", {"-c:v", "mjpeg", "-q:v", "3", "-c:a", "pcm_s16le"}};
+const Source kWebm{"vp8.webm", "160x120", {"-c:v", "libvpx", "-b:v", "1M", "-c:a", "libvorbis"}};
+const Source kVp9Mkv{"vp9.mkv", "176x96", {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-b:v", "500k"}, false};
+const Source kTs{"h264.ts", "320x180", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
+const Source kDivx{"msmpeg4.divx", "320x240", {"-c:v", "msmpeg4", "-q:v", "3", "-c:a", "libmp3lame", "-f", "avi"}};
+const Source kTinyMkv{"ffv1.mkv", "9x7", {"-c:v", "ffv1"}, false};
+const Source kM4v{"h264-444.m4v", "1280x720", {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", "-t", "0.4", "-f", "mp4"}, false};
+
+// ---------------------------------------------------------------------------------------------
+// Probe: the main window's parse of the real text.
+
+class Probe : public testing::TestWithParam<Source> {};
+
+TEST_P(Probe, WindowParseFindsDurationAndSize) {
+    const std::string file = make(GetParam());
+    const enc_test::RunResult r = runEncoder({"-i", file});
+    ASSERT_TRUE(r.exited) << r.output;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("At least one output file must be specified"), std::string::npos) << r.output;
+
+    // The window reads chunks of at most 1024 bytes; the first one must carry both facts.
+    const ProbeFacts facts = parseProbeChunk(QString::fromStdString(r.output.substr(0, 1024)));
+    const std::string size = GetParam().size;
+    EXPECT_EQ(facts.width.value_or("?").toStdString(), size.substr(0, size.find('x'))) << r.output;
+    EXPECT_EQ(facts.height.value_or("?").toStdString(), size.substr(size.find('x') + 1)) << r.output;
+    ASSERT_TRUE(facts.duration) << r.output;
+    EXPECT_EQ(facts.duration->size(), 11);
+    const double expected = std::stod(probeValue(file, "", "format=duration"));
+    EXPECT_NEAR(durationSeconds(*facts.duration) + facts.duration->mid(8, 3).toDouble(), expected, 0.011)
+        << facts.duration->toStdString();
+    EXPECT_EQ(QString::fromStdString(r.output).indexOf("time", 0, Qt::CaseInsensitive), -1) << r.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, Probe,
+                         testing::Values(kH264Mp4, kMpeg4Avi, kMpeg1Mpg, kMpeg2Mpeg, kWmv, kFlv, kMov, kWebm,
+                                         kVp9Mkv, kTs, kDivx, kTinyMkv, kM4v),
+                         [](const testing::TestParamInfo<Source>& i) {
+                             std::string n = i.param.file;
+                             for (char& c : n) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return n;
+                         });
+
+// ---------------------------------------------------------------------------------------------
+// Conversion: shape kept, watermark laid over, the rest close to the source.
+
+struct ConversionCase {
+    Source source;
+    const char* resultExt;
+};
+
+constexpr int kLogoX = 24, kLogoY = 16;  // the test mask's logo: 60x40, red left half, white right half
+
+double psnrOutsideLogo(const std::string& result, const std::string& source, int w, int h) {
+    const int top = kLogoY + 40 + 8;
+    // From each file's first frame: muxers may shift a whole stream (B-frame delay, frame grid).
+    const std::string crop = "setpts=PTS-STARTPTS,crop=" + std::to_string(w) + ":" + std::to_string(h - top) + ":0:" + std::to_string(top);
+    const auto r = enc_test::run("ffmpeg", {"-hide_banner", "-i", result, "-i", source, "-lavfi",
+                                            "[0:v]" + crop + "[a];[1:v]" + crop + "[b];[a][b]psnr", "-f", "null", "-"});
+    const auto at = r.output.find("PSNR y:");
+    if (at == std::string::npos) return 0;
+    return r.output.compare(at + 7, 3, "inf") == 0 ? 99 : std::stod(r.output.substr(at + 7));
+}
+
+std::string rgbFrame(const std::string& file, int index) {
+    return enc_test::run("ffmpeg", {"-loglevel", "quiet", "-i", file, "-vf", "select=eq(n\\," + std::to_string(index) + ")",
+                                    "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"})
+        .output;
+}
+
+class Conversion : public testing::TestWithParam<ConversionCase> {};
+
+TEST_P(Conversion, KeepsShapeAndLaysWatermarkOver) {
+    const ConversionCase& c = GetParam();
+    const std::string source = make(c.source);
+    const std::string dir = enc_test::scratchFolder(std::string("conv-") + c.source.file + c.resultExt);
+    const int w = std::stoi(probeValue(source, "v:0", "stream=width"));
+    const int h = std::stoi(probeValue(source, "v:0", "stream=height"));
+    enc_test::writeMask(dir + "/mask.bmp", w, h, kLogoX, kLogoY);
+    const std::string result = dir + "/wm-result." + c.resultExt;
+
+    const auto r = runEncoder({"-i", source, "-sameq", "-vhook",
+                               enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-y", result});
+    ASSERT_TRUE(r.exited && r.status == 0) << r.output;
+
+    EXPECT_EQ(probeValue(result, "v:0", "stream=width"), std::to_string(w));
+    EXPECT_EQ(probeValue(result, "v:0", "stream=height"), std::to_string(h));
+    EXPECT_EQ(enc_test::countFrames(result), enc_test::countFrames(source));
+    EXPECT_NEAR(std::stod(probeValue(result, "", "format=duration")), std::stod(probeValue(source, "", "format=duration")),
+                0.1);
+    EXPECT_EQ(probeValue(result, "a:0", "stream=codec_type"), c.source.audio ? "audio" : "");
+
+    const std::string frame = rgbFrame(result, 10);
+    ASSERT_EQ(frame.size(), size_t(w * h * 3));
+    auto px = [&](int x, int y, int ch) { return int(static_cast<unsigned char>(frame[size_t((y * w + x) * 3 + ch)])); };
+    const int y = kLogoY + 20;
+    EXPECT_GE(px(kLogoX + 15, y, 0), 225);  // red half
+    EXPECT_LE(px(kLogoX + 15, y, 1), 30);
+    EXPECT_LE(px(kLogoX + 15, y, 2), 30);
+    for (int ch = 0; ch < 3; ++ch) EXPECT_GE(px(kLogoX + 45, y, ch), 230);  // white half
+
+    EXPECT_GE(psnrOutsideLogo(result, source, w, h), 40.0);
+
+    // Progress: the last line's time is the result's length, read as the window reads it.
+    const auto last = r.output.rfind("frame=");
+    ASSERT_NE(last, std::string::npos) << r.output;
+    const auto elapsed = elapsedTextOf(QString::fromStdString(r.output.substr(last)));
+    ASSERT_TRUE(elapsed) << r.output;
+    EXPECT_NEAR(elapsed->toDouble(), std::stod(probeValue(source, "", "format=duration")), 0.2);
+    const auto firstProgress = r.output.find("frame=");
+    EXPECT_EQ(QString::fromStdString(r.output.substr(0, firstProgress)).indexOf("time", 0, Qt::CaseInsensitive), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, Conversion,
+                         testing::Values(ConversionCase{kMpeg4Avi, "avi"}, ConversionCase{kH264Mp4, "mp4"},
+                                         ConversionCase{kMpeg1Mpg, "mpg"}, ConversionCase{kMpeg2Mpeg, "mpeg"},
+                                         ConversionCase{kWmv, "wmv"}, ConversionCase{kFlv, "flv"},
+                                         ConversionCase{kMov, "mov"}, ConversionCase{kWebm, "webm"},
+                                         ConversionCase{kVp9Mkv, "mkv"}, ConversionCase{kTs, "ts"},
+                                         ConversionCase{kDivx, "divx"}, ConversionCase{kH264Mp4, "m4v"},
+                                         ConversionCase{kMpeg4Avi, "mp4"}, ConversionCase{kH264Mp4, "flv"}),
+                         [](const testing::TestParamInfo<ConversionCase>& i) {
+                             std::string n = std::string(i.param.source.file) + "_to_" + i.param.resultExt;
+                             for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return n;
+                         });
+
+TEST(Audio, CopiedUntouchedOrResampled) {
+    const std::string source = make(kH264Mp4);
+    const std::string dir = enc_test::scratchFolder("audio");
+    ASSERT_EQ(runEncoder({"-i", source, "-sameq", "-y", dir + "/copy.mp4"}).status, 0);
+    for (const char* entry : {"stream=codec_name", "stream=sample_rate", "stream=bit_rate", "stream=nb_frames"})
+        EXPECT_EQ(probeValue(dir + "/copy.mp4", "a:0", entry), probeValue(source, "a:0", entry)) << entry;
+
+    for (const char* ext : {"mp4", "avi", "wmv"}) {
+        const std::string out = dir + "/resampled." + ext;
+        const auto r = runEncoder({"-i", make(kMpeg4Avi), "-sameq", "-ar", "22050", "-y", out});
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(probeValue(out, "a:0", "stream=sample_rate"), "22050") << ext;
+        EXPECT_NEAR(std::stod(probeValue(out, "", "format=duration")), 2.0, 0.15) << ext;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bad input: a clear line, a non-zero exit, no crash, nothing written.
+
+struct FaultCase {
+    const char* name;
+    const char* expected;  // part of the error line
+};
+
+class Fault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(Fault, ExplainsAndFailsCleanly) {
+    const FaultCase& c = GetParam();
+    const std::string dir = enc_test::scratchFolder(std::string("fault-") + c.name);
+    const std::string source = make(kMpeg4Avi);
+    std::string input = source, result = dir + "/wm-out.avi", mask = dir + "/mask.bmp", key = "000000";
+    std::string module = enc_test::hookPath();
+    enc_test::writeMask(mask, 321, 241, kLogoX, kLogoY);
+    Args extra;
+    std::string prefix;
+    const std::string n = c.name;
+    auto writeFile = [](const std::string& path, const std::string& text) { std::ofstream(path) << text; };
+    if (n == "MissingInput") input = dir + "/none.avi";
+    if (n == "FolderAsInput") input = dir;
+    if (n == "TextInput") writeFile(input = dir + "/notes.avi", "just some words, not a video\n");
+    if (n == "AudioOnlyInput") input = fixture("tone.wav", {"-f", "lavfi", "-i", "sine=duration=1"});
+    if (n == "MissingMask") mask = dir + "/none.bmp";
+    if (n == "TruncatedMask") std::filesystem::resize_file(mask, 1000);
+    if (n == "PaletteMask") {
+        std::fstream f(mask, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(28);
+        f.put(8);
+    }
+    if (n == "BadKey") key = "12345G";
+    if (n == "MissingModule") module = dir + "/none.dll";
+    if (n == "NotAModule") writeFile(module = dir + "/fake.dll", "MZ not really a module\n");
+    if (n == "PartialModule") module = WM_PARTIAL_HOOK;
+    if (n == "MissingFolder") result = dir + "/no/such/folder/out.avi";
+    if (n == "FileAsFolder") {
+        writeFile(dir + "/plain", "x");
+        result = dir + "/plain/out.avi";
+    }
+    if (n == "UnknownExtension") result = dir + "/out.xyz";
+    if (n == "FullDisk") prefix = "--fsize=60000";
+    if (n == "EmptyMaskPath") mask = "";
+
+    Args args = {"-i", input, "-sameq", "-vhook", module + " -f " + mask + " -m 1 -t " + key, "-y", result};
+    const auto r = prefix.empty() ? runEncoder(args)
+                                  : enc_test::run("prlimit", concat({prefix, "--", enc_test::encoderPath()}, args));
+    ASSERT_TRUE(r.exited) << "crashed: " << r.output;
+    EXPECT_NE(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find(c.expected), std::string::npos) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(result));
+    for (const auto& e : std::filesystem::directory_iterator(dir))  // no working file left behind
+        EXPECT_EQ(e.path().filename().string().find(".wm-out.avi.part"), std::string::npos) << e.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, Fault,
+    testing::Values(FaultCase{"MissingInput", "No such file or directory"},
+                    FaultCase{"FolderAsInput", "is a folder"},
+                    FaultCase{"TextInput", "Invalid data found"},
+                    FaultCase{"AudioOnlyInput", "holds no video stream"},
+                    FaultCase{"MissingMask", "cannot open mask"},
+                    FaultCase{"TruncatedMask", "truncated BMP"},
+                    FaultCase{"PaletteMask", "8-bit BMP; only 24-bit uncompressed"},
+                    FaultCase{"EmptyMaskPath", "'-f' needs a value"},
+                    FaultCase{"BadKey", "six hexadecimal digits"},
+                    FaultCase{"MissingModule", "none.dll: cannot open shared object file"},
+                    FaultCase{"NotAModule", "fake.dll"},
+                    FaultCase{"PartialModule", "has no 'wm_hook_create'"},
+                    FaultCase{"MissingFolder", "No such file or directory"},
+                    FaultCase{"FileAsFolder", "Not a directory"},
+                    FaultCase{"UnknownExtension", "unknown file type"},
+                    FaultCase{"FullDisk", "File too large"}),
+    [](const testing::TestParamInfo<FaultCase>& i) { return std::string(i.param.name); });
+
+TEST(Options, BadLinesFailWithALine) {
+    const std::string source = make(kMpeg4Avi);
+    const std::pair<Args, const char*> cases[] = {
+        {{"-i", source, "-qscale", "2", "/tmp/x.avi"}, "Unrecognized option 'qscale'"},
+        {{"-i", source, "-vhook"}, "Missing argument for option 'vhook'"},
+        {{"-sameq", "-y", "/tmp/x.avi"}, "No input file given"},
+    };
+    for (const auto& [args, expected] : cases) {
+        const auto r = runEncoder(args);
+        EXPECT_TRUE(r.exited && r.status != 0) << r.output;
+        EXPECT_NE(r.output.find(expected), std::string::npos) << r.output;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Nothing of the user's is overwritten without -y, and the source never.
+
+TEST(Overwrite, SourceNeverAndResultOnlyWithY) {
+    const std::string dir = enc_test::scratchFolder("overwrite");
+    const std::string source = dir + "/clip.avi";
+    std::filesystem::copy_file(make(kMpeg4Avi), source);
+    const auto size = std::filesystem::file_size(source);
+    std::filesystem::create_hard_link(source, dir + "/hardlink.avi");
+    std::filesystem::create_symlink(source, dir + "/symlink.avi");
+    for (const std::string& target : {source, dir + "/./clip.avi", dir + "/hardlink.avi", dir + "/symlink.avi"}) {
+        const auto r = runEncoder({"-i", source, "-sameq", "-y", target});
+        EXPECT_TRUE(r.exited && r.status != 0) << target << r.output;
+        EXPECT_NE(r.output.find("the source is never overwritten"), std::string::npos) << r.output;
+    }
+    EXPECT_EQ(std::filesystem::file_size(source), size);
+
+    const std::string earlier = dir + "/earlier.avi";
+    std::ofstream(earlier) << "an earlier result";
+    auto r = runEncoder({"-i", source, "-sameq", earlier});
+    EXPECT_TRUE(r.exited && r.status != 0);
+    EXPECT_NE(r.output.find("already exists; give -y"), std::string::npos) << r.output;
+    EXPECT_EQ(std::filesystem::file_size(earlier), 17u);
+    r = runEncoder({"-i", source, "-sameq", "-y", earlier});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(enc_test::countFrames(earlier), enc_test::countFrames(source));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Signals and a console reader that goes away.
+
+TEST(Signals, TermLeavesPlayablePartialResult) {
+    const std::string source = fixture("long-720p.mp4", concat(lavfi("1280x720", 20, true),
+                                                               {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "30",
+                                                                "-pix_fmt", "yuv420p", "-c:a", "aac"}));
+    const std::string dir = enc_test::scratchFolder("sigterm");
+    enc_test::writeMask(dir + "/mask.bmp", 1280, 720, kLogoX, kLogoY);
+    const std::string result = dir + "/wm-long.mp4";
+    enc_test::Child child({"-i", source, "-sameq", "-vhook",
+                           enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-y", result});
+    const std::string seen = child.readUntil("time=", 30'000);
+    ASSERT_NE(seen.find("time="), std::string::npos) << seen;
+    ASSERT_EQ(kill(child.pid(), SIGTERM), 0);
+    enc_test::RunResult r;
+    ASSERT_TRUE(child.wait(10'000, r)) << "did not stop";
+    ASSERT_TRUE(r.exited) << r.output;
+    EXPECT_EQ(r.status, 128 + SIGTERM) << r.output;
+    const std::string duration = probeValue(result, "", "format=duration");
+    ASSERT_FALSE(duration.empty()) << "result unreadable";
+    EXPECT_GT(std::stod(duration), 0.0);
+    EXPECT_LT(std::stod(duration), 19.0);
+    EXPECT_GT(enc_test::countFrames(result), 0);
+}
+
+TEST(Signals, BrokenConsoleDoesNotStopTheConversion) {
+    const std::string source = make(kMpeg4Avi);
+    const std::string dir = enc_test::scratchFolder("epipe");
+    const std::string result = dir + "/wm-out.avi";
+    enc_test::Child child({"-i", source, "-sameq", "-y", result});
+    child.readUntil("Output #0", 10'000);
+    child.closeConsole();
+    enc_test::RunResult r;
+    ASSERT_TRUE(child.wait(60'000, r));
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(enc_test::countFrames(result), enc_test::countFrames(source));
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+#include "encoder_run.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace enc_test {
+namespace {
+
+pid_t spawn(const std::string& program, const std::vector<std::string>& args, int& readFd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int r = posix_spawnp(&pid, program.c_str(), &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    close(fds[1]);
+    if (r != 0) {
+        close(fds[0]);
+        throw std::runtime_error("cannot start " + program + ": " + std::strerror(r));
+    }
+    readFd = fds[0];
+    return pid;
+}
+
+void fill(RunResult& r, int status) {
+    r.exited = WIFEXITED(status);
+    r.status = r.exited ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+}  // namespace
+
+std::string encoderPath() { return std::string(WM_PROGRAM_DIR) + "/mxcode.dll"; }
+std::string hookPath() { return std::string(WM_PROGRAM_DIR) + "/watermark.dll"; }
+
+RunResult run(const std::string& program, const std::vector<std::string>& args) {
+    int fd = -1;
+    const pid_t pid = spawn(program, args, fd);
+    RunResult result;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0) result.output.append(buf, size_t(n));
+        else if (n == 0 || errno != EINTR) break;
+    }
+    close(fd);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    fill(result, status);
+    return result;
+}
+
+RunResult runEncoder(const std::vector<std::string>& args) { return run(encoderPath(), args); }
+
+Child::Child(const std::vector<std::string>& args) { pid_ = spawn(encoderPath(), args, fd_); }
+
+Child::~Child() {
+    closeConsole();
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);  // our own child only, by pid
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string Child::readUntil(const std::string& marker, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (fd_ >= 0 && seen_.find(marker) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, int(left.count())) <= 0) continue;
+        char buf[1024];
+        const ssize_t n = read(fd_, buf, sizeof buf);
+        if (n <= 0) break;
+        seen_.append(buf, size_t(n));
+    }
+    return seen_;
+}
+
+void Child::closeConsole() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+}
+
+bool Child::wait(int timeoutMs, RunResult& result) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (fd_ >= 0) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 20) > 0) {
+                char buf[4096];
+                const ssize_t n = read(fd_, buf, sizeof buf);
+                if (n > 0) seen_.append(buf, size_t(n));
+                else closeConsole();
+            }
+        } else {
+            usleep(20'000);
+        }
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            readUntil("\x01never", 200);
+            fill(result, status);
+            result.output = seen_;
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > end) return false;
+    }
+}
+
+std::string fixture(const std::string& name, const std::vector<std::string>& ffmpegArgs) {
+    const std::string folder = std::string(WM_TEST_BIN_DIR) + "/fixtures";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/" + name;
+    if (std::filesystem::exists(path)) return path;
+    // Made under a private name and renamed, so parallel tests never see half a file.
+    const std::string ext = name.substr(name.find_last_of('.'));
+    const std::string tmp = folder + "/.tmp-" + std::to_string(getpid()) + "-" + name;
+    std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-y"};
+    args.insert(args.end(), ffmpegArgs.begin(), ffmpegArgs.end());
+    args.push_back(tmp);
+    const RunResult r = run("ffmpeg", args);
+    if (!r.exited || r.status != 0) throw std::runtime_error("fixture " + name + ": " + r.output);
+    std::filesystem::rename(tmp, path);
+    return path;
+}
+
+std::string scratchFolder(const std::string& name) {
+    const std::string folder = std::string(WM_TEST_BIN_DIR) + "/scratch/" + name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+std::string probeValue(const std::string& file, const std::string& select, const std::string& entry) {
+    std::vector<std::string> args = {"-v", "error"};
+    if (!select.empty()) args.insert(args.end(), {"-select_streams", select});
+    args.insert(args.end(), {"-show_entries", entry, "-of", "default=nw=1:nk=1", file});
+    std::string out = run("ffprobe", args).output;
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out.substr(0, out.find('\n'));
+}
+
+int countFrames(const std::string& file) {
+    const std::string v = run("ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+                                          "stream=nb_read_packets", "-of", "default=nw=1:nk=1", file})
+                              .output;
+    return std::atoi(v.c_str());
+}
+
+void writeMask(const std::string& path, int w, int h, int lx, int ly) {
+    const int row = (w * 3 + 3) / 4 * 4;
+    std::vector<unsigned char> f(size_t(54 + row * h), 0);
+    auto put = [&](size_t at, uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    f[0] = 'B', f[1] = 'M';
+    put(2, uint32_t(f.size()), 4), put(10, 54, 4), put(14, 40, 4), put(18, uint32_t(w), 4), put(22, uint32_t(h), 4);
+    put(26, 1, 2), put(28, 24, 2);
+    for (int y = ly; y < std::min(h, ly + 40); ++y)
+        for (int x = lx; x < std::min(w, lx + 60); ++x) {
+            unsigned char* p = &f[size_t(54 + row * (h - 1 - y) + x * 3)];
+            const bool red = x < lx + 30;
+            p[0] = red ? 0 : 255, p[1] = red ? 0 : 255, p[2] = 255;  // B G R
+        }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+}
+
+}  // namespace enc_test

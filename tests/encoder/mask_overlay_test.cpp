@@ -1,0 +1,194 @@
+#include "encoder/mask_bmp.h"
+#include "encoder/overlay.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
+}
+
+namespace {
+
+void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); }
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { put16(b, at, v), put16(b, at + 2, v >> 16); }
+
+// A BMP file; pixel(x, y) gives R G B for the top-down row y.
+std::vector<uint8_t> bmp(int w, int h, bool topDown, int bits = 24, int compression = 0) {
+    const size_t row = size_t((w * 3 + 3) / 4 * 4);
+    std::vector<uint8_t> f(54 + row * size_t(h), 0);
+    f[0] = 'B', f[1] = 'M';
+    put32(f, 2, uint32_t(f.size()));
+    put32(f, 10, 54);
+    put32(f, 14, 40);
+    put32(f, 18, uint32_t(w));
+    put32(f, 22, uint32_t(topDown ? -h : h));
+    put16(f, 26, 1);
+    put16(f, 28, uint32_t(bits));
+    put32(f, 30, uint32_t(compression));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &f[54 + row * size_t(topDown ? y : h - 1 - y) + size_t(x) * 3];
+            p[0] = uint8_t(10 * y), p[1] = uint8_t(100 + x), p[2] = uint8_t(x + y);  // B G R
+        }
+    return f;
+}
+
+TEST(MaskBmp, ReadsBothRowOrders) {
+    for (bool topDown : {false, true}) {
+        wm::RgbImage img;
+        std::string error;
+        ASSERT_TRUE(wm::decodeMaskBmp(bmp(5, 3, topDown), img, error)) << error;
+        ASSERT_EQ(img.width, 5);
+        ASSERT_EQ(img.height, 3);
+        const uint8_t* p = &img.rgb[(2 * 5 + 4) * 3];  // x 4, y 2
+        EXPECT_EQ(p[0], 6);
+        EXPECT_EQ(p[1], 104);
+        EXPECT_EQ(p[2], 20);
+    }
+}
+
+TEST(MaskBmp, RefusesWhatIsNotPlain24Bit) {
+    struct Case {
+        std::vector<uint8_t> file;
+        const char* error;
+    };
+    std::vector<uint8_t> truncated = bmp(10, 10, false);
+    truncated.resize(truncated.size() - 20);
+    std::vector<uint8_t> shortHeader = bmp(4, 4, false);
+    shortHeader.resize(30);
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0, 0, 0, 0};
+    const Case cases[] = {
+        {bmp(4, 4, false, 32), "32-bit BMP"},
+        {bmp(4, 4, false, 8), "8-bit BMP"},
+        {bmp(4, 4, false, 24, 1), "compressed BMP"},
+        {truncated, "truncated BMP"},
+        {shortHeader, "truncated BMP header"},
+        {png, "not a BMP file"},
+        {{}, "not a BMP file"},
+    };
+    for (const Case& c : cases) {
+        wm::RgbImage img;
+        std::string error;
+        EXPECT_FALSE(wm::decodeMaskBmp(c.file, img, error));
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+TEST(KeyColour, ToleranceSwallowsNoiseButNotColours) {
+    const wm::Rgb key{0, 0, 0};
+    EXPECT_TRUE(wm::isKeyColour({0, 0, 0}, key));
+    EXPECT_TRUE(wm::isKeyColour({wm::kKeyTolerance, 10, 3}, key));  // JPEG noise around black
+    EXPECT_FALSE(wm::isKeyColour({wm::kKeyTolerance + 1, 0, 0}, key));
+    EXPECT_FALSE(wm::isKeyColour({40, 40, 40}, key));  // dark grey logo stays
+    const wm::Rgb magenta{255, 0, 255};
+    EXPECT_TRUE(wm::isKeyColour({240, 12, 250}, magenta));
+    EXPECT_FALSE(wm::isKeyColour({200, 0, 255}, magenta));
+}
+
+struct Frame {
+    explicit Frame(int w, int h, AVPixelFormat fmt) : f(av_frame_alloc()) {
+        f->width = w, f->height = h, f->format = fmt;
+        av_frame_get_buffer(f, 0);
+        for (int p = 0; p < 4 && f->buf[p]; ++p) std::memset(f->buf[p]->data, 0x55, f->buf[p]->size);
+    }
+    ~Frame() { av_frame_free(&f); }
+    uint8_t at(int plane, int x, int y) const { return f->data[plane][y * f->linesize[plane] + x]; }
+    AVFrame* f;
+};
+
+// A mask of the given size: key colour black, with a white rectangle [x0,x1) x [y0,y1).
+wm::RgbImage maskWithBox(int w, int h, int x0, int y0, int x1, int y1) {
+    wm::RgbImage m;
+    m.width = w, m.height = h;
+    m.rgb.assign(size_t(w * h * 3), 0);
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) std::memset(&m.rgb[size_t((y * w + x) * 3)], 255, 3);
+    return m;
+}
+
+TEST(Overlay, TouchesOnlyWatermarkAndBlendsPartialChroma) {
+    Frame frame(16, 8, AV_PIX_FMT_YUV420P);
+    // White over pixel columns 3..6, rows 2..4: chroma blocks at the edges are partly covered.
+    wm::Overlay o;
+    std::string error;
+    ASSERT_TRUE(o.build(maskWithBox(16, 8, 3, 2, 7, 5), {0, 0, 0}, {16, 8, "yuv420p", 2, false}, error)) << error;
+    o.apply(frame.f->data, frame.f->linesize);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool inside = x >= 3 && x < 7 && y >= 2 && y < 5;
+            EXPECT_EQ(frame.at(0, x, y), inside ? 235 : 0x55) << x << "," << y;
+        }
+    // White has neutral chroma (128). Block (1,1) covers pixels x 2..3, y 2..3: 2 of 4 covered.
+    EXPECT_EQ(frame.at(1, 1, 1), (128 * 128 + 0x55 * 128 + 128) >> 8);
+    // Block (2,1): x 4..5, y 2..3: fully covered.
+    EXPECT_EQ(frame.at(1, 2, 1), 128);
+    // Block (1,2): x 2..3, y 4..5: 1 of 4 covered.
+    EXPECT_EQ(frame.at(2, 1, 2), (128 * 64 + 0x55 * 192 + 128) >> 8);
+    // Untouched chroma outside.
+    EXPECT_EQ(frame.at(1, 0, 0), 0x55);
+    EXPECT_EQ(frame.at(1, 4, 1), 0x55);
+    EXPECT_EQ(frame.at(2, 2, 3), 0x55);
+}
+
+TEST(Overlay, MaskIsAlignedTopLeftAndCut) {
+    // Larger mask: only its top-left part counts; smaller mask: the rest of the frame stays.
+    for (auto [mw, mh] : {std::pair{40, 30}, std::pair{6, 4}}) {
+        Frame frame(10, 6, AV_PIX_FMT_GRAY8);
+        wm::Overlay o;
+        std::string error;
+        ASSERT_TRUE(o.build(maskWithBox(mw, mh, 0, 0, mw, mh), {0, 0, 0}, {10, 6, "gray", 2, true}, error)) << error;
+        o.apply(frame.f->data, frame.f->linesize);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 10; ++x)
+                EXPECT_EQ(frame.at(0, x, y), (x < mw && y < mh) ? 255 : 0x55) << mw << ": " << x << "," << y;
+    }
+}
+
+TEST(Overlay, WritesPackedAndDeepFormats) {
+    {
+        Frame frame(4, 2, AV_PIX_FMT_RGB24);
+        wm::Overlay o;
+        std::string error;
+        wm::RgbImage m = maskWithBox(4, 2, 1, 0, 2, 1);
+        m.rgb[3] = 200, m.rgb[4] = 10, m.rgb[5] = 20;  // pixel (1,0)
+        ASSERT_TRUE(o.build(m, {0, 0, 0}, {4, 2, "rgb24", 2, false}, error)) << error;
+        o.apply(frame.f->data, frame.f->linesize);
+        EXPECT_EQ(frame.at(0, 3, 0), 200);
+        EXPECT_EQ(frame.at(0, 4, 0), 10);
+        EXPECT_EQ(frame.at(0, 5, 0), 20);
+        EXPECT_EQ(frame.at(0, 6, 0), 0x55);
+        EXPECT_EQ(frame.at(0, 2, 0), 0x55);
+    }
+    {
+        Frame frame(4, 4, AV_PIX_FMT_YUV420P10LE);
+        wm::Overlay o;
+        std::string error;
+        ASSERT_TRUE(o.build(maskWithBox(4, 4, 0, 0, 2, 2), {0, 0, 0}, {4, 4, "yuv420p10le", 1, false}, error))
+            << error;
+        o.apply(frame.f->data, frame.f->linesize);
+        uint16_t luma, outside, chroma;
+        std::memcpy(&luma, frame.f->data[0], 2);
+        std::memcpy(&outside, frame.f->data[0] + 4, 2);
+        std::memcpy(&chroma, frame.f->data[1], 2);
+        EXPECT_EQ(luma, 940);  // white at 10 bits, limited range
+        EXPECT_EQ(outside, 0x5555);
+        EXPECT_EQ(chroma, 512);
+    }
+}
+
+TEST(Overlay, RefusesFormatsItCannotWrite) {
+    EXPECT_TRUE(wm::overlaySupportsFormat("yuv420p"));
+    EXPECT_TRUE(wm::overlaySupportsFormat("nv12"));
+    EXPECT_TRUE(wm::overlaySupportsFormat("yuyv422"));
+    EXPECT_FALSE(wm::overlaySupportsFormat("rgb565le"));
+    EXPECT_FALSE(wm::overlaySupportsFormat("pal8"));
+    wm::Overlay o;
+    std::string error;
+    EXPECT_FALSE(o.build(maskWithBox(4, 4, 0, 0, 2, 2), {0, 0, 0}, {4, 4, "monow", 2, false}, error));
+    EXPECT_NE(error.find("not supported"), std::string::npos);
+}
+
+}  // namespace

@@ -72,6 +72,25 @@ void setProgramFolderForTesting(const QString& folder)
     programFolderOverride() = folder;
 }
 
+namespace {
+QString& encoderNameOverride()
+{
+    static QString name;
+    return name;
+}
+} // namespace
+
+QString encoderName()
+{
+    const QString& forced = encoderNameOverride();
+    return forced.isEmpty() ? QStringLiteral("mxcode.dll") : forced;
+}
+
+void setEncoderNameForTesting(const QString& name)
+{
+    encoderNameOverride() = name;
+}
+
 QString outputFolder()
 {
     return programFolder() + QStringLiteral("/watermarked");

@@ -9,6 +9,12 @@
 QString programFolder();
 // Tests run the windows against a folder of their own; "" restores the default.
 void setProgramFolderForTesting(const QString& folder);
+// The encoder's file name in the program folder, "mxcode.dll". Closing the
+// positioning window ends every process of that name, so tests give their
+// copy of the encoder a name of their own.
+QString encoderName();
+void setEncoderNameForTesting(const QString& name);
+
 // programFolder() + "/watermarked": where every result is written.
 QString outputFolder();
 

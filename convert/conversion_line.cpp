@@ -20,7 +20,7 @@ QString colourText(const QColor& c)
 QString conversionCommandLine(const ConversionRun& run)
 {
     QStringList tokens;
-    tokens << run.programFolder + QStringLiteral("/mxcode.dll") << QStringLiteral("-i") << run.videoname
+    tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.videoname
            << QStringLiteral("-sameq") << QStringLiteral("-vhook")
            << QuoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.maskpic +
                        QStringLiteral(" -m 1 -t ") + run.colormask);

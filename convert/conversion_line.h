@@ -6,6 +6,7 @@
 
 struct ConversionRun {
     QString programFolder;  // A: the program folder in its command-line-safe form
+    QString encoder = QStringLiteral("mxcode.dll");  // the encoder's file name in it
     QString videoname;      // the source video, command-line-safe
     QString maskpic;        // the mask bitmap, command-line-safe
     QString colormask;      // key colour RRGGBB

@@ -87,4 +87,5 @@ private:
     void Form_Unload();
 
     bool closing_ = false;
+    QString consoleTail_;  // the end of the encoder's text of the current run
 };

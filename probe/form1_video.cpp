@@ -35,7 +35,7 @@ void Form1::Command6_Click()
 
 void Form1::initiate_vsize()
 {
-    const QString line = QuoteArg(ShortPath(programFolder()) + QStringLiteral("/mxcode.dll")) +
+    const QString line = QuoteArg(ShortPath(programFolder()) + u'/' + encoderName()) +
                          QStringLiteral(" -i ") + QuoteArg(ShortPath(textvid->toPlainText()));
     // Our own reference keeps the runner alive if the window drops it mid-run.
     if (const std::shared_ptr<ConsoleCapture> runner = conApp)

@@ -106,6 +106,9 @@ void Form1::buildControls()
     Slider1 = new QSlider(Qt::Horizontal, this);
     Slider1->setObjectName(QStringLiteral("Slider1"));
     Slider1->setGeometry(328, 24, 273, 25);
+    // A drag changes the value once, when the thumb is let go: each change
+    // reloads the picture from disk.
+    Slider1->setTracking(false);
     Slider1->setAccessibleName(QStringLiteral("Picture zoom"));
     Slider1->setAccessibleDescription(QStringLiteral("Zoom of the watermark picture in per cent"));
 

@@ -8,6 +8,8 @@
 #include "tests/watermark/picture_fixtures.h"
 
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -33,6 +35,7 @@ private slots:
     void previewShowsTopLeftRegion_data();
     void previewShowsTopLeftRegion();
     void sliderWithoutPictureOnlyLabels();
+    void dragRebuildsOnceOnRelease();
     void cancelKeepsPath();
     void fileChangedOnDiskIsReloaded();
 
@@ -249,6 +252,41 @@ void Form1PictureTest::sliderWithoutPictureOnlyLabels()
     QCOMPARE(w.Picture1->size(), QSize(240, 240));
     QVERIFY(w.Picture1->picture().isNull());
     QVERIFY(answer.boxes().isEmpty());
+}
+
+void Form1PictureTest::dragRebuildsOnceOnRelease()
+{
+    // Each rebuild of a large picture shows the clamp message: a drag must
+    // not show one per step.
+    const QString path = make("big.bmp", fixtures::halves(640, 480, Qt::red, Qt::blue), "BMP");
+    Form1 w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    {
+        ModalAnswerer first;
+        choose(w, path);
+    }
+    QSlider* s = w.Slider1;
+    QStyleOptionSlider opt;
+    opt.initFrom(s);
+    opt.orientation = s->orientation();
+    opt.minimum = s->minimum();
+    opt.maximum = s->maximum();
+    opt.sliderPosition = s->sliderPosition();
+    opt.sliderValue = s->value();
+    const QPoint handle =
+        s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s).center();
+
+    ModalAnswerer answer;
+    QTest::mousePress(s, Qt::LeftButton, {}, handle);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(s, handle - QPoint(25 * step, 0));
+    QVERIFY(answer.boxes().isEmpty());
+    QCOMPARE(w.Label1->text(), QStringLiteral("100%"));
+    QTest::mouseRelease(s, Qt::LeftButton, {}, handle - QPoint(100, 0));
+    QVERIFY(s->value() < 100);
+    QCOMPARE(w.Label1->text(), QString::number(s->value()) + u'%');
+    QCOMPARE(answer.texts(), QStringList{kClamp});
 }
 
 void Form1PictureTest::cancelKeepsPath()

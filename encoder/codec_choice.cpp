@@ -96,8 +96,8 @@ void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sour
     } else if (isOneOf(c->id, {AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO,
                                AV_CODEC_ID_MSMPEG4V2, AV_CODEC_ID_MSMPEG4V3, AV_CODEC_ID_WMV1, AV_CODEC_ID_WMV2,
                                AV_CODEC_ID_FLV1, AV_CODEC_ID_H263, AV_CODEC_ID_H263P, AV_CODEC_ID_MJPEG})) {
-        // Twice the source's rate, with the quantiser never coarser than the source needs; a
-        // fine fixed quantiser when the source's rate is unknown.
+        // An average of twice the source's rate (easy pictures stop at the finest quantiser, 2,
+        // and take less); a fixed quantiser of 2 when the source's rate is unknown.
         if (cap > 0) {
             enc->bit_rate = cap;
         } else {

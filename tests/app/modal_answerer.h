@@ -3,6 +3,7 @@
 // every QMessageBox it finds, keeping each box's title, text and buttons.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QObject>

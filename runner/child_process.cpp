@@ -114,16 +114,21 @@ std::optional<StartedChild> StartChild(const std::vector<std::string>& argv) {
     // result, so a missing program is a failed start here, not a child that
     // exits 127.
     const int rc = ::posix_spawnp(&pid, cargv[0], actions.get(), attr.get(), cargv.data(), environ);
-    // The mend: the parent's write end goes at once, so the pipe ends with the
+    // The parent's write end goes at once, so the pipe ends with the
     // child's output instead of staying open until a Cancel.
     pipe->write.reset();
     if (rc != 0) return std::nullopt;
     return StartedChild{std::move(pipe->read), pid};
 }
 
-std::int32_t CollectExitCode(pid_t pid) {
+std::int32_t CollectExitCode(pid_t pid, std::chrono::milliseconds grace) {
     int status = 0;
-    const pid_t r = TryReap(pid, &status);
+    pid_t r = TryReap(pid, &status);
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    while (r == 0 && std::chrono::steady_clock::now() < deadline) {
+        ::usleep(2000);
+        r = TryReap(pid, &status);
+    }
     if (r == pid) return ExitCodeOf(status);
     if (r == 0) Outstanding().push_back(pid);
     return kStillActive;

@@ -13,6 +13,8 @@
 // Single-threaded use only, like the rest of the runner.
 #pragma once
 
+#include <chrono>
+
 #include "runner/unique_fd.h"
 
 #include <sys/types.h>
@@ -35,10 +37,13 @@ std::optional<StartedChild> StartChild(const std::vector<std::string>& argv);
 // The Windows STILL_ACTIVE code, the result for a child that has not exited.
 inline constexpr std::int32_t kStillActive = 259;
 
-// The child's exit code when it has exited (128 + the signal number when a
-// signal ended it); otherwise kStillActive, and the child is handed to the
-// outstanding list. Never waits.
-std::int32_t CollectExitCode(pid_t pid);
+// The child's exit code when it has exited within `grace` (128 + the signal
+// number when a signal ended it); otherwise kStillActive, and the child is
+// handed to the outstanding list.
+std::int32_t CollectExitCode(pid_t pid, std::chrono::milliseconds grace = std::chrono::milliseconds(0));
+
+// How long a run waits for a child whose output has ended to exit.
+inline constexpr std::chrono::milliseconds kExitGrace{200};
 
 // Reaps every outstanding child that has exited; true while some remain.
 bool ReapOutstandingChildren();

@@ -1,6 +1,6 @@
-// Windows-style command lines (PLATFORM.md, "Command lines").
+// Windows-style command lines.
 //
-// The system hands the runner one command-line string, as the design does on
+// The system hands the runner one command-line string, as the program did on
 // Windows; SplitCommandLine cuts it into the arguments given to the OS:
 // - white space (space, tab, CR, LF, VT, FF) outside double quotes separates;
 // - a double quote toggles grouping (an empty "" is an empty argument);
@@ -13,7 +13,7 @@
 // QuoteArg is the inverse for one argument: the text enclosed in double quotes
 // and escaped by the same rules, so that SplitCommandLine gives back exactly
 // that text as one argument, whatever it holds. Text without '"' or '\' comes
-// back as '"' + text + '"', the design's quoted token.
+// back as '"' + text + '"', the classic quoted token.
 #pragma once
 
 #include <QString>

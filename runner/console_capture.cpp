@@ -75,7 +75,7 @@ ConsoleCapture::~ConsoleCapture() = default;
 
 qint32 ConsoleCapture::RunProcess(const QString& cmdLine) {
     if (core_->Running()) {
-        // Step 1: the refused call changes neither CommandLine nor ProcessID.
+        // The refused call changes neither CommandLine nor ProcessID.
         core_->Cancel();
         return 0;
     }

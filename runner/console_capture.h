@@ -11,7 +11,7 @@
 // The runner never terminates a child; a child that outlives its run is
 // reaped later, never left as a zombie.
 //
-// On Linux (PLATFORM.md): the child is started with posix_spawnp, standard
+// On Linux: the child is started with posix_spawnp, standard
 // input /dev/null, both output streams on one close-on-exec pipe whose write
 // end the runner closes as soon as the child has started. While no byte waits
 // the runner dispatches pending events and otherwise sleeps in the event loop

@@ -37,7 +37,7 @@ void BlockUntilReadable(int fd) {
     }
 }
 
-// Step 9 on every way out of a started run: idle again, pid 0.
+// On every way out of a started run: idle again, pid 0.
 class RunScope {
 public:
     RunScope(bool& running, pid_t& pid) : running_(running), pid_(pid) { running_ = true; }
@@ -59,24 +59,26 @@ std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const
                                      const Yield& yield) {
     ReapOutstandingChildren();
 
-    // Step 1: only re-entry from this run's own sink or yield gets here.
+    // Only re-entry from this run's own sink or yield gets here.
     if (running_) {
         cancel_ = true;
         return 0;
     }
 
-    RunScope scope(running_, pid_);  // step 2 (the command line is the caller's)
-    std::optional<StartedChild> child = StartChild(argv);  // steps 3-5
+    RunScope scope(running_, pid_);
+    std::optional<StartedChild> child = StartChild(argv);
     if (!child) return 0;
 
-    pid_ = child->pid;  // step 6
+    pid_ = child->pid;
     cancel_ = false;
     const int fd = child->output.get();
     char buffer[kChunkSize];
+    bool outputEnded = false;
 
-    while (!cancel_) {  // step 7
+    while (!cancel_) {
         const std::optional<std::size_t> available = Peek(fd);
         if (!available) {
+            outputEnded = true;
             cancel_ = true;
             continue;
         }
@@ -94,6 +96,7 @@ std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const
             got = ::read(fd, buffer, wanted);
         } while (got < 0 && errno == EINTR);
         if (got <= 0) {
+            outputEnded = got == 0;
             cancel_ = true;
             continue;
         }
@@ -101,7 +104,9 @@ std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const
         if (sink) sink(buffer, static_cast<std::size_t>(got));
     }
 
-    const std::int32_t result = CollectExitCode(child->pid);  // step 8
+    // A child that has closed its output is normally exiting: give it a moment
+    // so that its exit code, not 259, is the result.
+    const std::int32_t result = CollectExitCode(child->pid, outputEnded ? kExitGrace : std::chrono::milliseconds(0));
     child->output.reset();
-    return result;  // step 9 by RunScope
+    return result;  // RunScope makes the core idle again
 }

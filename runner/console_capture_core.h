@@ -1,5 +1,5 @@
-// ConsoleCaptureCore: the Qt-free heart of ConsoleCapture (Part 2.1, steps
-// 1-9 of RunProcess). It starts one child at a time, reads its joined
+// ConsoleCaptureCore: the Qt-free heart of ConsoleCapture's
+// RunProcess. It starts one child at a time, reads its joined
 // standard output and error in chunks of at most 1024 bytes and hands each
 // chunk to a sink; when no byte waits it calls the injected yield.
 //

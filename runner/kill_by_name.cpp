@@ -49,8 +49,8 @@ QString ImageNameOf(qint64 pid) {
 
 bool ImageNameMatches(const QString& exeName, const QString& name) {
     if (name.isEmpty()) return false;
-    // QString::right gives all of the text when it is shorter than k, as the
-    // design's Right$ does; the comparison then fails on the length.
+    // QString::right gives all of the text when it is shorter than k, as a
+    // right-hand cut does; the comparison then fails on the length.
     return exeName.toLower().right(name.size()) == name.toLower();
 }
 
@@ -83,7 +83,7 @@ void KillProcessByName(const QString& name) {
     if (name.isEmpty()) return;
     for (const qint64 pid : kill_by_name_detail::MatchingProcesses(name)) {
         // A process that has gone meanwhile (ESRCH) or is not ours to signal
-        // (EPERM) is passed over, as the design passes over one it cannot open.
+        // (EPERM) is passed over, like one that cannot be opened.
         ::kill(static_cast<pid_t>(pid), SIGTERM);
     }
 }

@@ -1,4 +1,4 @@
-// KillProcessByName (Part 2.2): sends SIGTERM to every process whose
+// KillProcessByName: sends SIGTERM to every process whose
 // executable file name ends with `name`, ignoring letter case.
 //
 // The executable file name of a process is the last component of
@@ -18,7 +18,7 @@ void KillProcessByName(const QString& name);
 
 namespace kill_by_name_detail {
 
-// The design's rule: the last k characters of the lower-cased exe name (all of
+// The rule: the last k characters of the lower-cased exe name (all of
 // it when it is shorter than k), k = the length of name, equal the lower-cased
 // name. False for "".
 bool ImageNameMatches(const QString& exeName, const QString& name);

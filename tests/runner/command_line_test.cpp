@@ -1,4 +1,4 @@
-// SplitCommandLine / QuoteArg: the Windows rules of PLATFORM.md, as tables.
+// SplitCommandLine / QuoteArg: the Windows rules, as tables.
 #include "runner/command_line.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"three_bs_quote", u"a\\\\\\\"b", {u"a\\\"b"}},     // 3 -> 1 and a literal quote
         SplitCase{"quoted_trailing_bs", u"\"a\\\\\" b", {u"a\\", u"b"}},
         SplitCase{"windows_folder_bs", u"\"C:\\dir\\\" x", {u"C:\\dir\" x"}},
-        // The design's encoder command lines.
+        // The encoder's command lines.
         SplitCase{"probe_line", u"\"/opt/wm/mxcode.dll\" -i \"/v/clip.avi\"", {u"/opt/wm/mxcode.dll", u"-i", u"/v/clip.avi"}},
         SplitCase{"conversion_line", u"\"/opt/wm dir/mxcode.dll\" -i \"/v/my clip.avi\" -y out.avi",
                   {u"/opt/wm dir/mxcode.dll", u"-i", u"/v/my clip.avi", u"-y", u"out.avi"}},
@@ -72,7 +72,7 @@ TEST_P(RunnerCommandLineQuote, EnclosesAndEscapes) {
 INSTANTIATE_TEST_SUITE_P(
     Table, RunnerCommandLineQuote,
     testing::Values(
-        // Without '"' or '\': exactly the design's '"' + text + '"'.
+        // Without '"' or '\': exactly '"' + text + '"'.
         QuoteCase{"word", u"abc", u"\"abc\""},
         QuoteCase{"empty", u"", u"\"\""},
         QuoteCase{"spaces", u"/tmp/my clip.avi", u"\"/tmp/my clip.avi\""},

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -79,6 +80,16 @@ void setBackground(QWidget* w, const QColor& c)
     w->setAutoFillBackground(true);
 }
 
+// The designed label held "Progress: 100%" in the original's smaller system
+// font; shrink ours until that fits on its one line.
+void fitFont(QLabel* label, const QString& widest)
+{
+    QFont f = label->font();
+    while (f.pointSizeF() > 6 && QFontMetrics(f).horizontalAdvance(widest) > label->width() - 2)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    label->setFont(f);
+}
+
 // The canvas pixel under a point in canvas units.
 QPoint canvasPixel(double x, double y)
 {
@@ -119,6 +130,7 @@ void Form3::buildControls()
     QPalette white = Label1->palette();
     white.setColor(QPalette::WindowText, Qt::white);
     Label1->setPalette(white);
+    fitFont(Label1, QStringLiteral("Progress: 100%"));
 
     for (int i = 0; i < 2; ++i) {
         auto* frame = new PictureBox(this);

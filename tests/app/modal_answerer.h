@@ -1,15 +1,17 @@
 // Answers the program's message boxes during a test: while armed it looks at
-// QApplication::activeModalWidget() every few milliseconds and presses OK on
-// every QMessageBox it finds, keeping each box's title, text and buttons.
+// QApplication::activeModalWidget() every few milliseconds, keeps each box's
+// title, text and buttons, runs an optional probe while the box is up (to see
+// what the program had done by then) and presses OK.
 #pragma once
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
 #include <QTimer>
+
+#include <functional>
 
 class ModalAnswerer : public QObject {
 public:
@@ -19,7 +21,8 @@ public:
         QMessageBox::StandardButtons buttons;
     };
 
-    ModalAnswerer()
+    explicit ModalAnswerer(std::function<void(QMessageBox*)> whileShown = {})
+        : whileShown_(std::move(whileShown))
     {
         connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::check);
         timer_.start(10);
@@ -33,22 +36,27 @@ public:
             out << b.text;
         return out;
     }
+    QString lastText() const { return boxes_.isEmpty() ? QString() : boxes_.last().text; }
+    QString lastTitle() const { return boxes_.isEmpty() ? QString() : boxes_.last().title; }
 
 private:
     void check()
     {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || box == answered_)
+        // A new box may come at the address of an answered one, so mark the box itself.
+        if (!box || box->property("answeredByTest").toBool())
             return;
-        answered_ = box;
+        box->setProperty("answeredByTest", true);
         boxes_.append({box->windowTitle(), box->text(), box->standardButtons()});
+        if (whileShown_)
+            whileShown_(box);
         if (QAbstractButton* ok = box->button(QMessageBox::Ok))
             ok->click();
         else
             box->reject();
     }
 
+    std::function<void(QMessageBox*)> whileShown_;
     QTimer timer_;
-    QPointer<QMessageBox> answered_;
     QList<Box> boxes_;
 };

@@ -1,13 +1,10 @@
 // Helpers of the widget tests of the positioning window, the palette and
 // "Initialize Watermarking".
-//
-// ModalAnswerer answers the program's message boxes: armed before the
-// action, it watches QApplication::activeModalWidget() on a timer, records
-// each message box's text, runs an optional probe while the box is up (to
-// see what the program had done by then) and presses OK.
 #pragma once
 
 #include "app/forms.h"
+#include "app/shell.h"
+#include "tests/app/modal_answerer.h"
 #include "convert/form3.h"
 #include "watermark/form4.h"
 
@@ -19,42 +16,15 @@
 
 #include <functional>
 
-class ModalAnswerer : public QObject {
-public:
-    explicit ModalAnswerer(std::function<void(QMessageBox*)> whileShown = {})
-        : whileShown_(std::move(whileShown))
-    {
-        connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::check);
-        timer_.start(10);
-    }
+#include <unistd.h>
 
-    const QStringList& texts() const { return texts_; }
-    QString lastText() const { return texts_.isEmpty() ? QString() : texts_.last(); }
-    QString lastTitle() const { return title_; }
-
-private:
-    void check()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        // A box of the same address may come next, so mark the box itself.
-        if (!box || box->property("answeredByTest").toBool())
-            return;
-        box->setProperty("answeredByTest", true);
-        texts_ << box->text();
-        title_ = box->windowTitle();
-        if (whileShown_)
-            whileShown_(box);
-        if (QAbstractButton* ok = box->button(QMessageBox::Ok))
-            ok->click();
-        else
-            box->reject();
-    }
-
-    std::function<void(QMessageBox*)> whileShown_;
-    QTimer timer_;
-    QStringList texts_;
-    QString title_;
-};
+// Closing the positioning window ends every encoder of the program's name.
+// These tests run beside others that run encoders, so theirs is a name that
+// no process has.
+inline const bool kOwnEncoderName = [] {
+    setEncoderNameForTesting(QStringLiteral("none%1.dll").arg(::getpid()));
+    return true;
+}();
 
 // Closes the palette and the positioning window as a user would and lets the
 // event loop destroy them.

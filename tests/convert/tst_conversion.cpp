@@ -9,7 +9,7 @@
 #include "convert/form3.h"
 #include "watermark/form4.h"
 
-#include "../app/modal_answerer.h"
+#include "tests/app/modal_answerer.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "app/shell.h"
 #include "runner/console_capture.h"
 
-#include "../app/modal_answerer.h"
+#include "tests/app/modal_answerer.h"
 
 #include <QAbstractButton>
 #include <QDir>

@@ -4,6 +4,7 @@
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_button.h"
+#include "app/window_steps.h"
 #include "runner/console_capture.h"
 
 #include <QApplication>
@@ -19,28 +20,9 @@
 
 namespace {
 
-// Runs one start-up or shut-down step; a step that fails is skipped silently.
-template <typename Step>
-void skipOnFailure(Step&& step)
-{
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
 QColor windowGrey()
 {
     return colorFromHexText(RGB2Hex(200, 200, 200));
-}
-
-void setBackground(QWidget* w, const QColor& c)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, c);
-    pal.setColor(QPalette::Base, c);
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
 }
 
 // Anything of that name counts, a file or a dangling link as well as a folder.

@@ -9,14 +9,6 @@ QString resultPath(const QString& programFolder, const QString& videoTitle)
     return programFolder + QStringLiteral("/watermarked/wm-") + videoTitle;
 }
 
-QString colourText(const QColor& c)
-{
-    return QStringLiteral("%1%2%3")
-        .arg(c.red(), 2, 16, QLatin1Char('0'))
-        .arg(c.green(), 2, 16, QLatin1Char('0'))
-        .arg(c.blue(), 2, 16, QLatin1Char('0'));
-}
-
 QString conversionCommandLine(const ConversionRun& run)
 {
     QStringList tokens;

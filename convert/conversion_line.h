@@ -1,7 +1,6 @@
 // The encoder's conversion command line, built from the paths of one run.
 #pragma once
 
-#include <QColor>
 #include <QString>
 
 struct ConversionRun {
@@ -16,9 +15,6 @@ struct ConversionRun {
 
 // A + "/watermarked/wm-" + the video's title.
 QString resultPath(const QString& programFolder, const QString& videoTitle);
-
-// Six lower-case hexadecimal digits RRGGBB.
-QString colourText(const QColor& c);
 
 // The nine tokens: the encoder, -i, the video, -sameq, -vhook, the quoted hook
 // with its arguments, [-ar 22050], -y, the quoted result. Quoted tokens are

@@ -3,6 +3,7 @@
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
+#include "app/window_steps.h"
 #include "convert/activity_frames.h"
 #include "convert/pressable_box.h"
 #include "runner/console_capture.h"
@@ -61,24 +62,6 @@ protected:
         }
     }
 };
-
-template <typename Step>
-void skipOnFailure(Step&& step)
-{
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
-void setBackground(QWidget* w, const QColor& c)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, c);
-    pal.setColor(w->backgroundRole(), c);  // a check box fills with its button colour
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
 
 // The designed label held "Progress: 100%" in the original's smaller system
 // font; shrink ours until that fits on its one line.

@@ -9,6 +9,7 @@
 #include "convert/progress_parse.h"
 #include "runner/console_capture.h"
 #include "runner/kill_by_name.h"
+#include "watermark/color_text.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -48,7 +49,7 @@ void Form3::Command2_Click()
     outputfile = resultPath(A, main->vidtitle->text());
     // The key colour is the colour the mask's background really has, whichever
     // palette command set it.
-    colormask = colourText(Picture1->backColor());
+    colormask = rrggbbOf(Picture1->backColor());
 
     ConversionRun run;
     run.programFolder = A;

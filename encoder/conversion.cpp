@@ -23,7 +23,7 @@ extern "C" {
 namespace wm {
 namespace {
 
-constexpr size_t kQueueFrames = 6;
+constexpr size_t kQueueFrames = 2;
 constexpr auto kProgressEvery = std::chrono::milliseconds(500);
 
 struct Route {

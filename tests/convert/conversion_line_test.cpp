@@ -57,11 +57,4 @@ INSTANTIATE_TEST_SUITE_P(Names, ConversionLineSplit,
                                            SplitCase{"two\\\\\" quotes \\\".mov", false},
                                            SplitCase{"Fähre über den Fjord.mov", false}));
 
-TEST(ColourText, SixLowerCaseDigits)
-{
-    EXPECT_EQ(colourText(QColor(255, 0, 255)), QStringLiteral("ff00ff"));
-    EXPECT_EQ(colourText(QColor(0, 0, 0)), QStringLiteral("000000"));
-    EXPECT_EQ(colourText(QColor(0xc0, 0xc0, 0xff)), QStringLiteral("c0c0ff"));
-}
-
 } // namespace

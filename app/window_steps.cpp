@@ -1,6 +1,8 @@
 #include "app/window_steps.h"
 
 #include <QAbstractScrollArea>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPalette>
 #include <QWidget>
 
@@ -14,4 +16,12 @@ void setBackground(QWidget* w, const QColor& c)
         pal.setColor(QPalette::Base, c);
     w->setPalette(pal);
     w->setAutoFillBackground(true);
+}
+
+void fitFont(QLabel* label, const QString& widest)
+{
+    QFont f = label->font();
+    while (f.pointSizeF() > 6 && QFontMetrics(f).horizontalAdvance(widest) > label->width() - 2)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    label->setFont(f);
 }

@@ -5,6 +5,8 @@
 
 #include <exception>
 
+class QLabel;
+class QString;
 class QWidget;
 
 // Runs one step of a load or unload; a step that fails is skipped silently
@@ -22,3 +24,7 @@ void skipOnFailure(Step&& step)
 // control paints its background with (a check box uses its button colour)
 // and a text box's text area.
 void setBackground(QWidget* w, const QColor& c);
+
+// Shrinks a label's font until `widest` fits on its one line: the designed
+// widths were made for a smaller system font.
+void fitFont(QLabel* label, const QString& widest);

@@ -13,7 +13,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -62,16 +61,6 @@ protected:
         }
     }
 };
-
-// The designed label held "Progress: 100%" in the original's smaller system
-// font; shrink ours until that fits on its one line.
-void fitFont(QLabel* label, const QString& widest)
-{
-    QFont f = label->font();
-    while (f.pointSizeF() > 6 && QFontMetrics(f).horizontalAdvance(widest) > label->width() - 2)
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-    label->setFont(f);
-}
 
 // The canvas pixel under a point in canvas units.
 QPoint canvasPixel(double x, double y)

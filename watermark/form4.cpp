@@ -2,12 +2,12 @@
 
 #include "app/message.h"
 #include "app/picture_box.h"
+#include "app/window_steps.h"
 #include "convert/form3.h"
 #include "convert/pressable_box.h"
 #include "watermark/color_text.h"
 
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,16 +24,6 @@ constexpr std::array<int, 3> kRows{600, 1320, 2040};
 const std::array<const char*, 12> kSwatchNames{
     "White", "Pale green", "Pale blue", "Pale magenta", "Red", "Green",
     "Blue", "Magenta", "Dark grey", "Navy", "Very dark blue", "Black"};
-
-// The designed label width held a line of the original's smaller system
-// font; shrink ours until the caption fits on its one line.
-void fitFont(QLabel* label)
-{
-    QFont f = label->font();
-    while (f.pointSizeF() > 6 && QFontMetrics(f).horizontalAdvance(label->text()) > label->width() - 2)
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-    label->setFont(f);
-}
 
 void describeColor(PictureBox* box, const QColor& c)
 {
@@ -77,7 +67,7 @@ Form4::Form4(QWidget* parent)
     labelPal.setColor(QPalette::WindowText, Qt::black);
     Label1->setPalette(labelPal);
     Label1->setAutoFillBackground(true);
-    fitFont(Label1);
+    fitFont(Label1, Label1->text());
 
     PictureBox** members[12] = {&Picture1, &Picture2, &Picture3, &Picture4, &Picture5, &Picture6,
                               &Picture7, &Picture8, &Picture9, &Picture10, &Picture11, &Picture12};

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
@@ -117,6 +118,8 @@ private slots:
     void theKeyColourIsTheCanvasColour();
     void aFailedConversionSaysSo();
     void stopEndsTheFollowingButNotTheEncoder();
+    void closingTheWindowEndsTheEncoder();
+    void closingTheMainWindowDuringAConversionEndsIt();
 
 private:
     // Chooses the video and the picture, Initialize, places the mark at (x, y).
@@ -305,6 +308,18 @@ void ConversionTest::aFailedConversionSaysSo()
              qPrintable(answer.texts().constFirst()));
 }
 
+// Presses `button` of the positioning window once the first progress shows.
+static void pressAtFirstProgress(QTimer& poll, Form3* form, QAbstractButton* button, QString* shownAtPress)
+{
+    QObject::connect(&poll, &QTimer::timeout, [=] {
+        if (form->Label1->text() != QStringLiteral("Progress: 0%") && shownAtPress->isEmpty()) {
+            *shownAtPress = form->Label1->text();
+            button->click();
+        }
+    });
+    poll.start(20);
+}
+
 void ConversionTest::stopEndsTheFollowingButNotTheEncoder()
 {
     Form1 w;
@@ -313,31 +328,79 @@ void ConversionTest::stopEndsTheFollowingButNotTheEncoder()
     Form3* form = Form3::loaded();
     QVERIFY(form);
 
-    // Stop once the first progress has been shown.
     QString shownAtStop;
     QTimer poll;
+    pressAtFirstProgress(poll, form, form->stop, &shownAtStop);
+    ModalAnswerer answer;
+    form->Command2->click();
+    poll.stop();
+    QVERIFY(!shownAtStop.isEmpty());
+    QVERIFY(answer.texts().isEmpty());
+    const QString label = form->Label1->text();
+    QTest::qWait(300);
+    QCOMPARE(form->Label1->text(), label);
+
+    // Unread, the encoder still converts to the end.
+    QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 60000);
+    const QString result = folder_.filePath(QStringLiteral("watermarked/wm-long take.avi"));
+    QVERIFY(durationOf(result) > 39);
+}
+
+void ConversionTest::closingTheWindowEndsTheEncoder()
+{
+    Form1 w;
+    w.show();
+    prepare(w, longVideo_, 10, 10);
+    QPointer<Form3> form = Form3::loaded();
+    QVERIFY(form);
+
+    QString shownAtClose;
+    QTimer poll;
     connect(&poll, &QTimer::timeout, [&] {
-        if (form->Label1->text() != QStringLiteral("Progress: 0%") && shownAtStop.isEmpty()) {
-            shownAtStop = form->Label1->text();
-            form->stop->click();
+        if (form && form->Label1->text() != QStringLiteral("Progress: 0%") && shownAtClose.isEmpty()) {
+            shownAtClose = form->Label1->text();
+            form->close();
         }
     });
     poll.start(20);
     ModalAnswerer answer;
     form->Command2->click();
     poll.stop();
-    QVERIFY(!shownAtStop.isEmpty());
+    QVERIFY(!shownAtClose.isEmpty());
     QVERIFY(answer.texts().isEmpty());
-    QCOMPARE(processesNamed(encoder_), 1);  // still converting, unread
-    const QString label = form->Label1->text();
-    QTest::qWait(300);
-    QCOMPARE(form->Label1->text(), label);
-
-    // Closing the window ends the encoder; what it wrote so far plays.
-    form->close();
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 5000);
-    const QString result = folder_.filePath(QStringLiteral("watermarked/wm-long take.avi"));
-    QVERIFY(durationOf(result) > 0);
+    // Ended early, and what it wrote so far plays.
+    const double played = durationOf(folder_.filePath(QStringLiteral("watermarked/wm-long take.avi")));
+    QVERIFY2(played > 0 && played < 39, qPrintable(QString::number(played)));
+}
+
+void ConversionTest::closingTheMainWindowDuringAConversionEndsIt()
+{
+    Form1 w;
+    w.show();
+    prepare(w, longVideo_, 10, 10);
+    QPointer<Form3> form = Form3::loaded();
+    QVERIFY(form);
+    form->Command3->click();  // the palette is open too
+    QVERIFY(Form4::loaded());
+
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (form && form->Label1->text() != QStringLiteral("Progress: 0%") && w.isVisible())
+            w.close();
+    });
+    poll.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    form->Command2->click();
+    poll.stop();
+    QVERIFY2(clock.elapsed() < 20000, "the conversion was not ended");
+    QVERIFY(!w.isVisible());
+    QVERIFY(!Form3::loaded());
+    QVERIFY(!Form4::loaded());
+    QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 5000);
+    // Closed windows go once nothing of theirs is running any more.
+    QTRY_VERIFY(form.isNull());
 }
 
 QTEST_MAIN(ConversionTest)

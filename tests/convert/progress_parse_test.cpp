@@ -11,6 +11,11 @@ struct Case {
     const char* caption;  // nullptr: the chunk changes nothing
 };
 
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ProgressCaption : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ProgressCaption, FromDurationAndChunk)

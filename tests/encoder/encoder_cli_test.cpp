@@ -39,6 +39,8 @@ struct Source {
     Args codecs;
     bool audio = true;
 };
+void PrintTo(const Source& s, std::ostream* os) { *os << s.file; }
+
 
 std::string make(const Source& s) { return fixture(s.file, concat(lavfi(s.size, 2, s.audio), s.codecs)); }
 
@@ -97,6 +99,8 @@ struct ConversionCase {
     Source source;
     const char* resultExt;
 };
+void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.source.file << " to " << c.resultExt; }
+
 
 constexpr int kLogoX = 24, kLogoY = 16;  // the test mask's logo: 60x40, red left half, white right half
 
@@ -197,6 +201,8 @@ struct FaultCase {
     const char* name;
     const char* expected;  // part of the error line
 };
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 
 class Fault : public testing::TestWithParam<FaultCase> {};
 

@@ -25,6 +25,8 @@ struct SizeCase {
     int width, height;
     int sarNum, sarDen;
 };
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
+
 
 class InputBlockSize : public testing::TestWithParam<SizeCase> {};
 

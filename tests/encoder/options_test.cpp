@@ -13,6 +13,8 @@ struct OptionCase {
     bool overwrite;
     int rate;  // 0: none
 };
+void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
+
 
 OptionCase refused(const char* name, std::vector<std::string> args, const char* error) {
     return OptionCase{name, std::move(args), error, "", "", "", false, 0};
@@ -75,6 +77,8 @@ struct HookCase {
     const char* error;
     wm::Rgb key;
 };
+void PrintTo(const HookCase& c, std::ostream* os) { *os << c.name; }
+
 
 HookCase refusedHook(const char* name, std::vector<std::string> args, const char* error) {
     return HookCase{name, std::move(args), error, {}};

@@ -14,6 +14,11 @@ struct ColourCase {
     const char* text;
 };
 
+void PrintTo(const ColourCase& c, std::ostream* os)
+{
+    *os << c.text;
+}
+
 class RGB2HexTest : public ::testing::TestWithParam<ColourCase> {};
 
 TEST_P(RGB2HexTest, GivesUpperCaseDigitsWithoutLeadingZeros)

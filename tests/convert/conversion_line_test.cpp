@@ -30,9 +30,15 @@ TEST(ConversionLine, TokensInTheirOrderAndQuoting)
 }
 
 struct SplitCase {
+    const char* label;
     const char* title;
     bool audio;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
 
 class ConversionLineSplit : public ::testing::TestWithParam<SplitCase> {};
 
@@ -51,10 +57,11 @@ TEST_P(ConversionLineSplit, GivesExactlyTheIntendedArguments)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, ConversionLineSplit,
-                         ::testing::Values(SplitCase{"clip.mpg", false}, SplitCase{"holiday trip.avi", true},
-                                           SplitCase{"clip\" -f x \"y.avi", false},
-                                           SplitCase{"ends with backslash\\", true},
-                                           SplitCase{"two\\\\\" quotes \\\".mov", false},
-                                           SplitCase{"Fähre über den Fjord.mov", false}));
+                         ::testing::Values(SplitCase{"plain", "clip.mpg", false},
+                                           SplitCase{"spaces", "holiday trip.avi", true},
+                                           SplitCase{"quotes", "clip\" -f x \"y.avi", false},
+                                           SplitCase{"trailing_backslash", "ends with backslash\\", true},
+                                           SplitCase{"backslashes_before_quotes", "two\\\\\" quotes \\\".mov", false},
+                                           SplitCase{"non_ascii", "Fähre über den Fjord.mov", false}));
 
 } // namespace

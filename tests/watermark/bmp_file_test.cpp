@@ -39,6 +39,11 @@ struct SizeCase {
     qint64 fileSize;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os)
+{
+    *os << c.width << "x" << c.height;
+}
+
 class BmpLayout : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(BmpLayout, HeadersAndSizeAsDesigned)
@@ -203,6 +208,11 @@ struct ColorCase {
     const char* text;
     int r, g, b;  // r < 0: not a colour
 };
+
+void PrintTo(const ColorCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << '"';
+}
 
 class ColorText : public testing::TestWithParam<ColorCase> {};
 

@@ -83,6 +83,8 @@ void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sour
     if (named(c, "libx264") || named(c, "libx265")) {
         av_dict_set(options, "preset", "veryfast", 0);
         av_dict_set(options, "crf", "18", 0);
+        // x265 writes its own log straight to the console, which the windows read.
+        if (named(c, "libx265")) av_dict_set(options, "x265-params", "log-level=error", 0);
         if (cap > 0) {
             enc->rc_max_rate = cap;
             enc->rc_buffer_size = int(std::min<int64_t>(cap * 2, INT32_MAX));

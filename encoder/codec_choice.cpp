@@ -89,6 +89,14 @@ void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sour
             enc->rc_max_rate = cap;
             enc->rc_buffer_size = int(std::min<int64_t>(cap * 2, INT32_MAX));
         }
+    } else if (named(c, "libaom-av1")) {
+        // The library's defaults manage a few frames a second; its realtime mode
+        // keeps up with decoding and still keeps the quality.
+        av_dict_set(options, "usage", "realtime", 0);
+        av_dict_set(options, "cpu-used", "8", 0);
+        av_dict_set(options, "row-mt", "1", 0);
+        av_dict_set(options, "crf", "24", 0);
+        enc->bit_rate = cap;  // constrained quality; 0 leaves it unconstrained
     } else if (named(c, "libvpx") || named(c, "libvpx-vp9")) {
         av_dict_set(options, "deadline", "realtime", 0);
         av_dict_set(options, "cpu-used", "8", 0);

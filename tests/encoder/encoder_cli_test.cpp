@@ -54,6 +54,7 @@ const Source kWmv{"wmv2.wmv", "320x240", {"-c:v", "wmv2", "-q:v", "3", "-c:a", "
 const Source kFlv{"flv1.flv", "320x240", {"-c:v", "flv", "-q:v", "3", "-c:a", "libmp3lame", "-ar", "44100"}};
 const Source kMov{"mjpeg.mov", "160x120", {"-c:v", "mjpeg", "-q:v", "3", "-c:a", "pcm_s16le"}};
 const Source kWebm{"vp8.webm", "160x120", {"-c:v", "libvpx", "-b:v", "1M", "-c:a", "libvorbis"}};
+const Source kAv1Mp4{"av1.mp4", "320x240", {"-c:v", "libaom-av1", "-cpu-used", "8", "-b:v", "300k", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
 const Source kHevcMkv{"hevc.mkv", "320x240", {"-c:v", "libx265", "-pix_fmt", "yuv420p", "-x265-params", "log-level=error", "-c:a", "libvorbis"}};
 const Source kVp9Mkv{"vp9.mkv", "176x96", {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-b:v", "500k"}, false};
 const Source kTs{"h264.ts", "320x180", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
@@ -88,7 +89,7 @@ TEST_P(Probe, WindowParseFindsDurationAndSize) {
 
 INSTANTIATE_TEST_SUITE_P(Containers, Probe,
                          testing::Values(kH264Mp4, kMpeg4Avi, kMpeg1Mpg, kMpeg2Mpeg, kWmv, kFlv, kMov, kWebm,
-                                         kVp9Mkv, kHevcMkv, kTs, kDivx, kTinyMkv, kM4v),
+                                         kVp9Mkv, kHevcMkv, kAv1Mp4, kTs, kDivx, kTinyMkv, kM4v),
                          [](const testing::TestParamInfo<Source>& i) {
                              std::string n = i.param.file;
                              for (char& c : n) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
@@ -181,6 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Containers, Conversion,
                                          ConversionCase{kWmv, "wmv"}, ConversionCase{kFlv, "flv"},
                                          ConversionCase{kMov, "mov"}, ConversionCase{kWebm, "webm"},
                                          ConversionCase{kVp9Mkv, "mkv"}, ConversionCase{kHevcMkv, "mkv"},
+                                         ConversionCase{kAv1Mp4, "mp4"},
                                          ConversionCase{kTs, "ts"},
                                          ConversionCase{kDivx, "divx"}, ConversionCase{kH264Mp4, "m4v"},
                                          ConversionCase{kMpeg4Avi, "mp4"}, ConversionCase{kH264Mp4, "flv"}),

@@ -25,6 +25,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
+
 #include <dirent.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -308,16 +310,21 @@ void ConversionTest::aFailedConversionSaysSo()
              qPrintable(answer.texts().constFirst()));
 }
 
-// Presses `button` of the positioning window once the first progress shows.
-static void pressAtFirstProgress(QTimer& poll, Form3* form, QAbstractButton* button, QString* shownAtPress)
+// Starts the conversion and acts once, when the first progress shows. Returns
+// the caption shown then ("" when the run ended before any progress).
+static QString startActingAtFirstProgress(Form3* form, const std::function<void()>& act)
 {
-    QObject::connect(&poll, &QTimer::timeout, [=] {
-        if (form->Label1->text() != QStringLiteral("Progress: 0%") && shownAtPress->isEmpty()) {
-            *shownAtPress = form->Label1->text();
-            button->click();
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (shown.isEmpty() && form->Label1->text() != QStringLiteral("Progress: 0%")) {
+            shown = form->Label1->text();
+            act();
         }
     });
     poll.start(20);
+    form->Command2->click();
+    return shown;
 }
 
 void ConversionTest::stopEndsTheFollowingButNotTheEncoder()
@@ -328,13 +335,8 @@ void ConversionTest::stopEndsTheFollowingButNotTheEncoder()
     Form3* form = Form3::loaded();
     QVERIFY(form);
 
-    QString shownAtStop;
-    QTimer poll;
-    pressAtFirstProgress(poll, form, form->stop, &shownAtStop);
     ModalAnswerer answer;
-    form->Command2->click();
-    poll.stop();
-    QVERIFY(!shownAtStop.isEmpty());
+    QVERIFY(!startActingAtFirstProgress(form, [&] { form->stop->click(); }).isEmpty());
     QVERIFY(answer.texts().isEmpty());
     const QString label = form->Label1->text();
     QTest::qWait(300);
@@ -351,22 +353,11 @@ void ConversionTest::closingTheWindowEndsTheEncoder()
     Form1 w;
     w.show();
     prepare(w, longVideo_, 10, 10);
-    QPointer<Form3> form = Form3::loaded();
+    Form3* form = Form3::loaded();
     QVERIFY(form);
 
-    QString shownAtClose;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&] {
-        if (form && form->Label1->text() != QStringLiteral("Progress: 0%") && shownAtClose.isEmpty()) {
-            shownAtClose = form->Label1->text();
-            form->close();
-        }
-    });
-    poll.start(20);
     ModalAnswerer answer;
-    form->Command2->click();
-    poll.stop();
-    QVERIFY(!shownAtClose.isEmpty());
+    QVERIFY(!startActingAtFirstProgress(form, [&] { form->close(); }).isEmpty());
     QVERIFY(answer.texts().isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 5000);
     // Ended early, and what it wrote so far plays.
@@ -384,17 +375,7 @@ void ConversionTest::closingTheMainWindowDuringAConversionEndsIt()
     form->Command3->click();  // the palette is open too
     QVERIFY(Form4::loaded());
 
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&] {
-        if (form && form->Label1->text() != QStringLiteral("Progress: 0%") && w.isVisible())
-            w.close();
-    });
-    poll.start(20);
-    QElapsedTimer clock;
-    clock.start();
-    form->Command2->click();
-    poll.stop();
-    QVERIFY2(clock.elapsed() < 20000, "the conversion was not ended");
+    QVERIFY(!startActingAtFirstProgress(form, [&] { w.close(); }).isEmpty());
     QVERIFY(!w.isVisible());
     QVERIFY(!Form3::loaded());
     QVERIFY(!Form4::loaded());

@@ -15,8 +15,7 @@ const QColor kFolder(232, 190, 84);
 const QColor kFolderEdge(150, 112, 30);
 const QColor kMark(46, 92, 140);
 
-QFont sans(qreal pixelSize, bool bold)
-{
+QFont sans(qreal pixelSize, bool bold) {
     QFont f;
     f.setFamilies({QStringLiteral("DejaVu Sans")});
     f.setStyleHint(QFont::SansSerif);
@@ -26,8 +25,7 @@ QFont sans(qreal pixelSize, bool bold)
 }
 
 // A folder of 28 x 22 with its top-left corner at (x, y).
-void drawFolder(QPainter& p, qreal x, qreal y)
-{
+void drawFolder(QPainter& p, qreal x, qreal y) {
     QPainterPath back;
     back.moveTo(x, y + 3);
     back.lineTo(x + 10, y + 3);
@@ -51,8 +49,7 @@ void drawFolder(QPainter& p, qreal x, qreal y)
 }
 
 // A folder with a strip of film across its front.
-void drawFilmFolder(QPainter& p, qreal x, qreal y)
-{
+void drawFilmFolder(QPainter& p, qreal x, qreal y) {
     drawFolder(p, x, y);
     const QRectF strip(x + 5, y + 11, 18, 8);
     p.setPen(Qt::NoPen);
@@ -65,17 +62,14 @@ void drawFilmFolder(QPainter& p, qreal x, qreal y)
     }
 }
 
-void drawText(QPainter& p, const QRectF& r, const QFont& f, const QColor& c, int flags,
-              const QString& text)
-{
+void drawText(QPainter& p, const QRectF& r, const QFont& f, const QColor& c, int flags, const QString& text) {
     p.setFont(f);
     p.setPen(c);
     p.drawText(r, flags, text);
 }
 
 // The round stamp mark of the logo and the icon: a drop over a frame.
-void drawMark(QPainter& p, const QRectF& r)
-{
+void drawMark(QPainter& p, const QRectF& r) {
     p.setPen(Qt::NoPen);
     p.setBrush(kMark);
     p.drawEllipse(r);
@@ -83,19 +77,16 @@ void drawMark(QPainter& p, const QRectF& r)
     const QPointF c = r.center();
     QPainterPath drop;
     drop.moveTo(c.x(), c.y() - 11 * u);
-    drop.cubicTo(c.x() + 3 * u, c.y() - 5 * u, c.x() + 8 * u, c.y() - 1 * u, c.x() + 8 * u,
-                 c.y() + 4 * u);
+    drop.cubicTo(c.x() + 3 * u, c.y() - 5 * u, c.x() + 8 * u, c.y() - 1 * u, c.x() + 8 * u, c.y() + 4 * u);
     drop.arcTo(QRectF(c.x() - 8 * u, c.y() - 4 * u, 16 * u, 16 * u), 0, -180);
-    drop.cubicTo(c.x() - 8 * u, c.y() - 1 * u, c.x() - 3 * u, c.y() - 5 * u, c.x(),
-                 c.y() - 11 * u);
+    drop.cubicTo(c.x() - 8 * u, c.y() - 1 * u, c.x() - 3 * u, c.y() - 5 * u, c.x(), c.y() - 11 * u);
     p.setBrush(QColor(255, 255, 255, 220));
     p.drawPath(drop);
 }
 
-} // namespace
+}  // namespace
 
-QImage background()
-{
+QImage background() {
     QImage img(625, 412, QImage::Format_RGB32);
     img.fill(kGrey);
     QPainter p(&img);
@@ -108,12 +99,12 @@ QImage background()
         drawFolder(p, 22, top + 1);
     drawFolder(p, 46, 329);
 
-    drawText(p, QRectF(328, 6, 273, 16), sans(10, true), kDarkGrey,
-             Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("PICTURE ZOOM"));
+    drawText(p, QRectF(328, 6, 273, 16), sans(10, true), kDarkGrey, Qt::AlignRight | Qt::AlignVCenter,
+             QStringLiteral("PICTURE ZOOM"));
 
     drawFilmFolder(p, 18, 134);
-    drawText(p, QRectF(52, 134, 220, 22), sans(14, true), kDarkGrey,
-             Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Video details"));
+    drawText(p, QRectF(52, 134, 220, 22), sans(14, true), kDarkGrey, Qt::AlignLeft | Qt::AlignVCenter,
+             QStringLiteral("Video details"));
 
     // The video panel: the four fields lie inside, their names beside them.
     p.setPen(QPen(Qt::white, 1));
@@ -136,15 +127,14 @@ QImage background()
 
     // The logo, under the click area Image2 (448, 368, 177, 41).
     drawMark(p, QRectF(474, 372, 32, 32));
-    drawText(p, QRectF(512, 372, 104, 16), sans(12, true), kMark,
-             Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("User guide"));
-    drawText(p, QRectF(512, 388, 104, 14), sans(10, false), kDarkGrey,
-             Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("and help"));
+    drawText(p, QRectF(512, 372, 104, 16), sans(12, true), kMark, Qt::AlignLeft | Qt::AlignVCenter,
+             QStringLiteral("User guide"));
+    drawText(p, QRectF(512, 388, 104, 14), sans(10, false), kDarkGrey, Qt::AlignLeft | Qt::AlignVCenter,
+             QStringLiteral("and help"));
     return img;
 }
 
-QImage placeholder()
-{
+QImage placeholder() {
     QImage img(240, 240, QImage::Format_RGB32);
     img.fill(kDarkGrey);
     QPainter p(&img);
@@ -163,8 +153,7 @@ QImage placeholder()
     return img;
 }
 
-QIcon windowIcon()
-{
+QIcon windowIcon() {
     QIcon icon;
     for (int size : {16, 32, 64}) {
         QPixmap pm(size, size);
@@ -195,4 +184,4 @@ QIcon windowIcon()
     return icon;
 }
 
-} // namespace artwork
+}  // namespace artwork

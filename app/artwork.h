@@ -19,4 +19,4 @@ QImage placeholder();
 // The window icon, 32 x 32 (with a 16 x 16 and a 64 x 64 rendering).
 QIcon windowIcon();
 
-} // namespace artwork
+}  // namespace artwork

@@ -28,41 +28,33 @@ Form1* g_instance = nullptr;
 const QColor kDarkGrey(64, 64, 64);
 
 // The user guide page that the logo opens; the build puts it there.
-QString userGuidePath()
-{
+QString userGuidePath() {
     return programFolder() + QStringLiteral("/user-guide.html");
 }
 
-void setTextColor(QWidget* w, QPalette::ColorRole role, const QColor& c)
-{
+void setTextColor(QWidget* w, QPalette::ColorRole role, const QColor& c) {
     QPalette pal = w->palette();
     pal.setColor(role, c);
     w->setPalette(pal);
 }
 
-} // namespace
+}  // namespace
 
-Form1* Form1::instance()
-{
+Form1* Form1::instance() {
     return g_instance;
 }
 
-Form1::Form1(QWidget* parent)
-    : QWidget(parent)
-{
+Form1::Form1(QWidget* parent) : QWidget(parent) {
     g_instance = this;
     buildControls();
     Form_Load();
 }
 
-Form1::~Form1()
-{
-    if (g_instance == this)
-        g_instance = nullptr;
+Form1::~Form1() {
+    if (g_instance == this) g_instance = nullptr;
 }
 
-void Form1::buildControls()
-{
+void Form1::buildControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Watermark Image"));
     setWindowIcon(artwork::windowIcon());
@@ -177,8 +169,7 @@ void Form1::buildControls()
     connect(Picture1, &PictureBox::pictureChanged, this, &Form1::Picture1_Change);
 }
 
-void Form1::Command5_Click()
-{
+void Form1::Command5_Click() {
     // A missing folder is the file manager's to report; only a desktop that
     // cannot start one at all gets our message.
     const QString folder = outputFolder();
@@ -188,8 +179,7 @@ void Form1::Command5_Click()
     }
 }
 
-void Form1::Image2_Click()
-{
+void Form1::Image2_Click() {
     // Every click asks the browser again, so a closed guide comes back.
     const QString guide = userGuidePath();
     if (!QFileInfo::exists(guide)) {

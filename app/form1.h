@@ -40,23 +40,23 @@ public:
     QString vidheight;                       // frame height text of the last probe
 
     // --- controls (owned by the window) ---
-    UserButton* Command6 = nullptr;   // "Video Selection"
-    UserButton* browse = nullptr;     // "Image Selection"
-    UserButton* Command9 = nullptr;   // "Initialize Watermarking"
-    QSlider* Slider1 = nullptr;       // zoom, 1..100
-    QLabel* Label1 = nullptr;         // zoom text "N%"
-    QFrame* Shape1 = nullptr;         // frame around the preview
-    PictureBox* Image1 = nullptr;     // the preview
-    QLabel* vidtitle = nullptr;       // the video's file name
-    QPlainTextEdit* textvid = nullptr;// the video's full path
-    QLabel* vidres = nullptr;         // "W x H"
-    QLabel* Label5 = nullptr;         // duration text
-    UserButton* Command5 = nullptr;   // "Open Video Folder"
-    QWidget* Image2 = nullptr;        // click area over the logo
-    PictureBox* Picture1 = nullptr;   // hidden holder of the chosen picture
-    QLineEdit* txturl = nullptr;      // hidden picture path
-    OpenFileDialog cd1;               // picture dialog
-    OpenFileDialog cd2;               // video dialog
+    UserButton* Command6 = nullptr;     // "Video Selection"
+    UserButton* browse = nullptr;       // "Image Selection"
+    UserButton* Command9 = nullptr;     // "Initialize Watermarking"
+    QSlider* Slider1 = nullptr;         // zoom, 1..100
+    QLabel* Label1 = nullptr;           // zoom text "N%"
+    QFrame* Shape1 = nullptr;           // frame around the preview
+    PictureBox* Image1 = nullptr;       // the preview
+    QLabel* vidtitle = nullptr;         // the video's file name
+    QPlainTextEdit* textvid = nullptr;  // the video's full path
+    QLabel* vidres = nullptr;           // "W x H"
+    QLabel* Label5 = nullptr;           // duration text
+    UserButton* Command5 = nullptr;     // "Open Video Folder"
+    QWidget* Image2 = nullptr;          // click area over the logo
+    PictureBox* Picture1 = nullptr;     // hidden holder of the chosen picture
+    QLineEdit* txturl = nullptr;        // hidden picture path
+    OpenFileDialog cd1;                 // picture dialog
+    OpenFileDialog cd2;                 // video dialog
 
     // --- operations other windows call ---
     void scaleimage();

@@ -20,22 +20,19 @@
 
 namespace {
 
-QColor windowGrey()
-{
+QColor windowGrey() {
     return colorFromHexText(RGB2Hex(200, 200, 200));
 }
 
 // Anything of that name counts, a file or a dangling link as well as a folder.
-bool nameTaken(const QString& path)
-{
-    struct stat st{};
+bool nameTaken(const QString& path) {
+    struct stat st {};
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
-} // namespace
+}  // namespace
 
-void Form1::Form_Load()
-{
+void Form1::Form_Load() {
     conApp = std::make_shared<ConsoleCapture>();
     connect(conApp.get(), &ConsoleCapture::ReadProcess, this, &Form1::conApp_ReadProcess);
 
@@ -47,20 +44,18 @@ void Form1::Form_Load()
 
     skipOnFailure([] {
         const QString out = outputFolder();
-        if (!nameTaken(out))
-            QDir().mkdir(out);
+        if (!nameTaken(out)) QDir().mkdir(out);
     });
     skipOnFailure([this] { setBackground(this, windowGrey()); });
-    for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label5),
-                       static_cast<QWidget*>(vidres), static_cast<QWidget*>(vidtitle),
-                       static_cast<QWidget*>(textvid)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label5), static_cast<QWidget*>(vidres),
+          static_cast<QWidget*>(vidtitle), static_cast<QWidget*>(textvid)}) {
         skipOnFailure([w] { setBackground(w, windowGrey()); });
     }
     skipOnFailure([this] { Image1->setBackColor(windowGrey()); });
 }
 
-void Form1::closeSequence(bool secondPass)
-{
+void Form1::closeSequence(bool secondPass) {
     // Ends a probe run in progress: the runner refuses a nested start and
     // leaves its read loop at its next check.
     if (conApp) {
@@ -76,13 +71,11 @@ void Form1::closeSequence(bool secondPass)
     // The positioning window ends its own conversion when it closes.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* w : windows) {
-        if (w != this && w->isVisible())
-            w->close();
+        if (w != this && w->isVisible()) w->close();
     }
 }
 
-void Form1::closeEvent(QCloseEvent* e)
-{
+void Form1::closeEvent(QCloseEvent* e) {
     // A close is never refused. The second pass repeats the first with every
     // step allowed to fail.
     closeSequence(false);

@@ -19,8 +19,7 @@ struct Registry {
     bool settleQueued = false;
     bool cleanupInstalled = false;
 
-    ~Registry()
-    {
+    ~Registry() {
         // Widgets cannot be destroyed without the application object; at
         // process exit the system takes back what is left.
         if (!QCoreApplication::instance()) {
@@ -30,14 +29,12 @@ struct Registry {
     }
 };
 
-Registry& registry()
-{
+Registry& registry() {
     static Registry r;
     return r;
 }
 
-void destroyAllForms()
-{
+void destroyAllForms() {
     Registry& r = registry();
     r.form3 = nullptr;
     r.form4 = nullptr;
@@ -45,11 +42,9 @@ void destroyAllForms()
     doomed.swap(r.owned);
 }
 
-void scheduleSettle()
-{
+void scheduleSettle() {
     Registry& r = registry();
-    if (r.settleQueued || !QCoreApplication::instance())
-        return;
+    if (r.settleQueued || !QCoreApplication::instance()) return;
     r.settleQueued = true;
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
@@ -61,8 +56,7 @@ void scheduleSettle()
 }
 
 template <typename W>
-W& adopt(std::unique_ptr<W> w, W*& slot)
-{
+W& adopt(std::unique_ptr<W> w, W*& slot) {
     Registry& r = registry();
     if (!r.cleanupInstalled && QCoreApplication::instance()) {
         r.cleanupInstalled = true;
@@ -77,41 +71,29 @@ W& adopt(std::unique_ptr<W> w, W*& slot)
     return ref;
 }
 
-} // namespace
+}  // namespace
 
-ProgramForm::ProgramForm(QWidget* parent)
-    : QWidget(parent)
-{
-}
+ProgramForm::ProgramForm(QWidget* parent) : QWidget(parent) {}
 
-ProgramForm::Busy::Busy(ProgramForm& form)
-    : form_(form)
-{
+ProgramForm::Busy::Busy(ProgramForm& form) : form_(form) {
     ++form_.busy_;
 }
 
-ProgramForm::Busy::~Busy()
-{
-    if (--form_.busy_ == 0 && form_.unloaded_)
-        scheduleSettle();
+ProgramForm::Busy::~Busy() {
+    if (--form_.busy_ == 0 && form_.unloaded_) scheduleSettle();
 }
 
-void ProgramForm::unload()
-{
-    if (unloaded_)
-        return;
+void ProgramForm::unload() {
+    if (unloaded_) return;
     unloaded_ = true;
     Registry& r = registry();
-    if (static_cast<ProgramForm*>(r.form3) == this)
-        r.form3 = nullptr;
-    if (static_cast<ProgramForm*>(r.form4) == this)
-        r.form4 = nullptr;
+    if (static_cast<ProgramForm*>(r.form3) == this) r.form3 = nullptr;
+    if (static_cast<ProgramForm*>(r.form4) == this) r.form4 = nullptr;
     // Never destroyed here: the close request itself is still on the stack.
     scheduleSettle();
 }
 
-void destroyIdleForms()
-{
+void destroyIdleForms() {
     Registry& r = registry();
     std::vector<std::unique_ptr<ProgramForm>> doomed;
     for (auto it = r.owned.begin(); it != r.owned.end();) {
@@ -125,30 +107,24 @@ void destroyIdleForms()
     // Destroyed after the list is consistent, in case a destructor comes back here.
 }
 
-Form3& Form3::instance()
-{
+Form3& Form3::instance() {
     Registry& r = registry();
-    if (r.form3)
-        return *r.form3;
+    if (r.form3) return *r.form3;
     Form3& w = adopt(std::make_unique<Form3>(), r.form3);
     w.Form_Load();
     return w;
 }
 
-Form3* Form3::loaded()
-{
+Form3* Form3::loaded() {
     return registry().form3;
 }
 
-Form4& Form4::instance()
-{
+Form4& Form4::instance() {
     Registry& r = registry();
-    if (r.form4)
-        return *r.form4;
+    if (r.form4) return *r.form4;
     return adopt(std::make_unique<Form4>(), r.form4);
 }
 
-Form4* Form4::loaded()
-{
+Form4* Form4::loaded() {
     return registry().form4;
 }

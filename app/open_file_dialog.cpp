@@ -5,20 +5,17 @@
 #include <QStringList>
 
 namespace {
-OpenFileDialog::Answer& answerSlot()
-{
+OpenFileDialog::Answer& answerSlot() {
     static OpenFileDialog::Answer answer;
     return answer;
 }
-} // namespace
+}  // namespace
 
-void OpenFileDialog::setAnswer(Answer answer)
-{
+void OpenFileDialog::setAnswer(Answer answer) {
     answerSlot() = std::move(answer);
 }
 
-QString OpenFileDialog::qtFilter(const QString& filter)
-{
+QString OpenFileDialog::qtFilter(const QString& filter) {
     const QStringList parts = filter.split(u'|');
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -27,15 +24,13 @@ QString OpenFileDialog::qtFilter(const QString& filter)
         QString desc = parts[i];
         // Qt reads the patterns from the last parentheses of the entry.
         const qsizetype open = desc.lastIndexOf(u'(');
-        if (open >= 0)
-            desc = desc.left(open).trimmed();
+        if (open >= 0) desc = desc.left(open).trimmed();
         entries << QStringLiteral("%1 (%2)").arg(desc, patterns);
     }
     return entries.join(QStringLiteral(";;"));
 }
 
-void OpenFileDialog::ShowOpen(QWidget* parent)
-{
+void OpenFileDialog::ShowOpen(QWidget* parent) {
     QString chosen;
     if (answerSlot()) {
         chosen = answerSlot()(*this);
@@ -49,8 +44,7 @@ void OpenFileDialog::ShowOpen(QWidget* parent)
             chosen = dialog.selectedFiles().constFirst();
     }
     // A cancel leaves the last choice in place, as the dialog always did.
-    if (chosen.isEmpty())
-        return;
+    if (chosen.isEmpty()) return;
     FileName = chosen;
     FileTitle = QFileInfo(chosen).fileName();
 }

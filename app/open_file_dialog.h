@@ -11,9 +11,9 @@ class QWidget;
 
 class OpenFileDialog {
 public:
-    QString Filter;    // "desc (pattern)|pattern" entries joined by "|"
-    QString FileName;  // full path of the last chosen file; a cancel keeps it
-    QString FileTitle; // the chosen file's name without its folder
+    QString Filter;     // "desc (pattern)|pattern" entries joined by "|"
+    QString FileName;   // full path of the last chosen file; a cancel keeps it
+    QString FileTitle;  // the chosen file's name without its folder
 
     // Shows the dialog (open mode); a choice sets FileName and FileTitle.
     void ShowOpen(QWidget* parent);

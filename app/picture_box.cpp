@@ -4,21 +4,17 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-PictureBox::PictureBox(QWidget* parent)
-    : QWidget(parent)
-{
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     fitImage();
 }
 
-void PictureBox::setBackColor(const QColor& c)
-{
+void PictureBox::setBackColor(const QColor& c) {
     back_ = c;
     cls();
 }
 
-void PictureBox::cls()
-{
+void PictureBox::cls() {
     // Clearing removes what was painted; the assigned picture stays.
     fitImage();
     image_.fill(back_);
@@ -29,24 +25,19 @@ void PictureBox::cls()
     update();
 }
 
-void PictureBox::setPicture(const QImage& picture)
-{
+void PictureBox::setPicture(const QImage& picture) {
     picture_ = picture;
-    if (autoSize_ && !picture.isNull())
-        setBoxSize(picture.width(), picture.height());
+    if (autoSize_ && !picture.isNull()) setBoxSize(picture.width(), picture.height());
     cls();
     emit pictureChanged();
 }
 
-QSizeF PictureBox::scaleSize() const
-{
+QSizeF PictureBox::scaleSize() const {
     return scale_.isEmpty() ? QSizeF(width(), height()) : scale_;
 }
 
-bool PictureBox::paintPicture(const QImage& picture, const QRectF& dst, const QRectF& src)
-{
-    if (picture.isNull())
-        return false;
+bool PictureBox::paintPicture(const QImage& picture, const QRectF& dst, const QRectF& src) {
+    if (picture.isNull()) return false;
     // A box not yet shown gets its resize event late; draw at its real size.
     fitImage();
     const QSizeF s = scaleSize();
@@ -60,17 +51,14 @@ bool PictureBox::paintPicture(const QImage& picture, const QRectF& dst, const QR
     return true;
 }
 
-void PictureBox::setBoxSize(int w, int h)
-{
+void PictureBox::setBoxSize(int w, int h) {
     resize(w, h);
     fitImage();
 }
 
-void PictureBox::fitImage()
-{
+void PictureBox::fitImage() {
     const QSize want(qMax(1, width()), qMax(1, height()));
-    if (image_.size() == want)
-        return;
+    if (image_.size() == want) return;
     QImage next(want, QImage::Format_RGB32);
     next.fill(back_);
     if (!image_.isNull()) {
@@ -80,20 +68,17 @@ void PictureBox::fitImage()
     image_ = std::move(next);
 }
 
-void PictureBox::paintEvent(QPaintEvent*)
-{
+void PictureBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, image_);
 }
 
-void PictureBox::resizeEvent(QResizeEvent* e)
-{
+void PictureBox::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     fitImage();
 }
 
-void PictureBox::mousePressEvent(QMouseEvent* e)
-{
+void PictureBox::mousePressEvent(QMouseEvent* e) {
     const QSizeF s = scaleSize();
     const double x = width() > 0 ? e->position().x() * s.width() / width() : e->position().x();
     const double y = height() > 0 ? e->position().y() * s.height() / height() : e->position().y();

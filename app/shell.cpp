@@ -15,138 +15,111 @@ namespace {
 
 constexpr char kAppName[] = "watermark-image";
 
-bool safeForToken(const QString& s)
-{
+bool safeForToken(const QString& s) {
     for (const QChar c : s) {
         const char16_t u = c.unicode();
-        if (u <= 0x20 || u == 0x7f || u >= 0x80 || u == u'"' || u == u'\\')
-            return false;
+        if (u <= 0x20 || u == 0x7f || u >= 0x80 || u == u'"' || u == u'\\') return false;
     }
     return true;
 }
 
 // A folder only this user can enter: created 0700 if missing, refused when it
 // is a link, another user's, or open to others.
-bool privateFolder(const QByteArray& path)
-{
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return false;
-    struct stat st{};
-    if (::lstat(path.constData(), &st) != 0)
-        return false;
+bool privateFolder(const QByteArray& path) {
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0) return false;
     return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 0077) == 0;
 }
 
-QString aliasFolder()
-{
+QString aliasFolder() {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && runtime.startsWith('/')) {
         const QString dir = QString::fromLocal8Bit(runtime) + u'/' + QLatin1String(kAppName);
-        if (safeForToken(dir) && privateFolder(QFile::encodeName(dir)))
-            return dir;
+        if (safeForToken(dir) && privateFolder(QFile::encodeName(dir))) return dir;
     }
     const QString dir = QStringLiteral("/tmp/%1-%2").arg(QLatin1String(kAppName)).arg(::getuid());
-    if (privateFolder(QFile::encodeName(dir)))
-        return dir;
+    if (privateFolder(QFile::encodeName(dir))) return dir;
     return {};
 }
 
-} // namespace
+}  // namespace
 
 namespace {
-QString& programFolderOverride()
-{
+QString& programFolderOverride() {
     static QString folder;
     return folder;
 }
-} // namespace
+}  // namespace
 
-QString programFolder()
-{
+QString programFolder() {
     const QString& forced = programFolderOverride();
     return forced.isEmpty() ? QCoreApplication::applicationDirPath() : forced;
 }
 
-void setProgramFolderForTesting(const QString& folder)
-{
+void setProgramFolderForTesting(const QString& folder) {
     programFolderOverride() = folder;
 }
 
 namespace {
-QString& encoderNameOverride()
-{
+QString& encoderNameOverride() {
     static QString name;
     return name;
 }
-} // namespace
+}  // namespace
 
-QString encoderName()
-{
+QString encoderName() {
     const QString& forced = encoderNameOverride();
     return forced.isEmpty() ? QStringLiteral("mxcode.dll") : forced;
 }
 
-void setEncoderNameForTesting(const QString& name)
-{
+void setEncoderNameForTesting(const QString& name) {
     encoderNameOverride() = name;
 }
 
-QString outputFolder()
-{
+QString outputFolder() {
     return programFolder() + QStringLiteral("/watermarked");
 }
 
-QString Long2Hex(qint32 LongColor)
-{
+QString Long2Hex(qint32 LongColor) {
     return QStringLiteral("&H") + QString::number(static_cast<quint32>(LongColor), 16).toUpper();
 }
 
-QString RGB2Hex(qint16 r, qint16 g, qint16 b)
-{
+QString RGB2Hex(qint16 r, qint16 g, qint16 b) {
     for (const qint16 c : {r, g, b}) {
-        if (c < 0 || c > 255)
-            throw std::overflow_error("Overflow");
+        if (c < 0 || c > 255) throw std::overflow_error("Overflow");
     }
     return Long2Hex(r + 256 * g + 65536 * b);
 }
 
-QColor colorFromHexText(const QString& text)
-{
+QColor colorFromHexText(const QString& text) {
     bool ok = false;
     const uint value = text.mid(2).toUInt(&ok, 16);
-    if (!text.startsWith(QStringLiteral("&H"), Qt::CaseInsensitive) || !ok)
-        return {};
+    if (!text.startsWith(QStringLiteral("&H"), Qt::CaseInsensitive) || !ok) return {};
     return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
 }
 
-QString ShortPath(const QString& path)
-{
-    if (path.isEmpty())
-        return {};
+QString ShortPath(const QString& path) {
+    if (path.isEmpty()) return {};
     const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    if (safeForToken(path))
-        return path;
+    if (!info.exists()) return {};
+    if (safeForToken(path)) return path;
 
     const QString folder = aliasFolder();
-    if (folder.isEmpty())
-        return {};
+    if (folder.isEmpty()) return {};
     const QString target = info.absoluteFilePath();
     const QByteArray hash =
         QCryptographicHash::hash(target.toUtf8(), QCryptographicHash::Sha256).toHex().left(24);
     QString suffix = info.isDir() ? QString() : info.suffix();
-    if (!safeForToken(suffix))
-        suffix.clear();
-    const QString alias = folder + u'/' + QString::fromLatin1(hash) +
-                          (suffix.isEmpty() ? QString() : u'.' + suffix);
+    if (!safeForToken(suffix)) suffix.clear();
+    const QString alias =
+        folder + u'/' + QString::fromLatin1(hash) + (suffix.isEmpty() ? QString() : u'.' + suffix);
 
     // Made under a temporary name and renamed over the alias, so that a reader
     // never sees a missing or half-made link.
     const QByteArray tmp = QFile::encodeName(alias + QStringLiteral(".%1.tmp").arg(::getpid()));
     ::unlink(tmp.constData());
-    if (::symlink(QFile::encodeName(target).constData(), tmp.constData()) != 0)
-        return {};
+    if (::symlink(QFile::encodeName(target).constData(), tmp.constData()) != 0) return {};
     if (::rename(tmp.constData(), QFile::encodeName(alias).constData()) != 0) {
         ::unlink(tmp.constData());
         return {};

@@ -3,9 +3,7 @@
 #include <QPainter>
 #include <QStringList>
 
-UserButton::UserButton(const QString& caption, QWidget* parent)
-    : QPushButton(caption, parent)
-{
+UserButton::UserButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
     setAttribute(Qt::WA_Hover);
     setAccessibleName(caption);
     // Tahoma where the desktop has it, else the closest free sans serif.
@@ -17,17 +15,13 @@ UserButton::UserButton(const QString& caption, QWidget* parent)
     setFont(f);
 }
 
-QColor UserButton::faceColor() const
-{
-    if (isDown())
-        return pressedFace();
-    if (underMouse())
-        return hoverFace();
+QColor UserButton::faceColor() const {
+    if (isDown()) return pressedFace();
+    if (underMouse()) return hoverFace();
     return normalFace();
 }
 
-void UserButton::paintEvent(QPaintEvent*)
-{
+void UserButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect r = rect();
     const bool down = isDown();
@@ -38,8 +32,7 @@ void UserButton::paintEvent(QPaintEvent*)
     p.drawRect(r.adjusted(0, 0, -1, -1));
 
     QColor caption = captionColor();
-    if (!isEnabled())
-        caption = QColor(144, 144, 144);
+    if (!isEnabled()) caption = QColor(144, 144, 144);
     p.setFont(font());
     const QRect textRect = down ? r.translated(1, 1) : r;
     if (down) {

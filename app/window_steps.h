@@ -12,12 +12,10 @@ class QWidget;
 // Runs one step of a load or unload; a step that fails is skipped silently
 // and the next one runs.
 template <typename Step>
-void skipOnFailure(Step&& step)
-{
+void skipOnFailure(Step&& step) {
     try {
         step();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 }
 
 // Fills a control's background with c: the window colour, whatever role the

@@ -12,12 +12,12 @@ struct Look {
 
 // Bright: a lit orange button. Dimmed: the same button with its light off.
 constexpr Look kBright{QColor(255, 200, 120), QColor(255, 128, 0), QColor(180, 80, 0), QColor(255, 255, 255)};
-constexpr Look kDimmed{QColor(205, 180, 150), QColor(170, 130, 90), QColor(120, 90, 60), QColor(215, 205, 195)};
+constexpr Look kDimmed{QColor(205, 180, 150), QColor(170, 130, 90), QColor(120, 90, 60),
+                       QColor(215, 205, 195)};
 
-} // namespace
+}  // namespace
 
-QImage activityFrame(int index)
-{
+QImage activityFrame(int index) {
     const Look& look = index == 0 ? kBright : kDimmed;
     QImage img(kActivityFrameSize, kActivityFrameSize, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);

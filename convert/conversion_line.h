@@ -4,12 +4,12 @@
 #include <QString>
 
 struct ConversionRun {
-    QString programFolder;  // A: the program folder in its command-line-safe form
+    QString programFolder;                           // A: the program folder in its command-line-safe form
     QString encoder = QStringLiteral("mxcode.dll");  // the encoder's file name in it
-    QString videoname;      // the source video, command-line-safe
-    QString maskpic;        // the mask bitmap, command-line-safe
-    QString colormask;      // key colour RRGGBB
-    QString outputfile;     // the result's path
+    QString videoname;                               // the source video, command-line-safe
+    QString maskpic;                                 // the mask bitmap, command-line-safe
+    QString colormask;                               // key colour RRGGBB
+    QString outputfile;                              // the result's path
     bool enhanceAudio = false;
 };
 

@@ -40,8 +40,7 @@ public:
 protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 
-    void paintEvent(QPaintEvent*) override
-    {
+    void paintEvent(QPaintEvent*) override {
         QStylePainter p(this);
         QStyleOptionButton opt;
         initStyleOption(&opt);
@@ -63,23 +62,19 @@ protected:
 };
 
 // The canvas pixel under a point in canvas units.
-QPoint canvasPixel(double x, double y)
-{
+QPoint canvasPixel(double x, double y) {
     return {static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y))};
 }
 
-} // namespace
+}  // namespace
 
-Form3::Form3(QWidget* parent)
-    : ProgramForm(parent)
-{
+Form3::Form3(QWidget* parent) : ProgramForm(parent) {
     buildControls();
 }
 
 Form3::~Form3() = default;
 
-void Form3::buildControls()
-{
+void Form3::buildControls() {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Watermark Positioning"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -146,8 +141,7 @@ void Form3::buildControls()
     connect(stop, &QPushButton::clicked, this, &Form3::stop_Click);
 }
 
-void Form3::Form_Load()
-{
+void Form3::Form_Load() {
     const Busy busy(*this);
     skipOnFailure([this] {
         conApp2 = std::make_shared<ConsoleCapture>();
@@ -172,8 +166,7 @@ void Form3::Form_Load()
     n = 0;
 }
 
-void Form3::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double X, double Y)
-{
+void Form3::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double X, double Y) {
     Picture1->cls();
     const QImage& mark = Picture2->picture();
     const QSizeF nominal = Picture2->scaleSize();
@@ -181,8 +174,7 @@ void Form3::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double X,
     Picture1->paintPicture(mark, QRectF(at, nominal), QRectF(mark.rect()));
 }
 
-void Form3::Command3_Click()
-{
+void Form3::Command3_Click() {
     const Busy busy(*this);
     const bool fresh = Form4::loaded() == nullptr;
     Form4& palette = Form4::instance();
@@ -197,35 +189,29 @@ void Form3::Command3_Click()
     palette.show();
 }
 
-void Form3::update_froll()
-{
+void Form3::update_froll() {
     const Busy busy(*this);
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
     pbox->setPicture(pb[std::clamp<int>(n, 0, 1)]->picture());
     n = static_cast<qint16>(n + 1);
-    if (n > 1)
-        n = 0;
+    if (n > 1) n = 0;
 }
 
-bool Form3::savemask()
-{
+bool Form3::savemask() {
     const Busy busy(*this);
     const QString path = programFolder() + QStringLiteral("/mask.bmp");
     QString why;
-    if (bmp::write24(path, Picture1->image(), &why))
-        return true;
+    if (bmp::write24(path, Picture1->image(), &why)) return true;
     msgBox(this, QStringLiteral("Could not write %1: %2\nThe conversion needs this file; the program "
                                 "folder must be writable.")
                      .arg(path, why));
     return false;
 }
 
-void Form3::closeEvent(QCloseEvent* e)
-{
+void Form3::closeEvent(QCloseEvent* e) {
     e->accept();
-    if (closing_ || !isLoaded())
-        return;
+    if (closing_ || !isLoaded()) return;
     closing_ = true;
     const Busy busy(*this);
     hide();

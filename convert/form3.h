@@ -38,12 +38,12 @@ public:
     static Form3* loaded();
 
     // --- fields (the conversion's, then the canvas's) ---
-    QString videoname;                        // short path of the source; set by Start
-    QString maskpic;                          // short path of "mask.bmp"; set by Start
+    QString videoname;                             // short path of the source; set by Start
+    QString maskpic;                               // short path of "mask.bmp"; set by Start
     QString colormask = QStringLiteral("000000");  // key colour RRGGBB; the palette sets it
-    QString outputfile;                       // full path of the result; set by Start
-    qint16 n = 0;                             // next frame of the animation, 0 or 1
-    std::shared_ptr<ConsoleCapture> conApp2;  // the conversion runner, new at every load
+    QString outputfile;                            // full path of the result; set by Start
+    qint16 n = 0;                                  // next frame of the animation, 0 or 1
+    std::shared_ptr<ConsoleCapture> conApp2;       // the conversion runner, new at every load
 
     // --- controls (owned by the window) ---
     QPushButton* Command3 = nullptr;  // "Change Mask Color"

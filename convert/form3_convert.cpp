@@ -23,25 +23,21 @@ namespace {
 constexpr qint32 kStillActive = 259;
 
 // The last line of what the encoder wrote: its reason when it fails.
-QString lastLine(const QString& text)
-{
+QString lastLine(const QString& text) {
     const QStringList lines = QString(text).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts);
     return lines.isEmpty() ? QString() : lines.constLast().trimmed();
 }
 
-} // namespace
+}  // namespace
 
-void Form3::Command2_Click()
-{
+void Form3::Command2_Click() {
     const Busy busy(*this);
     Form1* main = Form1::instance();
-    if (!main)
-        return;
+    if (!main) return;
 
     qint32 height = static_cast<qint32>(std::nearbyint(Picture1->scaleSize().height()));
     main->savetempimg(static_cast<qint32>(std::nearbyint(Picture1->scaleSize().width())), height);
-    if (!savemask())
-        return;
+    if (!savemask()) return;
 
     videoname = ShortPath(main->textvid->toPlainText());
     maskpic = ShortPath(programFolder() + QStringLiteral("/mask.bmp"));
@@ -61,8 +57,7 @@ void Form3::Command2_Click()
     run.enhanceAudio = Check1->checkState() != Qt::Unchecked;
 
     const std::shared_ptr<ConsoleCapture> runner = conApp2;
-    if (!runner)
-        return;
+    if (!runner) return;
     consoleTail_.clear();
     const qint32 result = runner->RunProcess(conversionCommandLine(run));
     // A run that was stopped or whose window closed ends with the encoder
@@ -74,33 +69,26 @@ void Form3::Command2_Click()
     }
 }
 
-void Form3::stop_Click()
-{
+void Form3::stop_Click() {
     const Busy busy(*this);
-    if (const std::shared_ptr<ConsoleCapture> runner = conApp2)
-        runner->RunProcess(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->RunProcess(QStringLiteral("q"));
 }
 
-void Form3::conApp2_ReadProcess(const QString& readData)
-{
+void Form3::conApp2_ReadProcess(const QString& readData) {
     const Busy busy(*this);
     consoleTail_ = (consoleTail_ + readData).right(4096);
     try {
         receiving(readData);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 }
 
-void Form3::receiving(const QString& data)
-{
+void Form3::receiving(const QString& data) {
     const std::optional<QString> elapsed = elapsedTextOf(data);
-    if (!elapsed)
-        return;
+    if (!elapsed) return;
     update_progress(*elapsed);
 }
 
-void Form3::update_progress(const QString& dur)
-{
+void Form3::update_progress(const QString& dur) {
     const Busy busy(*this);
     const Form1* main = Form1::instance();
     const int percent = main ? progressPercent(main->duration, dur) : 0;
@@ -108,15 +96,12 @@ void Form3::update_progress(const QString& dur)
     Label1->setText(progressCaption(percent));
 }
 
-void Form3::Form_QueryUnload()
-{
-    if (const std::shared_ptr<ConsoleCapture> runner = conApp2)
-        runner->RunProcess(QStringLiteral("q"));
+void Form3::Form_QueryUnload() {
+    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->RunProcess(QStringLiteral("q"));
     conApp2.reset();
     KillProcessByName(encoderName());
 }
 
-void Form3::Form_Unload()
-{
+void Form3::Form_Unload() {
     Form_QueryUnload();
 }

@@ -10,18 +10,11 @@ namespace {
 
 class PressableBoxAccessible : public QAccessibleWidget {
 public:
-    explicit PressableBoxAccessible(PressableBox* box)
-        : QAccessibleWidget(box, box->accessibleRole())
-    {
-    }
+    explicit PressableBoxAccessible(PressableBox* box) : QAccessibleWidget(box, box->accessibleRole()) {}
 
-    QStringList actionNames() const override
-    {
-        return QAccessibleWidget::actionNames() << pressAction();
-    }
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << pressAction(); }
 
-    void doAction(const QString& action) override
-    {
+    void doAction(const QString& action) override {
         if (action == pressAction())
             static_cast<PressableBox*>(widget())->press();
         else
@@ -29,19 +22,15 @@ public:
     }
 };
 
-QAccessibleInterface* pressableBoxFactory(const QString& className, QObject* object)
-{
+QAccessibleInterface* pressableBoxFactory(const QString& className, QObject* object) {
     if (className == QLatin1String("PressableBox") && object && object->isWidgetType())
         return new PressableBoxAccessible(static_cast<PressableBox*>(object));  // owned by Qt's cache
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
-PressableBox::PressableBox(QAccessible::Role role, QWidget* parent)
-    : PictureBox(parent)
-    , role_(role)
-{
+PressableBox::PressableBox(QAccessible::Role role, QWidget* parent) : PictureBox(parent), role_(role) {
     static const bool installed = [] {
         QAccessible::installFactory(pressableBoxFactory);
         return true;
@@ -51,29 +40,25 @@ PressableBox::PressableBox(QAccessible::Role role, QWidget* parent)
     setFocusPolicy(Qt::TabFocus);
 }
 
-void PressableBox::press()
-{
+void PressableBox::press() {
     emit mouseDown(Qt::LeftButton, Qt::NoModifier, 0.0, 0.0);
 }
 
-void PressableBox::keyPressEvent(QKeyEvent* e)
-{
+void PressableBox::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        press();
-        return;
-    default:
-        PictureBox::keyPressEvent(e);
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            press();
+            return;
+        default:
+            PictureBox::keyPressEvent(e);
     }
 }
 
-void PressableBox::paintEvent(QPaintEvent* e)
-{
+void PressableBox::paintEvent(QPaintEvent* e) {
     PictureBox::paintEvent(e);
-    if (!hasFocus())
-        return;
+    if (!hasFocus()) return;
     // Drawn on the screen only; the drawing itself (what is saved) is untouched.
     QStylePainter p(this);
     QStyleOptionFocusRect opt;

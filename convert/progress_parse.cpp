@@ -8,73 +8,57 @@
 namespace {
 
 // A number as the encoder writes it ("10.00", " 7"), read in the C locale.
-std::optional<double> number(const QString& text)
-{
+std::optional<double> number(const QString& text) {
     const QString t = text.trimmed();
-    if (t.isEmpty())
-        return std::nullopt;
+    if (t.isEmpty()) return std::nullopt;
     bool ok = false;
     const double v = QLocale::c().toDouble(t, &ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
+    if (!ok || !std::isfinite(v)) return std::nullopt;
     return v;
 }
 
 // Whole number, rounded halves to even; nothing outside the target's range.
 template <typename Int>
-std::optional<Int> roundEven(double v)
-{
+std::optional<Int> roundEven(double v) {
     const double r = std::nearbyint(v);
-    if (!(r >= std::numeric_limits<Int>::min() && r <= std::numeric_limits<Int>::max()))
-        return std::nullopt;
+    if (!(r >= std::numeric_limits<Int>::min() && r <= std::numeric_limits<Int>::max())) return std::nullopt;
     return static_cast<Int>(r);
 }
 
-} // namespace
+}  // namespace
 
-std::optional<QString> elapsedTextOf(const QString& chunk)
-{
+std::optional<QString> elapsedTextOf(const QString& chunk) {
     const qsizetype p = chunk.indexOf(QStringLiteral("time"), 0, Qt::CaseInsensitive);
-    if (p < 0)
-        return std::nullopt;
+    if (p < 0) return std::nullopt;
     const qsizetype from = p + 5;  // behind "time" and its separator
     const qsizetype space = chunk.indexOf(u' ', from);
-    if (space < 0 || from > chunk.size())
-        return QString();
+    if (space < 0 || from > chunk.size()) return QString();
     return chunk.mid(from, space - from);
 }
 
-qint32 durationSeconds(const QString& duration)
-{
+qint32 durationSeconds(const QString& duration) {
     const auto h = number(duration.mid(0, 2));
     const auto m = number(duration.mid(3, 2));
     const auto s = number(duration.mid(6, 2));
-    if (!h || !m || !s)
-        return 0;
+    if (!h || !m || !s) return 0;
     const auto hi = roundEven<qint32>(*h);
     const auto mi = roundEven<qint32>(*m);
     const auto si = roundEven<qint32>(*s);
-    if (!hi || !mi || !si)
-        return 0;
+    if (!hi || !mi || !si) return 0;
     const qint64 total = 3600LL * *hi + 60LL * *mi + *si;
-    if (total < std::numeric_limits<qint32>::min() || total > std::numeric_limits<qint32>::max())
-        return 0;
+    if (total < std::numeric_limits<qint32>::min() || total > std::numeric_limits<qint32>::max()) return 0;
     return static_cast<qint32>(total);
 }
 
-int progressPercent(const QString& duration, const QString& elapsed)
-{
+int progressPercent(const QString& duration, const QString& elapsed) {
     const qint32 total = durationSeconds(duration);
     const auto e = number(elapsed);
-    if (total == 0 || !e)
-        return 0;
+    if (total == 0 || !e) return 0;
     const auto percent = roundEven<qint16>(*e * 100.0 / total);
-    if (!percent)
-        return 0;
+    if (!percent) return 0;
     return *percent > 100 ? 100 : *percent;
 }
 
-QString progressCaption(int percent)
-{
+QString progressCaption(int percent) {
     return QStringLiteral("Progress: %1%").arg(percent);
 }

@@ -25,7 +25,8 @@ bool takesRate(const AVCodec* c, int rate) {
 Error AudioResampler::open(const AVStream* in, int rate, AVFormatContext* out) {
     const std::string what = "resample audio stream #" + std::to_string(in->index);
     const AVCodec* decoder = avcodec_find_decoder(in->codecpar->codec_id);
-    if (!decoder) return failure(what, std::string("no decoder for ") + avcodec_get_name(in->codecpar->codec_id));
+    if (!decoder)
+        return failure(what, std::string("no decoder for ") + avcodec_get_name(in->codecpar->codec_id));
     dec_.reset(avcodec_alloc_context3(decoder));
     if (!dec_) return avError(AVERROR(ENOMEM), what);
     if (int r = avcodec_parameters_to_context(dec_.get(), in->codecpar); r < 0) return avError(r, what);
@@ -34,7 +35,7 @@ Error AudioResampler::open(const AVStream* in, int rate, AVFormatContext* out) {
     inTimeBase_ = in->time_base;
 
     const AVCodecID candidates[] = {in->codecpar->codec_id, out->oformat->audio_codec, AV_CODEC_ID_AAC,
-                                    AV_CODEC_ID_MP3, AV_CODEC_ID_VORBIS, AV_CODEC_ID_MP2};
+                                    AV_CODEC_ID_MP3,        AV_CODEC_ID_VORBIS,        AV_CODEC_ID_MP2};
     Error last = failure(what, "no audio encoder fits the result's container");
     for (AVCodecID id : candidates) {
         const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : findEncoder(id);
@@ -69,7 +70,8 @@ Error AudioResampler::openEncoder(const AVCodec* codec, int rate, AVFormatContex
                 av_channel_layout_copy(&e->ch_layout, &stereo);
             }
         }
-        if (e->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) av_channel_layout_default(&e->ch_layout, e->ch_layout.nb_channels);
+        if (e->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&e->ch_layout, e->ch_layout.nb_channels);
         // The source's rate in bits first; some codecs refuse it at the lower sampling rate.
         e->bit_rate = attempt == 0 && dec_->bit_rate > 0 ? dec_->bit_rate : 0;
         if (out->oformat->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -97,20 +99,22 @@ Error AudioResampler::openFilter(int rate) {
         av_channel_layout_describe(&def, layout, sizeof layout);
     }
     const std::string srcArgs = "time_base=1/" + std::to_string(dec_->sample_rate) +
-                                ":sample_rate=" + std::to_string(dec_->sample_rate) + ":sample_fmt=" +
-                                av_get_sample_fmt_name(dec_->sample_fmt) + ":channel_layout=" + layout;
-    if (int r = avfilter_graph_create_filter(&src_, avfilter_get_by_name("abuffer"), "in", srcArgs.c_str(), nullptr,
-                                             graph_.get());
+                                ":sample_rate=" + std::to_string(dec_->sample_rate) +
+                                ":sample_fmt=" + av_get_sample_fmt_name(dec_->sample_fmt) +
+                                ":channel_layout=" + layout;
+    if (int r = avfilter_graph_create_filter(&src_, avfilter_get_by_name("abuffer"), "in", srcArgs.c_str(),
+                                             nullptr, graph_.get());
         r < 0)
         return avError(r, what);
-    if (int r = avfilter_graph_create_filter(&sink_, avfilter_get_by_name("abuffersink"), "out", nullptr, nullptr,
-                                             graph_.get());
+    if (int r = avfilter_graph_create_filter(&sink_, avfilter_get_by_name("abuffersink"), "out", nullptr,
+                                             nullptr, graph_.get());
         r < 0)
         return avError(r, what);
     char outLayout[128] = {};
     av_channel_layout_describe(&enc_->ch_layout, outLayout, sizeof outLayout);
-    const std::string chain = "aresample=" + std::to_string(rate) + ",aformat=sample_fmts=" +
-                              av_get_sample_fmt_name(enc_->sample_fmt) + ":channel_layouts=" + outLayout;
+    const std::string chain = "aresample=" + std::to_string(rate) +
+                              ",aformat=sample_fmts=" + av_get_sample_fmt_name(enc_->sample_fmt) +
+                              ":channel_layouts=" + outLayout;
     FilterInOutPtr outputs(avfilter_inout_alloc()), inputs(avfilter_inout_alloc());
     if (!outputs || !inputs) return avError(AVERROR(ENOMEM), what);
     outputs->name = av_strdup("in");

@@ -14,13 +14,27 @@ extern "C" {
 
 namespace wm {
 
-struct FrameDeleter { void operator()(AVFrame* f) const noexcept { av_frame_free(&f); } };
-struct PacketDeleter { void operator()(AVPacket* p) const noexcept { av_packet_free(&p); } };
-struct CodecContextDeleter { void operator()(AVCodecContext* c) const noexcept { avcodec_free_context(&c); } };
-struct FilterGraphDeleter { void operator()(AVFilterGraph* g) const noexcept { avfilter_graph_free(&g); } };
-struct FilterInOutDeleter { void operator()(AVFilterInOut* io) const noexcept { avfilter_inout_free(&io); } };
-struct SwsDeleter { void operator()(SwsContext* s) const noexcept { sws_freeContext(s); } };
-struct InputFormatDeleter { void operator()(AVFormatContext* f) const noexcept { avformat_close_input(&f); } };
+struct FrameDeleter {
+    void operator()(AVFrame* f) const noexcept { av_frame_free(&f); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* p) const noexcept { av_packet_free(&p); }
+};
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* c) const noexcept { avcodec_free_context(&c); }
+};
+struct FilterGraphDeleter {
+    void operator()(AVFilterGraph* g) const noexcept { avfilter_graph_free(&g); }
+};
+struct FilterInOutDeleter {
+    void operator()(AVFilterInOut* io) const noexcept { avfilter_inout_free(&io); }
+};
+struct SwsDeleter {
+    void operator()(SwsContext* s) const noexcept { sws_freeContext(s); }
+};
+struct InputFormatDeleter {
+    void operator()(AVFormatContext* f) const noexcept { avformat_close_input(&f); }
+};
 // The output context owns its pb unless the format writes no file itself. The trailer is written
 // explicitly before this runs; this only releases.
 struct OutputFormatDeleter {
@@ -29,7 +43,9 @@ struct OutputFormatDeleter {
         avformat_free_context(f);
     }
 };
-struct DictionaryDeleter { void operator()(AVDictionary* d) const noexcept { av_dict_free(&d); } };
+struct DictionaryDeleter {
+    void operator()(AVDictionary* d) const noexcept { av_dict_free(&d); }
+};
 
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
@@ -40,7 +56,11 @@ using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
 using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
 
-inline FramePtr makeFrame() { return FramePtr(av_frame_alloc()); }
-inline PacketPtr makePacket() { return PacketPtr(av_packet_alloc()); }
+inline FramePtr makeFrame() {
+    return FramePtr(av_frame_alloc());
+}
+inline PacketPtr makePacket() {
+    return PacketPtr(av_packet_alloc());
+}
 
 }  // namespace wm

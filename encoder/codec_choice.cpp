@@ -24,7 +24,9 @@ bool isOneOf(AVCodecID id, std::initializer_list<AVCodecID> ids) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-bool named(const AVCodec* c, const char* name) { return c && std::strcmp(c->name, name) == 0; }
+bool named(const AVCodec* c, const char* name) {
+    return c && std::strcmp(c->name, name) == 0;
+}
 
 }  // namespace
 
@@ -45,9 +47,9 @@ bool containerTakes(const AVOutputFormat* format, AVCodecID codec) {
     if (r >= 0) return r == 1;
     // Muxers that keep no codec table.
     if (std::strcmp(format->name, "mpegts") == 0)
-        return isOneOf(codec, {AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MPEG4, AV_CODEC_ID_H264,
-                               AV_CODEC_ID_HEVC, AV_CODEC_ID_MP2, AV_CODEC_ID_MP3, AV_CODEC_ID_AAC, AV_CODEC_ID_AC3,
-                               AV_CODEC_ID_EAC3, AV_CODEC_ID_OPUS});
+        return isOneOf(codec, {AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MPEG4,
+                               AV_CODEC_ID_H264, AV_CODEC_ID_HEVC, AV_CODEC_ID_MP2, AV_CODEC_ID_MP3,
+                               AV_CODEC_ID_AAC, AV_CODEC_ID_AC3, AV_CODEC_ID_EAC3, AV_CODEC_ID_OPUS});
     if (std::strcmp(format->name, "mpeg") == 0)
         return isOneOf(codec, {AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MP2,
                                AV_CODEC_ID_MP3, AV_CODEC_ID_AC3, AV_CODEC_ID_PCM_DVD});
@@ -58,8 +60,10 @@ const AVCodec* findEncoder(AVCodecID codec) {
     void* it = nullptr;
     while (const AVCodec* c = av_codec_iterate(&it)) {
         if (c->id != codec || !av_codec_is_encoder(c)) continue;
-        if (c->capabilities & (AV_CODEC_CAP_EXPERIMENTAL | AV_CODEC_CAP_HARDWARE | AV_CODEC_CAP_HYBRID)) continue;
-        if (c->wrapper_name && std::strcmp(c->wrapper_name, "libx264") != 0 && std::strncmp(c->name, "lib", 3) != 0)
+        if (c->capabilities & (AV_CODEC_CAP_EXPERIMENTAL | AV_CODEC_CAP_HARDWARE | AV_CODEC_CAP_HYBRID))
+            continue;
+        if (c->wrapper_name && std::strcmp(c->wrapper_name, "libx264") != 0 &&
+            std::strncmp(c->name, "lib", 3) != 0)
             continue;  // hardware wrappers (vaapi, qsv, v4l2m2m, omx) that need a device
         return c;
     }
@@ -103,9 +107,10 @@ void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sour
         av_dict_set(options, "crf", named(c, "libvpx") ? "8" : "20", 0);
         if (named(c, "libvpx-vp9")) av_dict_set(options, "row-mt", "1", 0);
         enc->bit_rate = cap > 0 ? cap : 8'000'000;
-    } else if (isOneOf(c->id, {AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO,
-                               AV_CODEC_ID_MSMPEG4V2, AV_CODEC_ID_MSMPEG4V3, AV_CODEC_ID_WMV1, AV_CODEC_ID_WMV2,
-                               AV_CODEC_ID_FLV1, AV_CODEC_ID_H263, AV_CODEC_ID_H263P, AV_CODEC_ID_MJPEG})) {
+    } else if (isOneOf(c->id,
+                       {AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO,
+                        AV_CODEC_ID_MSMPEG4V2, AV_CODEC_ID_MSMPEG4V3, AV_CODEC_ID_WMV1, AV_CODEC_ID_WMV2,
+                        AV_CODEC_ID_FLV1, AV_CODEC_ID_H263, AV_CODEC_ID_H263P, AV_CODEC_ID_MJPEG})) {
         // An average of twice the source's rate (easy pictures stop at the finest quantiser, 2,
         // and take less); a fixed quantiser of 2 when the source's rate is unknown.
         if (cap > 0) {

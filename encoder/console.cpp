@@ -1,9 +1,9 @@
 #include "encoder/console.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <mutex>
-#include <unistd.h>
 
 namespace wm::console {
 namespace {
@@ -24,6 +24,8 @@ void write(std::string_view text) {
     }
 }
 
-bool silenced() noexcept { return gone.load(); }
+bool silenced() noexcept {
+    return gone.load();
+}
 
 }  // namespace wm::console

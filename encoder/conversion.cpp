@@ -57,7 +57,8 @@ Error addCopiedStream(const AVStream* in, AVFormatContext* out, int& index) {
 }
 
 std::string outputBlock(const AVFormatContext* out, const std::string& name) {
-    std::string text = "Output #0, " + cleanName(out->oformat->name, 32) + ", to '" + cleanName(name) + "':\n";
+    std::string text =
+        "Output #0, " + cleanName(out->oformat->name, 32) + ", to '" + cleanName(name) + "':\n";
     for (unsigned i = 0; i < out->nb_streams; ++i) {
         const AVCodecParameters* p = out->streams[i]->codecpar;
         StreamSummary s;
@@ -71,7 +72,8 @@ std::string outputBlock(const AVFormatContext* out, const std::string& name) {
             s.kind = StreamSummary::Kind::Audio;
             s.sampleRate = p->sample_rate;
         } else {
-            s.kind = p->codec_type == AVMEDIA_TYPE_SUBTITLE ? StreamSummary::Kind::Subtitle : StreamSummary::Kind::Data;
+            s.kind = p->codec_type == AVMEDIA_TYPE_SUBTITLE ? StreamSummary::Kind::Subtitle
+                                                            : StreamSummary::Kind::Data;
         }
         text += formatStreamLine(s, 0) + "\n";
     }
@@ -121,8 +123,9 @@ Error Conversion::setUp() {
     if (vi < 0) return failure("input '" + req_.input + "'", "holds no video stream");
     const AVOutputFormat* format = containerFor(req_.output);
     if (!format)
-        return failure("output '" + req_.output + "'",
-                       "unknown file type; use .avi .mpg .mpeg .divx .wmv .flv .mov .mp4 .m4v .mkv .webm or .ts");
+        return failure(
+            "output '" + req_.output + "'",
+            "unknown file type; use .avi .mpg .mpeg .divx .wmv .flv .mov .mp4 .m4v .mkv .webm or .ts");
     if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
     if (Error e = mux_.create(format, target_.workPath())) return e;
     AVFormatContext* oc = mux_.context();
@@ -130,7 +133,8 @@ Error Conversion::setUp() {
     const AVStream* vst = ic->streams[vi];
     if (Error e = decoder_.open(vst)) return e;
     AVCodecContext* dec = decoder_.context();
-    if (dec->width <= 0 || dec->height <= 0) return failure("input '" + req_.input + "'", "video frame size unknown");
+    if (dec->width <= 0 || dec->height <= 0)
+        return failure("input '" + req_.input + "'", "video frame size unknown");
     if (dec->pix_fmt == AV_PIX_FMT_NONE) dec->pix_fmt = AV_PIX_FMT_YUV420P;
     AVRational fr = av_guess_frame_rate(ic, const_cast<AVStream*>(vst), nullptr);
     if (fr.num > 0 && fr.den > 0) frameRate_ = fr;
@@ -176,8 +180,9 @@ Error Conversion::setUp() {
     toEncoder_.target(enc->width, enc->height, enc->pix_fmt);
     if (req_.hook) {
         const std::string formatName = av_get_pix_fmt_name(hf);
-        WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(dec->colorspace),
-                                     dec->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
+        WmHookFrameFormat hookFormat{
+            dec->width, dec->height, formatName.c_str(), int(dec->colorspace),
+            dec->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
         if (Error e = FrameHook::open(splitHookCommand(*req_.hook), hookFormat, hook_)) return e;
     }
     if (Error e = mux_.writeHeader()) return e;
@@ -190,7 +195,8 @@ Error Conversion::takeDecoded(FramePtr frame) {
     if (Error e = toHook_.conform(frame)) return e;
     if (hook_) {
         // Decoded pictures may still be the decoder's references; the hook writes into a copy.
-        if (int r = av_frame_make_writable(frame.get()); r < 0) return avError(r, "prepare a frame for the hook");
+        if (int r = av_frame_make_writable(frame.get()); r < 0)
+            return avError(r, "prepare a frame for the hook");
         if (Error e = hook_->process(frame.get())) return e;
     }
     if (!queue_.push(std::move(frame))) return failure("", "encoding stopped");
@@ -200,7 +206,9 @@ Error Conversion::takeDecoded(FramePtr frame) {
 Error Conversion::readAll() {
     AVFormatContext* ic = in_.context();
     PacketPtr pkt = makePacket();
-    const FrameSink sink = [this](FramePtr f) { return takeDecoded(std::move(f)); };
+    const FrameSink sink = [this](FramePtr f) {
+        return takeDecoded(std::move(f));
+    };
     for (;;) {
         if (stop_.load() || encodeFailed_.load()) break;
         int r = av_read_frame(ic, pkt.get());
@@ -229,20 +237,23 @@ Error Conversion::readAll() {
     for (Route& route : routes_)
         if (route.kind == Route::Kind::Resample) {
             AudioResampler* a = route.audio.get();
-            if (Error e = a->process(nullptr, [this, a](AVPacket* p) { return mux_.write(p, a->timeBase()); })) return e;
+            if (Error e =
+                    a->process(nullptr, [this, a](AVPacket* p) { return mux_.write(p, a->timeBase()); }))
+                return e;
         }
     return noError();
 }
 
 Error Conversion::encodeOne(FramePtr frame) {
     AVCodecContext* enc = encoder_.context();
-    const PacketSink write = [this, enc](AVPacket* p) { return mux_.write(p, enc->time_base); };
+    const PacketSink write = [this, enc](AVPacket* p) {
+        return mux_.write(p, enc->time_base);
+    };
     if (!frame) return encoder_.encode(nullptr, write);
     if (Error e = toEncoder_.conform(frame)) return e;
     const int64_t step = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(frameRate_), enc->time_base));
-    int64_t pts = frame->pts == AV_NOPTS_VALUE
-                      ? (lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + step)
-                      : av_rescale_q(frame->pts, streamBase_, enc->time_base);
+    int64_t pts = frame->pts == AV_NOPTS_VALUE ? (lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + step)
+                                               : av_rescale_q(frame->pts, streamBase_, enc->time_base);
     if (lastPts_ != AV_NOPTS_VALUE && pts <= lastPts_) pts = lastPts_ + 1;  // encoders need rising times
     lastPts_ = pts;
     if (firstPts_ == AV_NOPTS_VALUE) firstPts_ = pts;
@@ -285,7 +296,10 @@ Error Conversion::run() {
     started_ = lastReport_ = std::chrono::steady_clock::now();
     std::thread encoding([this] { encodeLoop(); });
     Error readError = readAll();
-    if (readError) queue_.abort(); else queue_.close();
+    if (readError)
+        queue_.abort();
+    else
+        queue_.close();
     encoding.join();
     if (encodeFailed_) return encodeError_;  // the reading side only saw the queue stop
     if (readError) return readError;

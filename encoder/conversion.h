@@ -18,8 +18,8 @@ namespace wm {
 struct ConversionRequest {
     std::string input, output;
     bool overwrite = false;
-    std::optional<std::string> hook;   // "-vhook" value
-    std::optional<int> audioRate;      // "-ar"
+    std::optional<std::string> hook;  // "-vhook" value
+    std::optional<int> audioRate;     // "-ar"
 };
 
 // stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading

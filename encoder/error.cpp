@@ -18,8 +18,12 @@ std::string Error::message() const {
     return context.empty() ? why : context + ": " + why;
 }
 
-Error avError(int code, std::string context) { return Error{code, std::move(context), {}}; }
-Error sysError(int errnum, std::string context) { return Error{AVERROR(errnum), std::move(context), {}}; }
+Error avError(int code, std::string context) {
+    return Error{code, std::move(context), {}};
+}
+Error sysError(int errnum, std::string context) {
+    return Error{AVERROR(errnum), std::move(context), {}};
+}
 Error failure(std::string context, std::string detail) {
     return Error{AVERROR(EINVAL), std::move(context), std::move(detail)};
 }

@@ -16,7 +16,9 @@ struct Error {
     std::string message() const;
 };
 
-inline Error noError() { return {}; }
+inline Error noError() {
+    return {};
+}
 Error avError(int code, std::string context);
 Error sysError(int errnum, std::string context);
 Error failure(std::string context, std::string detail);

@@ -32,13 +32,15 @@ Error FrameHook::open(const std::vector<std::string>& words, const WmHookFrameFo
         into = dlsym(hook->library_.get(), symbol);
         if (!into) {
             const char* why = dlerror();
-            return failure(what, std::string("the module has no '") + symbol + "'" + (why ? std::string(": ") + why : ""));
+            return failure(what, std::string("the module has no '") + symbol + "'" +
+                                     (why ? std::string(": ") + why : ""));
         }
         return noError();
     };
     void *abi = nullptr, *create = nullptr, *process = nullptr, *destroy = nullptr;
-    for (auto [sym, slot] : {std::pair{WM_HOOK_SYMBOL_ABI_VERSION, &abi}, std::pair{WM_HOOK_SYMBOL_CREATE, &create},
-                             std::pair{WM_HOOK_SYMBOL_PROCESS, &process}, std::pair{WM_HOOK_SYMBOL_DESTROY, &destroy}})
+    for (auto [sym, slot] :
+         {std::pair{WM_HOOK_SYMBOL_ABI_VERSION, &abi}, std::pair{WM_HOOK_SYMBOL_CREATE, &create},
+          std::pair{WM_HOOK_SYMBOL_PROCESS, &process}, std::pair{WM_HOOK_SYMBOL_DESTROY, &destroy}})
         if (Error e = resolve(sym, *slot)) return e;
 
     const int version = reinterpret_cast<WmHookAbiVersionFn>(abi)();
@@ -47,15 +49,17 @@ Error FrameHook::open(const std::vector<std::string>& words, const WmHookFrameFo
                                  std::to_string(WM_HOOK_ABI_VERSION));
 
     hook->process_ = reinterpret_cast<WmHookProcessFn>(process);
-    hook->instance_ = std::unique_ptr<WmHook, HookInstanceDestroyer>(nullptr,
-                                                                 {reinterpret_cast<WmHookDestroyFn>(destroy)});
+    hook->instance_ =
+        std::unique_ptr<WmHook, HookInstanceDestroyer>(nullptr, {reinterpret_cast<WmHookDestroyFn>(destroy)});
     std::vector<const char*> argv;
-    for (size_t i = 1; i < words.size(); ++i) argv.push_back(words[i].c_str());
+    for (size_t i = 1; i < words.size(); ++i)
+        argv.push_back(words[i].c_str());
     char message[512] = {};
-    WmHook* instance = reinterpret_cast<WmHookCreateFn>(create)(int(argv.size()), argv.data(), &format, message,
-                                                                 sizeof message);
+    WmHook* instance = reinterpret_cast<WmHookCreateFn>(create)(int(argv.size()), argv.data(), &format,
+                                                                message, sizeof message);
     if (!instance)
-        return failure("configure frame hook '" + words[0] + "'", message[0] ? message : "the module refused");
+        return failure("configure frame hook '" + words[0] + "'",
+                       message[0] ? message : "the module refused");
     hook->instance_.reset(instance);
     out = std::move(hook);
     return noError();

@@ -13,10 +13,14 @@ struct AVFrame;
 
 namespace wm {
 
-struct HookLibraryCloser { void operator()(void* handle) const noexcept; };
+struct HookLibraryCloser {
+    void operator()(void* handle) const noexcept;
+};
 struct HookInstanceDestroyer {
     WmHookDestroyFn destroy = nullptr;
-    void operator()(WmHook* h) const noexcept { if (destroy && h) destroy(h); }
+    void operator()(WmHook* h) const noexcept {
+        if (destroy && h) destroy(h);
+    }
 };
 
 class FrameHook {

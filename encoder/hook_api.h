@@ -20,7 +20,7 @@ extern "C" {
 #define WM_HOOK_ABI_VERSION 1
 
 typedef struct WmHookFrameFormat {
-    int width;                /* frame size in pixels */
+    int width; /* frame size in pixels */
     int height;
     const char* pixel_format; /* libavutil pixel format name, e.g. "yuv420p" */
     int color_matrix;         /* AVColorSpace value of YUV frames; unspecified means BT.601 */

@@ -10,7 +10,9 @@ int hexDigit(char c) {
     return -1;
 }
 
-bool isOption(const std::string& s) { return s == "-f" || s == "-m" || s == "-t"; }
+bool isOption(const std::string& s) {
+    return s == "-f" || s == "-m" || s == "-t";
+}
 
 }  // namespace
 

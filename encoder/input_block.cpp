@@ -16,10 +16,16 @@ std::string lower(std::string s) {
     return s;
 }
 
-bool holdsX(const std::string& s) { return s.find_first_of("xX") != std::string::npos; }
+bool holdsX(const std::string& s) {
+    return s.find_first_of("xX") != std::string::npos;
+}
 
-std::string padLeft(std::string s, size_t n) { return s.size() < n ? std::string(n - s.size(), ' ') + s : s; }
-std::string padRight(std::string s, size_t n) { return s.size() < n ? s + std::string(n - s.size(), ' ') : s; }
+std::string padLeft(std::string s, size_t n) {
+    return s.size() < n ? std::string(n - s.size(), ' ') + s : s;
+}
+std::string padRight(std::string s, size_t n) {
+    return s.size() < n ? s + std::string(n - s.size(), ' ') : s;
+}
 
 std::string fpsText(double fps) {
     char buf[32];
@@ -30,7 +36,9 @@ std::string fpsText(double fps) {
     return buf;
 }
 
-std::string kbps(int64_t bitRate) { return std::to_string(bitRate / 1000) + " kb/s"; }
+std::string kbps(int64_t bitRate) {
+    return std::to_string(bitRate / 1000) + " kb/s";
+}
 
 std::string videoBody(const StreamSummary& s) {
     std::vector<std::string> names;
@@ -53,12 +61,17 @@ std::string videoBody(const StreamSummary& s) {
     if (s.sarNum > 0 && s.sarDen > 0) {
         int64_t dn = int64_t(s.width) * s.sarNum, dd = int64_t(s.height) * s.sarDen;
         int64_t a = dn, b = dd;
-        while (b) { int64_t t = a % b; a = b; b = t; }
+        while (b) {
+            int64_t t = a % b;
+            a = b;
+            b = t;
+        }
         if (a == 0) a = 1;
         line += "[SAR " + std::to_string(s.sarNum) + ":" + std::to_string(s.sarDen) + " DAR " +
                 std::to_string(dn / a) + ":" + std::to_string(dd / a) + "]";
     }
-    for (size_t i = kept; i < names.size(); ++i) line += ", " + names[i];
+    for (size_t i = kept; i < names.size(); ++i)
+        line += ", " + names[i];
     if (s.bitRate > 0) line += ", " + kbps(s.bitRate);
     if (s.fps > 0) line += ", " + fpsText(s.fps);
     return line;
@@ -68,12 +81,14 @@ std::string videoBody(const StreamSummary& s) {
 
 std::string cleanName(const std::string& name, size_t maxLength) {
     std::string s;
-    for (unsigned char c : name) s += (c < 0x20 || c == 0x7f || c == '\'') ? '_' : char(c);
+    for (unsigned char c : name)
+        s += (c < 0x20 || c == 0x7f || c == '\'') ? '_' : char(c);
     // Break the words the windows search for by replacing their second letter.
     for (const char* word : {"time", "duration"}) {
         std::string low = lower(s);
         const std::string w = word;
-        for (size_t p = low.find(w); p != std::string::npos; p = low.find(w, p + 1)) s[p + 1] = '_';
+        for (size_t p = low.find(w); p != std::string::npos; p = low.find(w, p + 1))
+            s[p + 1] = '_';
     }
     if (s.size() > maxLength) s = "..." + s.substr(s.size() - (maxLength - 3));
     return s;
@@ -103,16 +118,21 @@ std::string formatStreamLine(const StreamSummary& s, int fileIndex) {
             if (s.bitRate > 0) line += ", " + kbps(s.bitRate);
             return line;
         }
-        case StreamSummary::Kind::Subtitle: return head + "Subtitle: " + codec;
-        case StreamSummary::Kind::Data: return head + "Data: " + codec;
-        case StreamSummary::Kind::Attachment: return head + "Attachment: " + codec;
-        case StreamSummary::Kind::Other: break;
+        case StreamSummary::Kind::Subtitle:
+            return head + "Subtitle: " + codec;
+        case StreamSummary::Kind::Data:
+            return head + "Data: " + codec;
+        case StreamSummary::Kind::Attachment:
+            return head + "Attachment: " + codec;
+        case StreamSummary::Kind::Other:
+            break;
     }
     return head + "Unknown: " + codec;
 }
 
 std::string formatInputBlock(const InputSummary& in) {
-    std::string block = "Input #0, " + cleanName(in.formatName, 32) + ", from '" + cleanName(in.fileName) + "':\n";
+    std::string block =
+        "Input #0, " + cleanName(in.formatName, 32) + ", from '" + cleanName(in.fileName) + "':\n";
     block += "  Duration: ";
     if (in.durationUs >= 0) {
         char start[48];

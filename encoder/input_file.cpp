@@ -11,7 +11,7 @@ namespace wm {
 Error InputFile::open(const std::string& path) {
     path_ = path;
     const std::string what = "input '" + path + "'";
-    struct stat st{};
+    struct stat st {};
     if (path.empty()) return failure("input", "no input file given");
     if (::stat(path.c_str(), &st) != 0) return sysError(errno, what);
     if (S_ISDIR(st.st_mode)) return failure(what, "is a folder, not a video file");
@@ -26,7 +26,8 @@ Error InputFile::open(const std::string& path) {
         best = -1;  // a cover picture is no video
         for (unsigned i = 0; i < raw->nb_streams; ++i) {
             const AVStream* s = raw->streams[i];
-            if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                !(s->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
                 best = int(i);
                 break;
             }
@@ -84,7 +85,8 @@ InputSummary InputFile::summary() const {
                 AVRational sar = av_guess_sample_aspect_ratio(const_cast<AVFormatContext*>(f),
                                                               const_cast<AVStream*>(st), nullptr);
                 if (sar.num > 0 && sar.den > 0) d.sarNum = sar.num, d.sarDen = sar.den;
-                AVRational fr = av_guess_frame_rate(const_cast<AVFormatContext*>(f), const_cast<AVStream*>(st), nullptr);
+                AVRational fr =
+                    av_guess_frame_rate(const_cast<AVFormatContext*>(f), const_cast<AVStream*>(st), nullptr);
                 if (fr.num > 0 && fr.den > 0) d.fps = av_q2d(fr);
                 break;
             }
@@ -92,14 +94,23 @@ InputSummary InputFile::summary() const {
                 d.kind = StreamSummary::Kind::Audio;
                 d.sampleRate = p->sample_rate;
                 char layout[64] = {};
-                if (av_channel_layout_describe(&p->ch_layout, layout, sizeof layout) > 0) d.channelLayout = layout;
+                if (av_channel_layout_describe(&p->ch_layout, layout, sizeof layout) > 0)
+                    d.channelLayout = layout;
                 if (const char* n = av_get_sample_fmt_name(AVSampleFormat(p->format))) d.sampleFormat = n;
                 break;
             }
-            case AVMEDIA_TYPE_SUBTITLE: d.kind = StreamSummary::Kind::Subtitle; break;
-            case AVMEDIA_TYPE_DATA: d.kind = StreamSummary::Kind::Data; break;
-            case AVMEDIA_TYPE_ATTACHMENT: d.kind = StreamSummary::Kind::Attachment; break;
-            default: d.kind = StreamSummary::Kind::Other; break;
+            case AVMEDIA_TYPE_SUBTITLE:
+                d.kind = StreamSummary::Kind::Subtitle;
+                break;
+            case AVMEDIA_TYPE_DATA:
+                d.kind = StreamSummary::Kind::Data;
+                break;
+            case AVMEDIA_TYPE_ATTACHMENT:
+                d.kind = StreamSummary::Kind::Attachment;
+                break;
+            default:
+                d.kind = StreamSummary::Kind::Other;
+                break;
         }
         s.streams.push_back(std::move(d));
     };

@@ -19,10 +19,12 @@ namespace {
 
 std::atomic<int> stopSignal{0};
 
-void onStop(int sig) { stopSignal.store(sig); }
+void onStop(int sig) {
+    stopSignal.store(sig);
+}
 
 void installSignals() {
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onStop;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);
@@ -47,7 +49,8 @@ int main(int argc, char** argv) {
 
     wm::Options options;
     std::string error;
-    if (!wm::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) return fail(error);
+    if (!wm::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error))
+        return fail(error);
     if (!options.hasInput) return fail("No input file given; use -i <file>.");
 
     wm::InputFile input;
@@ -55,10 +58,12 @@ int main(int argc, char** argv) {
     wm::console::write(wm::formatInputBlock(input.summary()));
     if (!options.output) return fail("At least one output file must be specified");
 
-    wm::ConversionRequest request{options.input, *options.output, options.overwrite, options.hook, options.audioRate};
+    wm::ConversionRequest request{options.input, *options.output, options.overwrite, options.hook,
+                                  options.audioRate};
     if (wm::Error e = wm::convert(input, request, stopSignal)) return fail(e.message());
     if (int sig = stopSignal.load()) {
-        wm::console::write("Stopped by signal " + std::to_string(sig) + "; the result holds the part converted so far.\n");
+        wm::console::write("Stopped by signal " + std::to_string(sig) +
+                           "; the result holds the part converted so far.\n");
         return 128 + sig;
     }
     return 0;

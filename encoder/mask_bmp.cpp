@@ -8,8 +8,12 @@
 namespace wm {
 namespace {
 
-uint32_t u16(const std::vector<uint8_t>& b, size_t at) { return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8; }
-uint32_t u32(const std::vector<uint8_t>& b, size_t at) { return u16(b, at) | u16(b, at + 2) << 16; }
+uint32_t u16(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8;
+}
+uint32_t u32(const std::vector<uint8_t>& b, size_t at) {
+    return u16(b, at) | u16(b, at + 2) << 16;
+}
 
 constexpr int64_t kMaxSide = 16384;
 

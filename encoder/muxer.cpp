@@ -15,8 +15,10 @@ Error Muxer::create(const AVOutputFormat* format, const std::string& path) {
 
 Error Muxer::writeHeader() {
     if (!(out_->oformat->flags & AVFMT_NOFILE))
-        if (int r = avio_open(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE); r < 0) return avError(r, "open output");
-    if (int r = avformat_write_header(out_.get(), nullptr); r < 0) return avError(r, "write the result's header");
+        if (int r = avio_open(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE); r < 0)
+            return avError(r, "open output");
+    if (int r = avformat_write_header(out_.get(), nullptr); r < 0)
+        return avError(r, "write the result's header");
     return noError();
 }
 

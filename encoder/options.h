@@ -10,13 +10,13 @@
 namespace wm {
 
 struct Options {
-    std::string input;                   // empty when "-i" was not given
+    std::string input;  // empty when "-i" was not given
     bool hasInput = false;
-    std::optional<std::string> output;   // absent for a probe run
-    bool sameQuality = false;            // "-sameq"; quality is always kept, the flag is accepted
-    bool overwrite = false;              // "-y"
-    std::optional<std::string> hook;     // "-vhook" value: module path and its arguments, one string
-    std::optional<int> audioRate;        // "-ar" in Hz
+    std::optional<std::string> output;  // absent for a probe run
+    bool sameQuality = false;           // "-sameq"; quality is always kept, the flag is accepted
+    bool overwrite = false;             // "-y"
+    std::optional<std::string> hook;    // "-vhook" value: module path and its arguments, one string
+    std::optional<int> audioRate;       // "-ar" in Hz
 };
 
 // Parses argv without the program name. On failure returns false and sets `error` to a console line.

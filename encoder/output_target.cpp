@@ -1,11 +1,11 @@
 #include "encoder/output_target.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 
 namespace wm {
 namespace {
@@ -24,26 +24,30 @@ bool samePath(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-OutputTarget::~OutputTarget() { discard(); }
+OutputTarget::~OutputTarget() {
+    discard();
+}
 
 Error OutputTarget::prepare(const std::string& input, const std::string& output, bool overwrite) {
     final_ = output;
     const std::string what = "output '" + output + "'";
-    struct stat in{}, out{};
+    struct stat in {
+    }, out{};
     const bool outExists = ::stat(output.c_str(), &out) == 0;
     if (samePath(input, output) ||
         (outExists && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino))
         return failure(what, "is the input file itself; the source is never overwritten");
     if (outExists && S_ISDIR(out.st_mode)) return failure(what, "is a folder");
-    struct stat link{};
+    struct stat link {};
     if (!overwrite && ::lstat(output.c_str(), &link) == 0)
         return failure(what, "already exists; give -y to overwrite it");
 
     const std::string folder = folderOf(output);
-    const std::string name = output.substr(output.find_last_of('/') == std::string::npos ? 0 : output.find_last_of('/') + 1);
+    const std::string name =
+        output.substr(output.find_last_of('/') == std::string::npos ? 0 : output.find_last_of('/') + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = folder + "/." + name + ".part-" + std::to_string(::getpid()) + "-" +
-                                std::to_string(attempt);
+        std::string candidate =
+            folder + "/." + name + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
@@ -58,7 +62,8 @@ Error OutputTarget::prepare(const std::string& input, const std::string& output,
 
 Error OutputTarget::commit() {
     if (!pending_) return failure("output '" + final_ + "'", "nothing to commit");
-    if (::rename(work_.c_str(), final_.c_str()) != 0) return sysError(errno, "finish output '" + final_ + "'");
+    if (::rename(work_.c_str(), final_.c_str()) != 0)
+        return sysError(errno, "finish output '" + final_ + "'");
     pending_ = false;
     return noError();
 }

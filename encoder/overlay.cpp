@@ -14,7 +14,9 @@ extern "C" {
 namespace wm {
 namespace {
 
-struct SwsDeleter { void operator()(SwsContext* s) const noexcept { sws_freeContext(s); } };
+struct SwsDeleter {
+    void operator()(SwsContext* s) const noexcept { sws_freeContext(s); }
+};
 
 bool componentsUsable(const AVPixFmtDescriptor* d) {
     if (!d || d->nb_components == 0) return false;
@@ -123,9 +125,9 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
             }
         }
 
-    std::unique_ptr<SwsContext, SwsDeleter> sws(sws_getContext(boxW, boxH, AV_PIX_FMT_RGB24, boxW, boxH, fullFmt,
-                                                               SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
-                                                               nullptr, nullptr, nullptr));
+    std::unique_ptr<SwsContext, SwsDeleter> sws(sws_getContext(
+        boxW, boxH, AV_PIX_FMT_RGB24, boxW, boxH, fullFmt,
+        SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr));
     if (!sws) {
         error = "cannot convert the mask to '" + f.pixelFormat + "'";
         return false;
@@ -135,8 +137,9 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
         int *invTable, *table;
         sws_getColorspaceDetails(sws.get(), &invTable, &srcRange, &table, &dstRange, &brightness, &contrast,
                                  &saturation);
-        sws_setColorspaceDetails(sws.get(), sws_getCoefficients(f.colorMatrix), 1, sws_getCoefficients(f.colorMatrix),
-                                 f.fullRange ? 1 : 0, brightness, contrast, saturation);
+        sws_setColorspaceDetails(sws.get(), sws_getCoefficients(f.colorMatrix), 1,
+                                 sws_getCoefficients(f.colorMatrix), f.fullRange ? 1 : 0, brightness,
+                                 contrast, saturation);
     }
     uint8_t* conv[4] = {};
     int convLines[4] = {};
@@ -176,8 +179,8 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
                 }
                 const uint16_t weight = uint16_t((covered * 256 + total / 2) / total);
                 if (run.count == 0) {
-                    run = Run{k.plane, sy, sx * k.step + k.offset, k.step, 0, values_.size(), k.depth > 8, k.shift,
-                              true};
+                    run = Run{k.plane, sy,  sx * k.step + k.offset, k.step, 0, values_.size(), k.depth > 8,
+                              k.shift, true};
                 }
                 values_.push_back(uint16_t((sum + unsigned(covered) / 2) / unsigned(covered)));
                 weights_.push_back(weight);
@@ -197,7 +200,8 @@ void Overlay::apply(uint8_t* const planes[4], const int strides[4]) const noexce
         const uint16_t* w = weights_.data() + r.first;
         if (!r.wide) {
             if (r.opaque && r.step == 1) {
-                for (int i = 0; i < r.count; ++i) p[i] = uint8_t(v[i]);
+                for (int i = 0; i < r.count; ++i)
+                    p[i] = uint8_t(v[i]);
             } else {
                 for (int i = 0; i < r.count; ++i, p += r.step)
                     *p = uint8_t((unsigned(v[i]) * w[i] + unsigned(*p) * (256u - w[i]) + 128u) >> 8);

@@ -42,14 +42,14 @@ public:
 
 private:
     struct Run {
-        int plane, row;   // row in the plane's samples
-        int byteOffset;   // offset of the first sample within the row
-        int step;         // bytes between samples
+        int plane, row;  // row in the plane's samples
+        int byteOffset;  // offset of the first sample within the row
+        int step;        // bytes between samples
         int count;
-        size_t first;     // index into values_ / weights_
-        bool wide;        // 16-bit storage
+        size_t first;  // index into values_ / weights_
+        bool wide;     // 16-bit storage
         int shift;
-        bool opaque;      // every weight is 256
+        bool opaque;  // every weight is 256
     };
     std::vector<Run> runs_;
     std::vector<uint16_t> values_;

@@ -11,9 +11,9 @@ namespace wm {
 struct ProgressState {
     int64_t frames = 0;
     double fps = 0;
-    double quality = 0;     // encoder quantiser, 0 when unknown
-    int64_t bytes = 0;      // result size so far
-    double seconds = 0;     // output time written so far
+    double quality = 0;  // encoder quantiser, 0 when unknown
+    int64_t bytes = 0;   // result size so far
+    double seconds = 0;  // output time written so far
 };
 
 std::string formatProgress(const ProgressState& p);

@@ -15,9 +15,11 @@ Error FrameConformer::conform(FramePtr& frame) {
     if (frame->width == w_ && frame->height == h_ && frame->format == fmt_) return noError();
     const auto srcFmt = AVPixelFormat(frame->format);
     if (!sws_ || srcW_ != frame->width || srcH_ != frame->height || srcFmt_ != srcFmt) {
-        sws_.reset(sws_getContext(frame->width, frame->height, srcFmt, w_, h_, fmt_, SWS_BICUBIC | SWS_ACCURATE_RND,
-                                  nullptr, nullptr, nullptr));
-        if (!sws_) return failure("convert frames", "cannot convert from " + std::string(av_get_pix_fmt_name(srcFmt)));
+        sws_.reset(sws_getContext(frame->width, frame->height, srcFmt, w_, h_, fmt_,
+                                  SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+        if (!sws_)
+            return failure("convert frames",
+                           "cannot convert from " + std::string(av_get_pix_fmt_name(srcFmt)));
         srcW_ = frame->width, srcH_ = frame->height, srcFmt_ = srcFmt;
     }
     FramePtr out = makeFrame();
@@ -31,10 +33,13 @@ Error FrameConformer::conform(FramePtr& frame) {
 
 Error VideoDecoder::open(const AVStream* st) {
     const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
-    if (!codec) return failure("decode video", std::string("no decoder for ") + avcodec_get_name(st->codecpar->codec_id));
+    if (!codec)
+        return failure("decode video",
+                       std::string("no decoder for ") + avcodec_get_name(st->codecpar->codec_id));
     dec_.reset(avcodec_alloc_context3(codec));
     if (!dec_) return avError(AVERROR(ENOMEM), "decode video");
-    if (int r = avcodec_parameters_to_context(dec_.get(), st->codecpar); r < 0) return avError(r, "decode video");
+    if (int r = avcodec_parameters_to_context(dec_.get(), st->codecpar); r < 0)
+        return avError(r, "decode video");
     dec_->pkt_timebase = st->time_base;
     dec_->thread_count = 0;
     dec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
@@ -57,19 +62,22 @@ Error VideoDecoder::decode(const AVPacket* pkt, const FrameSink& sink) {
     }
 }
 
-Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec, AVRational frameRate,
-                         int64_t sourceBitRate, AVFormatContext* out) {
+Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec,
+                         AVRational frameRate, int64_t sourceBitRate, AVFormatContext* out) {
     enc_.reset(avcodec_alloc_context3(codec));
     if (!enc_) return avError(AVERROR(ENOMEM), "encode video");
     AVCodecContext* e = enc_.get();
     e->width = dec->width;
     e->height = dec->height;
-    e->sample_aspect_ratio = dec->sample_aspect_ratio.num ? dec->sample_aspect_ratio : in->sample_aspect_ratio;
+    e->sample_aspect_ratio =
+        dec->sample_aspect_ratio.num ? dec->sample_aspect_ratio : in->sample_aspect_ratio;
     e->pix_fmt = dec->pix_fmt;
     if (codec->pix_fmts) {
         bool supported = false;
-        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) supported |= *p == dec->pix_fmt;
-        if (!supported) e->pix_fmt = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, dec->pix_fmt, 0, nullptr);
+        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+            supported |= *p == dec->pix_fmt;
+        if (!supported)
+            e->pix_fmt = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, dec->pix_fmt, 0, nullptr);
     }
     e->color_range = dec->color_range;
     e->color_primaries = dec->color_primaries;
@@ -100,7 +108,8 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
 
     AVStream* st = avformat_new_stream(out, nullptr);
     if (!st) return avError(AVERROR(ENOMEM), "add the video stream");
-    if (int rr = avcodec_parameters_from_context(st->codecpar, e); rr < 0) return avError(rr, "add the video stream");
+    if (int rr = avcodec_parameters_from_context(st->codecpar, e); rr < 0)
+        return avError(rr, "add the video stream");
     st->time_base = e->time_base;
     st->avg_frame_rate = frameRate;
     st->sample_aspect_ratio = e->sample_aspect_ratio;
@@ -126,8 +135,10 @@ Error VideoEncoder::encode(AVFrame* frame, const PacketSink& sink) {
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return noError();
         if (r < 0) return avError(r, "encode video");
         size_t size = 0;
-        if (const uint8_t* q = av_packet_get_side_data(pkt_.get(), AV_PKT_DATA_QUALITY_STATS, &size); q && size >= 4)
-            if (const int32_t lambda = int32_t(AV_RL32(q)); lambda > 0) quality_ = double(lambda) / FF_QP2LAMBDA;
+        if (const uint8_t* q = av_packet_get_side_data(pkt_.get(), AV_PKT_DATA_QUALITY_STATS, &size);
+            q && size >= 4)
+            if (const int32_t lambda = int32_t(AV_RL32(q)); lambda > 0)
+                quality_ = double(lambda) / FF_QP2LAMBDA;
         pkt_->stream_index = streamIndex_;
         if (Error err = sink(pkt_.get())) return err;
         av_packet_unref(pkt_.get());

@@ -24,10 +24,12 @@ void setError(char* error, size_t size, const std::string& text) {
 
 #define WM_EXPORT extern "C" __attribute__((visibility("default")))
 
-WM_EXPORT int wm_hook_abi_version(void) { return WM_HOOK_ABI_VERSION; }
+WM_EXPORT int wm_hook_abi_version(void) {
+    return WM_HOOK_ABI_VERSION;
+}
 
-WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHookFrameFormat* format, char* error,
-                                 size_t errorSize) {
+WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHookFrameFormat* format,
+                                 char* error, size_t errorSize) {
     try {
         if (!format || !format->pixel_format || argc < 0 || (argc > 0 && !argv)) {
             setError(error, errorSize, "invalid arguments");
@@ -67,4 +69,6 @@ WM_EXPORT int wm_hook_process(WmHook* hook, uint8_t* const planes[4], const int 
     return 0;
 }
 
-WM_EXPORT void wm_hook_destroy(WmHook* hook) { std::unique_ptr<WmHook> owned(hook); }
+WM_EXPORT void wm_hook_destroy(WmHook* hook) {
+    std::unique_ptr<WmHook> owned(hook);
+}

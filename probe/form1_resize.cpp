@@ -6,8 +6,7 @@
 #include "app/picture_box.h"
 #include "convert/form3.h"
 
-void Form1::resize_video_form(qint32 wid, qint32 hey)
-{
+void Form1::resize_video_form(qint32 wid, qint32 hey) {
     Form3& form = Form3::instance();
     const ProgramForm::Busy busy(form);
 

@@ -14,14 +14,13 @@
 
 #include <exception>
 
-void Form1::Command6_Click()
-{
+void Form1::Command6_Click() {
     cd2.Filter.clear();
-    AddFilter(cd2, QStringLiteral("Video Files"), QStringLiteral("*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov"));
+    AddFilter(cd2, QStringLiteral("Video Files"),
+              QStringLiteral("*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov"));
     cd2.ShowOpen(this);
     try {
-        if (!cd2.FileName.isEmpty())
-            textvid->setPlainText(cd2.FileName);
+        if (!cd2.FileName.isEmpty()) textvid->setPlainText(cd2.FileName);
         if (textvid->toPlainText().isEmpty()) {
             msgBox(this, QStringLiteral("Please select a valid video file"));
             return;
@@ -33,34 +32,28 @@ void Form1::Command6_Click()
     }
 }
 
-void Form1::initiate_vsize()
-{
+void Form1::initiate_vsize() {
     const QString line = QuoteArg(ShortPath(programFolder()) + u'/' + encoderName()) +
                          QStringLiteral(" -i ") + QuoteArg(ShortPath(textvid->toPlainText()));
     // Our own reference keeps the runner alive if the window drops it mid-run.
-    if (const std::shared_ptr<ConsoleCapture> runner = conApp)
-        runner->RunProcess(line);
+    if (const std::shared_ptr<ConsoleCapture> runner = conApp) runner->RunProcess(line);
 }
 
-void Form1::conApp_ReadProcess(const QString& readData)
-{
+void Form1::conApp_ReadProcess(const QString& readData) {
     getvsize(readData);
 }
 
-void Form1::get_duration(const QString& outstr)
-{
+void Form1::get_duration(const QString& outstr) {
     if (const auto d = durationOf(outstr)) {
         duration = *d;
         Label5->setText(duration);
     }
 }
 
-void Form1::getvsize(const QString& conout)
-{
+void Form1::getvsize(const QString& conout) {
     get_duration(conout);
     const ProbeFacts facts = parseProbeChunk(conout);
-    if (!facts.width || !facts.height)
-        return;
+    if (!facts.width || !facts.height) return;
     vidwidth = *facts.width;
     vidheight = *facts.height;
     vidres->setText(vidwidth + QStringLiteral(" x ") + vidheight);

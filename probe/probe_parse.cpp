@@ -3,13 +3,11 @@
 namespace {
 
 // 0-based index of the first case-insensitive occurrence, or -1.
-qsizetype find(const QString& text, const QString& what, qsizetype from = 0)
-{
+qsizetype find(const QString& text, const QString& what, qsizetype from = 0) {
     return text.indexOf(what, from, Qt::CaseInsensitive);
 }
 
-QString trimSpaces(const QString& s)
-{
+QString trimSpaces(const QString& s) {
     qsizetype b = 0;
     qsizetype e = s.size();
     while (b < e && s[b] == u' ')
@@ -19,46 +17,38 @@ QString trimSpaces(const QString& s)
     return s.mid(b, e - b);
 }
 
-} // namespace
+}  // namespace
 
-std::optional<QString> durationOf(const QString& chunk)
-{
+std::optional<QString> durationOf(const QString& chunk) {
     const qsizetype p = find(chunk, QStringLiteral("Duration"));
-    if (p < 0)
-        return std::nullopt;
+    if (p < 0) return std::nullopt;
     // The 10 skip the marker and the ": " behind it.
     return chunk.mid(p + 10, 11);
 }
 
-ProbeFacts parseProbeChunk(const QString& chunk)
-{
+ProbeFacts parseProbeChunk(const QString& chunk) {
     ProbeFacts facts;
     facts.duration = durationOf(chunk);
-    if (!facts.duration)
-        return facts;
+    if (!facts.duration) return facts;
 
     const qsizetype p = find(chunk, QStringLiteral("Duration"));
     // From the marker on, without the chunk's last character.
     const QString rest = chunk.mid(p, chunk.size() - p - 1);
     const qsizetype v = find(rest, QStringLiteral("video"));
-    if (v < 0)
-        return facts;
+    if (v < 0) return facts;
     const QString window = rest.mid(v, 40);
     const qsizetype x = find(window, QStringLiteral("x"));
     // The size is cut from four characters in front of the "x".
-    if (x < 4)
-        return facts;
+    if (x < 4) return facts;
     const QString size = trimSpaces(window.mid(x - 4, 9));
     const qsizetype y = find(size, QStringLiteral("x"));
-    if (y < 0)
-        return facts;
+    if (y < 0) return facts;
     facts.width = size.left(y);
     facts.height = size.mid(y + 1);
     return facts;
 }
 
-std::optional<int> sizeValue(const QString& text)
-{
+std::optional<int> sizeValue(const QString& text) {
     qsizetype i = 0;
     while (i < text.size() && text[i] == u' ')
         ++i;
@@ -66,11 +56,9 @@ std::optional<int> sizeValue(const QString& text)
     const qsizetype first = i;
     while (i < text.size() && text[i].isDigit() && text[i].unicode() < 128) {
         value = value * 10 + (text[i].unicode() - u'0');
-        if (value > 0x7fffffff)
-            return std::nullopt;
+        if (value > 0x7fffffff) return std::nullopt;
         ++i;
     }
-    if (i == first)
-        return std::nullopt;
+    if (i == first) return std::nullopt;
     return static_cast<int>(value);
 }

@@ -1,11 +1,11 @@
 #include "runner/child_process.h"
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
 
 #include <algorithm>
 
@@ -106,7 +106,8 @@ std::optional<StartedChild> StartChild(const std::vector<std::string>& argv) {
 
     std::vector<char*> cargv;
     cargv.reserve(argv.size() + 1);
-    for (const std::string& arg : argv) cargv.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& arg : argv)
+        cargv.push_back(const_cast<char*>(arg.c_str()));
     cargv.push_back(nullptr);
 
     pid_t pid = 0;
@@ -143,4 +144,6 @@ bool ReapOutstandingChildren() {
     return !pids.empty();
 }
 
-std::size_t OutstandingChildCount() { return Outstanding().size(); }
+std::size_t OutstandingChildCount() {
+    return Outstanding().size();
+}

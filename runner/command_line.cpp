@@ -4,15 +4,15 @@ namespace {
 
 bool IsSeparator(QChar c) {
     switch (c.unicode()) {
-    case ' ':
-    case '\t':
-    case '\n':
-    case '\v':
-    case '\f':
-    case '\r':
-        return true;
-    default:
-        return false;
+        case ' ':
+        case '\t':
+        case '\n':
+        case '\v':
+        case '\f':
+        case '\r':
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -29,7 +29,8 @@ QStringList SplitCommandLine(const QString& cmdLine) {
         const QChar c = cmdLine[i];
         if (c == u'\\') {
             qsizetype end = i;
-            while (end < n && cmdLine[end] == u'\\') ++end;
+            while (end < n && cmdLine[end] == u'\\')
+                ++end;
             const qsizetype backslashes = end - i;
             inArgument = true;
             if (end < n && cmdLine[end] == u'"') {
@@ -73,7 +74,8 @@ QString QuoteArg(const QString& text) {
     qsizetype i = 0;
     while (i < n) {
         qsizetype end = i;
-        while (end < n && text[end] == u'\\') ++end;
+        while (end < n && text[end] == u'\\')
+            ++end;
         const qsizetype backslashes = end - i;
         if (end == n) {
             // Before the closing quote: doubled, so that quote still groups.
@@ -96,6 +98,7 @@ QString QuoteArg(const QString& text) {
 std::vector<std::string> ToNativeArguments(const QStringList& args) {
     std::vector<std::string> native;
     native.reserve(args.size());
-    for (const QString& arg : args) native.push_back(arg.toUtf8().toStdString());
+    for (const QString& arg : args)
+        native.push_back(arg.toUtf8().toStdString());
     return native;
 }

@@ -42,8 +42,7 @@ public:
     void operator()(int fd) {
         if (!QCoreApplication::instance()) {
             pollfd p{fd, POLLIN, 0};
-            while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
-            }
+            while (::poll(&p, 1, -1) < 0 && errno == EINTR) {}
             return;
         }
         if (!notifier_) {
@@ -97,8 +96,14 @@ qint32 ConsoleCapture::RunProcess(const QString& cmdLine) {
     return result;
 }
 
-void ConsoleCapture::Cancel() { core_->Cancel(); }
+void ConsoleCapture::Cancel() {
+    core_->Cancel();
+}
 
-QString ConsoleCapture::CommandLine() const { return commandLine_; }
+QString ConsoleCapture::CommandLine() const {
+    return commandLine_;
+}
 
-qint32 ConsoleCapture::ProcessID() const { return static_cast<qint32>(core_->ProcessId()); }
+qint32 ConsoleCapture::ProcessID() const {
+    return static_cast<qint32>(core_->ProcessId());
+}

@@ -33,8 +33,7 @@ std::optional<std::size_t> Peek(int fd) {
 
 void BlockUntilReadable(int fd) {
     pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
-    }
+    while (::poll(&p, 1, -1) < 0 && errno == EINTR) {}
 }
 
 // On every way out of a started run: idle again, pid 0.
@@ -106,7 +105,8 @@ std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const
 
     // A child that has closed its output is normally exiting: give it a moment
     // so that its exit code, not 259, is the result.
-    const std::int32_t result = CollectExitCode(child->pid, outputEnded ? kExitGrace : std::chrono::milliseconds(0));
+    const std::int32_t result =
+        CollectExitCode(child->pid, outputEnded ? kExitGrace : std::chrono::milliseconds(0));
     child->output.reset();
     return result;  // RunScope makes the core idle again
 }

@@ -13,7 +13,10 @@ class UniqueFd {
 public:
     explicit UniqueFd(int fd = -1) noexcept : fd_(fd) {}
     UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
-    UniqueFd& operator=(UniqueFd&& o) noexcept { reset(o.release()); return *this; }
+    UniqueFd& operator=(UniqueFd&& o) noexcept {
+        reset(o.release());
+        return *this;
+    }
     ~UniqueFd() { reset(); }
 
     int get() const noexcept { return fd_; }

@@ -10,42 +10,35 @@
 namespace bmp {
 namespace {
 
-void put16(char* p, quint16 v)
-{
+void put16(char* p, quint16 v) {
     p[0] = static_cast<char>(v & 0xff);
     p[1] = static_cast<char>(v >> 8);
 }
 
-void put32(char* p, quint32 v)
-{
+void put32(char* p, quint32 v) {
     for (int i = 0; i < 4; ++i)
         p[i] = static_cast<char>((v >> (8 * i)) & 0xff);
 }
 
-quint32 get32(const QByteArray& b, int at)
-{
+quint32 get32(const QByteArray& b, int at) {
     quint32 v = 0;
     for (int i = 3; i >= 0; --i)
         v = (v << 8) | static_cast<quint8>(b[at + i]);
     return v;
 }
 
-quint16 get16(const QByteArray& b, int at)
-{
+quint16 get16(const QByteArray& b, int at) {
     return static_cast<quint16>(static_cast<quint8>(b[at]) | (static_cast<quint8>(b[at + 1]) << 8));
 }
 
-} // namespace
+}  // namespace
 
-QByteArray encode24(const QImage& image)
-{
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0)
-        return {};
+QByteArray encode24(const QImage& image) {
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0) return {};
     const qint64 w = image.width();
     const qint64 h = image.height();
     const qint64 total = fileSize(w, h);
-    if (total > std::numeric_limits<quint32>::max() || total > std::numeric_limits<int>::max())
-        return {};
+    if (total > std::numeric_limits<quint32>::max() || total > std::numeric_limits<int>::max()) return {};
     const qint64 stride = rowStride(w);
 
     QByteArray out(static_cast<int>(total), '\0');
@@ -76,10 +69,8 @@ QByteArray encode24(const QImage& image)
     return out;
 }
 
-std::optional<QImage> decode24(const QByteArray& bytes)
-{
-    if (bytes.size() < kHeaderSize || bytes[0] != 'B' || bytes[1] != 'M')
-        return std::nullopt;
+std::optional<QImage> decode24(const QByteArray& bytes) {
+    if (bytes.size() < kHeaderSize || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
     const quint32 offset = get32(bytes, 10);
     const quint32 infoSize = get32(bytes, 14);
     const auto width = static_cast<qint32>(get32(bytes, 18));
@@ -87,17 +78,14 @@ std::optional<QImage> decode24(const QByteArray& bytes)
     if (infoSize < 40 || offset < kHeaderSize || get16(bytes, 26) != 1 || get16(bytes, 28) != 24 ||
         get32(bytes, 30) != 0)
         return std::nullopt;
-    if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<qint32>::min())
-        return std::nullopt;
+    if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<qint32>::min()) return std::nullopt;
     const bool bottomUp = rawHeight > 0;
     const qint64 h = std::llabs(rawHeight);
     const qint64 stride = rowStride(width);
-    if (static_cast<qint64>(offset) + stride * h > bytes.size())
-        return std::nullopt;
+    if (static_cast<qint64>(offset) + stride * h > bytes.size()) return std::nullopt;
 
     QImage img(width, static_cast<int>(h), QImage::Format_RGB32);
-    if (img.isNull())
-        return std::nullopt;
+    if (img.isNull()) return std::nullopt;
     const auto* base = reinterpret_cast<const quint8*>(bytes.constData()) + offset;
     for (qint64 y = 0; y < h; ++y) {
         const quint8* row = base + (bottomUp ? h - 1 - y : y) * stride;
@@ -108,36 +96,30 @@ std::optional<QImage> decode24(const QByteArray& bytes)
     return img;
 }
 
-bool write24(const QString& path, const QImage& image, QString* error)
-{
+bool write24(const QString& path, const QImage& image, QString* error) {
     const QByteArray bytes = encode24(image);
     if (bytes.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("the picture is empty");
+        if (error) *error = QStringLiteral("the picture is empty");
         return false;
     }
     // A failed write leaves the previous file as it was, never a cut one.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
+        if (error) *error = file.errorString();
         return false;
     }
     return true;
 }
 
-std::optional<QImage> read24(const QString& path, QString* error)
-{
+std::optional<QImage> read24(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
+        if (error) *error = file.errorString();
         return std::nullopt;
     }
     auto img = decode24(file.readAll());
-    if (!img && error)
-        *error = QStringLiteral("not a 24-bit uncompressed bitmap");
+    if (!img && error) *error = QStringLiteral("not a 24-bit uncompressed bitmap");
     return img;
 }
 
-} // namespace bmp
+}  // namespace bmp

@@ -18,9 +18,13 @@ namespace bmp {
 inline constexpr int kHeaderSize = 54;
 
 // Bytes of one stored row of a bitmap `width` pixels wide, padding included.
-constexpr qint64 rowStride(qint64 width) { return (width * 3 + 3) / 4 * 4; }
+constexpr qint64 rowStride(qint64 width) {
+    return (width * 3 + 3) / 4 * 4;
+}
 // Size of the whole file for a width x height bitmap.
-constexpr qint64 fileSize(qint64 width, qint64 height) { return kHeaderSize + rowStride(width) * height; }
+constexpr qint64 fileSize(qint64 width, qint64 height) {
+    return kHeaderSize + rowStride(width) * height;
+}
 
 // The file image of `image` (alpha, if any, is dropped). Empty for a null
 // or empty image.
@@ -39,4 +43,4 @@ bool write24(const QString& path, const QImage& image, QString* error);
 // `error` to the reason.
 std::optional<QImage> read24(const QString& path, QString* error);
 
-} // namespace bmp
+}  // namespace bmp

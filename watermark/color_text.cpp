@@ -1,9 +1,7 @@
 #include "watermark/color_text.h"
 
-std::optional<QColor> colorFromRrggbb(const QString& text)
-{
-    if (text.size() != 6)
-        return std::nullopt;
+std::optional<QColor> colorFromRrggbb(const QString& text) {
+    if (text.size() != 6) return std::nullopt;
     int v[3] = {};
     for (int i = 0; i < 6; ++i) {
         // Only 0-9, a-f and A-F count: no sign, no space, no prefix.
@@ -15,15 +13,13 @@ std::optional<QColor> colorFromRrggbb(const QString& text)
             digit = c - u'a' + 10;
         else if (c >= u'A' && c <= u'F')
             digit = c - u'A' + 10;
-        if (digit < 0)
-            return std::nullopt;
+        if (digit < 0) return std::nullopt;
         v[i / 2] = v[i / 2] * 16 + digit;
     }
     return QColor(v[0], v[1], v[2]);
 }
 
-QString rrggbbOf(const QColor& color)
-{
+QString rrggbbOf(const QColor& color) {
     const QColor c = color.toRgb();
     return QStringLiteral("%1%2%3")
         .arg(c.red(), 2, 16, QLatin1Char('0'))

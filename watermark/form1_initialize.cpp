@@ -16,18 +16,15 @@ namespace {
 
 // The frame size as a whole number; nothing when the probe left no usable
 // number (empty, or text that does not start with a positive number).
-std::optional<int> frameSide(const QString& text)
-{
+std::optional<int> frameSide(const QString& text) {
     const std::optional<int> v = sizeValue(text);
-    if (!v || *v <= 0)
-        return std::nullopt;
+    if (!v || *v <= 0) return std::nullopt;
     return v;
 }
 
-} // namespace
+}  // namespace
 
-void Form1::Command9_Click()
-{
+void Form1::Command9_Click() {
     const std::optional<int> w = frameSide(vidwidth);
     const std::optional<int> h = frameSide(vidheight);
     if (!w || !h) {
@@ -45,8 +42,7 @@ void Form1::Command9_Click()
     Form3::instance().show();
 }
 
-void Form1::savetempimg(qint32, qint32&)
-{
+void Form1::savetempimg(qint32, qint32&) {
     // The first touch of the positioning window loads it: its message comes
     // before anything is written.
     Form3& form = Form3::instance();
@@ -60,8 +56,7 @@ void Form1::savetempimg(qint32, qint32&)
     const QString path = programFolder() + QStringLiteral("/temp.bmp");
     QString why;
     std::optional<QImage> back;
-    if (bmp::write24(path, Image1->image(), &why))
-        back = bmp::read24(path, &why);
+    if (bmp::write24(path, Image1->image(), &why)) back = bmp::read24(path, &why);
     if (!back) {
         // The canvas can still use the preview itself; the conversion will
         // need the program folder writable for "mask.bmp".
@@ -73,8 +68,7 @@ void Form1::savetempimg(qint32, qint32&)
     form.Picture2->setPicture(*back);
 }
 
-void Form1::preparemark()
-{
+void Form1::preparemark() {
     Form3& form = Form3::instance();
     const ProgramForm::Busy busy(form);
     const QImage& mark = form.Picture2->picture();

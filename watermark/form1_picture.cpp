@@ -19,28 +19,23 @@ namespace {
 
 constexpr int kHolderMax = 240;
 
-const QString& invalidPicture()
-{
+const QString& invalidPicture() {
     static const QString text = QStringLiteral("Please select a valid picture");
     return text;
 }
 
-} // namespace
+}  // namespace
 
-void Form1::browse_Click()
-{
+void Form1::browse_Click() {
     cd1.Filter.clear();
-    AddFilter(cd1, QStringLiteral("Image Files"),
-              QStringLiteral("*.bmp;*.gif;*.jpg;*.jpeg;*.gif;*.png"));
+    AddFilter(cd1, QStringLiteral("Image Files"), QStringLiteral("*.bmp;*.gif;*.jpg;*.jpeg;*.gif;*.png"));
     cd1.ShowOpen(this);
     // A cancel leaves the dialog's last choice, so the path stays as it was.
-    if (!cd1.FileName.isEmpty())
-        txturl->setText(cd1.FileName);
+    if (!cd1.FileName.isEmpty()) txturl->setText(cd1.FileName);
     scaleimage();
 }
 
-void Form1::scaleimage()
-{
+void Form1::scaleimage() {
     const QString path = txturl->text();
     // The holder still has the size of the previous picture (or 240 by 240).
     const int holderW = Picture1->width();
@@ -75,20 +70,16 @@ void Form1::scaleimage()
     }
 }
 
-void Form1::Slider1_Change()
-{
+void Form1::Slider1_Change() {
     Label1->setText(QString::number(Slider1->value()) + u'%');
-    if (!txturl->text().isEmpty())
-        scaleimage();
+    if (!txturl->text().isEmpty()) scaleimage();
 }
 
-void Form1::Picture1_Change()
-{
+void Form1::Picture1_Change() {
     int w = Picture1->width();
     int h = Picture1->height();
     const bool clamp = w > kHolderMax || h > kHolderMax;
-    if (!clamp)
-        return;
+    if (!clamp) return;
     w = qMin(w, kHolderMax);
     h = qMin(h, kHolderMax);
     // Only the holder shrinks: the picture keeps its pixels and the preview

@@ -15,22 +15,23 @@
 namespace {
 
 // The palette is laid out in twips, 15 to the pixel.
-constexpr int px(int twips) { return (twips * 2 + 15) / 30; }
+constexpr int px(int twips) {
+    return (twips * 2 + 15) / 30;
+}
 
 constexpr int kSwatchSize = 500;
 constexpr std::array<int, 4> kColumns{240, 1080, 1920, 2760};
 constexpr std::array<int, 3> kRows{600, 1320, 2040};
 
-const std::array<const char*, 12> kSwatchNames{
-    "White", "Pale green", "Pale blue", "Pale magenta", "Red", "Green",
-    "Blue", "Magenta", "Dark grey", "Navy", "Very dark blue", "Black"};
+const std::array<const char*, 12> kSwatchNames{"White",     "Pale green", "Pale blue",      "Pale magenta",
+                                               "Red",       "Green",      "Blue",           "Magenta",
+                                               "Dark grey", "Navy",       "Very dark blue", "Black"};
 
-void describeColor(PictureBox* box, const QColor& c)
-{
+void describeColor(PictureBox* box, const QColor& c) {
     box->setAccessibleDescription(rrggbbOf(c));
 }
 
-} // namespace
+}  // namespace
 
 const std::array<Form4::Swatch, 12> Form4::kSwatches{{
     {kColumns[0], kRows[0], QColor(255, 255, 255), "ffffff"},
@@ -47,9 +48,7 @@ const std::array<Form4::Swatch, 12> Form4::kSwatches{{
     {kColumns[3], kRows[2], QColor(0, 0, 0), "000000"},
 }};
 
-Form4::Form4(QWidget* parent)
-    : ProgramForm(parent)
-{
+Form4::Form4(QWidget* parent) : ProgramForm(parent) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Palette Selection"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -69,8 +68,8 @@ Form4::Form4(QWidget* parent)
     Label1->setAutoFillBackground(true);
     fitFont(Label1, Label1->text());
 
-    PictureBox** members[12] = {&Picture1, &Picture2, &Picture3, &Picture4, &Picture5, &Picture6,
-                              &Picture7, &Picture8, &Picture9, &Picture10, &Picture11, &Picture12};
+    PictureBox** members[12] = {&Picture1, &Picture2, &Picture3, &Picture4,  &Picture5,  &Picture6,
+                                &Picture7, &Picture8, &Picture9, &Picture10, &Picture11, &Picture12};
     for (int i = 0; i < 12; ++i) {
         const Swatch& s = kSwatches[static_cast<size_t>(i)];
         auto* box = new PressableBox(QAccessible::Button, this);
@@ -110,16 +109,13 @@ Form4::Form4(QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
 }
 
-std::array<PictureBox*, 12> Form4::swatches() const
-{
-    return {Picture1, Picture2, Picture3, Picture4, Picture5, Picture6,
+std::array<PictureBox*, 12> Form4::swatches() const {
+    return {Picture1, Picture2, Picture3, Picture4,  Picture5,  Picture6,
             Picture7, Picture8, Picture9, Picture10, Picture11, Picture12};
 }
 
-void Form4::swatch_Click(int index)
-{
-    if (index < 0 || index >= static_cast<int>(kSwatches.size()))
-        return;
+void Form4::swatch_Click(int index) {
+    if (index < 0 || index >= static_cast<int>(kSwatches.size())) return;
     const Busy busy(*this);  // touching Form3 may load it, message and all
     const auto i = static_cast<size_t>(index);
     Form3::instance().colormask = QLatin1String(kSwatches[i].text);
@@ -128,8 +124,7 @@ void Form4::swatch_Click(int index)
     rgbval->setText(QLatin1String(kSwatches[i].text));
 }
 
-void Form4::Command2_Click()
-{
+void Form4::Command2_Click() {
     const Busy busy(*this);
     // Six characters that are not all hexadecimal digits are no colour either.
     const std::optional<QColor> c = colorFromRrggbb(rgbval->text());
@@ -141,8 +136,7 @@ void Form4::Command2_Click()
     describeColor(Picture13, *c);
 }
 
-void Form4::Command3_Click()
-{
+void Form4::Command3_Click() {
     const Busy busy(*this);
     Picture13->setBackColor(Qt::black);
     describeColor(Picture13, Qt::black);
@@ -150,14 +144,12 @@ void Form4::Command3_Click()
     rgbval->setText(QStringLiteral("000000"));
 }
 
-void Form4::Command1_Click()
-{
+void Form4::Command1_Click() {
     const Busy busy(*this);
     Form3::instance().Picture1->setBackColor(Picture13->backColor());
 }
 
-void Form4::closeEvent(QCloseEvent* e)
-{
+void Form4::closeEvent(QCloseEvent* e) {
     e->accept();
     unload();
 }

@@ -22,7 +22,7 @@ struct Size {
 // The size that the header tests find in b; 0 by 0 when none recognises it.
 Size sizeFromHeader(const Buffer& b);
 
-} // namespace imagesize
+}  // namespace imagesize
 
 // Reads the first 65536 bytes of path (zero-padded past its end) and keeps
 // the size found; a missing, empty or unreadable file gives 0 by 0.

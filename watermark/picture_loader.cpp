@@ -5,36 +5,27 @@
 
 namespace picture {
 
-QByteArray formatOf(const QByteArray& head)
-{
-    if (head.startsWith("BM"))
-        return QByteArrayLiteral("bmp");
-    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
-        return QByteArrayLiteral("gif");
-    if (head.startsWith("\xFF\xD8\xFF"))
-        return QByteArrayLiteral("jpeg");
+QByteArray formatOf(const QByteArray& head) {
+    if (head.startsWith("BM")) return QByteArrayLiteral("bmp");
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) return QByteArrayLiteral("gif");
+    if (head.startsWith("\xFF\xD8\xFF")) return QByteArrayLiteral("jpeg");
     return {};
 }
 
-QImage load(const QString& path)
-{
-    if (path.isEmpty())
-        return {};
+QImage load(const QString& path) {
+    if (path.isEmpty()) return {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray format = formatOf(file.peek(6));
-    if (format.isEmpty())
-        return {};
+    if (format.isEmpty()) return {};
     // The format is fixed by the bytes above; the reader must not fall back
     // to guessing, or a PNG could slip through.
     QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
     reader.setDecideFormatFromContent(false);
     QImage image = reader.read();  // a GIF gives its first frame
-    if (image.isNull() || image.width() < 1 || image.height() < 1)
-        return {};
+    if (image.isNull() || image.width() < 1 || image.height() < 1) return {};
     return image;
 }
 
-} // namespace picture
+}  // namespace picture

@@ -17,4 +17,4 @@ QByteArray formatOf(const QByteArray& head);
 // another kind or does not decode.
 QImage load(const QString& path);
 
-} // namespace picture
+}  // namespace picture

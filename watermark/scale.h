@@ -22,4 +22,4 @@ PreviewSize previewSize(int s, int holderW, int holderH, qint32 W, qint32 H);
 // even, never less than 1.
 int pixelWidth(double ws);
 
-} // namespace zoom
+}  // namespace zoom

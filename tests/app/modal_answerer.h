@@ -22,15 +22,13 @@ public:
     };
 
     explicit ModalAnswerer(std::function<void(QMessageBox*)> whileShown = {})
-        : whileShown_(std::move(whileShown))
-    {
+        : whileShown_(std::move(whileShown)) {
         connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::check);
         timer_.start(10);
     }
 
     const QList<Box>& boxes() const { return boxes_; }
-    QStringList texts() const
-    {
+    QStringList texts() const {
         QStringList out;
         for (const Box& b : boxes_)
             out << b.text;
@@ -40,16 +38,13 @@ public:
     QString lastTitle() const { return boxes_.isEmpty() ? QString() : boxes_.last().title; }
 
 private:
-    void check()
-    {
+    void check() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         // A new box may come at the address of an answered one, so mark the box itself.
-        if (!box || box->property("answeredByTest").toBool())
-            return;
+        if (!box || box->property("answeredByTest").toBool()) return;
         box->setProperty("answeredByTest", true);
         boxes_.append({box->windowTitle(), box->text(), box->standardButtons()});
-        if (whileShown_)
-            whileShown_(box);
+        if (whileShown_) whileShown_(box);
         if (QAbstractButton* ok = box->button(QMessageBox::Ok))
             ok->click();
         else

@@ -14,35 +14,29 @@ struct ColourCase {
     const char* text;
 };
 
-void PrintTo(const ColourCase& c, std::ostream* os)
-{
+void PrintTo(const ColourCase& c, std::ostream* os) {
     *os << c.text;
 }
 
 class RGB2HexTest : public ::testing::TestWithParam<ColourCase> {};
 
-TEST_P(RGB2HexTest, GivesUpperCaseDigitsWithoutLeadingZeros)
-{
+TEST_P(RGB2HexTest, GivesUpperCaseDigitsWithoutLeadingZeros) {
     const ColourCase c = GetParam();
     EXPECT_EQ(RGB2Hex(c.r, c.g, c.b).toStdString(), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Colours, RGB2HexTest,
-                         ::testing::Values(ColourCase{200, 200, 200, "&HC8C8C8"},
-                                           ColourCase{0, 0, 0, "&H0"},
-                                           ColourCase{255, 0, 0, "&HFF"},
-                                           ColourCase{0, 0, 255, "&HFF0000"},
+                         ::testing::Values(ColourCase{200, 200, 200, "&HC8C8C8"}, ColourCase{0, 0, 0, "&H0"},
+                                           ColourCase{255, 0, 0, "&HFF"}, ColourCase{0, 0, 255, "&HFF0000"},
                                            ColourCase{1, 2, 3, "&H30201"}));
 
-TEST(RGB2Hex, ComponentOutsideAByteIsAnOverflow)
-{
+TEST(RGB2Hex, ComponentOutsideAByteIsAnOverflow) {
     EXPECT_THROW(RGB2Hex(256, 0, 0), std::overflow_error);
     EXPECT_THROW(RGB2Hex(0, -1, 0), std::overflow_error);
     EXPECT_THROW(RGB2Hex(0, 0, 300), std::overflow_error);
 }
 
-TEST(Long2Hex, NegativeNumbersGiveEightDigits)
-{
+TEST(Long2Hex, NegativeNumbersGiveEightDigits) {
     EXPECT_EQ(Long2Hex(255).toStdString(), "&HFF");
     EXPECT_EQ(Long2Hex(-1).toStdString(), "&HFFFFFFFF");
     EXPECT_EQ(Long2Hex(-256).toStdString(), "&HFFFFFF00");
@@ -51,34 +45,29 @@ TEST(Long2Hex, NegativeNumbersGiveEightDigits)
 
 namespace {
 
-void touch(const QString& path)
-{
+void touch(const QString& path) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
     f.write("data");
 }
 
-bool safeToken(const QString& s)
-{
+bool safeToken(const QString& s) {
     for (const QChar c : s) {
-        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f || c == u'"' || c == u'\\')
-            return false;
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f || c == u'"' || c == u'\\') return false;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
-TEST(ShortPath, EmptyAndMissingPathsGiveEmpty)
-{
+TEST(ShortPath, EmptyAndMissingPathsGiveEmpty) {
     QTemporaryDir dir;
     EXPECT_EQ(ShortPath(QString()), QString());
     EXPECT_EQ(ShortPath(dir.filePath(QStringLiteral("missing.avi"))), QString());
     EXPECT_EQ(ShortPath(dir.filePath(QStringLiteral("no dir/clip.avi"))), QString());
 }
 
-TEST(ShortPath, SafePathIsReturnedUnchanged)
-{
+TEST(ShortPath, SafePathIsReturnedUnchanged) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("clip_1-a.avi"));
     touch(file);
@@ -86,8 +75,7 @@ TEST(ShortPath, SafePathIsReturnedUnchanged)
     EXPECT_EQ(ShortPath(dir.path()), dir.path());
 }
 
-TEST(ShortPath, UnsafeNamesGetASafeAliasOfTheSameFile)
-{
+TEST(ShortPath, UnsafeNamesGetASafeAliasOfTheSameFile) {
     QTemporaryDir dir;
     const QStringList names = {QStringLiteral("holiday trip.avi"), QStringLiteral("clip\" -f x \"y.avi"),
                                QStringLiteral("back\\slash.mov"), QStringLiteral("Überfahrt.mpg"),
@@ -106,8 +94,7 @@ TEST(ShortPath, UnsafeNamesGetASafeAliasOfTheSameFile)
     }
 }
 
-TEST(ShortPath, AliasOfAFolderServesPathsBelowIt)
-{
+TEST(ShortPath, AliasOfAFolderServesPathsBelowIt) {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("my videos"));
     ASSERT_TRUE(QDir().mkdir(folder));

@@ -30,8 +30,7 @@ namespace {
 class UrlRecorder : public QObject {
     Q_OBJECT
 public:
-    explicit UrlRecorder(const char* method = "open")
-    {
+    explicit UrlRecorder(const char* method = "open") {
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, method);
     }
     ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
@@ -40,12 +39,11 @@ public slots:
     void open(const QUrl& url) { urls << url; }
 };
 
-QColor at(const QImage& img, int x, int y)
-{
+QColor at(const QImage& img, int x, int y) {
     return img.pixelColor(x, y);
 }
 
-} // namespace
+}  // namespace
 
 class Form1WindowTest : public QObject {
     Q_OBJECT
@@ -64,14 +62,12 @@ private slots:
     void screenshotWithPicture();
 };
 
-void Form1WindowTest::cleanup()
-{
+void Form1WindowTest::cleanup() {
     OpenFileDialog::setAnswer({});
     QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
-void Form1WindowTest::frame()
-{
+void Form1WindowTest::frame() {
     Form1 w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Watermark Image"));
     QCOMPARE(w.minimumSize(), QSize(621, 408));
@@ -91,30 +87,40 @@ void Form1WindowTest::frame()
     QCOMPARE(w.size(), QSize(621, 408));
 }
 
-void Form1WindowTest::controlPlaces_data()
-{
+void Form1WindowTest::controlPlaces_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QRect>("place");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("Command6") << "Command6" << "UserButton" << QRect(56, 8, 201, 25) << "Video Selection";
-    QTest::newRow("browse") << "browse" << "UserButton" << QRect(56, 48, 201, 25) << "Image Selection";
-    QTest::newRow("Command9") << "Command9" << "UserButton" << QRect(56, 88, 201, 25)
-                              << "Initialize Watermarking";
-    QTest::newRow("Slider1") << "Slider1" << "QSlider" << QRect(328, 24, 273, 25) << "";
-    QTest::newRow("Label1") << "Label1" << "QLabel" << QRect(560, 80, 41, 25) << "100%";
-    QTest::newRow("Shape1") << "Shape1" << "QFrame" << QRect(328, 80, 273, 273) << "";
-    QTest::newRow("Image1") << "Image1" << "PictureBox" << QRect(344, 96, 240, 240) << "";
-    QTest::newRow("vidtitle") << "vidtitle" << "QLabel" << QRect(64, 173, 209, 17) << "";
-    QTest::newRow("textvid") << "textvid" << "QPlainTextEdit" << QRect(32, 214, 233, 46) << "";
-    QTest::newRow("vidres") << "vidres" << "QLabel" << QRect(64, 269, 185, 17) << "";
-    QTest::newRow("Label5") << "Label5" << "QLabel" << QRect(104, 287, 161, 17) << "";
-    QTest::newRow("Command5") << "Command5" << "UserButton" << QRect(80, 328, 169, 25) << "Open Video Folder";
-    QTest::newRow("Image2") << "Image2" << "ClickArea" << QRect(448, 368, 177, 41) << "";
+    QTest::newRow("Command6") << "Command6"
+                              << "UserButton" << QRect(56, 8, 201, 25) << "Video Selection";
+    QTest::newRow("browse") << "browse"
+                            << "UserButton" << QRect(56, 48, 201, 25) << "Image Selection";
+    QTest::newRow("Command9") << "Command9"
+                              << "UserButton" << QRect(56, 88, 201, 25) << "Initialize Watermarking";
+    QTest::newRow("Slider1") << "Slider1"
+                             << "QSlider" << QRect(328, 24, 273, 25) << "";
+    QTest::newRow("Label1") << "Label1"
+                            << "QLabel" << QRect(560, 80, 41, 25) << "100%";
+    QTest::newRow("Shape1") << "Shape1"
+                            << "QFrame" << QRect(328, 80, 273, 273) << "";
+    QTest::newRow("Image1") << "Image1"
+                            << "PictureBox" << QRect(344, 96, 240, 240) << "";
+    QTest::newRow("vidtitle") << "vidtitle"
+                              << "QLabel" << QRect(64, 173, 209, 17) << "";
+    QTest::newRow("textvid") << "textvid"
+                             << "QPlainTextEdit" << QRect(32, 214, 233, 46) << "";
+    QTest::newRow("vidres") << "vidres"
+                            << "QLabel" << QRect(64, 269, 185, 17) << "";
+    QTest::newRow("Label5") << "Label5"
+                            << "QLabel" << QRect(104, 287, 161, 17) << "";
+    QTest::newRow("Command5") << "Command5"
+                              << "UserButton" << QRect(80, 328, 169, 25) << "Open Video Folder";
+    QTest::newRow("Image2") << "Image2"
+                            << "ClickArea" << QRect(448, 368, 177, 41) << "";
 }
 
-void Form1WindowTest::controlPlaces()
-{
+void Form1WindowTest::controlPlaces() {
     QFETCH(QString, name);
     QFETCH(QString, kind);
     QFETCH(QRect, place);
@@ -127,14 +133,11 @@ void Form1WindowTest::controlPlaces()
     QVERIFY(c->inherits(kind.toLatin1().constData()));
     QCOMPARE(c->geometry(), place);
     QVERIFY(c->isVisible());
-    if (auto* b = qobject_cast<QAbstractButton*>(c); b && kind == "UserButton")
-        QCOMPARE(b->text(), caption);
-    if (auto* l = qobject_cast<QLabel*>(c))
-        QCOMPARE(l->text(), caption);
+    if (auto* b = qobject_cast<QAbstractButton*>(c); b && kind == "UserButton") QCOMPARE(b->text(), caption);
+    if (auto* l = qobject_cast<QLabel*>(c)) QCOMPARE(l->text(), caption);
 }
 
-void Form1WindowTest::hiddenHolders()
-{
+void Form1WindowTest::hiddenHolders() {
     Form1 w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -146,8 +149,7 @@ void Form1WindowTest::hiddenHolders()
     }
 }
 
-void Form1WindowTest::looks()
-{
+void Form1WindowTest::looks() {
     Form1 w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -160,8 +162,7 @@ void Form1WindowTest::looks()
     int white = 0;
     for (int i = 60; i < 180; ++i) {
         for (int d = -12; d <= 12; ++d) {
-            if (at(preview, i + d, 240 - i).lightness() > 230)
-                ++white;
+            if (at(preview, i + d, 240 - i).lightness() > 230) ++white;
         }
     }
     QVERIFY2(white > 150, "white writing along the rising diagonal");
@@ -184,8 +185,7 @@ void Form1WindowTest::looks()
     QCOMPARE(at(shot, 450, 352), QColor(Qt::black));
 }
 
-void Form1WindowTest::buttonFaces()
-{
+void Form1WindowTest::buttonFaces() {
     Form1 w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -193,13 +193,14 @@ void Form1WindowTest::buttonFaces()
     QVERIFY(b->font().bold());
     QCOMPARE(b->font().pointSizeF(), 8.25);
 
-    auto face = [b] { return b->grab().toImage().pixelColor(4, 4); };
+    auto face = [b] {
+        return b->grab().toImage().pixelColor(4, 4);
+    };
     auto hasCaption = [b] {
         const QImage img = b->grab().toImage();
         for (int y = 0; y < img.height(); ++y)
             for (int x = 20; x < img.width() - 20; ++x)
-                if (img.pixelColor(x, y) == QColor(64, 64, 64))
-                    return true;
+                if (img.pixelColor(x, y) == QColor(64, 64, 64)) return true;
         return false;
     };
     QCOMPARE(face(), QColor(192, 192, 192));
@@ -217,15 +218,16 @@ void Form1WindowTest::buttonFaces()
     QCOMPARE(face(), QColor(192, 192, 192));
 }
 
-void Form1WindowTest::accessibility()
-{
+void Form1WindowTest::accessibility() {
     Form1 w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.textvid->setPlainText(QStringLiteral("/videos/holiday.avi"));
     w.vidres->setText(QStringLiteral("640 x 480"));
 
-    auto iface = [](QWidget* c) { return QAccessible::queryAccessibleInterface(c); };
+    auto iface = [](QWidget* c) {
+        return QAccessible::queryAccessibleInterface(c);
+    };
     const struct {
         QWidget* control;
         QString name;
@@ -263,8 +265,7 @@ void Form1WindowTest::accessibility()
     QCOMPARE(preview->rect(), QRect(w.mapToGlobal(QPoint(344, 96)), QSize(240, 240)));
 }
 
-void Form1WindowTest::openVideoFolder()
-{
+void Form1WindowTest::openVideoFolder() {
     Form1 w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -276,8 +277,7 @@ void Form1WindowTest::openVideoFolder()
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void Form1WindowTest::userGuideOnEveryClick()
-{
+void Form1WindowTest::userGuideOnEveryClick() {
     // The build puts the guide into the program folder.
     QVERIFY(QFile::exists(QStringLiteral(WM_PROGRAM_DIR "/user-guide.html")));
 
@@ -306,8 +306,7 @@ void Form1WindowTest::userGuideOnEveryClick()
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void Form1WindowTest::noDesktopHandlerGivesMessage()
-{
+void Form1WindowTest::noDesktopHandlerGivesMessage() {
     const QString guide = programFolder() + QStringLiteral("/user-guide.html");
     QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide) ||
             QFile::exists(guide));
@@ -331,8 +330,7 @@ void Form1WindowTest::noDesktopHandlerGivesMessage()
     }
 }
 
-void Form1WindowTest::screenshotWithPicture()
-{
+void Form1WindowTest::screenshotWithPicture() {
     // A sample watermark: a badge with a word on a warm gradient.
     QImage sample(200, 120, QImage::Format_RGB32);
     {

@@ -27,13 +27,11 @@ private slots:
     void theProgramStartedFromACopyOfItsFolder();
 };
 
-void StartupTest::cleanup()
-{
+void StartupTest::cleanup() {
     setProgramFolderForTesting(QString());
 }
 
-void StartupTest::createsTheOutputFolderOnlyWhenNothingHasItsName()
-{
+void StartupTest::createsTheOutputFolderOnlyWhenNothingHasItsName() {
     QTemporaryDir dir;
     setProgramFolderForTesting(dir.path());
     const QString out = dir.filePath(QStringLiteral("watermarked"));
@@ -46,17 +44,15 @@ void StartupTest::createsTheOutputFolderOnlyWhenNothingHasItsName()
     QVERIFY(kept.open(QIODevice::WriteOnly));
     kept.write("result");
     kept.close();
-    {
-        Form1 w;
-    }
-    QCOMPARE(QDir(out).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{QStringLiteral("wm-old.avi")});
+    { Form1 w; }
+    QCOMPARE(QDir(out).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{QStringLiteral("wm-old.avi")});
     QFile again(out + QStringLiteral("/wm-old.avi"));
     QVERIFY(again.open(QIODevice::ReadOnly));
     QCOMPARE(again.readAll(), QByteArray("result"));
 }
 
-void StartupTest::aFileNamedLikeTheFolderIsLeftAloneWithoutAMessage()
-{
+void StartupTest::aFileNamedLikeTheFolderIsLeftAloneWithoutAMessage() {
     QTemporaryDir dir;
     setProgramFolderForTesting(dir.path());
     const QString out = dir.filePath(QStringLiteral("watermarked"));
@@ -78,8 +74,7 @@ void StartupTest::aFileNamedLikeTheFolderIsLeftAloneWithoutAMessage()
     w.close();
 }
 
-void StartupTest::firstState()
-{
+void StartupTest::firstState() {
     QTemporaryDir dir;
     setProgramFolderForTesting(dir.path());
     Form1 w;
@@ -101,8 +96,7 @@ void StartupTest::firstState()
     QCOMPARE(w.Image1->backColor(), grey);
 }
 
-void StartupTest::closingTheMainWindowEndsTheProgram()
-{
+void StartupTest::closingTheMainWindowEndsTheProgram() {
     QTemporaryDir dir;
     setProgramFolderForTesting(dir.path());
     Form1 w;
@@ -123,8 +117,7 @@ void StartupTest::closingTheMainWindowEndsTheProgram()
     QVERIFY(!w.conApp);
 }
 
-void StartupTest::theProgramStartedFromACopyOfItsFolder()
-{
+void StartupTest::theProgramStartedFromACopyOfItsFolder() {
     QTemporaryDir dir;
     const QString exe = dir.filePath(QStringLiteral("watermark-image"));
     QVERIFY(QFile::copy(QStringLiteral(WM_PROGRAM_DIR "/watermark-image"), exe));

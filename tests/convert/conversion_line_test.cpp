@@ -5,8 +5,7 @@
 
 namespace {
 
-ConversionRun run(const QString& title, const QString& colour, bool audio)
-{
+ConversionRun run(const QString& title, const QString& colour, bool audio) {
     ConversionRun r;
     r.programFolder = QStringLiteral("/opt/wm");
     r.videoname = QStringLiteral("/clips/trip.avi");
@@ -17,8 +16,7 @@ ConversionRun run(const QString& title, const QString& colour, bool audio)
     return r;
 }
 
-TEST(ConversionLine, TokensInTheirOrderAndQuoting)
-{
+TEST(ConversionLine, TokensInTheirOrderAndQuoting) {
     EXPECT_EQ(conversionCommandLine(run(QStringLiteral("holiday trip.avi"), QStringLiteral("ff00ff"), false)),
               QStringLiteral("/opt/wm/mxcode.dll -i /clips/trip.avi -sameq -vhook "
                              "\"/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t ff00ff\" "
@@ -35,33 +33,33 @@ struct SplitCase {
     bool audio;
 };
 
-void PrintTo(const SplitCase& c, std::ostream* os)
-{
+void PrintTo(const SplitCase& c, std::ostream* os) {
     *os << c.label;
 }
 
 class ConversionLineSplit : public ::testing::TestWithParam<SplitCase> {};
 
 // Whatever the video is called, the encoder gets exactly the intended arguments.
-TEST_P(ConversionLineSplit, GivesExactlyTheIntendedArguments)
-{
+TEST_P(ConversionLineSplit, GivesExactlyTheIntendedArguments) {
     const QString title = QString::fromUtf8(GetParam().title);
     const ConversionRun r = run(title, QStringLiteral("0000ff"), GetParam().audio);
-    QStringList want = {QStringLiteral("/opt/wm/mxcode.dll"), QStringLiteral("-i"), QStringLiteral("/clips/trip.avi"),
-                        QStringLiteral("-sameq"), QStringLiteral("-vhook"),
+    QStringList want = {QStringLiteral("/opt/wm/mxcode.dll"),
+                        QStringLiteral("-i"),
+                        QStringLiteral("/clips/trip.avi"),
+                        QStringLiteral("-sameq"),
+                        QStringLiteral("-vhook"),
                         QStringLiteral("/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t 0000ff")};
-    if (GetParam().audio)
-        want << QStringLiteral("-ar") << QStringLiteral("22050");
+    if (GetParam().audio) want << QStringLiteral("-ar") << QStringLiteral("22050");
     want << QStringLiteral("-y") << QStringLiteral("/opt/wm/watermarked/wm-") + title;
     EXPECT_EQ(SplitCommandLine(conversionCommandLine(r)), want);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, ConversionLineSplit,
-                         ::testing::Values(SplitCase{"plain", "clip.mpg", false},
-                                           SplitCase{"spaces", "holiday trip.avi", true},
-                                           SplitCase{"quotes", "clip\" -f x \"y.avi", false},
-                                           SplitCase{"trailing_backslash", "ends with backslash\\", true},
-                                           SplitCase{"backslashes_before_quotes", "two\\\\\" quotes \\\".mov", false},
-                                           SplitCase{"non_ascii", "Fähre über den Fjord.mov", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, ConversionLineSplit,
+    ::testing::Values(SplitCase{"plain", "clip.mpg", false}, SplitCase{"spaces", "holiday trip.avi", true},
+                      SplitCase{"quotes", "clip\" -f x \"y.avi", false},
+                      SplitCase{"trailing_backslash", "ends with backslash\\", true},
+                      SplitCase{"backslashes_before_quotes", "two\\\\\" quotes \\\".mov", false},
+                      SplitCase{"non_ascii", "Fähre über den Fjord.mov", false}));
 
-} // namespace
+}  // namespace

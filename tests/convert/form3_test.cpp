@@ -1,9 +1,9 @@
 // The positioning window on real widgets (offscreen): its layout, the load
 // step, the canvas click, the activity animation, access for screen readers
 // and its lifetime when closed from inside one of its own handlers.
+#include "convert/form3.h"
 #include "app/picture_box.h"
 #include "convert/activity_frames.h"
-#include "convert/form3.h"
 #include "runner/console_capture.h"
 #include "tests/convert/form_test_support.h"
 
@@ -20,8 +20,7 @@
 namespace {
 
 // Every pixel different, so that a shifted or flipped placement shows.
-QImage pattern(int w, int h)
-{
+QImage pattern(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -31,8 +30,7 @@ QImage pattern(int w, int h)
 
 // What the canvas must show: its colour, and the watermark painted at each
 // point in turn, cut at the edges.
-QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, const QList<QPoint>& at)
-{
+QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, const QList<QPoint>& at) {
     QImage img(canvas, QImage::Format_RGB32);
     img.fill(back);
     for (const QPoint p : at) {
@@ -45,8 +43,7 @@ QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, cons
 }
 
 // Gives the loaded window a prepared watermark, as "Initialize" would.
-void prepare(Form3& form, QSize canvas, const QImage& mark)
-{
+void prepare(Form3& form, QSize canvas, const QImage& mark) {
     form.Picture1->setBoxSize(canvas.width(), canvas.height());
     form.Picture2->setBoxSize(mark.width(), mark.height());
     form.Picture2->setScaleSize(QSizeF(mark.size()));
@@ -54,11 +51,11 @@ void prepare(Form3& form, QSize canvas, const QImage& mark)
 }
 
 // A button press at a point; QTest takes (0, 0) for "the middle".
-void pressAt(QWidget* w, Qt::MouseButton button, QPoint at)
-{
+void pressAt(QWidget* w, Qt::MouseButton button, QPoint at) {
     QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
     QApplication::sendEvent(w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), button, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), button, Qt::NoButton,
+                        Qt::NoModifier);
     QApplication::sendEvent(w, &release);
 }
 
@@ -70,19 +67,17 @@ public:
     void arm() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
 
 protected:
-    void customEvent(QEvent*) override
-    {
+    void customEvent(QEvent*) override {
         ++count;
         arm();
     }
 };
 
-QColor windowColor(QWidget* w)
-{
+QColor windowColor(QWidget* w) {
     return w->palette().color(w->backgroundRole());
 }
 
-} // namespace
+}  // namespace
 
 class Form3Test : public QObject {
     Q_OBJECT
@@ -104,8 +99,7 @@ private slots:
     void accessibility();
 };
 
-void Form3Test::layout_data()
-{
+void Form3Test::layout_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
@@ -122,8 +116,7 @@ void Form3Test::layout_data()
     QTest::newRow("pb1") << "pb1" << QRect(QPoint(), QSize(36, 36)) << QString() << false;
 }
 
-void Form3Test::layout()
-{
+void Form3Test::layout() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
@@ -150,11 +143,11 @@ void Form3Test::layout()
     }
 }
 
-void Form3Test::checkBoxCaptionHasItsSpaces()
-{
+void Form3Test::checkBoxCaptionHasItsSpaces() {
     Form3 form;
-    QCOMPARE(form.Check1->text(),
-             QString("Enhance Audio quality                         (necessary for some videocameras output)"));
+    QCOMPARE(
+        form.Check1->text(),
+        QString("Enhance Audio quality                         (necessary for some videocameras output)"));
     QCOMPARE(form.Check1->text().count(u' '), 25 + 2 + 4);
     QVERIFY(!form.Check1->isChecked());
     QCOMPARE(form.Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
@@ -169,8 +162,7 @@ void Form3Test::checkBoxCaptionHasItsSpaces()
     QVERIFY(form.Check1->isChecked());
 }
 
-void Form3Test::loadStep()
-{
+void Form3Test::loadStep() {
     bool shownAtMessage = false;
     QString maskAtMessage;
     ModalAnswerer answer([&](QMessageBox*) {
@@ -196,13 +188,13 @@ void Form3Test::loadStep()
     const QRect screen = form.screen()->availableGeometry();
     // Centred, up to rounding and the frame the platform adds.
     const QPoint off = form.frameGeometry().center() - screen.center();
-    QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3,
+             qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
     const QImage canvas = form.Picture1->image();
     QCOMPARE(canvas, expectedCanvas(QSize(544, 384), Qt::black, QImage(), {}));
 }
 
-void Form3Test::closingLoadsAFreshWindow()
-{
+void Form3Test::closingLoadsAFreshWindow() {
     Form3* first = &loadedForm3();
     const std::shared_ptr<ConsoleCapture> firstRunner = first->conApp2;
     first->colormask = "ff00ff";
@@ -226,8 +218,7 @@ void Form3Test::closingLoadsAFreshWindow()
     QCOMPARE(second.Label1->text(), QString("Progress: 0%"));
 }
 
-void Form3Test::canvasClick_data()
-{
+void Form3Test::canvasClick_data() {
     QTest::addColumn<QList<Qt::MouseButton>>("buttons");
     QTest::addColumn<QList<QPoint>>("points");
 
@@ -237,13 +228,13 @@ void Form3Test::canvasClick_data()
     QTest::newRow("inside") << B{Qt::LeftButton} << P{{50, 60}};
     QTest::newRow("at the origin") << B{Qt::LeftButton} << P{{0, 0}};
     QTest::newRow("last pixel") << B{Qt::LeftButton} << P{{319, 239}};
-    QTest::newRow("second click replaces the first") << B{Qt::LeftButton, Qt::LeftButton} << P{{10, 10}, {200, 100}};
+    QTest::newRow("second click replaces the first")
+        << B{Qt::LeftButton, Qt::LeftButton} << P{{10, 10}, {200, 100}};
     QTest::newRow("right button") << B{Qt::RightButton} << P{{120, 30}};
     QTest::newRow("middle button") << B{Qt::MiddleButton} << P{{30, 120}};
 }
 
-void Form3Test::canvasClick()
-{
+void Form3Test::canvasClick() {
     QFETCH(QList<Qt::MouseButton>, buttons);
     QFETCH(QList<QPoint>, points);
 
@@ -257,8 +248,7 @@ void Form3Test::canvasClick()
     QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(320, 240), Qt::black, mark, {points.last()}));
 }
 
-void Form3Test::canvasPressWithoutMouse()
-{
+void Form3Test::canvasPressWithoutMouse() {
     Form3& form = loadedForm3();
     const QImage mark = pattern(30, 20);
     prepare(form, QSize(100, 80), mark);
@@ -268,8 +258,7 @@ void Form3Test::canvasPressWithoutMouse()
     QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(100, 80), Qt::black, mark, {{0, 0}}));
 }
 
-void Form3Test::changeMaskColorShowsOnePalette()
-{
+void Form3Test::changeMaskColorShowsOnePalette() {
     Form3& form = loadedForm3();
     QCOMPARE(Form4::loaded(), nullptr);
     QTest::mouseClick(form.Command3, Qt::LeftButton);
@@ -286,8 +275,7 @@ void Form3Test::changeMaskColorShowsOnePalette()
     QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(50, 50), Qt::black, pattern(5, 5), {{7, 9}}));
 }
 
-void Form3Test::activityFrames()
-{
+void Form3Test::activityFrames() {
     const QImage bright = activityFrame(0);
     const QImage dimmed = activityFrame(1);
     for (const QImage& f : {bright, dimmed}) {
@@ -307,8 +295,7 @@ void Form3Test::activityFrames()
     QVERIFY(bright != dimmed);
 }
 
-void Form3Test::updateFrollSteps()
-{
+void Form3Test::updateFrollSteps() {
     Form3& form = loadedForm3();
     // Five yields dispatch posted events as often as five processEvents do.
     YieldCounter yields;
@@ -327,8 +314,7 @@ void Form3Test::updateFrollSteps()
     QCoreApplication::removePostedEvents(&yields);
 }
 
-void Form3Test::closedInsideAHandlerLivesUntilItReturns()
-{
+void Form3Test::closedInsideAHandlerLivesUntilItReturns() {
     QPointer<Form3> form = &loadedForm3();
     // The close arrives from the handler's own yields, as a close during a
     // conversion does; later yields of the same handler must not destroy it.
@@ -363,8 +349,7 @@ void Form3Test::closedInsideAHandlerLivesUntilItReturns()
     QCOMPARE(Form3::loaded(), &next);
 }
 
-void Form3Test::accessibility()
-{
+void Form3Test::accessibility() {
     Form3& form = loadedForm3();
     const QImage mark = pattern(10, 10);
     prepare(form, QSize(60, 60), mark);

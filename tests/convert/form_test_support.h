@@ -4,8 +4,8 @@
 
 #include "app/forms.h"
 #include "app/shell.h"
-#include "tests/app/modal_answerer.h"
 #include "convert/form3.h"
+#include "tests/app/modal_answerer.h"
 #include "watermark/form4.h"
 
 #include <QApplication>
@@ -28,24 +28,19 @@ inline const bool kOwnEncoderName = [] {
 
 // Closes the palette and the positioning window as a user would and lets the
 // event loop destroy them.
-inline bool closeProgramForms()
-{
-    if (Form4* palette = Form4::loaded())
-        palette->close();
-    if (Form3* form = Form3::loaded())
-        form->close();
+inline bool closeProgramForms() {
+    if (Form4* palette = Form4::loaded()) palette->close();
+    if (Form3* form = Form3::loaded()) form->close();
     QCoreApplication::processEvents();
     const QWidgetList left = QApplication::topLevelWidgets();
     for (QWidget* w : left) {
-        if (qobject_cast<ProgramForm*>(w))
-            return false;
+        if (qobject_cast<ProgramForm*>(w)) return false;
     }
     return true;
 }
 
 // The positioning window, loaded with its message answered.
-inline Form3& loadedForm3()
-{
+inline Form3& loadedForm3() {
     ModalAnswerer answer;
     return Form3::instance();
 }

@@ -33,49 +33,48 @@
 
 namespace {
 
-QByteArray run(const QString& program, const QStringList& args, int* exitCode = nullptr)
-{
+QByteArray run(const QString& program, const QStringList& args, int* exitCode = nullptr) {
     QProcess p;
     p.start(program, args);
     p.waitForFinished(120000);
-    if (exitCode)
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     return p.readAllStandardOutput();
 }
 
-bool makeVideo(const QString& path, const QString& size, int seconds)
-{
+bool makeVideo(const QString& path, const QString& size, int seconds) {
     int rc = -1;
     run(QStringLiteral("ffmpeg"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-         QStringLiteral("testsrc=size=%1:rate=25").arg(size), QStringLiteral("-f"), QStringLiteral("lavfi"),
-         QStringLiteral("-i"), QStringLiteral("sine=frequency=440:sample_rate=44100"), QStringLiteral("-t"),
-         QString::number(seconds), QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-         QStringLiteral("2"), QStringLiteral("-c:a"), QStringLiteral("mp3"), QStringLiteral("-y"), path},
+        {QStringLiteral("-v"),   QStringLiteral("error"),
+         QStringLiteral("-f"),   QStringLiteral("lavfi"),
+         QStringLiteral("-i"),   QStringLiteral("testsrc=size=%1:rate=25").arg(size),
+         QStringLiteral("-f"),   QStringLiteral("lavfi"),
+         QStringLiteral("-i"),   QStringLiteral("sine=frequency=440:sample_rate=44100"),
+         QStringLiteral("-t"),   QString::number(seconds),
+         QStringLiteral("-c:v"), QStringLiteral("mpeg4"),
+         QStringLiteral("-q:v"), QStringLiteral("2"),
+         QStringLiteral("-c:a"), QStringLiteral("mp3"),
+         QStringLiteral("-y"),   path},
         &rc);
     return rc == 0;
 }
 
 // Frame `index` of a video as RGB bytes.
-QImage frameOf(const QString& video, int index, int w, int h)
-{
-    const QByteArray raw =
-        run(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), video,
-                                       QStringLiteral("-vf"), QStringLiteral("select=eq(n\\,%1)").arg(index),
-                                       QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-f"),
-                                       QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("rgb24"),
-                                       QStringLiteral("-")});
-    if (raw.size() != w * h * 3)
-        return {};
+QImage frameOf(const QString& video, int index, int w, int h) {
+    const QByteArray raw = run(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), video, QStringLiteral("-vf"),
+         QStringLiteral("select=eq(n\\,%1)").arg(index), QStringLiteral("-frames:v"), QStringLiteral("1"),
+         QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"),
+         QStringLiteral("rgb24"), QStringLiteral("-")});
+    if (raw.size() != w * h * 3) return {};
     return QImage(reinterpret_cast<const uchar*>(raw.constData()), w, h, w * 3, QImage::Format_RGB888).copy();
 }
 
-double durationOf(const QString& video)
-{
-    const QByteArray out = run(QStringLiteral("ffprobe"),
-                               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                QStringLiteral("format=duration"), QStringLiteral("-of"),
-                                QStringLiteral("default=nw=1:nk=1"), video});
+double durationOf(const QString& video) {
+    const QByteArray out =
+        run(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
+                                        QStringLiteral("-show_entries"), QStringLiteral("format=duration"),
+                                        QStringLiteral("-of"), QStringLiteral("default=nw=1:nk=1"), video});
     bool ok = false;
     const double d = out.trimmed().toDouble(&ok);
     return ok ? d : -1;
@@ -83,30 +82,26 @@ double durationOf(const QString& video)
 
 // Processes whose executable is called `name`: only the test's own encoders
 // carry that name.
-int processesNamed(const QString& name)
-{
+int processesNamed(const QString& name) {
     int count = 0;
     QDir proc(QStringLiteral("/proc"));
     for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool isPid = false;
         pid.toInt(&isPid);
-        if (!isPid)
-            continue;
+        if (!isPid) continue;
         const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
-        if (exe.section(u'/', -1).startsWith(name))
-            ++count;
+        if (exe.section(u'/', -1).startsWith(name)) ++count;
     }
     return count;
 }
 
-double cpuSeconds()
-{
+double cpuSeconds() {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
     return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-} // namespace
+}  // namespace
 
 class ConversionTest : public QObject {
     Q_OBJECT
@@ -134,11 +129,11 @@ private:
     QString picture_;
 };
 
-void ConversionTest::initTestCase()
-{
+void ConversionTest::initTestCase() {
     encoder_ = QStringLiteral("cv%1mxcode.dll").arg(::getpid());
     QVERIFY(QFile::copy(QStringLiteral(WM_PROGRAM_DIR "/mxcode.dll"), folder_.filePath(encoder_)));
-    QVERIFY(QFile::copy(QStringLiteral(WM_PROGRAM_DIR "/watermark.dll"), folder_.filePath(QStringLiteral("watermark.dll"))));
+    QVERIFY(QFile::copy(QStringLiteral(WM_PROGRAM_DIR "/watermark.dll"),
+                        folder_.filePath(QStringLiteral("watermark.dll"))));
     shortVideo_ = folder_.filePath(QStringLiteral("my clip.avi"));
     longVideo_ = folder_.filePath(QStringLiteral("long take.avi"));
     QVERIFY(makeVideo(shortVideo_, QStringLiteral("320x240"), 2));
@@ -149,26 +144,21 @@ void ConversionTest::initTestCase()
     QVERIFY(mark.save(picture_, "BMP"));
 }
 
-void ConversionTest::init()
-{
+void ConversionTest::init() {
     setProgramFolderForTesting(folder_.path());
     setEncoderNameForTesting(encoder_);
 }
 
-void ConversionTest::cleanup()
-{
-    if (Form4* p = Form4::loaded())
-        p->close();
-    if (Form3* f = Form3::loaded())
-        f->close();
+void ConversionTest::cleanup() {
+    if (Form4* p = Form4::loaded()) p->close();
+    if (Form3* f = Form3::loaded()) f->close();
     destroyIdleForms();
     OpenFileDialog::setAnswer({});
     setProgramFolderForTesting(QString());
     setEncoderNameForTesting(QString());
 }
 
-void ConversionTest::prepare(Form1& w, const QString& video, int x, int y)
-{
+void ConversionTest::prepare(Form1& w, const QString& video, int x, int y) {
     QString next = video;
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
     w.Command6->click();
@@ -180,23 +170,22 @@ void ConversionTest::prepare(Form1& w, const QString& video, int x, int y)
     {
         ModalAnswerer answer;
         w.Command9->click();
-        QCOMPARE(answer.texts(), QStringList{QStringLiteral("Click on the canvas area to place your watermark")});
+        QCOMPARE(answer.texts(),
+                 QStringList{QStringLiteral("Click on the canvas area to place your watermark")});
     }
     Form3* form = Form3::loaded();
     QVERIFY(form);
     QTest::mouseClick(form->Picture1, Qt::LeftButton, {}, QPoint(x, y));
 }
 
-void ConversionTest::theWholeJourney_data()
-{
+void ConversionTest::theWholeJourney_data() {
     QTest::addColumn<QString>("name");
     QTest::newRow("spaces") << QStringLiteral("my clip.avi");
     QTest::newRow("quotes") << QStringLiteral("clip\" -f x \"y.avi");
     QTest::newRow("non-ASCII and backslash") << QStringLiteral("Fähre\\über.avi");
 }
 
-void ConversionTest::theWholeJourney()
-{
+void ConversionTest::theWholeJourney() {
     QFETCH(QString, name);
     const QString video = folder_.filePath(name);
     QVERIFY(QFile::exists(video) || QFile::copy(shortVideo_, video));
@@ -246,11 +235,11 @@ void ConversionTest::theWholeJourney()
         int n = 0;
         for (int y = 0; y < 240; y += 3) {
             for (int x = 0; x < 320; x += 3) {
-                if (x >= 196 && x < 254 && y >= 146 && y < 179)
-                    continue;
+                if (x >= 196 && x < 254 && y >= 146 && y < 179) continue;
                 const QColor a = out.pixelColor(x, y);
                 const QColor b = src.pixelColor(x, y);
-                diff += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+                diff += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                        std::abs(a.blue() - b.blue());
                 n += 3;
             }
         }
@@ -258,8 +247,7 @@ void ConversionTest::theWholeJourney()
     }
 }
 
-void ConversionTest::theKeyColourIsTheCanvasColour_data()
-{
+void ConversionTest::theKeyColourIsTheCanvasColour_data() {
     QTest::addColumn<QList<int>>("steps");  // swatch index, or -1 Save, -2 Restore Defaults
     QTest::addColumn<QString>("key");
     QTest::newRow("fresh window") << QList<int>{} << QStringLiteral("000000");
@@ -270,8 +258,7 @@ void ConversionTest::theKeyColourIsTheCanvasColour_data()
 
 // Whatever the palette did, the encoder is keyed on the colour the mask's
 // background really has.
-void ConversionTest::theKeyColourIsTheCanvasColour()
-{
+void ConversionTest::theKeyColourIsTheCanvasColour() {
     QFETCH(QList<int>, steps);
     QFETCH(QString, key);
     Form1 w;
@@ -293,8 +280,7 @@ void ConversionTest::theKeyColourIsTheCanvasColour()
     QCOMPARE(form.colormask, key);
 }
 
-void ConversionTest::aFailedConversionSaysSo()
-{
+void ConversionTest::aFailedConversionSaysSo() {
     Form1 w;
     w.show();
     prepare(w, shortVideo_, 0, 0);
@@ -312,8 +298,7 @@ void ConversionTest::aFailedConversionSaysSo()
 
 // Starts the conversion and acts once, when the first progress shows. Returns
 // the caption shown then ("" when the run ended before any progress).
-static QString startActingAtFirstProgress(Form3* form, const std::function<void()>& act)
-{
+static QString startActingAtFirstProgress(Form3* form, const std::function<void()>& act) {
     QString shown;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -327,8 +312,7 @@ static QString startActingAtFirstProgress(Form3* form, const std::function<void(
     return shown;
 }
 
-void ConversionTest::stopEndsTheFollowingButNotTheEncoder()
-{
+void ConversionTest::stopEndsTheFollowingButNotTheEncoder() {
     Form1 w;
     w.show();
     prepare(w, longVideo_, 10, 10);
@@ -348,8 +332,7 @@ void ConversionTest::stopEndsTheFollowingButNotTheEncoder()
     QVERIFY(durationOf(result) > 39);
 }
 
-void ConversionTest::closingTheWindowEndsTheEncoder()
-{
+void ConversionTest::closingTheWindowEndsTheEncoder() {
     Form1 w;
     w.show();
     prepare(w, longVideo_, 10, 10);
@@ -365,8 +348,7 @@ void ConversionTest::closingTheWindowEndsTheEncoder()
     QVERIFY2(played > 0 && played < 39, qPrintable(QString::number(played)));
 }
 
-void ConversionTest::closingTheMainWindowDuringAConversionEndsIt()
-{
+void ConversionTest::closingTheMainWindowDuringAConversionEndsIt() {
     Form1 w;
     w.show();
     prepare(w, longVideo_, 10, 10);

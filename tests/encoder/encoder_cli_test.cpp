@@ -7,11 +7,11 @@
 
 #include <sstream>
 
+#include <signal.h>
+#include <sys/stat.h>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <signal.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -41,12 +41,16 @@ struct Source {
     Args codecs;
     bool audio = true;
 };
-void PrintTo(const Source& s, std::ostream* os) { *os << s.file; }
+void PrintTo(const Source& s, std::ostream* os) {
+    *os << s.file;
+}
 
+std::string make(const Source& s) {
+    return fixture(s.file, concat(lavfi(s.size, 2, s.audio), s.codecs));
+}
 
-std::string make(const Source& s) { return fixture(s.file, concat(lavfi(s.size, 2, s.audio), s.codecs)); }
-
-const Source kH264Mp4{"h264.mp4", "320x240", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
+const Source kH264Mp4{
+    "h264.mp4", "320x240", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
 const Source kMpeg4Avi{"mpeg4.avi", "321x241", {"-c:v", "mpeg4", "-q:v", "3", "-c:a", "libmp3lame"}};
 const Source kMpeg1Mpg{"mpeg1.mpg", "352x288", {"-c:v", "mpeg1video", "-q:v", "3", "-c:a", "mp2"}};
 const Source kMpeg2Mpeg{"mpeg2.mpeg", "176x144", {"-c:v", "mpeg2video", "-q:v", "3", "-c:a", "mp2"}};
@@ -54,13 +58,26 @@ const Source kWmv{"wmv2.wmv", "320x240", {"-c:v", "wmv2", "-q:v", "3", "-c:a", "
 const Source kFlv{"flv1.flv", "320x240", {"-c:v", "flv", "-q:v", "3", "-c:a", "libmp3lame", "-ar", "44100"}};
 const Source kMov{"mjpeg.mov", "160x120", {"-c:v", "mjpeg", "-q:v", "3", "-c:a", "pcm_s16le"}};
 const Source kWebm{"vp8.webm", "160x120", {"-c:v", "libvpx", "-b:v", "1M", "-c:a", "libvorbis"}};
-const Source kAv1Mp4{"av1.mp4", "320x240", {"-c:v", "libaom-av1", "-cpu-used", "8", "-b:v", "300k", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
-const Source kHevcMkv{"hevc.mkv", "320x240", {"-c:v", "libx265", "-pix_fmt", "yuv420p", "-x265-params", "log-level=error", "-c:a", "libvorbis"}};
-const Source kVp9Mkv{"vp9.mkv", "176x96", {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-b:v", "500k"}, false};
-const Source kTs{"h264.ts", "320x180", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
-const Source kDivx{"msmpeg4.divx", "320x240", {"-c:v", "msmpeg4", "-q:v", "3", "-c:a", "libmp3lame", "-f", "avi"}};
+const Source kAv1Mp4{
+    "av1.mp4",
+    "320x240",
+    {"-c:v", "libaom-av1", "-cpu-used", "8", "-b:v", "300k", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
+const Source kHevcMkv{
+    "hevc.mkv",
+    "320x240",
+    {"-c:v", "libx265", "-pix_fmt", "yuv420p", "-x265-params", "log-level=error", "-c:a", "libvorbis"}};
+const Source kVp9Mkv{
+    "vp9.mkv", "176x96", {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-b:v", "500k"}, false};
+const Source kTs{
+    "h264.ts", "320x180", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}};
+const Source kDivx{
+    "msmpeg4.divx", "320x240", {"-c:v", "msmpeg4", "-q:v", "3", "-c:a", "libmp3lame", "-f", "avi"}};
 const Source kTinyMkv{"ffv1.mkv", "9x7", {"-c:v", "ffv1"}, false};
-const Source kM4v{"h264-444.m4v", "1280x720", {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", "-t", "0.4", "-f", "mp4"}, false};
+const Source kM4v{
+    "h264-444.m4v",
+    "1280x720",
+    {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", "-t", "0.4", "-f", "mp4"},
+    false};
 
 // ---------------------------------------------------------------------------------------------
 // Probe: the main window's parse of the real text.
@@ -92,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(Containers, Probe,
                                          kVp9Mkv, kHevcMkv, kAv1Mp4, kTs, kDivx, kTinyMkv, kM4v),
                          [](const testing::TestParamInfo<Source>& i) {
                              std::string n = i.param.file;
-                             for (char& c : n) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                             for (char& c : n)
+                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                              return n;
                          });
 
@@ -103,25 +121,29 @@ struct ConversionCase {
     Source source;
     const char* resultExt;
 };
-void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.source.file << " to " << c.resultExt; }
-
+void PrintTo(const ConversionCase& c, std::ostream* os) {
+    *os << c.source.file << " to " << c.resultExt;
+}
 
 constexpr int kLogoX = 24, kLogoY = 16;  // the test mask's logo: 60x40, red left half, white right half
 
 double psnrOutsideLogo(const std::string& result, const std::string& source, int w, int h) {
     const int top = kLogoY + 40 + 8;
     // From each file's first frame: muxers may shift a whole stream (B-frame delay, frame grid).
-    const std::string crop = "setpts=PTS-STARTPTS,crop=" + std::to_string(w) + ":" + std::to_string(h - top) + ":0:" + std::to_string(top);
-    const auto r = enc_test::run("ffmpeg", {"-hide_banner", "-i", result, "-i", source, "-lavfi",
-                                            "[0:v]" + crop + "[a];[1:v]" + crop + "[b];[a][b]psnr", "-f", "null", "-"});
+    const std::string crop = "setpts=PTS-STARTPTS,crop=" + std::to_string(w) + ":" + std::to_string(h - top) +
+                             ":0:" + std::to_string(top);
+    const auto r =
+        enc_test::run("ffmpeg", {"-hide_banner", "-i", result, "-i", source, "-lavfi",
+                                 "[0:v]" + crop + "[a];[1:v]" + crop + "[b];[a][b]psnr", "-f", "null", "-"});
     const auto at = r.output.find("PSNR y:");
     if (at == std::string::npos) return 0;
     return r.output.compare(at + 7, 3, "inf") == 0 ? 99 : std::stod(r.output.substr(at + 7));
 }
 
 std::string rgbFrame(const std::string& file, int index) {
-    return enc_test::run("ffmpeg", {"-loglevel", "quiet", "-i", file, "-vf", "select=eq(n\\," + std::to_string(index) + ")",
-                                    "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"})
+    return enc_test::run("ffmpeg", {"-loglevel", "quiet", "-i", file, "-vf",
+                                    "select=eq(n\\," + std::to_string(index) + ")", "-frames:v", "1", "-f",
+                                    "rawvideo", "-pix_fmt", "rgb24", "-"})
         .output;
 }
 
@@ -136,25 +158,29 @@ TEST_P(Conversion, KeepsShapeAndLaysWatermarkOver) {
     enc_test::writeMask(dir + "/mask.bmp", w, h, kLogoX, kLogoY);
     const std::string result = dir + "/wm-result." + c.resultExt;
 
-    const auto r = runEncoder({"-i", source, "-sameq", "-vhook",
-                               enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-y", result});
+    const auto r =
+        runEncoder({"-i", source, "-sameq", "-vhook",
+                    enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-y", result});
     ASSERT_TRUE(r.exited && r.status == 0) << r.output;
 
     EXPECT_EQ(probeValue(result, "v:0", "stream=width"), std::to_string(w));
     EXPECT_EQ(probeValue(result, "v:0", "stream=height"), std::to_string(h));
     EXPECT_EQ(enc_test::countFrames(result), enc_test::countFrames(source));
-    EXPECT_NEAR(std::stod(probeValue(result, "", "format=duration")), std::stod(probeValue(source, "", "format=duration")),
-                0.1);
+    EXPECT_NEAR(std::stod(probeValue(result, "", "format=duration")),
+                std::stod(probeValue(source, "", "format=duration")), 0.1);
     EXPECT_EQ(probeValue(result, "a:0", "stream=codec_type"), c.source.audio ? "audio" : "");
 
     const std::string frame = rgbFrame(result, 10);
     ASSERT_EQ(frame.size(), size_t(w * h * 3));
-    auto px = [&](int x, int y, int ch) { return int(static_cast<unsigned char>(frame[size_t((y * w + x) * 3 + ch)])); };
+    auto px = [&](int x, int y, int ch) {
+        return int(static_cast<unsigned char>(frame[size_t((y * w + x) * 3 + ch)]));
+    };
     const int y = kLogoY + 20;
     EXPECT_GE(px(kLogoX + 15, y, 0), 225);  // red half
     EXPECT_LE(px(kLogoX + 15, y, 1), 30);
     EXPECT_LE(px(kLogoX + 15, y, 2), 30);
-    for (int ch = 0; ch < 3; ++ch) EXPECT_GE(px(kLogoX + 45, y, ch), 230);  // white half
+    for (int ch = 0; ch < 3; ++ch)
+        EXPECT_GE(px(kLogoX + 45, y, ch), 230);  // white half
 
     EXPECT_GE(psnrOutsideLogo(result, source, w, h), 40.0);
 
@@ -182,13 +208,13 @@ INSTANTIATE_TEST_SUITE_P(Containers, Conversion,
                                          ConversionCase{kWmv, "wmv"}, ConversionCase{kFlv, "flv"},
                                          ConversionCase{kMov, "mov"}, ConversionCase{kWebm, "webm"},
                                          ConversionCase{kVp9Mkv, "mkv"}, ConversionCase{kHevcMkv, "mkv"},
-                                         ConversionCase{kAv1Mp4, "mp4"},
-                                         ConversionCase{kTs, "ts"},
+                                         ConversionCase{kAv1Mp4, "mp4"}, ConversionCase{kTs, "ts"},
                                          ConversionCase{kDivx, "divx"}, ConversionCase{kH264Mp4, "m4v"},
                                          ConversionCase{kMpeg4Avi, "mp4"}, ConversionCase{kH264Mp4, "flv"}),
                          [](const testing::TestParamInfo<ConversionCase>& i) {
                              std::string n = std::string(i.param.source.file) + "_to_" + i.param.resultExt;
-                             for (char& ch : n) if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             for (char& ch : n)
+                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return n;
                          });
 
@@ -196,7 +222,8 @@ TEST(Audio, CopiedUntouchedOrResampled) {
     const std::string source = make(kH264Mp4);
     const std::string dir = enc_test::scratchFolder("audio");
     ASSERT_EQ(runEncoder({"-i", source, "-sameq", "-y", dir + "/copy.mp4"}).status, 0);
-    for (const char* entry : {"stream=codec_name", "stream=sample_rate", "stream=bit_rate", "stream=nb_frames"})
+    for (const char* entry :
+         {"stream=codec_name", "stream=sample_rate", "stream=bit_rate", "stream=nb_frames"})
         EXPECT_EQ(probeValue(dir + "/copy.mp4", "a:0", entry), probeValue(source, "a:0", entry)) << entry;
 
     for (const char* ext : {"mp4", "avi", "wmv"}) {
@@ -215,8 +242,9 @@ struct FaultCase {
     const char* name;
     const char* expected;  // part of the error line
 };
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Fault : public testing::TestWithParam<FaultCase> {};
 
@@ -230,7 +258,9 @@ TEST_P(Fault, ExplainsAndFailsCleanly) {
     Args extra;
     std::string prefix;
     const std::string n = c.name;
-    auto writeFile = [](const std::string& path, const std::string& text) { std::ofstream(path) << text; };
+    auto writeFile = [](const std::string& path, const std::string& text) {
+        std::ofstream(path) << text;
+    };
     if (n == "MissingInput") input = dir + "/none.avi";
     if (n == "FolderAsInput") input = dir;
     if (n == "TextInput") writeFile(input = dir + "/notes.avi", "just some words, not a video\n");
@@ -256,8 +286,9 @@ TEST_P(Fault, ExplainsAndFailsCleanly) {
     if (n == "EmptyMaskPath") mask = "";
 
     Args args = {"-i", input, "-sameq", "-vhook", module + " -f " + mask + " -m 1 -t " + key, "-y", result};
-    const auto r = prefix.empty() ? runEncoder(args)
-                                  : enc_test::run("prlimit", concat({prefix, "--", enc_test::encoderPath()}, args));
+    const auto r = prefix.empty()
+                       ? runEncoder(args)
+                       : enc_test::run("prlimit", concat({prefix, "--", enc_test::encoderPath()}, args));
     ASSERT_TRUE(r.exited) << "crashed: " << r.output;
     EXPECT_NE(r.status, 0) << r.output;
     EXPECT_NE(r.output.find(c.expected), std::string::npos) << r.output;
@@ -268,22 +299,16 @@ TEST_P(Fault, ExplainsAndFailsCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, Fault,
-    testing::Values(FaultCase{"MissingInput", "No such file or directory"},
-                    FaultCase{"FolderAsInput", "is a folder"},
-                    FaultCase{"TextInput", "Invalid data found"},
-                    FaultCase{"AudioOnlyInput", "holds no video stream"},
-                    FaultCase{"MissingMask", "cannot open mask"},
-                    FaultCase{"TruncatedMask", "truncated BMP"},
-                    FaultCase{"PaletteMask", "8-bit BMP; only 24-bit uncompressed"},
-                    FaultCase{"EmptyMaskPath", "'-f' needs a value"},
-                    FaultCase{"BadKey", "six hexadecimal digits"},
-                    FaultCase{"MissingModule", "none.dll: cannot open shared object file"},
-                    FaultCase{"NotAModule", "fake.dll"},
-                    FaultCase{"PartialModule", "has no 'wm_hook_create'"},
-                    FaultCase{"MissingFolder", "No such file or directory"},
-                    FaultCase{"FileAsFolder", "Not a directory"},
-                    FaultCase{"UnknownExtension", "unknown file type"},
-                    FaultCase{"FullDisk", "File too large"}),
+    testing::Values(
+        FaultCase{"MissingInput", "No such file or directory"}, FaultCase{"FolderAsInput", "is a folder"},
+        FaultCase{"TextInput", "Invalid data found"}, FaultCase{"AudioOnlyInput", "holds no video stream"},
+        FaultCase{"MissingMask", "cannot open mask"}, FaultCase{"TruncatedMask", "truncated BMP"},
+        FaultCase{"PaletteMask", "8-bit BMP; only 24-bit uncompressed"},
+        FaultCase{"EmptyMaskPath", "'-f' needs a value"}, FaultCase{"BadKey", "six hexadecimal digits"},
+        FaultCase{"MissingModule", "none.dll: cannot open shared object file"},
+        FaultCase{"NotAModule", "fake.dll"}, FaultCase{"PartialModule", "has no 'wm_hook_create'"},
+        FaultCase{"MissingFolder", "No such file or directory"}, FaultCase{"FileAsFolder", "Not a directory"},
+        FaultCase{"UnknownExtension", "unknown file type"}, FaultCase{"FullDisk", "File too large"}),
     [](const testing::TestParamInfo<FaultCase>& i) { return std::string(i.param.name); });
 
 TEST(Options, BadLinesFailWithALine) {
@@ -310,7 +335,8 @@ TEST(Overwrite, SourceNeverAndResultOnlyWithY) {
     const auto size = std::filesystem::file_size(source);
     std::filesystem::create_hard_link(source, dir + "/hardlink.avi");
     std::filesystem::create_symlink(source, dir + "/symlink.avi");
-    for (const std::string& target : {source, dir + "/./clip.avi", dir + "/hardlink.avi", dir + "/symlink.avi"}) {
+    for (const std::string& target :
+         {source, dir + "/./clip.avi", dir + "/hardlink.avi", dir + "/symlink.avi"}) {
         const auto r = runEncoder({"-i", source, "-sameq", "-y", target});
         EXPECT_TRUE(r.exited && r.status != 0) << target << r.output;
         EXPECT_NE(r.output.find("the source is never overwritten"), std::string::npos) << r.output;
@@ -332,9 +358,10 @@ TEST(Overwrite, SourceNeverAndResultOnlyWithY) {
 // Signals and a console reader that goes away.
 
 TEST(Signals, TermLeavesPlayablePartialResult) {
-    const std::string source = fixture("long-720p.mp4", concat(lavfi("1280x720", 20, true),
-                                                               {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "30",
-                                                                "-pix_fmt", "yuv420p", "-c:a", "aac"}));
+    const std::string source =
+        fixture("long-720p.mp4",
+                concat(lavfi("1280x720", 20, true), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "30",
+                                                     "-pix_fmt", "yuv420p", "-c:a", "aac"}));
     const std::string dir = enc_test::scratchFolder("sigterm");
     enc_test::writeMask(dir + "/mask.bmp", 1280, 720, kLogoX, kLogoY);
     const std::string result = dir + "/wm-long.mp4";

@@ -1,18 +1,18 @@
 #include "encoder_run.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -29,7 +29,8 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, in
     posix_spawn_file_actions_adddup2(&fa, fds[1], 2);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
     const int r = posix_spawnp(&pid, program.c_str(), &fa, nullptr, argv.data(), environ);
@@ -50,8 +51,12 @@ void fill(RunResult& r, int status) {
 
 }  // namespace
 
-std::string encoderPath() { return std::string(WM_PROGRAM_DIR) + "/mxcode.dll"; }
-std::string hookPath() { return std::string(WM_PROGRAM_DIR) + "/watermark.dll"; }
+std::string encoderPath() {
+    return std::string(WM_PROGRAM_DIR) + "/mxcode.dll";
+}
+std::string hookPath() {
+    return std::string(WM_PROGRAM_DIR) + "/watermark.dll";
+}
 
 RunResult run(const std::string& program, const std::vector<std::string>& args) {
     int fd = -1;
@@ -60,8 +65,10 @@ RunResult run(const std::string& program, const std::vector<std::string>& args) 
     char buf[4096];
     for (;;) {
         const ssize_t n = read(fd, buf, sizeof buf);
-        if (n > 0) result.output.append(buf, size_t(n));
-        else if (n == 0 || errno != EINTR) break;
+        if (n > 0)
+            result.output.append(buf, size_t(n));
+        else if (n == 0 || errno != EINTR)
+            break;
     }
     close(fd);
     int status = 0;
@@ -70,9 +77,13 @@ RunResult run(const std::string& program, const std::vector<std::string>& args) 
     return result;
 }
 
-RunResult runEncoder(const std::vector<std::string>& args) { return run(encoderPath(), args); }
+RunResult runEncoder(const std::vector<std::string>& args) {
+    return run(encoderPath(), args);
+}
 
-Child::Child(const std::vector<std::string>& args) { pid_ = spawn(encoderPath(), args, fd_); }
+Child::Child(const std::vector<std::string>& args) {
+    pid_ = spawn(encoderPath(), args, fd_);
+}
 
 Child::~Child() {
     closeConsole();
@@ -85,7 +96,8 @@ Child::~Child() {
 std::string Child::readUntil(const std::string& marker, int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (fd_ >= 0 && seen_.find(marker) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{fd_, POLLIN, 0};
         if (poll(&p, 1, int(left.count())) <= 0) continue;
@@ -110,8 +122,10 @@ bool Child::wait(int timeoutMs, RunResult& result) {
             if (poll(&p, 1, 20) > 0) {
                 char buf[4096];
                 const ssize_t n = read(fd_, buf, sizeof buf);
-                if (n > 0) seen_.append(buf, size_t(n));
-                else closeConsole();
+                if (n > 0)
+                    seen_.append(buf, size_t(n));
+                else
+                    closeConsole();
             }
         } else {
             usleep(20'000);
@@ -157,14 +171,16 @@ std::string probeValue(const std::string& file, const std::string& select, const
     if (!select.empty()) args.insert(args.end(), {"-select_streams", select});
     args.insert(args.end(), {"-show_entries", entry, "-of", "default=nw=1:nk=1", file});
     std::string out = run("ffprobe", args).output;
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
     return out.substr(0, out.find('\n'));
 }
 
 int countFrames(const std::string& file) {
-    const std::string v = run("ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
-                                          "stream=nb_read_packets", "-of", "default=nw=1:nk=1", file})
-                              .output;
+    const std::string v =
+        run("ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+                        "stream=nb_read_packets", "-of", "default=nw=1:nk=1", file})
+            .output;
     return std::atoi(v.c_str());
 }
 
@@ -172,10 +188,12 @@ void writeMask(const std::string& path, int w, int h, int lx, int ly) {
     const int row = (w * 3 + 3) / 4 * 4;
     std::vector<unsigned char> f(size_t(54 + row * h), 0);
     auto put = [&](size_t at, uint32_t v, int n) {
-        for (int i = 0; i < n; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
+        for (int i = 0; i < n; ++i)
+            f[at + size_t(i)] = uint8_t(v >> (8 * i));
     };
     f[0] = 'B', f[1] = 'M';
-    put(2, uint32_t(f.size()), 4), put(10, 54, 4), put(14, 40, 4), put(18, uint32_t(w), 4), put(22, uint32_t(h), 4);
+    put(2, uint32_t(f.size()), 4), put(10, 54, 4), put(14, 40, 4), put(18, uint32_t(w), 4),
+        put(22, uint32_t(h), 4);
     put(26, 1, 2), put(28, 24, 2);
     for (int y = ly; y < std::min(h, ly + 40); ++y)
         for (int x = lx; x < std::min(w, lx + 60); ++x) {
@@ -183,7 +201,8 @@ void writeMask(const std::string& path, int w, int h, int lx, int ly) {
             const bool red = x < lx + 30;
             p[0] = red ? 0 : 255, p[1] = red ? 0 : 255, p[2] = 255;  // B G R
         }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
 }
 
 }  // namespace enc_test

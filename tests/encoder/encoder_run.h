@@ -1,8 +1,8 @@
 // Running the encoder and Debian's ffmpeg tools from tests, with fixtures cached on disk.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 namespace enc_test {

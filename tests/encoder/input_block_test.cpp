@@ -1,7 +1,7 @@
 // The input description must read right through the main window's own parse, and the progress
 // line through the conversion window's.
-#include "convert/progress_parse.h"
 #include "encoder/input_block.h"
+#include "convert/progress_parse.h"
 #include "encoder/progress.h"
 #include "probe/probe_parse.h"
 
@@ -25,8 +25,9 @@ struct SizeCase {
     int width, height;
     int sarNum, sarDen;
 };
-void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class InputBlockSize : public testing::TestWithParam<SizeCase> {};
 
@@ -57,18 +58,18 @@ TEST_P(InputBlockSize, WindowParseReadsSizeAndDuration) {
     EXPECT_EQ(lower(block).find("time"), std::string::npos) << block;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, InputBlockSize,
-    testing::Values(SizeCase{"Tiny", "mpeg4", "yuv420p", 8, 6, 1, 1},
-                    SizeCase{"TwoDigits", "h264", "yuv420p", 64, 48, 0, 0},
-                    SizeCase{"Odd", "mpeg4", "yuv420p", 321, 241, 1, 1},
-                    SizeCase{"HD", "h264", "yuv420p", 1920, 1080, 1, 1},
-                    SizeCase{"FourByThree", "h264", "yuv420p", 1280, 720, 4, 3},
-                    SizeCase{"NameWithX", "dnxhd", "yuv422p10le", 1920, 1080, 1, 1},
-                    SizeCase{"FormatWithX", "jpeg2000", "xyz12le", 2048, 1080, 1, 1},
-                    SizeCase{"LongNames", "mpeg2video", "yuva444p16le", 1920, 1080, 1, 1},
-                    SizeCase{"OneByOne", "rawvideo", "rgb24", 1, 1, 0, 0}),
-    [](const testing::TestParamInfo<SizeCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, InputBlockSize,
+                         testing::Values(SizeCase{"Tiny", "mpeg4", "yuv420p", 8, 6, 1, 1},
+                                         SizeCase{"TwoDigits", "h264", "yuv420p", 64, 48, 0, 0},
+                                         SizeCase{"Odd", "mpeg4", "yuv420p", 321, 241, 1, 1},
+                                         SizeCase{"HD", "h264", "yuv420p", 1920, 1080, 1, 1},
+                                         SizeCase{"FourByThree", "h264", "yuv420p", 1280, 720, 4, 3},
+                                         SizeCase{"NameWithX", "dnxhd", "yuv422p10le", 1920, 1080, 1, 1},
+                                         SizeCase{"FormatWithX", "jpeg2000", "xyz12le", 2048, 1080, 1, 1},
+                                         SizeCase{"LongNames", "mpeg2video", "yuva444p16le", 1920, 1080, 1,
+                                                  1},
+                                         SizeCase{"OneByOne", "rawvideo", "rgb24", 1, 1, 0, 0}),
+                         [](const testing::TestParamInfo<SizeCase>& i) { return std::string(i.param.name); });
 
 TEST(InputBlock, NamesCannotFakeMarkers) {
     wm::InputSummary in;
@@ -100,7 +101,8 @@ TEST(InputBlock, ManyStreamsStayInOneChunk) {
     in.streams = {v};
     for (int i = 1; i < 40; ++i) {
         wm::StreamSummary a;
-        a.index = i, a.kind = Kind::Audio, a.codec = "aac", a.sampleRate = 48000, a.channelLayout = "5.1(side)";
+        a.index = i, a.kind = Kind::Audio, a.codec = "aac", a.sampleRate = 48000,
+        a.channelLayout = "5.1(side)";
         in.streams.push_back(a);
     }
     const std::string block = wm::formatInputBlock(in);

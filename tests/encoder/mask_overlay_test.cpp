@@ -12,8 +12,12 @@ extern "C" {
 
 namespace {
 
-void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); }
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { put16(b, at, v), put16(b, at + 2, v >> 16); }
+void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8);
+}
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    put16(b, at, v), put16(b, at + 2, v >> 16);
+}
 
 // A BMP file; pixel(x, y) gives R G B for the top-down row y.
 std::vector<uint8_t> bmp(int w, int h, bool topDown, int bits = 24, int compression = 0) {
@@ -92,7 +96,8 @@ struct Frame {
     explicit Frame(int w, int h, AVPixelFormat fmt) : f(av_frame_alloc()) {
         f->width = w, f->height = h, f->format = fmt;
         av_frame_get_buffer(f, 0);
-        for (int p = 0; p < 4 && f->buf[p]; ++p) std::memset(f->buf[p]->data, 0x55, f->buf[p]->size);
+        for (int p = 0; p < 4 && f->buf[p]; ++p)
+            std::memset(f->buf[p]->data, 0x55, f->buf[p]->size);
     }
     ~Frame() { av_frame_free(&f); }
     uint8_t at(int plane, int x, int y) const { return f->data[plane][y * f->linesize[plane] + x]; }
@@ -105,7 +110,8 @@ wm::RgbImage maskWithBox(int w, int h, int x0, int y0, int x1, int y1) {
     m.width = w, m.height = h;
     m.rgb.assign(size_t(w * h * 3), 0);
     for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) std::memset(&m.rgb[size_t((y * w + x) * 3)], 255, 3);
+        for (int x = x0; x < x1; ++x)
+            std::memset(&m.rgb[size_t((y * w + x) * 3)], 255, 3);
     return m;
 }
 
@@ -114,7 +120,8 @@ TEST(Overlay, TouchesOnlyWatermarkAndBlendsPartialChroma) {
     // White over pixel columns 3..6, rows 2..4: chroma blocks at the edges are partly covered.
     wm::Overlay o;
     std::string error;
-    ASSERT_TRUE(o.build(maskWithBox(16, 8, 3, 2, 7, 5), {0, 0, 0}, {16, 8, "yuv420p", 2, false}, error)) << error;
+    ASSERT_TRUE(o.build(maskWithBox(16, 8, 3, 2, 7, 5), {0, 0, 0}, {16, 8, "yuv420p", 2, false}, error))
+        << error;
     o.apply(frame.f->data, frame.f->linesize);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 16; ++x) {
@@ -139,7 +146,8 @@ TEST(Overlay, MaskIsAlignedTopLeftAndCut) {
         Frame frame(10, 6, AV_PIX_FMT_GRAY8);
         wm::Overlay o;
         std::string error;
-        ASSERT_TRUE(o.build(maskWithBox(mw, mh, 0, 0, mw, mh), {0, 0, 0}, {10, 6, "gray", 2, true}, error)) << error;
+        ASSERT_TRUE(o.build(maskWithBox(mw, mh, 0, 0, mw, mh), {0, 0, 0}, {10, 6, "gray", 2, true}, error))
+            << error;
         o.apply(frame.f->data, frame.f->linesize);
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < 10; ++x)

@@ -1,5 +1,5 @@
-#include "encoder/hook_args.h"
 #include "encoder/options.h"
+#include "encoder/hook_args.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,9 @@ struct OptionCase {
     bool overwrite;
     int rate;  // 0: none
 };
-void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const OptionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 OptionCase refused(const char* name, std::vector<std::string> args, const char* error) {
     return OptionCase{name, std::move(args), error, "", "", "", false, 0};
@@ -46,13 +47,30 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, ParseOptions,
     testing::Values(
         OptionCase{"Probe", {"-i", "/v/a.avi"}, nullptr, "/v/a.avi", "", "", false, 0},
-        OptionCase{"Conversion", {"-i", "/v/a.avi", "-sameq", "-vhook", kHook, "-y", "/o/wm-a b.avi"}, nullptr,
-                   "/v/a.avi", "/o/wm-a b.avi", kHook, true, 0},
+        OptionCase{"Conversion",
+                   {"-i", "/v/a.avi", "-sameq", "-vhook", kHook, "-y", "/o/wm-a b.avi"},
+                   nullptr,
+                   "/v/a.avi",
+                   "/o/wm-a b.avi",
+                   kHook,
+                   true,
+                   0},
         OptionCase{"WithAudioRate",
                    {"-i", "/v/a.avi", "-sameq", "-vhook", kHook, "-ar", "22050", "-y", "/o/r.avi"},
-                   nullptr, "/v/a.avi", "/o/r.avi", kHook, true, 22050},
-        OptionCase{"OtherOrder", {"-y", "/o/r.mp4", "-ar", "22050", "-i", "/v/a.mp4"}, nullptr, "/v/a.mp4",
-                   "/o/r.mp4", "", true, 22050},
+                   nullptr,
+                   "/v/a.avi",
+                   "/o/r.avi",
+                   kHook,
+                   true,
+                   22050},
+        OptionCase{"OtherOrder",
+                   {"-y", "/o/r.mp4", "-ar", "22050", "-i", "/v/a.mp4"},
+                   nullptr,
+                   "/v/a.mp4",
+                   "/o/r.mp4",
+                   "",
+                   true,
+                   22050},
         refused("UnknownOption", {"-i", "a.avi", "-qscale", "2", "r.avi"}, "Unrecognized option 'qscale'"),
         refused("MissingInputValue", {"-i"}, "Missing argument for option 'i'"),
         refused("MissingHookValue", {"-i", "a.avi", "-vhook"}, "Missing argument for option 'vhook'"),
@@ -77,8 +95,9 @@ struct HookCase {
     const char* error;
     wm::Rgb key;
 };
-void PrintTo(const HookCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const HookCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 HookCase refusedHook(const char* name, std::vector<std::string> args, const char* error) {
     return HookCase{name, std::move(args), error, {}};
@@ -103,19 +122,19 @@ TEST_P(ParseHookArgs, AcceptsOrExplains) {
 
 INSTANTIATE_TEST_SUITE_P(
     Words, ParseHookArgs,
-    testing::Values(
-        HookCase{"Lower", {"-f", "/p/m.bmp", "-m", "1", "-t", "ff00ff"}, nullptr, {255, 0, 255}},
-        HookCase{"Mixed", {"-t", "0aB0C1", "-f", "/p/m.bmp", "-m", "1"}, nullptr, {0x0a, 0xb0, 0xc1}},
-        HookCase{"DefaultKeyBlack", {"-f", "/p/m.bmp"}, nullptr, {0, 0, 0}},
-        refusedHook("ShortKey", {"-f", "/p/m.bmp", "-t", "fff"}, "six hexadecimal digits"),
-        refusedHook("LongKey", {"-f", "/p/m.bmp", "-t", "0000000"}, "six hexadecimal digits"),
-        refusedHook("NotHex", {"-f", "/p/m.bmp", "-t", "00gg00"}, "six hexadecimal digits"),
-        refusedHook("HashKey", {"-f", "/p/m.bmp", "-t", "#00000"}, "six hexadecimal digits"),
-        refusedHook("EmptyMaskPath", {"-f", "-m", "1", "-t", "000000"}, "'-f' needs a value"),
-        refusedHook("NoMask", {"-m", "1", "-t", "000000"}, "no mask bitmap"),
-        refusedHook("OtherMode", {"-f", "/p/m.bmp", "-m", "2"}, "mode '2' is not supported"),
-        refusedHook("Unknown", {"-f", "/p/m.bmp", "-x", "1"}, "unknown watermark option"),
-        refusedHook("MissingKey", {"-f", "/p/m.bmp", "-t"}, "'-t' needs a value")),
+    testing::Values(HookCase{"Lower", {"-f", "/p/m.bmp", "-m", "1", "-t", "ff00ff"}, nullptr, {255, 0, 255}},
+                    HookCase{
+                        "Mixed", {"-t", "0aB0C1", "-f", "/p/m.bmp", "-m", "1"}, nullptr, {0x0a, 0xb0, 0xc1}},
+                    HookCase{"DefaultKeyBlack", {"-f", "/p/m.bmp"}, nullptr, {0, 0, 0}},
+                    refusedHook("ShortKey", {"-f", "/p/m.bmp", "-t", "fff"}, "six hexadecimal digits"),
+                    refusedHook("LongKey", {"-f", "/p/m.bmp", "-t", "0000000"}, "six hexadecimal digits"),
+                    refusedHook("NotHex", {"-f", "/p/m.bmp", "-t", "00gg00"}, "six hexadecimal digits"),
+                    refusedHook("HashKey", {"-f", "/p/m.bmp", "-t", "#00000"}, "six hexadecimal digits"),
+                    refusedHook("EmptyMaskPath", {"-f", "-m", "1", "-t", "000000"}, "'-f' needs a value"),
+                    refusedHook("NoMask", {"-m", "1", "-t", "000000"}, "no mask bitmap"),
+                    refusedHook("OtherMode", {"-f", "/p/m.bmp", "-m", "2"}, "mode '2' is not supported"),
+                    refusedHook("Unknown", {"-f", "/p/m.bmp", "-x", "1"}, "unknown watermark option"),
+                    refusedHook("MissingKey", {"-f", "/p/m.bmp", "-t"}, "'-t' needs a value")),
     [](const testing::TestParamInfo<HookCase>& i) { return std::string(i.param.name); });
 
 }  // namespace

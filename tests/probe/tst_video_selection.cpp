@@ -23,40 +23,38 @@
 namespace {
 
 // A video made by Debian's ffmpeg for the test.
-bool makeVideo(const QString& path, const QString& size, double seconds)
-{
+bool makeVideo(const QString& path, const QString& size, double seconds) {
     QProcess ff;
     ff.start(QStringLiteral("ffmpeg"),
              {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
               QStringLiteral("-i"), QStringLiteral("testsrc=size=%1:rate=25").arg(size), QStringLiteral("-t"),
-              QString::number(seconds), QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-y"), path});
+              QString::number(seconds), QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-y"),
+              path});
     return ff.waitForFinished(60000) && ff.exitCode() == 0;
 }
 
 // An encoder stand-in that notes its arguments, waits, and prints nothing.
-void writeSlowEncoder(const QString& folder, int seconds)
-{
+void writeSlowEncoder(const QString& folder, int seconds) {
     QFile f(folder + QStringLiteral("/mxcode.dll"));
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("#!/bin/sh\n"
-                           "for a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$(dirname \"$0\")/args.log\"\n"
-                           "echo >> \"$(dirname \"$0\")/args.log\"\n"
-                           "sleep %1\n")
-                .arg(seconds)
-                .toUtf8());
+    f.write(
+        QStringLiteral("#!/bin/sh\n"
+                       "for a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$(dirname \"$0\")/args.log\"\n"
+                       "echo >> \"$(dirname \"$0\")/args.log\"\n"
+                       "sleep %1\n")
+            .arg(seconds)
+            .toUtf8());
     f.close();
     QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
 }
 
-QStringList loggedCalls(const QString& folder)
-{
+QStringList loggedCalls(const QString& folder) {
     QFile f(folder + QStringLiteral("/args.log"));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
 
-} // namespace
+}  // namespace
 
 class VideoSelectionTest : public QObject {
     Q_OBJECT
@@ -77,8 +75,7 @@ private:
     QTemporaryDir realFolder_;  // holds the real encoder
 };
 
-void VideoSelectionTest::initTestCase()
-{
+void VideoSelectionTest::initTestCase() {
     QVERIFY(makeVideo(videos_.filePath(QStringLiteral("my clip.avi")), QStringLiteral("320x240"), 2));
     QVERIFY(makeVideo(videos_.filePath(QStringLiteral("wide.mov")), QStringLiteral("1280x720"), 1));
     QVERIFY(makeVideo(videos_.filePath(QStringLiteral("full hd.mpg")), QStringLiteral("1920x1080"), 1));
@@ -86,27 +83,31 @@ void VideoSelectionTest::initTestCase()
     QVERIFY(notVideo.open(QIODevice::WriteOnly));
     notVideo.write("this is not a video\n");
     notVideo.close();
-    QVERIFY(QFile::link(QStringLiteral(WM_PROGRAM_DIR "/mxcode.dll"), realFolder_.filePath(QStringLiteral("mxcode.dll"))));
+    QVERIFY(QFile::link(QStringLiteral(WM_PROGRAM_DIR "/mxcode.dll"),
+                        realFolder_.filePath(QStringLiteral("mxcode.dll"))));
 }
 
-void VideoSelectionTest::cleanup()
-{
+void VideoSelectionTest::cleanup() {
     OpenFileDialog::setAnswer({});
     setProgramFolderForTesting(QString());
 }
 
-void VideoSelectionTest::aChosenVideoFillsItsDetails_data()
-{
+void VideoSelectionTest::aChosenVideoFillsItsDetails_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("duration");
     QTest::addColumn<QString>("res");
-    QTest::newRow("spaces in the name") << "my clip.avi" << "00:00:02.00" << "320 x 240";
-    QTest::newRow("wide") << "wide.mov" << "00:00:01.00" << "1280 x 720";
-    QTest::newRow("full hd") << "full hd.mpg" << "00:00:01.00" << "1920 x 1080";
+    QTest::newRow("spaces in the name") << "my clip.avi"
+                                        << "00:00:02.00"
+                                        << "320 x 240";
+    QTest::newRow("wide") << "wide.mov"
+                          << "00:00:01.00"
+                          << "1280 x 720";
+    QTest::newRow("full hd") << "full hd.mpg"
+                             << "00:00:01.00"
+                             << "1920 x 1080";
 }
 
-void VideoSelectionTest::aChosenVideoFillsItsDetails()
-{
+void VideoSelectionTest::aChosenVideoFillsItsDetails() {
     QFETCH(QString, name);
     QFETCH(QString, duration);
     QFETCH(QString, res);
@@ -133,8 +134,7 @@ void VideoSelectionTest::aChosenVideoFillsItsDetails()
     QCOMPARE(w.vidres->text(), res);
 }
 
-void VideoSelectionTest::aVideoWhoseProbeFindsNothingKeepsTheEarlierDetails()
-{
+void VideoSelectionTest::aVideoWhoseProbeFindsNothingKeepsTheEarlierDetails() {
     setProgramFolderForTesting(realFolder_.path());
     Form1 w;
     QString next = videos_.filePath(QStringLiteral("my clip.avi"));
@@ -154,8 +154,7 @@ void VideoSelectionTest::aVideoWhoseProbeFindsNothingKeepsTheEarlierDetails()
     QCOMPARE(w.Label5->text(), QStringLiteral("00:00:02.00"));
 }
 
-void VideoSelectionTest::cancellingTheFirstDialogAsksForAVideo()
-{
+void VideoSelectionTest::cancellingTheFirstDialogAsksForAVideo() {
     setProgramFolderForTesting(realFolder_.path());
     Form1 w;
     OpenFileDialog::setAnswer([](const OpenFileDialog&) { return QString(); });
@@ -166,8 +165,7 @@ void VideoSelectionTest::cancellingTheFirstDialogAsksForAVideo()
     QVERIFY(w.textvid->toPlainText().isEmpty());
 }
 
-void VideoSelectionTest::aSecondChoiceDuringAProbeEndsItAndProbesNothing()
-{
+void VideoSelectionTest::aSecondChoiceDuringAProbeEndsItAndProbesNothing() {
     QTemporaryDir folder;
     writeSlowEncoder(folder.path(), 3);
     setProgramFolderForTesting(folder.path());
@@ -189,8 +187,7 @@ void VideoSelectionTest::aSecondChoiceDuringAProbeEndsItAndProbesNothing()
     QVERIFY(w.vidres->text().isEmpty());
 }
 
-void VideoSelectionTest::aMissingEncoderShowsNothing()
-{
+void VideoSelectionTest::aMissingEncoderShowsNothing() {
     QTemporaryDir empty;
     setProgramFolderForTesting(empty.path());
     Form1 w;
@@ -205,8 +202,7 @@ void VideoSelectionTest::aMissingEncoderShowsNothing()
     QVERIFY(w.vidres->text().isEmpty());
 }
 
-void VideoSelectionTest::aVanishedPathGivesAnEmptyPairOfQuotes()
-{
+void VideoSelectionTest::aVanishedPathGivesAnEmptyPairOfQuotes() {
     QTemporaryDir folder;
     writeSlowEncoder(folder.path(), 0);
     setProgramFolderForTesting(folder.path());
@@ -218,8 +214,7 @@ void VideoSelectionTest::aVanishedPathGivesAnEmptyPairOfQuotes()
     QVERIFY(w.vidres->text().isEmpty());
 }
 
-void VideoSelectionTest::closingTheMainWindowEndsAProbe()
-{
+void VideoSelectionTest::closingTheMainWindowEndsAProbe() {
     QTemporaryDir folder;
     writeSlowEncoder(folder.path(), 5);
     setProgramFolderForTesting(folder.path());

@@ -55,7 +55,8 @@ void EndChild(pid_t pid) {
     EXPECT_TRUE(WaitFor([&] {
         ReapOutstandingChildren();
         return IsGone(pid);
-    })) << "child " << pid << " not reaped";
+    })) << "child "
+        << pid << " not reaped";
 }
 
 double SecondsSince(Clock::time_point start) {
@@ -111,7 +112,8 @@ TEST(RunnerCore, AFullPipeIsEmptiedChunkAfterChunkWithoutAYield) {
     EXPECT_EQ(trace.sizes, (std::vector<std::size_t>{1024, 1024, 952}));
     EXPECT_EQ(trace.text, std::string(3000, 'x'));
     std::string chunksOnly;
-    for (const auto& e : trace.events) chunksOnly += e + " ";
+    for (const auto& e : trace.events)
+        chunksOnly += e + " ";
     EXPECT_NE(chunksOnly.find("C1024 C1024 C952 "), std::string::npos) << chunksOnly;
 }
 
@@ -143,7 +145,8 @@ TEST(RunnerCore, CancelDuringARunEndsItAndTheChildLivesOn) {
     const auto result = core.Run(Child({"p:ready", "s:20000", "p:late"}), trace.Sink([&] {
         pid = core.ProcessId();
         core.Cancel();
-    }), trace.Yield());
+    }),
+                                 trace.Yield());
     EXPECT_EQ(result, kStillActive);
     EXPECT_LT(SecondsSince(start), 5.0);
     EXPECT_EQ(trace.text, "ready");
@@ -164,7 +167,8 @@ TEST(RunnerCore, RunRefusedFromTheSinkReturns0AndEndsTheRun) {
         nested = core.Run({"q"}, inner.Sink(), inner.Yield());
         pidAfterNested = core.ProcessId();
         EXPECT_TRUE(inner.events.empty());
-    }), trace.Yield());
+    }),
+                                 trace.Yield());
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(pidAfterNested, pid);
     EXPECT_EQ(result, kStillActive);
@@ -220,7 +224,8 @@ TEST(RunnerCore, AChildStartedDuringARunInheritsNoPipe) {
         if (outerTrace.sizes.size() != 1) return;
         outerPipe = FdTarget(outer.ProcessId(), 1);
         inner.Run(Child({"f"}), innerTrace.Sink(), innerTrace.Yield());
-    }), outerTrace.Yield());
+    }),
+              outerTrace.Yield());
     EXPECT_EQ(outerTrace.text, "goend");
     ASSERT_EQ(outerPipe.rfind("pipe:", 0), 0u) << outerPipe;
     EXPECT_EQ(innerTrace.text.find(outerPipe), std::string::npos) << innerTrace.text;
@@ -236,7 +241,8 @@ TEST(RunnerCore, ARunOnAnotherCoreInsideARunRunsToItsEnd) {
     outer.Run(Child({"p:1", "s:50", "r:2000:o"}), outerTrace.Sink([&] {
         if (outerTrace.sizes.size() != 1) return;
         innerResult = inner.Run(Child({"p:in", "g:200", "x:3"}), innerTrace.Sink(), innerTrace.Yield());
-    }), outerTrace.Yield());
+    }),
+              outerTrace.Yield());
     EXPECT_EQ(innerResult, 3);
     EXPECT_EQ(innerTrace.text, "in");
     EXPECT_EQ(outerTrace.text, "1" + std::string(2000, 'o'));
@@ -244,17 +250,19 @@ TEST(RunnerCore, ARunOnAnotherCoreInsideARunRunsToItsEnd) {
 
 TEST(RunnerCore, NoZombieIsLeft) {
     std::vector<pid_t> pids;
-    for (const auto& steps : std::vector<std::vector<std::string>>{
-             {"p:a"}, {"p:b", "x:4"}, {"p:c", "s:300"}, {"p:d", "e:e"}}) {
+    for (const auto& steps :
+         std::vector<std::vector<std::string>>{{"p:a"}, {"p:b", "x:4"}, {"p:c", "s:300"}, {"p:d", "e:e"}}) {
         ConsoleCaptureCore core;
         Trace trace;
         core.Run(Child(steps), trace.Sink([&] {
             if (trace.sizes.size() == 1) pids.push_back(core.ProcessId());
-        }), trace.Yield());
+        }),
+                 trace.Yield());
     }
     ASSERT_EQ(pids.size(), 4u);
     EXPECT_TRUE(WaitFor([] { return !ReapOutstandingChildren(); }));
-    for (pid_t pid : pids) EXPECT_TRUE(IsGone(pid)) << pid;
+    for (pid_t pid : pids)
+        EXPECT_TRUE(IsGone(pid)) << pid;
     EXPECT_TRUE(ZombieChildren().empty());
 }
 

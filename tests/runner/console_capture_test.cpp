@@ -22,7 +22,8 @@ namespace {
 
 QString Line(const QStringList& steps) {
     QString line = QuoteArg(QString::fromStdString(ChildPath()));
-    for (const QString& s : steps) line += " " + QuoteArg(s);
+    for (const QString& s : steps)
+        line += " " + QuoteArg(s);
     return line;
 }
 
@@ -110,7 +111,8 @@ private slots:
         Collector got;
         got.connectTo(*cap);
         const QString arg = QString::fromUtf8("p:clip\" -f x \"y.avi\\ été");
-        cap->RunProcess(QuoteArg(program) + " " + QuoteArg(arg) + " " + QuoteArg("p:|") + " " + QuoteArg("x:0"));
+        cap->RunProcess(QuoteArg(program) + " " + QuoteArg(arg) + " " + QuoteArg("p:|") + " " +
+                        QuoteArg("x:0"));
         QCOMPARE(got.text, QString::fromLatin1(QString::fromUtf8("clip\" -f x \"y.avi\\ été|").toUtf8()));
     }
 

@@ -74,9 +74,13 @@ private:
     std::vector<pid_t> started_;
 };
 
-std::string Unique(const char* stem) { return "zq" + std::to_string(::getpid()) + stem; }
+std::string Unique(const char* stem) {
+    return "zq" + std::to_string(::getpid()) + stem;
+}
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 struct MatchCase {
     const char* exe;
@@ -104,8 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Table, RunnerKillByNameMatch,
                                          MatchCase{"mxcode.dll.bak", "mxcode.dll", false},
                                          MatchCase{"code.dll", "mxcode.dll", false},  // shorter exe
                                          MatchCase{"mxcode.dll", "dll", true},
-                                         MatchCase{"mxcode.dll", "", false},
-                                         MatchCase{"", "", false},
+                                         MatchCase{"mxcode.dll", "", false}, MatchCase{"", "", false},
                                          MatchCase{"ÉTÉ.dll", "été.dll", true}));
 
 TEST(RunnerKillByName, ImageNameIsTheLinkTargetsLastComponent) {
@@ -163,8 +166,8 @@ TEST(RunnerKillByName, ARemovedExecutableStillMatches) {
 }
 
 TEST(RunnerKillByName, NeverSignalsItself) {
-    const QString self = ImageNameFromExeLink(QFile::encodeName(QString::fromStdString(
-        fs::read_symlink("/proc/self/exe").string())));
+    const QString self = ImageNameFromExeLink(
+        QFile::encodeName(QString::fromStdString(fs::read_symlink("/proc/self/exe").string())));
     ASSERT_FALSE(self.isEmpty());
     const auto matching = MatchingProcesses(self);
     // Only the list is checked: other copies of this test may be running.

@@ -18,7 +18,9 @@
 
 namespace runner_test {
 
-inline std::string ChildPath() { return std::string(WM_TEST_BIN_DIR) + "/runner_child"; }
+inline std::string ChildPath() {
+    return std::string(WM_TEST_BIN_DIR) + "/runner_child";
+}
 
 // The state letter of /proc/PID/stat ('R', 'S', 'Z', ...), or 0 when the
 // process does not exist (reaped or never there).
@@ -47,7 +49,9 @@ inline bool IsLiving(pid_t pid) {
     return s != 0 && s != 'Z' && s != 'X';
 }
 
-inline bool IsGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+inline bool IsGone(pid_t pid) {
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
 
 // Our children that have exited and were not reaped.
 inline std::vector<pid_t> ZombieChildren() {
@@ -64,8 +68,8 @@ inline std::vector<pid_t> ZombieChildren() {
 // The target of /proc/PID/fd/FD, e.g. "pipe:[1234]"; "" when unreadable.
 inline std::string FdTarget(pid_t pid, int fd) {
     std::error_code ec;
-    const auto target = std::filesystem::read_symlink(
-        "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd), ec);
+    const auto target =
+        std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd), ec);
     return ec ? std::string() : target.string();
 }
 
@@ -73,7 +77,9 @@ inline std::string FdTarget(pid_t pid, int fd) {
 inline double CpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    auto seconds = [](const timeval& t) {
+        return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 

@@ -10,22 +10,19 @@
 
 namespace {
 
-quint32 u32(const QByteArray& b, int at)
-{
+quint32 u32(const QByteArray& b, int at) {
     quint32 v = 0;
     for (int i = 3; i >= 0; --i)
         v = (v << 8) | static_cast<quint8>(b[at + i]);
     return v;
 }
 
-quint16 u16(const QByteArray& b, int at)
-{
+quint16 u16(const QByteArray& b, int at) {
     return static_cast<quint16>(static_cast<quint8>(b[at]) | static_cast<quint8>(b[at + 1]) << 8);
 }
 
 // Every pixel different, so that a swapped row, column or channel shows.
-QImage pattern(int w, int h)
-{
+QImage pattern(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -39,15 +36,13 @@ struct SizeCase {
     qint64 fileSize;
 };
 
-void PrintTo(const SizeCase& c, std::ostream* os)
-{
+void PrintTo(const SizeCase& c, std::ostream* os) {
     *os << c.width << "x" << c.height;
 }
 
 class BmpLayout : public testing::TestWithParam<SizeCase> {};
 
-TEST_P(BmpLayout, HeadersAndSizeAsDesigned)
-{
+TEST_P(BmpLayout, HeadersAndSizeAsDesigned) {
     const SizeCase c = GetParam();
     const QByteArray b = bmp::encode24(pattern(c.width, c.height));
     ASSERT_EQ(b.size(), c.fileSize);
@@ -72,14 +67,13 @@ TEST_P(BmpLayout, HeadersAndSizeAsDesigned)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, BmpLayout,
-                         testing::Values(SizeCase{240, 180, 720, 129654},  // a landscape preview
-                                         SizeCase{240, 240, 720, 172854},  // the largest preview
+                         testing::Values(SizeCase{240, 180, 720, 129654},       // a landscape preview
+                                         SizeCase{240, 240, 720, 172854},       // the largest preview
                                          SizeCase{75, 50, 228, 54 + 50 * 228},  // 225 + 3 padding
-                                         SizeCase{1, 1, 4, 58}, SizeCase{2, 3, 8, 78},
-                                         SizeCase{3, 1, 12, 66}, SizeCase{320, 240, 960, 230454}));
+                                         SizeCase{1, 1, 4, 58}, SizeCase{2, 3, 8, 78}, SizeCase{3, 1, 12, 66},
+                                         SizeCase{320, 240, 960, 230454}));
 
-TEST(BmpPixels, BottomRowFirstInBlueGreenRedOrder)
-{
+TEST(BmpPixels, BottomRowFirstInBlueGreenRedOrder) {
     QImage img(3, 2, QImage::Format_RGB32);
     img.setPixel(0, 0, qRgb(1, 2, 3));
     img.setPixel(1, 0, qRgb(4, 5, 6));
@@ -94,8 +88,7 @@ TEST(BmpPixels, BottomRowFirstInBlueGreenRedOrder)
     EXPECT_EQ(std::memcmp(b.constData() + 54, want, sizeof want), 0);
 }
 
-TEST(BmpPixels, AlphaIsDroppedNotBlended)
-{
+TEST(BmpPixels, AlphaIsDroppedNotBlended) {
     QImage img(1, 1, QImage::Format_ARGB32);
     img.setPixel(0, 0, qRgba(200, 100, 50, 255));
     const QByteArray b = bmp::encode24(img);
@@ -104,8 +97,7 @@ TEST(BmpPixels, AlphaIsDroppedNotBlended)
     EXPECT_EQ(static_cast<quint8>(b[56]), 200);
 }
 
-TEST(BmpRoundTrip, DecodeGivesBackEveryPixel)
-{
+TEST(BmpRoundTrip, DecodeGivesBackEveryPixel) {
     for (const QSize s : {QSize(75, 50), QSize(1, 1), QSize(240, 180), QSize(6, 3)}) {
         const QImage img = pattern(s.width(), s.height());
         const auto back = bmp::decode24(bmp::encode24(img));
@@ -114,8 +106,7 @@ TEST(BmpRoundTrip, DecodeGivesBackEveryPixel)
     }
 }
 
-TEST(BmpRoundTrip, TopDownRowsAreReadToo)
-{
+TEST(BmpRoundTrip, TopDownRowsAreReadToo) {
     const QImage img = pattern(5, 4);
     QByteArray b = bmp::encode24(img);
     // Flip the stored rows and negate the height: the same picture.
@@ -130,8 +121,7 @@ TEST(BmpRoundTrip, TopDownRowsAreReadToo)
     EXPECT_EQ(*back, img);
 }
 
-TEST(BmpDecode, RefusesOtherLayoutsAndCutFiles)
-{
+TEST(BmpDecode, RefusesOtherLayoutsAndCutFiles) {
     const QByteArray good = bmp::encode24(pattern(4, 3));
     auto patched = [&](int at, QByteArray bytes) {
         QByteArray b = good;
@@ -158,8 +148,7 @@ TEST(BmpDecode, RefusesOtherLayoutsAndCutFiles)
     EXPECT_TRUE(bmp::decode24(good));
 }
 
-TEST(BmpEncode, NothingForAnEmptyPicture)
-{
+TEST(BmpEncode, NothingForAnEmptyPicture) {
     EXPECT_TRUE(bmp::encode24(QImage()).isEmpty());
     QString why;
     QTemporaryDir dir;
@@ -168,8 +157,7 @@ TEST(BmpEncode, NothingForAnEmptyPicture)
     EXPECT_FALSE(QFile::exists(dir.filePath("x.bmp")));
 }
 
-TEST(BmpFile, WriteReplacesAndReadsBack)
-{
+TEST(BmpFile, WriteReplacesAndReadsBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath("temp.bmp");
     QString why;
@@ -181,8 +169,7 @@ TEST(BmpFile, WriteReplacesAndReadsBack)
     EXPECT_EQ(*back, pattern(240, 180));
 }
 
-TEST(BmpFile, FailuresSayWhyAndKeepTheOldFile)
-{
+TEST(BmpFile, FailuresSayWhyAndKeepTheOldFile) {
     QTemporaryDir dir;
     QString why;
     // A folder in the way cannot be replaced, not even by root.
@@ -209,15 +196,13 @@ struct ColorCase {
     int r, g, b;  // r < 0: not a colour
 };
 
-void PrintTo(const ColorCase& c, std::ostream* os)
-{
+void PrintTo(const ColorCase& c, std::ostream* os) {
     *os << '"' << c.text << '"';
 }
 
 class ColorText : public testing::TestWithParam<ColorCase> {};
 
-TEST_P(ColorText, ReadsSixHexDigitsOnly)
-{
+TEST_P(ColorText, ReadsSixHexDigitsOnly) {
     const ColorCase c = GetParam();
     const auto color = colorFromRrggbb(QString::fromUtf8(c.text));
     if (c.r < 0) {
@@ -228,23 +213,23 @@ TEST_P(ColorText, ReadsSixHexDigitsOnly)
     EXPECT_EQ(*color, QColor(c.r, c.g, c.b));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ColorText,
-    testing::Values(ColorCase{"c0c0ff", 192, 192, 255}, ColorCase{"C0C0FF", 192, 192, 255},
-                    ColorCase{"ff0000", 255, 0, 0}, ColorCase{"000080", 0, 0, 128},
-                    ColorCase{"aBcDeF", 0xab, 0xcd, 0xef}, ColorCase{"RGB Value", -1, 0, 0},
-                    ColorCase{"", -1, 0, 0}, ColorCase{"fffff", -1, 0, 0}, ColorCase{"fffffff", -1, 0, 0},
-                    ColorCase{"gg0000", -1, 0, 0}, ColorCase{"zzzzzz", -1, 0, 0},
-                    ColorCase{"+12345", -1, 0, 0}, ColorCase{" 12345", -1, 0, 0},
-                    ColorCase{"12345 ", -1, 0, 0}, ColorCase{"0x1234", -1, 0, 0},
-                    ColorCase{"&H1234", -1, 0, 0}, ColorCase{"１２３４５６", -1, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(Texts, ColorText,
+                         testing::Values(ColorCase{"c0c0ff", 192, 192, 255},
+                                         ColorCase{"C0C0FF", 192, 192, 255}, ColorCase{"ff0000", 255, 0, 0},
+                                         ColorCase{"000080", 0, 0, 128},
+                                         ColorCase{"aBcDeF", 0xab, 0xcd, 0xef},
+                                         ColorCase{"RGB Value", -1, 0, 0}, ColorCase{"", -1, 0, 0},
+                                         ColorCase{"fffff", -1, 0, 0}, ColorCase{"fffffff", -1, 0, 0},
+                                         ColorCase{"gg0000", -1, 0, 0}, ColorCase{"zzzzzz", -1, 0, 0},
+                                         ColorCase{"+12345", -1, 0, 0}, ColorCase{" 12345", -1, 0, 0},
+                                         ColorCase{"12345 ", -1, 0, 0}, ColorCase{"0x1234", -1, 0, 0},
+                                         ColorCase{"&H1234", -1, 0, 0}, ColorCase{"１２３４５６", -1, 0, 0}));
 
-TEST(ColorText, WritesSixLowerCaseDigits)
-{
+TEST(ColorText, WritesSixLowerCaseDigits) {
     EXPECT_EQ(rrggbbOf(QColor(255, 0, 255)), "ff00ff");
     EXPECT_EQ(rrggbbOf(QColor(0, 0, 0)), "000000");
     EXPECT_EQ(rrggbbOf(QColor(1, 2, 10)), "01020a");
     EXPECT_EQ(rrggbbOf(*colorFromRrggbb("C0FFC0")), "c0ffc0");
 }
 
-} // namespace
+}  // namespace

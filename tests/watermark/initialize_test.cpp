@@ -22,11 +22,14 @@ namespace {
 
 const QString kLoadMessage = "Click on the canvas area to place your watermark";
 
-QString tempPath() { return programFolder() + "/temp.bmp"; }
-QString maskPath() { return programFolder() + "/mask.bmp"; }
+QString tempPath() {
+    return programFolder() + "/temp.bmp";
+}
+QString maskPath() {
+    return programFolder() + "/mask.bmp";
+}
 
-QImage pattern(int w, int h)
-{
+QImage pattern(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -36,8 +39,7 @@ QImage pattern(int w, int h)
 
 // What the canvas must show: black, and the watermark painted at each point
 // in turn, cut at the edges.
-QImage expectedCanvas(QSize canvas, const QImage& mark, const QList<QPoint>& at)
-{
+QImage expectedCanvas(QSize canvas, const QImage& mark, const QList<QPoint>& at) {
     QImage img(canvas, QImage::Format_RGB32);
     img.fill(Qt::black);
     for (const QPoint p : at)
@@ -48,8 +50,7 @@ QImage expectedCanvas(QSize canvas, const QImage& mark, const QList<QPoint>& at)
     return img;
 }
 
-void pressAt(QWidget* w, QPoint at)
-{
+void pressAt(QWidget* w, QPoint at) {
     QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(w, &press);
@@ -57,8 +58,7 @@ void pressAt(QWidget* w, QPoint at)
 
 // A main window as the earlier steps leave it: a probed video and a preview
 // (painted directly: the zoom is not what is tested here).
-void ready(Form1& w, QSize frame, const QImage& preview)
-{
+void ready(Form1& w, QSize frame, const QImage& preview) {
     w.vidwidth = QString::number(frame.width());
     w.vidheight = QString::number(frame.height());
     w.txturl->setText("/pictures/mark.jpg");
@@ -71,9 +71,7 @@ void ready(Form1& w, QSize frame, const QImage& preview)
 // stands where the file would go.
 class Blocked {
 public:
-    explicit Blocked(const QString& path)
-        : path_(path)
-    {
+    explicit Blocked(const QString& path) : path_(path) {
         QFile::remove(path_);
         QDir().mkdir(path_);
     }
@@ -83,13 +81,12 @@ private:
     QString path_;
 };
 
-} // namespace
+}  // namespace
 
 class InitializeTest : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
+    void init() {
         QFile::remove(tempPath());
         QFile::remove(maskPath());
     }
@@ -106,25 +103,37 @@ private slots:
     void unwritableProgramFolder();
 };
 
-void InitializeTest::refusals_data()
-{
+void InitializeTest::refusals_data() {
     QTest::addColumn<QString>("width");
     QTest::addColumn<QString>("height");
     QTest::addColumn<QString>("picture");
     QTest::addColumn<QString>("message");
     const QString video = "Please select a valid video file first";
     const QString image = "Please select a watermark image first";
-    QTest::newRow("nothing chosen") << "" << "" << "" << video;
-    QTest::newRow("picture, no video") << "" << "" << "/p/a.jpg" << video;
-    QTest::newRow("no height") << "320" << "" << "/p/a.jpg" << video;
-    QTest::newRow("no width, no picture") << "" << "240" << "" << video;
-    QTest::newRow("size not a number") << "abc" << "240" << "/p/a.jpg" << video;
-    QTest::newRow("video, no picture") << "320" << "240" << "" << image;
-    QTest::newRow("height with its comma, no picture") << "720" << "576," << "" << image;
+    QTest::newRow("nothing chosen") << ""
+                                    << ""
+                                    << "" << video;
+    QTest::newRow("picture, no video") << ""
+                                       << ""
+                                       << "/p/a.jpg" << video;
+    QTest::newRow("no height") << "320"
+                               << ""
+                               << "/p/a.jpg" << video;
+    QTest::newRow("no width, no picture") << ""
+                                          << "240"
+                                          << "" << video;
+    QTest::newRow("size not a number") << "abc"
+                                       << "240"
+                                       << "/p/a.jpg" << video;
+    QTest::newRow("video, no picture") << "320"
+                                       << "240"
+                                       << "" << image;
+    QTest::newRow("height with its comma, no picture") << "720"
+                                                       << "576,"
+                                                       << "" << image;
 }
 
-void InitializeTest::refusals()
-{
+void InitializeTest::refusals() {
     QFETCH(QString, width);
     QFETCH(QString, height);
     QFETCH(QString, picture);
@@ -143,8 +152,7 @@ void InitializeTest::refusals()
     QVERIFY(!QFile::exists(maskPath()));
 }
 
-void InitializeTest::writesTempAndPlacesAtTheCorner()
-{
+void InitializeTest::writesTempAndPlacesAtTheCorner() {
     // The preview made by the real zoom from a 240 x 180 picture file.
     QTemporaryDir dir;
     const QString file = dir.filePath("mark.bmp");
@@ -190,8 +198,7 @@ void InitializeTest::writesTempAndPlacesAtTheCorner()
     QVERIFY(!QFile::exists(maskPath()));  // written by Start only
 }
 
-void InitializeTest::secondInitializePaintsOver()
-{
+void InitializeTest::secondInitializePaintsOver() {
     Form1 w;
     const QImage first = pattern(100, 80);
     ready(w, QSize(320, 240), first);
@@ -217,8 +224,7 @@ void InitializeTest::secondInitializePaintsOver()
     QCOMPARE(form->Picture1->image(), want);
 }
 
-void InitializeTest::maskIsTheCanvas()
-{
+void InitializeTest::maskIsTheCanvas() {
     Form1 w;
     const QImage mark = pattern(100, 50);
     ready(w, QSize(320, 240), mark);
@@ -252,8 +258,7 @@ void InitializeTest::maskIsTheCanvas()
     QCOMPARE(*bmp::read24(maskPath(), nullptr), magenta);
 }
 
-void InitializeTest::closedWindowLoadsAfresh()
-{
+void InitializeTest::closedWindowLoadsAfresh() {
     Form1 w;
     const QImage mark = pattern(50, 40);
     ready(w, QSize(200, 150), mark);
@@ -279,8 +284,7 @@ void InitializeTest::closedWindowLoadsAfresh()
     QCOMPARE(form->Picture1->image(), expectedCanvas(QSize(200, 150), mark, {{0, 0}}));
 }
 
-void InitializeTest::preparemarkWithoutPicture()
-{
+void InitializeTest::preparemarkWithoutPicture() {
     Form1 w;
     Form3& form = loadedForm3();
     const QImage before = form.Picture1->image();
@@ -290,8 +294,7 @@ void InitializeTest::preparemarkWithoutPicture()
     QCOMPARE(form.Picture1->image(), before);
 }
 
-void InitializeTest::resizeVideoForm()
-{
+void InitializeTest::resizeVideoForm() {
     Form1 w;
     ModalAnswerer answer;
     w.resize_video_form(320, 240);  // the first touch loads the window
@@ -308,8 +311,7 @@ void InitializeTest::resizeVideoForm()
     QCOMPARE(form->Picture2->y(), 80);
 }
 
-void InitializeTest::unwritableProgramFolder()
-{
+void InitializeTest::unwritableProgramFolder() {
     Form1 w;
     const QImage mark = pattern(60, 40);
     ready(w, QSize(160, 120), mark);

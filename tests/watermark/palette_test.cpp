@@ -16,18 +16,15 @@
 namespace {
 
 // Every pixel of the canvas has this colour.
-bool onlyColor(const QImage& img, const QColor& c)
-{
+bool onlyColor(const QImage& img, const QColor& c) {
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
-            if (QColor(img.pixel(x, y)) != c)
-                return false;
+            if (QColor(img.pixel(x, y)) != c) return false;
     return true;
 }
 
 // The positioning window with a watermark placed, and its palette open.
-Form4& openPalette(Form3& form)
-{
+Form4& openPalette(Form3& form) {
     QImage mark(10, 10, QImage::Format_RGB32);
     mark.fill(QColor(250, 240, 10));
     form.Picture1->setBoxSize(64, 48);
@@ -39,7 +36,7 @@ Form4& openPalette(Form3& form)
     return *Form4::loaded();
 }
 
-} // namespace
+}  // namespace
 
 class PaletteTest : public QObject {
     Q_OBJECT
@@ -54,8 +51,7 @@ private slots:
     void swatchTouchesAClosedPositioningWindow();
 };
 
-void PaletteTest::layout()
-{
+void PaletteTest::layout() {
     Form4 palette;
     palette.show();
     QVERIFY(QTest::qWaitForWindowExposed(&palette));
@@ -78,8 +74,7 @@ void PaletteTest::layout()
     QVERIFY(!palette.isModal());
 }
 
-void PaletteTest::swatches_data()
-{
+void PaletteTest::swatches_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QColor>("color");
@@ -94,12 +89,11 @@ void PaletteTest::swatches_data()
                 {{0, 0, 255}, "0000ff"},     {{255, 0, 255}, "ff00ff"},   {{64, 64, 64}, "404040"},
                 {{0, 0, 128}, "000080"},     {{0, 0, 64}, "000040"},      {{0, 0, 0}, "000000"}};
     for (int i = 0; i < 12; ++i)
-        QTest::addRow("Picture%d", i + 1) << i << QRect(cols[i % 4], rows[i / 4], 33, 33) << want[i].color
-                                          << QString(want[i].text);
+        QTest::addRow("Picture%d", i + 1)
+            << i << QRect(cols[i % 4], rows[i / 4], 33, 33) << want[i].color << QString(want[i].text);
 }
 
-void PaletteTest::swatches()
-{
+void PaletteTest::swatches() {
     QFETCH(int, index);
     QFETCH(QRect, geometry);
     QFETCH(QColor, color);
@@ -130,8 +124,7 @@ void PaletteTest::swatches()
     QCOMPARE(palette.rgbval->text(), text);
 }
 
-void PaletteTest::commands_data()
-{
+void PaletteTest::commands_data() {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("colormask");
     QTest::addColumn<QString>("rgbval");
@@ -142,41 +135,41 @@ void PaletteTest::commands_data()
     const QString format = "Please use the RRGGBB format";
     const QColor none;
     const QColor black(0, 0, 0), blue(0, 0, 255), paleBlue(192, 192, 255);
-    QTest::newRow("preview at once") << QStringList{"preview"} << "000000" << "RGB Value" << black << none
-                                     << QStringList{format};
-    QTest::newRow("preview lower case") << QStringList{"type c0c0ff", "preview"} << "000000" << "c0c0ff"
-                                        << paleBlue << none << QStringList{};
-    QTest::newRow("preview upper case") << QStringList{"type C0C0FF", "preview"} << "000000" << "C0C0FF"
-                                        << paleBlue << none << QStringList{};
-    QTest::newRow("preview five digits") << QStringList{"type c0c0f", "preview"} << "000000" << "c0c0f"
-                                         << black << none << QStringList{format};
+    QTest::newRow("preview at once") << QStringList{"preview"} << "000000"
+                                     << "RGB Value" << black << none << QStringList{format};
+    QTest::newRow("preview lower case") << QStringList{"type c0c0ff", "preview"} << "000000"
+                                        << "c0c0ff" << paleBlue << none << QStringList{};
+    QTest::newRow("preview upper case") << QStringList{"type C0C0FF", "preview"} << "000000"
+                                        << "C0C0FF" << paleBlue << none << QStringList{};
+    QTest::newRow("preview five digits") << QStringList{"type c0c0f", "preview"} << "000000"
+                                         << "c0c0f" << black << none << QStringList{format};
     QTest::newRow("preview seven digits") << QStringList{"type C0C0FF0", "preview"} << "000000"
                                           << "C0C0FF0" << black << none << QStringList{format};
-    QTest::newRow("preview six, not hex") << QStringList{"type gg00zz", "preview"} << "000000" << "gg00zz"
-                                          << black << none << QStringList{format};
+    QTest::newRow("preview six, not hex") << QStringList{"type gg00zz", "preview"} << "000000"
+                                          << "gg00zz" << black << none << QStringList{format};
     QTest::newRow("bad text keeps the last preview")
-        << QStringList{"swatch 3", "type GG00ZZ", "preview"} << "c0c0ff" << "GG00ZZ" << paleBlue << none
-        << QStringList{format};
-    QTest::newRow("swatch without saving") << QStringList{"swatch 7"} << "0000ff" << "0000ff" << blue << none
-                                           << QStringList{};
-    QTest::newRow("swatch and save") << QStringList{"swatch 7", "save"} << "0000ff" << "0000ff" << blue << blue
+        << QStringList{"swatch 3", "type GG00ZZ", "preview"} << "c0c0ff"
+        << "GG00ZZ" << paleBlue << none << QStringList{format};
+    QTest::newRow("swatch without saving") << QStringList{"swatch 7"} << "0000ff"
+                                           << "0000ff" << blue << none << QStringList{};
+    QTest::newRow("swatch and save") << QStringList{"swatch 7", "save"} << "0000ff"
+                                     << "0000ff" << blue << blue << QStringList{};
+    QTest::newRow("black swatch") << QStringList{"swatch 5", "swatch 12"} << "000000"
+                                  << "000000" << black << none << QStringList{};
+    QTest::newRow("restore is the black swatch") << QStringList{"swatch 5", "restore"} << "000000"
+                                                 << "000000" << black << none << QStringList{};
+    QTest::newRow("restore keeps a saved canvas") << QStringList{"swatch 7", "save", "restore"} << "000000"
+                                                  << "000000" << black << blue << QStringList{};
+    QTest::newRow("typed and saved") << QStringList{"type 123456", "preview", "save"} << "000000"
+                                     << "123456" << QColor(0x12, 0x34, 0x56) << QColor(0x12, 0x34, 0x56)
                                      << QStringList{};
-    QTest::newRow("black swatch") << QStringList{"swatch 5", "swatch 12"} << "000000" << "000000" << black
-                                  << none << QStringList{};
-    QTest::newRow("restore is the black swatch") << QStringList{"swatch 5", "restore"} << "000000" << "000000"
-                                                 << black << none << QStringList{};
-    QTest::newRow("restore keeps a saved canvas")
-        << QStringList{"swatch 7", "save", "restore"} << "000000" << "000000" << black << blue << QStringList{};
-    QTest::newRow("typed and saved") << QStringList{"type 123456", "preview", "save"} << "000000" << "123456"
-                                     << QColor(0x12, 0x34, 0x56) << QColor(0x12, 0x34, 0x56) << QStringList{};
-    QTest::newRow("reopen after a swatch") << QStringList{"swatch 5", "reopen"} << "ff0000" << "RGB Value"
-                                           << black << none << QStringList{};
+    QTest::newRow("reopen after a swatch") << QStringList{"swatch 5", "reopen"} << "ff0000"
+                                           << "RGB Value" << black << none << QStringList{};
     QTest::newRow("reopen after saving") << QStringList{"swatch 8", "save", "reopen"} << "ff00ff"
                                          << "RGB Value" << black << QColor(255, 0, 255) << QStringList{};
 }
 
-void PaletteTest::commands()
-{
+void PaletteTest::commands() {
     QFETCH(QStringList, steps);
     QFETCH(QString, colormask);
     QFETCH(QString, rgbval);
@@ -222,8 +215,7 @@ void PaletteTest::commands()
     }
 }
 
-void PaletteTest::swatchTouchesAClosedPositioningWindow()
-{
+void PaletteTest::swatchTouchesAClosedPositioningWindow() {
     // The palette outlives the positioning window; a command that touches
     // the closed window loads a fresh one, message and all.
     Form3& first = loadedForm3();

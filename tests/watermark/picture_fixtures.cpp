@@ -5,14 +5,12 @@
 
 namespace fixtures {
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
+bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-QImage halves(int w, int h, const QColor& left, const QColor& right)
-{
+QImage halves(int w, int h, const QColor& left, const QColor& right) {
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(right);
     QPainter p(&img);
@@ -21,18 +19,15 @@ QImage halves(int w, int h, const QColor& left, const QColor& right)
     return img;
 }
 
-bool save(const QImage& image, const QString& path, const char* format)
-{
+bool save(const QImage& image, const QString& path, const char* format) {
     return image.save(path, format, 95);
 }
 
 namespace {
 
-QList<QRgb> palette()
-{
-    QList<QRgb> colours = {qRgb(0, 0, 0),     qRgb(255, 255, 255), qRgb(255, 0, 0),
-                           qRgb(0, 255, 0),   qRgb(0, 0, 255),     qRgb(255, 255, 0),
-                           qRgb(0, 255, 255), qRgb(255, 0, 255)};
+QList<QRgb> palette() {
+    QList<QRgb> colours = {qRgb(0, 0, 0),   qRgb(255, 255, 255), qRgb(255, 0, 0),   qRgb(0, 255, 0),
+                           qRgb(0, 0, 255), qRgb(255, 255, 0),   qRgb(0, 255, 255), qRgb(255, 0, 255)};
     while (colours.size() < 256) {
         const int g = int(colours.size() - 8);
         colours << qRgb(g, g, g);
@@ -40,16 +35,14 @@ QList<QRgb> palette()
     return colours;
 }
 
-void le16(QByteArray& out, int v)
-{
+void le16(QByteArray& out, int v) {
     out.append(char(v & 0xFF));
     out.append(char((v >> 8) & 0xFF));
 }
 
 // LZW data that never lets the code table grow past 9 bits: a clear code
 // before every run of 250 pixels.
-QByteArray lzw(const QImage& indexed)
-{
+QByteArray lzw(const QImage& indexed) {
     QByteArray bytes;
     quint32 acc = 0;
     int bits = 0;
@@ -66,15 +59,13 @@ QByteArray lzw(const QImage& indexed)
     for (int y = 0; y < indexed.height(); ++y) {
         const uchar* line = indexed.constScanLine(y);
         for (int x = 0; x < indexed.width(); ++x) {
-            if (run == 0)
-                put(256);
+            if (run == 0) put(256);
             put(line[x]);
             run = (run + 1) % 250;
         }
     }
     put(257);
-    if (bits > 0)
-        bytes.append(char(acc & 0xFF));
+    if (bits > 0) bytes.append(char(acc & 0xFF));
 
     QByteArray blocks;
     blocks.append(char(8));  // minimum code size
@@ -87,12 +78,10 @@ QByteArray lzw(const QImage& indexed)
     return blocks;
 }
 
-} // namespace
+}  // namespace
 
-bool writeGif(const QString& path, const QList<QImage>& frames)
-{
-    if (frames.isEmpty())
-        return false;
+bool writeGif(const QString& path, const QList<QImage>& frames) {
+    if (frames.isEmpty()) return false;
     const QList<QRgb> colours = palette();
     const int w = frames.first().width();
     const int h = frames.first().height();
@@ -108,8 +97,7 @@ bool writeGif(const QString& path, const QList<QImage>& frames)
         out.append(char(qBlue(c)));
     }
     for (const QImage& frame : frames) {
-        const QImage indexed =
-            frame.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither);
+        const QImage indexed = frame.convertToFormat(QImage::Format_Indexed8, colours, Qt::ThresholdDither);
         out.append("\x21\xF9\x04\x04", 4);  // graphic control: keep, 0.1 s
         le16(out, 10);
         out.append(char(0));
@@ -126,4 +114,4 @@ bool writeGif(const QString& path, const QList<QImage>& frames)
     return writeBytes(path, out);
 }
 
-} // namespace fixtures
+}  // namespace fixtures

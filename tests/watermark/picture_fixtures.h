@@ -26,4 +26,4 @@ bool save(const QImage& image, const QString& path, const char* format);
 // yellow, cyan, magenta and greys).
 bool writeGif(const QString& path, const QList<QImage>& frames);
 
-} // namespace fixtures
+}  // namespace fixtures

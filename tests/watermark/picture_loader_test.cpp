@@ -15,8 +15,7 @@ protected:
     const QImage picture = fixtures::halves(40, 30, Qt::red, Qt::blue);
 };
 
-TEST_F(PictureLoader, LoadsBmpJpegAndGifByContentNotByName)
-{
+TEST_F(PictureLoader, LoadsBmpJpegAndGifByContentNotByName) {
     // Each kind is saved under another kind's extension.
     ASSERT_TRUE(fixtures::save(picture, path("bmp.jpg"), "BMP"));
     ASSERT_TRUE(fixtures::save(picture, path("jpeg.gif"), "JPG"));
@@ -35,8 +34,7 @@ TEST_F(PictureLoader, LoadsBmpJpegAndGifByContentNotByName)
     }
 }
 
-TEST_F(PictureLoader, TakesTheFirstFrameOfAGif)
-{
+TEST_F(PictureLoader, TakesTheFirstFrameOfAGif) {
     const QImage second = fixtures::halves(40, 30, Qt::green, Qt::green);
     ASSERT_TRUE(fixtures::writeGif(path("two.gif"), {picture, second}));
     const QImage got = picture::load(path("two.gif"));
@@ -45,8 +43,7 @@ TEST_F(PictureLoader, TakesTheFirstFrameOfAGif)
     EXPECT_EQ(QColor(got.pixel(30, 15)), QColor(Qt::blue));
 }
 
-TEST_F(PictureLoader, RefusesPngAndEverythingElse)
-{
+TEST_F(PictureLoader, RefusesPngAndEverythingElse) {
     ASSERT_TRUE(fixtures::save(picture, path("real.png"), "PNG"));
     ASSERT_TRUE(fixtures::save(picture, path("png.bmp"), "PNG"));
     ASSERT_TRUE(fixtures::writeBytes(path("text.jpg"), "not a picture at all"));
@@ -58,4 +55,4 @@ TEST_F(PictureLoader, RefusesPngAndEverythingElse)
     EXPECT_TRUE(picture::load(QString()).isNull());
 }
 
-} // namespace
+}  // namespace

@@ -8,10 +8,10 @@
 #include "tests/watermark/picture_fixtures.h"
 
 #include <QLabel>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QLineEdit>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,7 +20,7 @@ namespace {
 const QString kInvalid = QStringLiteral("Please select a valid picture");
 const QString kClamp = QStringLiteral("Images smaller than 240x240 are recommended");
 
-} // namespace
+}  // namespace
 
 class Form1PictureTest : public QObject {
     Q_OBJECT
@@ -48,21 +48,18 @@ private:
     QStringList filters_;
 };
 
-void Form1PictureTest::init()
-{
+void Form1PictureTest::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     filters_.clear();
 }
 
-void Form1PictureTest::cleanup()
-{
+void Form1PictureTest::cleanup() {
     OpenFileDialog::setAnswer({});
     dir_.reset();
     QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
-void Form1PictureTest::choose(Form1& w, const QString& answer)
-{
+void Form1PictureTest::choose(Form1& w, const QString& answer) {
     OpenFileDialog::setAnswer([this, answer](const OpenFileDialog& d) {
         filters_ << d.Filter;
         return answer;
@@ -70,16 +67,14 @@ void Form1PictureTest::choose(Form1& w, const QString& answer)
     QTest::mouseClick(w.browse, Qt::LeftButton);
 }
 
-QString Form1PictureTest::make(const QString& name, const QImage& image, const char* format)
-{
+QString Form1PictureTest::make(const QString& name, const QImage& image, const char* format) {
     const QString path = dir_->filePath(name);
-    const bool ok = QByteArray(format) == "GIF" ? fixtures::writeGif(path, {image})
-                                                : fixtures::save(image, path, format);
+    const bool ok =
+        QByteArray(format) == "GIF" ? fixtures::writeGif(path, {image}) : fixtures::save(image, path, format);
     return ok ? path : QString();
 }
 
-void Form1PictureTest::filterOneEntryEachTime()
-{
+void Form1PictureTest::filterOneEntryEachTime() {
     Form1 w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -91,8 +86,7 @@ void Form1PictureTest::filterOneEntryEachTime()
     QCOMPARE(filters_, (QStringList{one, one}));
 }
 
-void Form1PictureTest::choose_data()
-{
+void Form1PictureTest::choose_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QString>("format");  // "" for a text file, "none" for no file
     QTest::addColumn<QSize>("preview");
@@ -115,12 +109,11 @@ void Form1PictureTest::choose_data()
                                  << QStringList{kInvalid};
     QTest::newRow("not a picture") << QSize() << "" << QSize(240, 240) << QSize(240, 240)
                                    << QStringList{kInvalid};
-    QTest::newRow("typed name of no file") << QSize() << "none" << QSize(240, 240) << QSize(240, 240)
-                                           << QStringList{kInvalid};
+    QTest::newRow("typed name of no file")
+        << QSize() << "none" << QSize(240, 240) << QSize(240, 240) << QStringList{kInvalid};
 }
 
-void Form1PictureTest::choose()
-{
+void Form1PictureTest::choose() {
     QFETCH(QSize, picture);
     QFETCH(QString, format);
     QFETCH(QSize, preview);
@@ -153,8 +146,7 @@ void Form1PictureTest::choose()
     QCOMPARE(w.Image1->pos(), QPoint(344, 96));
 }
 
-void Form1PictureTest::sliderRebuildsFromHolder_data()
-{
+void Form1PictureTest::sliderRebuildsFromHolder_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<int>("slider");
     QTest::addColumn<QSize>("preview");
@@ -169,8 +161,7 @@ void Form1PictureTest::sliderRebuildsFromHolder_data()
     QTest::newRow("1000x1 at 1") << QSize(1000, 1) << 1 << QSize(2, 1) << 1;
 }
 
-void Form1PictureTest::sliderRebuildsFromHolder()
-{
+void Form1PictureTest::sliderRebuildsFromHolder() {
     QFETCH(QSize, picture);
     QFETCH(int, slider);
     QFETCH(QSize, preview);
@@ -185,8 +176,7 @@ void Form1PictureTest::sliderRebuildsFromHolder()
         ModalAnswerer first;
         choose(w, path);
         // The move under test must be a change of value.
-        if (w.Slider1->value() == slider)
-            w.Slider1->setValue(slider == 100 ? 99 : slider + 1);
+        if (w.Slider1->value() == slider) w.Slider1->setValue(slider == 100 ? 99 : slider + 1);
     }
     ModalAnswerer onMove;
     w.Slider1->setValue(slider);
@@ -195,24 +185,22 @@ void Form1PictureTest::sliderRebuildsFromHolder()
     QCOMPARE(onMove.texts(), QStringList(messages, kClamp));
 }
 
-void Form1PictureTest::previewShowsTopLeftRegion_data()
-{
+void Form1PictureTest::previewShowsTopLeftRegion_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QPoint>("redAt");
-    QTest::addColumn<QPoint>("blueAt");  // (-1, -1): no blue in the preview
-    QTest::addColumn<QPoint>("whiteAt"); // (-1, -1): the last column is cut off
+    QTest::addColumn<QPoint>("blueAt");   // (-1, -1): no blue in the preview
+    QTest::addColumn<QPoint>("whiteAt");  // (-1, -1): the last column is cut off
 
     // Picture: left half red, right half blue, last column white.
-    QTest::newRow("whole picture stretched") << QSize(100, 50) << QPoint(10, 60) << QPoint(230, 60)
-                                             << QPoint(239, 60);
-    QTest::newRow("clamped to its top-left 240x240") << QSize(640, 480) << QPoint(239, 179)
-                                                     << QPoint(-1, -1) << QPoint(-1, -1);
-    QTest::newRow("portrait cut at 240 rows") << QSize(150, 300) << QPoint(10, 239) << QPoint(110, 239)
-                                              << QPoint(119, 120);
+    QTest::newRow("whole picture stretched")
+        << QSize(100, 50) << QPoint(10, 60) << QPoint(230, 60) << QPoint(239, 60);
+    QTest::newRow("clamped to its top-left 240x240")
+        << QSize(640, 480) << QPoint(239, 179) << QPoint(-1, -1) << QPoint(-1, -1);
+    QTest::newRow("portrait cut at 240 rows")
+        << QSize(150, 300) << QPoint(10, 239) << QPoint(110, 239) << QPoint(119, 120);
 }
 
-void Form1PictureTest::previewShowsTopLeftRegion()
-{
+void Form1PictureTest::previewShowsTopLeftRegion() {
     QFETCH(QSize, picture);
     QFETCH(QPoint, redAt);
     QFETCH(QPoint, blueAt);
@@ -226,8 +214,7 @@ void Form1PictureTest::previewShowsTopLeftRegion()
     choose(w, path);
     const QImage img = w.Image1->image();
     QCOMPARE(img.pixelColor(redAt), QColor(Qt::red));
-    if (blueAt.x() >= 0)
-        QCOMPARE(img.pixelColor(blueAt), QColor(Qt::blue));
+    if (blueAt.x() >= 0) QCOMPARE(img.pixelColor(blueAt), QColor(Qt::blue));
     if (whiteAt.x() >= 0) {
         QCOMPARE(img.pixelColor(whiteAt), QColor(Qt::white));
     } else {
@@ -237,8 +224,7 @@ void Form1PictureTest::previewShowsTopLeftRegion()
     }
 }
 
-void Form1PictureTest::sliderWithoutPictureOnlyLabels()
-{
+void Form1PictureTest::sliderWithoutPictureOnlyLabels() {
     Form1 w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -254,8 +240,7 @@ void Form1PictureTest::sliderWithoutPictureOnlyLabels()
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void Form1PictureTest::dragRebuildsOnceOnRelease()
-{
+void Form1PictureTest::dragRebuildsOnceOnRelease() {
     // Each rebuild of a large picture shows the clamp message: a drag must
     // not show one per step.
     const QString path = make("big.bmp", fixtures::halves(640, 480, Qt::red, Qt::blue), "BMP");
@@ -289,8 +274,7 @@ void Form1PictureTest::dragRebuildsOnceOnRelease()
     QCOMPARE(answer.texts(), QStringList{kClamp});
 }
 
-void Form1PictureTest::cancelKeepsPath()
-{
+void Form1PictureTest::cancelKeepsPath() {
     Form1 w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -314,8 +298,7 @@ void Form1PictureTest::cancelKeepsPath()
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void Form1PictureTest::fileChangedOnDiskIsReloaded()
-{
+void Form1PictureTest::fileChangedOnDiskIsReloaded() {
     const QString path = make("p.bmp", fixtures::halves(100, 50, Qt::red, Qt::red), "BMP");
     Form1 w;
     w.show();

@@ -37,8 +37,7 @@ void WriteAll(int fd, const std::string& text) {
 
 void SleepMs(long ms) {
     timespec t{ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&t, &t) != 0 && errno == EINTR) {
-    }
+    while (::nanosleep(&t, &t) != 0 && errno == EINTR) {}
 }
 
 void ListFds() {

@@ -30,21 +30,26 @@ QString OpenFileDialog::qtFilter(const QString& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
-void OpenFileDialog::ShowOpen(QWidget* parent) {
+void OpenFileDialog::addFileType(const QString& description, const QString& pattern) {
+    if (!filter_.isEmpty()) filter_ += u'|';
+    filter_ += description + QStringLiteral(" (") + pattern + QStringLiteral(")|") + pattern;
+}
+
+void OpenFileDialog::exec(QWidget* parent) {
     QString chosen;
     if (answerSlot()) {
         chosen = answerSlot()(*this);
     } else {
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        // A typed name of a file that does not exist is accepted, as designed.
+        // A typed name is accepted even when no such file exists; the probe says so.
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setNameFilter(qtFilter(Filter));
+        dialog.setNameFilter(qtFilter(filter_));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().constFirst();
     }
-    // A cancel leaves the last choice in place, as the dialog always did.
+    // A cancel leaves the last choice in place.
     if (chosen.isEmpty()) return;
-    FileName = chosen;
-    FileTitle = QFileInfo(chosen).fileName();
+    fileName_ = chosen;
+    fileTitle_ = QFileInfo(chosen).fileName();
 }

@@ -1,6 +1,6 @@
 // An open-file dialog that keeps its file-type list as text in the form
-// "desc (pattern)|pattern|...", as the windows build it, and shows the
-// desktop's dialog only when asked. Tests answer it through setAnswer().
+// "desc (pattern)|pattern|...", and shows the desktop's dialog only when
+// asked. Tests answer it through setAnswer().
 #pragma once
 
 #include <QString>
@@ -11,19 +11,31 @@ class QWidget;
 
 class OpenFileDialog {
 public:
-    QString Filter;     // "desc (pattern)|pattern" entries joined by "|"
-    QString FileName;   // full path of the last chosen file; a cancel keeps it
-    QString FileTitle;  // the chosen file's name without its folder
+    // "desc (pattern)|pattern" entries joined by "|".
+    const QString& filter() const { return filter_; }
+    void clearFilter() { filter_.clear(); }
+    // Appends "desc (pattern)|pattern", with "|" in front when the list is not empty.
+    void addFileType(const QString& description, const QString& pattern);
 
-    // Shows the dialog (open mode); a choice sets FileName and FileTitle.
-    void ShowOpen(QWidget* parent);
+    // Full path of the last chosen file; a cancel keeps it.
+    const QString& fileName() const { return fileName_; }
+    // The chosen file's name without its folder.
+    const QString& fileTitle() const { return fileTitle_; }
 
-    // The Qt form of Filter: "desc (pattern);;..." with ";" between patterns
-    // turned into spaces.
+    // Shows the dialog (open mode); a choice sets fileName() and fileTitle().
+    void exec(QWidget* parent);
+
+    // The Qt form of a filter text: "desc (pattern);;..." with ";" between
+    // patterns turned into spaces.
     static QString qtFilter(const QString& filter);
 
-    // When set, ShowOpen calls it instead of showing a dialog; it returns the
+    // When set, exec() calls it instead of showing a dialog; it returns the
     // chosen path or "" for a cancel.
     using Answer = std::function<QString(const OpenFileDialog& dialog)>;
     static void setAnswer(Answer answer);
+
+private:
+    QString filter_;
+    QString fileName_;
+    QString fileTitle_;
 };

@@ -11,10 +11,10 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
 
 void PictureBox::setBackColor(const QColor& c) {
     back_ = c;
-    cls();
+    clear();
 }
 
-void PictureBox::cls() {
+void PictureBox::clear() {
     // Clearing removes what was painted; the assigned picture stays.
     fitImage();
     image_.fill(back_);
@@ -28,7 +28,7 @@ void PictureBox::cls() {
 void PictureBox::setPicture(const QImage& picture) {
     picture_ = picture;
     if (autoSize_ && !picture.isNull()) setBoxSize(picture.width(), picture.height());
-    cls();
+    clear();
     emit pictureChanged();
 }
 

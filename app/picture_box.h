@@ -14,13 +14,13 @@ public:
     explicit PictureBox(QWidget* parent = nullptr);
 
     QColor backColor() const { return back_; }
-    // Sets the background colour and clears the drawing (see cls).
+    // Sets the background colour and clears the drawing (see clear).
     void setBackColor(const QColor& c);
 
     // The persistent drawing, always the box's pixel size.
     const QImage& image() const { return image_; }
     // Clears the drawing to the background colour and the assigned picture.
-    void cls();
+    void clear();
 
     // The assigned picture (may be null). Assigning draws it at (0, 0) over a
     // cleared drawing; with autoSize on, the box first takes the picture's size.

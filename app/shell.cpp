@@ -81,15 +81,15 @@ QString outputFolder() {
     return programFolder() + QStringLiteral("/watermarked");
 }
 
-QString Long2Hex(qint32 LongColor) {
-    return QStringLiteral("&H") + QString::number(static_cast<quint32>(LongColor), 16).toUpper();
+QString hexText(qint32 colour) {
+    return QStringLiteral("&H") + QString::number(static_cast<quint32>(colour), 16).toUpper();
 }
 
-QString RGB2Hex(qint16 r, qint16 g, qint16 b) {
+QString rgbHexText(qint16 r, qint16 g, qint16 b) {
     for (const qint16 c : {r, g, b}) {
         if (c < 0 || c > 255) throw std::overflow_error("Overflow");
     }
-    return Long2Hex(r + 256 * g + 65536 * b);
+    return hexText(r + 256 * g + 65536 * b);
 }
 
 QColor colorFromHexText(const QString& text) {
@@ -99,7 +99,7 @@ QColor colorFromHexText(const QString& text) {
     return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
 }
 
-QString ShortPath(const QString& path) {
+QString commandLineSafePath(const QString& path) {
     if (path.isEmpty()) return {};
     const QFileInfo info(path);
     if (!info.exists()) return {};

@@ -20,10 +20,10 @@ QString outputFolder();
 
 // "&H" and upper-case hexadecimal digits without leading zeros; a negative
 // number gives its 32-bit two's complement in eight digits.
-QString Long2Hex(qint32 LongColor);
-// Long2Hex(r + 256 g + 65536 b). Throws std::overflow_error when a component
+QString hexText(qint32 colour);
+// hexText(r + 256 g + 65536 b). Throws std::overflow_error when a component
 // lies outside 0..255, as a byte conversion would.
-QString RGB2Hex(qint16 r, qint16 g, qint16 b);
+QString rgbHexText(qint16 r, qint16 g, qint16 b);
 // The colour a colour text "&H..." stands for (red in the low byte).
 QColor colorFromHexText(const QString& text);
 
@@ -31,4 +31,4 @@ QColor colorFromHexText(const QString& text);
 // "" when path is "" or names nothing; path itself when it holds no white space,
 // double quote, backslash, control or non-ASCII character; otherwise a symbolic
 // link in a private folder of the user's that names the same file or folder.
-QString ShortPath(const QString& path);
+QString commandLineSafePath(const QString& path);

@@ -10,11 +10,11 @@ QString resultPath(const QString& programFolder, const QString& videoTitle) {
 
 QString conversionCommandLine(const ConversionRun& run) {
     QStringList tokens;
-    tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.videoname
+    tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.video
            << QStringLiteral("-sameq") << QStringLiteral("-vhook")
-           << QuoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.maskpic +
-                       QStringLiteral(" -m 1 -t ") + run.colormask);
+           << QuoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.mask +
+                       QStringLiteral(" -m 1 -t ") + run.maskColour);
     if (run.enhanceAudio) tokens << QStringLiteral("-ar 22050");
-    tokens << QStringLiteral("-y") << QuoteArg(run.outputfile);
+    tokens << QStringLiteral("-y") << QuoteArg(run.result);
     return tokens.join(u' ');
 }

@@ -4,16 +4,16 @@
 #include <QString>
 
 struct ConversionRun {
-    QString programFolder;                           // A: the program folder in its command-line-safe form
+    QString programFolder;                           // the program folder in its command-line-safe form
     QString encoder = QStringLiteral("mxcode.dll");  // the encoder's file name in it
-    QString videoname;                               // the source video, command-line-safe
-    QString maskpic;                                 // the mask bitmap, command-line-safe
-    QString colormask;                               // key colour RRGGBB
-    QString outputfile;                              // the result's path
+    QString video;                                   // the source video, command-line-safe
+    QString mask;                                    // the mask bitmap, command-line-safe
+    QString maskColour;                              // key colour RRGGBB
+    QString result;                                  // the result's path
     bool enhanceAudio = false;
 };
 
-// A + "/watermarked/wm-" + the video's title.
+// programFolder + "/watermarked/wm-" + the video's title.
 QString resultPath(const QString& programFolder, const QString& videoTitle);
 
 // The nine tokens: the encoder, -i, the video, -sameq, -vhook, the quoted hook

@@ -53,33 +53,24 @@ Size sizeFromHeader(const Buffer& b) {
 
 }  // namespace imagesize
 
-namespace {
-imagesize::Buffer g_buffer;
-imagesize::Size g_size;
-}  // namespace
+namespace imagesize {
 
-void ReadImageSize(const QString& path) {
-    g_size = {};
-    g_buffer.fill(0);
+Size readImageSize(const QString& path) {
+    // A static buffer: 64 KiB is too much for the stack of a window handler.
+    static Buffer buffer;
+    buffer.fill(0);
     if (!path.isEmpty()) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) {
             qint64 got = 0;
-            while (got < imagesize::kBufferSize) {
-                const qint64 n =
-                    file.read(reinterpret_cast<char*>(g_buffer.data()) + got, imagesize::kBufferSize - got);
+            while (got < kBufferSize) {
+                const qint64 n = file.read(reinterpret_cast<char*>(buffer.data()) + got, kBufferSize - got);
                 if (n <= 0) break;
                 got += n;
             }
         }
     }
-    g_size = imagesize::sizeFromHeader(g_buffer);
+    return sizeFromHeader(buffer);
 }
 
-qint32 ImageWidth() {
-    return g_size.width;
-}
-
-qint32 ImageHeight() {
-    return g_size.height;
-}
+}  // namespace imagesize

@@ -3,7 +3,9 @@
 #include <cmath>
 
 namespace zoom {
+
 namespace {
+constexpr int kHolderMax = 240;
 
 // Rounds to the nearest integer, halves to the even neighbour (the default
 // floating-point rounding mode).
@@ -41,6 +43,10 @@ PreviewSize previewSize(int s, int holderW, int holderH, qint32 W, qint32 H) {
 int pixelWidth(double ws) {
     const int w = static_cast<int>(std::nearbyint(ws));
     return w < 1 ? 1 : w;
+}
+
+QSize holderSize(QSize picture) {
+    return picture.boundedTo(QSize(kHolderMax, kHolderMax));
 }
 
 }  // namespace zoom

@@ -2,6 +2,7 @@
 // the picture's header size to the preview's size. No widgets here.
 #pragma once
 
+#include <QSize>
 #include <QtGlobal>
 
 namespace zoom {
@@ -21,5 +22,9 @@ PreviewSize previewSize(int s, int holderW, int holderH, qint32 W, qint32 H);
 // The whole pixels the preview shows for a width ws: the nearest, halves to
 // even, never less than 1.
 int pixelWidth(double ws);
+
+// The holder of a picture of this size: at most 240 by 240 pixels, its
+// top-left part when the picture is larger.
+QSize holderSize(QSize picture);
 
 }  // namespace zoom

@@ -8,10 +8,10 @@ namespace {
 ConversionRun run(const QString& title, const QString& colour, bool audio) {
     ConversionRun r;
     r.programFolder = QStringLiteral("/opt/wm");
-    r.videoname = QStringLiteral("/clips/trip.avi");
-    r.maskpic = QStringLiteral("/opt/wm/mask.bmp");
-    r.colormask = colour;
-    r.outputfile = resultPath(r.programFolder, title);
+    r.video = QStringLiteral("/clips/trip.avi");
+    r.mask = QStringLiteral("/opt/wm/mask.bmp");
+    r.maskColour = colour;
+    r.result = resultPath(r.programFolder, title);
     r.enhanceAudio = audio;
     return r;
 }

@@ -84,9 +84,9 @@ TEST_P(ReadImageSizeTable, FindsHeaderSize) {
     const HeaderCase& c = GetParam();
     const QString path = dir.filePath(QStringLiteral("picture"));
     ASSERT_TRUE(fixtures::writeBytes(path, c.bytes));
-    ReadImageSize(path);
-    EXPECT_EQ(ImageWidth(), c.width);
-    EXPECT_EQ(ImageHeight(), c.height);
+    const imagesize::Size size = imagesize::readImageSize(path);
+    EXPECT_EQ(size.width, c.width);
+    EXPECT_EQ(size.height, c.height);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -129,11 +129,10 @@ TEST(ReadImageSize, MissingOrNoFileGivesZero) {
     const QString good = dir.filePath(QStringLiteral("good.gif"));
     ASSERT_TRUE(fixtures::writeBytes(good, gif(320, 200)));
     for (const QString& path : {dir.filePath(QStringLiteral("missing.gif")), QString(), dir.path()}) {
-        ReadImageSize(good);
-        ASSERT_EQ(ImageWidth(), 320);
-        ReadImageSize(path);
-        EXPECT_EQ(ImageWidth(), 0) << path.toStdString();
-        EXPECT_EQ(ImageHeight(), 0) << path.toStdString();
+        ASSERT_EQ(imagesize::readImageSize(good).width, 320);
+        const imagesize::Size size = imagesize::readImageSize(path);
+        EXPECT_EQ(size.width, 0) << path.toStdString();
+        EXPECT_EQ(size.height, 0) << path.toStdString();
     }
 }
 
@@ -145,10 +144,10 @@ TEST(ReadImageSize, ShortFileIsZeroPaddedNotLeftOver) {
     const QString tiny = dir.filePath(QStringLiteral("tiny"));
     ASSERT_TRUE(fixtures::writeBytes(big, gif(320, 200)));
     ASSERT_TRUE(fixtures::writeBytes(tiny, QByteArray("GIF")));
-    ReadImageSize(big);
-    ReadImageSize(tiny);
-    EXPECT_EQ(ImageWidth(), 0);
-    EXPECT_EQ(ImageHeight(), 0);
+    (void)imagesize::readImageSize(big);
+    const imagesize::Size size = imagesize::readImageSize(tiny);
+    EXPECT_EQ(size.width, 0);
+    EXPECT_EQ(size.height, 0);
 }
 
 struct RealCase {
@@ -174,9 +173,9 @@ TEST_P(ReadImageSizeReal, ReadsPictureMadeByAWriter) {
         ASSERT_TRUE(fixtures::writeGif(path, {image}));
     else
         ASSERT_TRUE(fixtures::save(image, path, c.format));
-    ReadImageSize(path);
-    EXPECT_EQ(ImageWidth(), c.width);
-    EXPECT_EQ(ImageHeight(), c.height);
+    const imagesize::Size size = imagesize::readImageSize(path);
+    EXPECT_EQ(size.width, c.width);
+    EXPECT_EQ(size.height, c.height);
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, ReadImageSizeReal,

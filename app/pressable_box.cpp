@@ -1,4 +1,4 @@
-#include "convert/pressable_box.h"
+#include "app/pressable_box.h"
 
 #include <QAccessibleWidget>
 #include <QKeyEvent>

@@ -1,10 +1,9 @@
-#include "watermark/form4.h"
+#include "watermark/palette_window.h"
 
 #include "app/message.h"
 #include "app/picture_box.h"
+#include "app/pressable_box.h"
 #include "app/window_steps.h"
-#include "convert/form3.h"
-#include "convert/pressable_box.h"
 #include "watermark/color_text.h"
 
 #include <QCloseEvent>
@@ -13,6 +12,11 @@
 #include <QPushButton>
 
 namespace {
+
+WindowSlot<PaletteWindow>& slot() {
+    static WindowSlot<PaletteWindow> s;
+    return s;
+}
 
 // The palette is laid out in twips, 15 to the pixel.
 constexpr int px(int twips) {
@@ -33,7 +37,7 @@ void describeColor(PictureBox* box, const QColor& c) {
 
 }  // namespace
 
-const std::array<Form4::Swatch, 12> Form4::kSwatches{{
+const std::array<PaletteWindow::Swatch, 12> PaletteWindow::kSwatches{{
     {kColumns[0], kRows[0], QColor(255, 255, 255), "ffffff"},
     {kColumns[1], kRows[0], QColor(192, 255, 192), "c0ffc0"},
     {kColumns[2], kRows[0], QColor(192, 192, 255), "c0c0ff"},
@@ -48,7 +52,7 @@ const std::array<Form4::Swatch, 12> Form4::kSwatches{{
     {kColumns[3], kRows[2], QColor(0, 0, 0), "000000"},
 }};
 
-Form4::Form4(QWidget* parent) : ProgramForm(parent) {
+PaletteWindow::PaletteWindow(QWidget* parent) : ProgramWindow(parent) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Palette Selection"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -58,18 +62,16 @@ Form4::Form4(QWidget* parent) : ProgramForm(parent) {
     setPalette(pal);
     setAutoFillBackground(true);
 
-    Label1 = new QLabel(QStringLiteral("Click on a box or define a custom color"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(px(120), px(120), px(3495), px(375));
-    QPalette labelPal = Label1->palette();
+    instructions_ = new QLabel(QStringLiteral("Click on a box or define a custom color"), this);
+    instructions_->setObjectName(QStringLiteral("Label1"));
+    instructions_->setGeometry(px(120), px(120), px(3495), px(375));
+    QPalette labelPal = instructions_->palette();
     labelPal.setColor(QPalette::Window, QColor(192, 192, 192));
     labelPal.setColor(QPalette::WindowText, Qt::black);
-    Label1->setPalette(labelPal);
-    Label1->setAutoFillBackground(true);
-    fitFont(Label1, Label1->text());
+    instructions_->setPalette(labelPal);
+    instructions_->setAutoFillBackground(true);
+    fitFont(instructions_, instructions_->text());
 
-    PictureBox** members[12] = {&Picture1, &Picture2, &Picture3, &Picture4,  &Picture5,  &Picture6,
-                                &Picture7, &Picture8, &Picture9, &Picture10, &Picture11, &Picture12};
     for (int i = 0; i < 12; ++i) {
         const Swatch& s = kSwatches[static_cast<size_t>(i)];
         auto* box = new PressableBox(QAccessible::Button, this);
@@ -78,21 +80,21 @@ Form4::Form4(QWidget* parent) : ProgramForm(parent) {
         box->setBackColor(s.color);
         box->setAccessibleName(QLatin1String(kSwatchNames[static_cast<size_t>(i)]));
         describeColor(box, s.color);
-        connect(box, &PictureBox::mouseDown, this, [this, i] { swatch_Click(i); });
-        *members[i] = box;
+        connect(box, &PictureBox::mouseDown, this, [this, i] { chooseSwatch(i); });
+        swatches_[static_cast<size_t>(i)] = box;
     }
 
-    Picture13 = new PictureBox(this);
-    Picture13->setObjectName(QStringLiteral("Picture13"));
-    Picture13->setGeometry(px(1560), px(2880), px(495), px(495));
-    Picture13->setAccessibleName(QStringLiteral("Chosen colour"));
-    Picture13->setBackColor(Qt::black);
-    describeColor(Picture13, Qt::black);
+    chosenColour_ = new PictureBox(this);
+    chosenColour_->setObjectName(QStringLiteral("Picture13"));
+    chosenColour_->setGeometry(px(1560), px(2880), px(495), px(495));
+    chosenColour_->setAccessibleName(QStringLiteral("Chosen colour"));
+    chosenColour_->setBackColor(Qt::black);
+    describeColor(chosenColour_, Qt::black);
 
-    rgbval = new QLineEdit(QStringLiteral("RGB Value"), this);
-    rgbval->setObjectName(QStringLiteral("rgbval"));
-    rgbval->setGeometry(px(240), px(3000), px(1095), px(285));
-    rgbval->setAccessibleName(QStringLiteral("RGB value"));
+    colourText_ = new QLineEdit(QStringLiteral("RGB Value"), this);
+    colourText_->setObjectName(QStringLiteral("rgbval"));
+    colourText_->setGeometry(px(240), px(3000), px(1095), px(285));
+    colourText_->setAccessibleName(QStringLiteral("RGB value"));
 
     auto button = [this](const char* name, const QString& caption, int l, int t, int w) {
         auto* b = new QPushButton(caption, this);
@@ -100,56 +102,65 @@ Form4::Form4(QWidget* parent) : ProgramForm(parent) {
         b->setGeometry(px(l), px(t), px(w), px(375));
         return b;
     };
-    Command2 = button("Command2", QStringLiteral("Preview"), 2280, 3000, 975);
-    Command3 = button("Command3", QStringLiteral("Restore Defaults"), 240, 3480, 3015);
-    Command1 = button("Command1", QStringLiteral("Save Settings"), 240, 4080, 3015);
+    previewButton_ = button("Command2", QStringLiteral("Preview"), 2280, 3000, 975);
+    restoreButton_ = button("Command3", QStringLiteral("Restore Defaults"), 240, 3480, 3015);
+    saveButton_ = button("Command1", QStringLiteral("Save Settings"), 240, 4080, 3015);
 
-    connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
-    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    connect(previewButton_, &QPushButton::clicked, this, &PaletteWindow::previewTypedColour);
+    connect(restoreButton_, &QPushButton::clicked, this, &PaletteWindow::restoreDefaults);
+    connect(saveButton_, &QPushButton::clicked, this, &PaletteWindow::saveMaskColour);
 }
 
-std::array<PictureBox*, 12> Form4::swatches() const {
-    return {Picture1, Picture2, Picture3, Picture4,  Picture5,  Picture6,
-            Picture7, Picture8, Picture9, Picture10, Picture11, Picture12};
+PaletteWindow& PaletteWindow::instance() {
+    return slot().instance([] { return std::make_unique<PaletteWindow>(); });
 }
 
-void Form4::swatch_Click(int index) {
+PaletteWindow* PaletteWindow::loaded() {
+    return slot().loaded();
+}
+
+QColor PaletteWindow::chosenColour() const {
+    return chosenColour_->backColor();
+}
+
+void PaletteWindow::showChosen(const QColor& colour) {
+    chosenColour_->setBackColor(colour);
+    describeColor(chosenColour_, colour);
+}
+
+void PaletteWindow::chooseSwatch(int index) {
     if (index < 0 || index >= static_cast<int>(kSwatches.size())) return;
-    const Busy busy(*this);  // touching Form3 may load it, message and all
+    const Busy busy(*this);  // whoever hears it may show a message
     const auto i = static_cast<size_t>(index);
-    Form3::instance().colormask = QLatin1String(kSwatches[i].text);
-    Picture13->setBackColor(swatches()[i]->backColor());
-    describeColor(Picture13, Picture13->backColor());
-    rgbval->setText(QLatin1String(kSwatches[i].text));
+    emit maskColourChosen(QLatin1String(kSwatches[i].text));
+    showChosen(swatches_[i]->backColor());
+    colourText_->setText(QLatin1String(kSwatches[i].text));
 }
 
-void Form4::Command2_Click() {
+void PaletteWindow::previewTypedColour() {
     const Busy busy(*this);
     // Six characters that are not all hexadecimal digits are no colour either.
-    const std::optional<QColor> c = colorFromRrggbb(rgbval->text());
+    const std::optional<QColor> c = colorFromRrggbb(colourText_->text());
     if (!c) {
         msgBox(this, QStringLiteral("Please use the RRGGBB format"));
         return;
     }
-    Picture13->setBackColor(*c);
-    describeColor(Picture13, *c);
+    showChosen(*c);
 }
 
-void Form4::Command3_Click() {
+void PaletteWindow::restoreDefaults() {
     const Busy busy(*this);
-    Picture13->setBackColor(Qt::black);
-    describeColor(Picture13, Qt::black);
-    Form3::instance().colormask = QStringLiteral("000000");
-    rgbval->setText(QStringLiteral("000000"));
+    showChosen(Qt::black);
+    emit maskColourChosen(QStringLiteral("000000"));
+    colourText_->setText(QStringLiteral("000000"));
 }
 
-void Form4::Command1_Click() {
+void PaletteWindow::saveMaskColour() {
     const Busy busy(*this);
-    Form3::instance().Picture1->setBackColor(Picture13->backColor());
+    emit colourSaved(chosenColour_->backColor());
 }
 
-void Form4::closeEvent(QCloseEvent* e) {
+void PaletteWindow::closeEvent(QCloseEvent* e) {
     e->accept();
     unload();
 }

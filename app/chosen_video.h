@@ -1,0 +1,15 @@
+// The video the user chose and what the probe learnt of it: the one value the
+// main window hands to the rest of the program.
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+struct ChosenVideo {
+    QString path;      // exactly as chosen, whatever characters the name holds
+    QString title;     // the file name without its folder
+    QString duration;  // the probe's duration text, "" until one was read
+    QString width;     // the frame width as the probe's text gave it, e.g. "720"
+    QString height;    // likewise the height, e.g. "576" or "576,"
+    QSize frameSize;   // whole frame pixels; invalid until the probe gave a usable size
+};

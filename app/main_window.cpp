@@ -1,0 +1,251 @@
+#include "app/main_window.h"
+
+#include "app/artwork.h"
+#include "app/click_area.h"
+#include "app/message.h"
+#include "app/picture_box.h"
+#include "app/shell.h"
+#include "app/user_button.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSlider>
+#include <QUrl>
+
+#include <exception>
+
+namespace {
+
+MainWindow* g_instance = nullptr;
+
+const QColor kDarkGrey(64, 64, 64);
+
+// The user guide page that the logo opens; the build puts it there.
+QString userGuidePath() {
+    return programFolder() + QStringLiteral("/user-guide.html");
+}
+
+void setTextColor(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+    QPalette pal = w->palette();
+    pal.setColor(role, c);
+    w->setPalette(pal);
+}
+
+}  // namespace
+
+MainWindow* MainWindow::instance() {
+    return g_instance;
+}
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+    g_instance = this;
+    buildControls();
+    prepare();
+}
+
+MainWindow::~MainWindow() {
+    if (g_instance == this) g_instance = nullptr;
+}
+
+void MainWindow::buildControls() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Watermark Image"));
+    setWindowIcon(artwork::windowIcon());
+    setFixedSize(621, 408);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // Comic Sans MS where the desktop has it, else the closest free font.
+    QFont windowFont;
+    windowFont.setFamilies({QStringLiteral("Comic Sans MS"), QStringLiteral("DejaVu Sans")});
+    windowFont.setStyleHint(QFont::SansSerif);
+    windowFont.setPointSizeF(8.25);
+    setFont(windowFont);
+
+    // The background picture lies under every control; it is 4 pixels larger
+    // than the client area on each axis, and the window cuts it.
+    auto* background = new QLabel(this);
+    background->setObjectName(QStringLiteral("Background"));
+    background->setGeometry(0, 0, 625, 412);
+    background->setPixmap(QPixmap::fromImage(artwork::background()));
+    background->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    auto button = [this](const char* name, const QString& caption, int x, int y, int w, int h) {
+        auto* b = new UserButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(x, y, w, h);
+        return b;
+    };
+    auto label = [this](const char* name, int x, int y, int w, int h, const QColor& text) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QLatin1String(name));
+        l->setGeometry(x, y, w, h);
+        l->setAutoFillBackground(true);
+        setTextColor(l, QPalette::WindowText, text);
+        return l;
+    };
+
+    chooseVideoButton_ = button("Command6", QStringLiteral("Video Selection"), 56, 8, 201, 25);
+    choosePictureButton_ = button("browse", QStringLiteral("Image Selection"), 56, 48, 201, 25);
+    initializeButton_ = button("Command9", QStringLiteral("Initialize Watermarking"), 56, 88, 201, 25);
+
+    zoomSlider_ = new QSlider(Qt::Horizontal, this);
+    zoomSlider_->setObjectName(QStringLiteral("Slider1"));
+    zoomSlider_->setGeometry(328, 24, 273, 25);
+    // A drag changes the value once, when the thumb is let go: each change
+    // reloads the picture from disk.
+    zoomSlider_->setTracking(false);
+    zoomSlider_->setAccessibleName(QStringLiteral("Picture zoom"));
+    zoomSlider_->setAccessibleDescription(QStringLiteral("Zoom of the watermark picture in per cent"));
+
+    zoomLabel_ = label("Label1", 560, 80, 41, 25, Qt::white);
+    zoomLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    zoomLabel_->setAccessibleDescription(QStringLiteral("Picture zoom"));
+
+    previewFrame_ = new QFrame(this);
+    previewFrame_->setObjectName(QStringLiteral("Shape1"));
+    previewFrame_->setGeometry(328, 80, 273, 273);
+    previewFrame_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    previewFrame_->setLineWidth(1);
+    setTextColor(previewFrame_, QPalette::WindowText, Qt::black);
+    previewFrame_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    preview_ = new PictureBox(this);
+    preview_->setObjectName(QStringLiteral("Image1"));
+    preview_->setGeometry(344, 96, 240, 240);
+    preview_->setAccessibleName(QStringLiteral("Preview"));
+    preview_->setAccessibleDescription(QStringLiteral("The watermark picture at its final size"));
+    preview_->setPicture(artwork::placeholder());
+
+    titleLabel_ = label("vidtitle", 64, 173, 209, 17, kDarkGrey);
+    titleLabel_->setAlignment(Qt::AlignCenter);
+    titleLabel_->setAccessibleDescription(QStringLiteral("Title"));
+    videoPathView_ = new QPlainTextEdit(this);
+    videoPathView_->setObjectName(QStringLiteral("textvid"));
+    videoPathView_->setGeometry(32, 214, 233, 46);
+    videoPathView_->setReadOnly(true);
+    videoPathView_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setTextColor(videoPathView_, QPalette::Text, Qt::black);
+    videoPathView_->setAccessibleName(QStringLiteral("Path"));
+    frameSizeLabel_ = label("vidres", 64, 269, 185, 17, kDarkGrey);
+    frameSizeLabel_->setAccessibleDescription(QStringLiteral("Resolution"));
+    durationLabel_ = label("Label5", 104, 287, 161, 17, kDarkGrey);
+    durationLabel_->setAccessibleDescription(QStringLiteral("Duration"));
+
+    openFolderButton_ = button("Command5", QStringLiteral("Open Video Folder"), 80, 328, 169, 25);
+    guideArea_ = new ClickArea(QStringLiteral("User guide"), this);
+    guideArea_->setObjectName(QStringLiteral("Image2"));
+    guideArea_->setGeometry(448, 368, 177, 41);
+
+    // Centred on the screen when first shown; the user may move it later.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(width() / 2, height() / 2));
+    }
+
+    connect(chooseVideoButton_, &QPushButton::clicked, this, &MainWindow::chooseVideo);
+    connect(choosePictureButton_, &QPushButton::clicked, this, &MainWindow::choosePicture);
+    connect(initializeButton_, &QPushButton::clicked, this, &MainWindow::initializeRequested);
+    connect(openFolderButton_, &QPushButton::clicked, this, &MainWindow::openVideoFolder);
+    connect(guideArea_, &ClickArea::clicked, this, &MainWindow::openUserGuide);
+    connect(zoomSlider_, &QSlider::valueChanged, this, &MainWindow::onZoomChanged);
+}
+
+int MainWindow::zoom() const {
+    return zoomSlider_->value();
+}
+
+const QImage& MainWindow::previewImage() const {
+    return preview_->image();
+}
+
+QSize MainWindow::previewBoxSize() const {
+    return preview_->size();
+}
+
+void MainWindow::resizePreview(QSize box, QSizeF scale) {
+    preview_->setBoxSize(box.width(), box.height());
+    preview_->setScaleSize(scale);
+}
+
+bool MainWindow::paintPreview(const QImage& picture, const QRectF& target, const QRectF& source) {
+    return preview_->paintPicture(picture, target, source);
+}
+
+void MainWindow::setVideoDuration(const QString& duration) {
+    video_.duration = duration;
+    durationLabel_->setText(duration);
+}
+
+void MainWindow::setVideoFrame(const QString& width, const QString& height, QSize frameSize) {
+    video_.width = width;
+    video_.height = height;
+    video_.frameSize = frameSize;
+    frameSizeLabel_->setText(width + QStringLiteral(" x ") + height);
+}
+
+void MainWindow::chooseVideo() {
+    videoDialog_.clearFilter();
+    videoDialog_.addFileType(QStringLiteral("Video Files"),
+                             QStringLiteral("*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov"));
+    videoDialog_.exec(this);
+    try {
+        // A cancel keeps the video chosen before.
+        if (!videoDialog_.fileName().isEmpty()) {
+            video_.path = videoDialog_.fileName();
+            videoPathView_->setPlainText(video_.path);
+        }
+        if (video_.path.isEmpty()) {
+            msgBox(this, QStringLiteral("Please select a valid video file"));
+            return;
+        }
+        video_.title = videoDialog_.fileTitle();
+        titleLabel_->setText(video_.title);
+        emit videoChosen(video_.path);
+    } catch (const std::exception&) {
+        msgBox(this, QStringLiteral("Please select a valid video file"));
+    }
+}
+
+void MainWindow::choosePicture() {
+    pictureDialog_.clearFilter();
+    pictureDialog_.addFileType(QStringLiteral("Image Files"),
+                               QStringLiteral("*.bmp;*.gif;*.jpg;*.jpeg;*.gif;*.png"));
+    pictureDialog_.exec(this);
+    emit pictureChosen(pictureDialog_.fileName());
+}
+
+void MainWindow::onZoomChanged() {
+    zoomLabel_->setText(QString::number(zoomSlider_->value()) + u'%');
+    emit zoomChanged(zoomSlider_->value());
+}
+
+void MainWindow::openVideoFolder() {
+    // A missing folder is the file manager's to report; only a desktop that
+    // cannot start one at all gets our message.
+    const QString folder = outputFolder();
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
+        msgBox(this, QStringLiteral("No file manager could be started to show the folder\n%1")
+                         .arg(QDir::toNativeSeparators(folder)));
+    }
+}
+
+void MainWindow::openUserGuide() {
+    // Every click asks the browser again, so a closed guide comes back.
+    const QString guide = userGuidePath();
+    if (!QFileInfo::exists(guide)) {
+        msgBox(this, QStringLiteral("The user guide is missing. It belongs at\n%1")
+                         .arg(QDir::toNativeSeparators(guide)));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide))) {
+        msgBox(this, QStringLiteral("No web browser could be started to show the user guide\n%1")
+                         .arg(QDir::toNativeSeparators(guide)));
+    }
+}

@@ -1,0 +1,99 @@
+// The main window "Watermark Image": choosing the video and the picture, the
+// zoom and its preview, the video's details, the results folder and the user
+// guide.
+//
+// It keeps what the user chose and shows it; the work behind its buttons is
+// done by parts attached to it (the probe, the picture preview, the
+// positioning window), which hear its signals and answer through the few
+// calls below. None of them touches its controls.
+#pragma once
+
+#include "app/chosen_video.h"
+#include "app/open_file_dialog.h"
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+class ClickArea;
+class PictureBox;
+class UserButton;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QSlider;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The one main window of the running program, or nullptr.
+    static MainWindow* instance();
+
+    // The chosen video; its path is kept exactly as the dialog gave it.
+    const ChosenVideo& video() const { return video_; }
+    // The zoom in per cent, 1..100.
+    int zoom() const;
+    // The preview's drawing: the watermark at the size it will have in the video.
+    const QImage& previewImage() const;
+
+    // --- the probe's answers ---
+    void setVideoDuration(const QString& duration);
+    void setVideoFrame(const QString& width, const QString& height, QSize frameSize);
+
+    // --- the picture preview's answers ---
+    // The preview's pixel size.
+    QSize previewBoxSize() const;
+    // Gives the preview `box` pixels and the coordinate range `scale`; the
+    // drawing keeps its top-left pixels.
+    void resizePreview(QSize box, QSizeF scale);
+    // Paints `source` of `picture` stretched into `target` (in the preview's
+    // coordinate range). False when the picture is null.
+    bool paintPreview(const QImage& picture, const QRectF& target, const QRectF& source);
+
+signals:
+    // "Video Selection" chose a file: the probe learns its details.
+    void videoChosen(const QString& path);
+    // "Image Selection" closed; `path` is the dialog's latest choice ("" when
+    // there never was one).
+    void pictureChosen(const QString& path);
+    void zoomChanged(int percent);
+    void initializeRequested();
+    // The window is closing: whatever runs for it must end.
+    void closing();
+
+public slots:
+    void chooseVideo();
+    void choosePicture();
+    void openVideoFolder();
+    void openUserGuide();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildControls();
+    void prepare();  // start-up, before the window is first shown
+    void closeOtherWindows();
+    void onZoomChanged();
+
+    ChosenVideo video_;
+    OpenFileDialog pictureDialog_;
+    OpenFileDialog videoDialog_;
+
+    UserButton* chooseVideoButton_ = nullptr;
+    UserButton* choosePictureButton_ = nullptr;
+    UserButton* initializeButton_ = nullptr;
+    QSlider* zoomSlider_ = nullptr;
+    QLabel* zoomLabel_ = nullptr;
+    QFrame* previewFrame_ = nullptr;
+    PictureBox* preview_ = nullptr;
+    QLabel* titleLabel_ = nullptr;
+    QPlainTextEdit* videoPathView_ = nullptr;
+    QLabel* frameSizeLabel_ = nullptr;
+    QLabel* durationLabel_ = nullptr;
+    UserButton* openFolderButton_ = nullptr;
+    ClickArea* guideArea_ = nullptr;
+};

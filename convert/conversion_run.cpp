@@ -1,0 +1,96 @@
+// The conversion: Start, Stop, the progress display and the end of a run
+// when the window closes.
+#include "app/main_window.h"
+#include "app/message.h"
+#include "app/picture_box.h"
+#include "app/pressable_box.h"
+#include "app/shell.h"
+#include "convert/conversion_line.h"
+#include "convert/positioning_window.h"
+#include "convert/progress_parse.h"
+#include "runner/console_capture.h"
+#include "runner/kill_by_name.h"
+#include "watermark/color_text.h"
+#include "watermark/working_bitmaps.h"
+
+#include <QCheckBox>
+#include <QLabel>
+
+#include <exception>
+
+namespace {
+
+constexpr qint32 kStillActive = 259;
+
+// The last line of what the encoder wrote: its reason when it fails.
+QString lastLine(const QString& text) {
+    const QStringList lines = QString(text).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.constLast().trimmed();
+}
+
+}  // namespace
+
+void PositioningWindow::startConversion() {
+    const Busy busy(*this);
+    const MainWindow* main = MainWindow::instance();
+    if (!main) return;
+
+    // The preview as it stands now becomes "temp.bmp" and the mark of the
+    // next click; the canvas keeps what was placed.
+    prepareMark(main->previewImage());
+    if (!writeMask()) return;
+
+    const QString folder = commandLineSafePath(programFolder());
+    lastRun_ = ConversionRun{};
+    lastRun_.programFolder = folder;
+    lastRun_.encoder = encoderName();
+    lastRun_.video = commandLineSafePath(main->video().path);
+    lastRun_.mask = commandLineSafePath(maskBitmapPath());
+    lastRun_.result = resultPath(folder, main->video().title);
+    // The key colour is the colour the mask's background really has, whichever
+    // palette command set it.
+    maskColour_ = rrggbbOf(canvas_->backColor());
+    lastRun_.maskColour = maskColour_;
+    lastRun_.enhanceAudio = enhanceAudioCheck_->checkState() != Qt::Unchecked;
+
+    const std::shared_ptr<ConsoleCapture> runner = conversionRunner_;
+    if (!runner) return;
+    consoleTail_.clear();
+    const qint32 result = runner->RunProcess(conversionCommandLine(lastRun_));
+    // A run that was stopped or whose window closed ends with the encoder
+    // still running; only an encoder that exited with an error is reported.
+    if (result != 0 && result != kStillActive && isLoaded()) {
+        const QString why = lastLine(consoleTail_);
+        msgBox(this, QStringLiteral("The conversion did not complete.") +
+                         (why.isEmpty() ? QString() : QStringLiteral("\n") + why));
+    }
+}
+
+void PositioningWindow::stopConversion() {
+    const Busy busy(*this);
+    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_)
+        runner->RunProcess(QStringLiteral("q"));
+}
+
+void PositioningWindow::onConversionOutput(const QString& chunk) {
+    const Busy busy(*this);
+    consoleTail_ = (consoleTail_ + chunk).right(4096);
+    try {
+        if (const std::optional<QString> elapsed = elapsedTextOf(chunk)) showProgress(*elapsed);
+    } catch (const std::exception&) {}
+}
+
+void PositioningWindow::showProgress(const QString& elapsed) {
+    const Busy busy(*this);
+    const MainWindow* main = MainWindow::instance();
+    const int percent = main ? progressPercent(main->video().duration, elapsed) : 0;
+    advanceActivityAnimation();
+    progressLabel_->setText(progressCaption(percent));
+}
+
+void PositioningWindow::endConversion() {
+    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_)
+        runner->RunProcess(QStringLiteral("q"));
+    conversionRunner_.reset();
+    KillProcessByName(encoderName());
+}

@@ -1,0 +1,27 @@
+#include "convert/program.h"
+
+#include "app/main_window.h"
+#include "app/message.h"
+#include "convert/positioning_window.h"
+#include "probe/video_probe.h"
+#include "watermark/picture_preview.h"
+
+std::unique_ptr<MainWindow> buildProgram() {
+    auto window = std::make_unique<MainWindow>();
+    MainWindow* main = window.get();
+    new VideoProbe(*main);  // owned by the window
+    auto* picture = new PicturePreview(*main);
+    QObject::connect(main, &MainWindow::initializeRequested, main, [main, picture] {
+        const QSize frame = main->video().frameSize;
+        if (!frame.isValid()) {
+            msgBox(main, QStringLiteral("Please select a valid video file first"));
+            return;
+        }
+        if (picture->path().isEmpty()) {
+            msgBox(main, QStringLiteral("Please select a watermark image first"));
+            return;
+        }
+        PositioningWindow::initialize(frame, main->previewImage());
+    });
+    return window;
+}

@@ -1,0 +1,53 @@
+#include "probe/video_probe.h"
+
+#include "app/main_window.h"
+#include "app/shell.h"
+#include "probe/probe_parse.h"
+#include "runner/command_line.h"
+#include "runner/console_capture.h"
+
+namespace {
+
+// The frame size as a whole number; nothing when the text does not start
+// with a positive number.
+std::optional<int> frameSide(const QString& text) {
+    const std::optional<int> v = sizeValue(text);
+    if (!v || *v <= 0) return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+VideoProbe::VideoProbe(MainWindow& window)
+    : QObject(&window), window_(window), probeRunner_(std::make_shared<ConsoleCapture>()) {
+    connect(probeRunner_.get(), &ConsoleCapture::ReadProcess, this, &VideoProbe::onProbeOutput);
+    connect(&window, &MainWindow::videoChosen, this, &VideoProbe::probeVideo);
+    connect(&window, &MainWindow::closing, this, &VideoProbe::stop);
+}
+
+VideoProbe::~VideoProbe() = default;
+
+void VideoProbe::probeVideo(const QString& path) {
+    const QString line = QuoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
+                         QStringLiteral(" -i ") + QuoteArg(commandLineSafePath(path));
+    // Our own reference keeps the runner alive if the probe drops it mid-run.
+    if (const std::shared_ptr<ConsoleCapture> runner = probeRunner_) runner->RunProcess(line);
+}
+
+void VideoProbe::stop() {
+    // A nested start is refused and ends the run in progress.
+    if (const std::shared_ptr<ConsoleCapture> runner = probeRunner_) {
+        runner->RunProcess(QStringLiteral("q"));
+        runner->Cancel();
+    }
+    probeRunner_.reset();
+}
+
+void VideoProbe::onProbeOutput(const QString& chunk) {
+    if (const std::optional<QString> d = durationOf(chunk)) window_.setVideoDuration(*d);
+    const ProbeFacts facts = parseProbeChunk(chunk);
+    if (!facts.width || !facts.height) return;
+    const std::optional<int> w = frameSide(*facts.width);
+    const std::optional<int> h = frameSide(*facts.height);
+    window_.setVideoFrame(*facts.width, *facts.height, w && h ? QSize(*w, *h) : QSize());
+}

@@ -34,7 +34,7 @@ bool nameTaken(const QString& path) {
 
 void Form1::Form_Load() {
     conApp = std::make_shared<ConsoleCapture>();
-    connect(conApp.get(), &ConsoleCapture::ReadProcess, this, &Form1::conApp_ReadProcess);
+    connect(conApp.get(), &ConsoleCapture::output, this, &Form1::conApp_ReadProcess);
 
     Slider1->setMinimum(1);
     Slider1->setMaximum(100);
@@ -60,8 +60,8 @@ void Form1::closeSequence(bool secondPass) {
     // leaves its read loop at its next check.
     if (conApp) {
         const std::shared_ptr<ConsoleCapture> runner = conApp;
-        runner->RunProcess(QStringLiteral("q"));
-        runner->Cancel();
+        runner->run(QStringLiteral("q"));
+        runner->cancel();
     }
     conApp.reset();
     if (secondPass) {

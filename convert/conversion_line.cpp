@@ -12,9 +12,9 @@ QString conversionCommandLine(const ConversionRun& run) {
     QStringList tokens;
     tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.videoname
            << QStringLiteral("-sameq") << QStringLiteral("-vhook")
-           << QuoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.maskpic +
+           << quoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.maskpic +
                        QStringLiteral(" -m 1 -t ") + run.colormask);
     if (run.enhanceAudio) tokens << QStringLiteral("-ar 22050");
-    tokens << QStringLiteral("-y") << QuoteArg(run.outputfile);
+    tokens << QStringLiteral("-y") << quoteArg(run.outputfile);
     return tokens.join(u' ');
 }

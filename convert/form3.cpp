@@ -145,7 +145,7 @@ void Form3::Form_Load() {
     const Busy busy(*this);
     skipOnFailure([this] {
         conApp2 = std::make_shared<ConsoleCapture>();
-        connect(conApp2.get(), &ConsoleCapture::ReadProcess, this, &Form3::conApp2_ReadProcess);
+        connect(conApp2.get(), &ConsoleCapture::output, this, &Form3::conApp2_ReadProcess);
     });
     skipOnFailure([this] {
         const QColor grey = colorFromHexText(RGB2Hex(200, 200, 200));

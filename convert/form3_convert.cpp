@@ -59,7 +59,7 @@ void Form3::Command2_Click() {
     const std::shared_ptr<ConsoleCapture> runner = conApp2;
     if (!runner) return;
     consoleTail_.clear();
-    const qint32 result = runner->RunProcess(conversionCommandLine(run));
+    const qint32 result = runner->run(conversionCommandLine(run));
     // A run that was stopped or whose window closed ends with the encoder
     // still running; only an encoder that exited with an error is reported.
     if (result != 0 && result != kStillActive && isLoaded()) {
@@ -71,7 +71,7 @@ void Form3::Command2_Click() {
 
 void Form3::stop_Click() {
     const Busy busy(*this);
-    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->RunProcess(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->run(QStringLiteral("q"));
 }
 
 void Form3::conApp2_ReadProcess(const QString& readData) {
@@ -97,9 +97,9 @@ void Form3::update_progress(const QString& dur) {
 }
 
 void Form3::Form_QueryUnload() {
-    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->RunProcess(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->run(QStringLiteral("q"));
     conApp2.reset();
-    KillProcessByName(encoderName());
+    killProcessByName(encoderName());
 }
 
 void Form3::Form_Unload() {

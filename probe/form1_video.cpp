@@ -33,10 +33,10 @@ void Form1::Command6_Click() {
 }
 
 void Form1::initiate_vsize() {
-    const QString line = QuoteArg(ShortPath(programFolder()) + u'/' + encoderName()) +
-                         QStringLiteral(" -i ") + QuoteArg(ShortPath(textvid->toPlainText()));
+    const QString line = quoteArg(ShortPath(programFolder()) + u'/' + encoderName()) +
+                         QStringLiteral(" -i ") + quoteArg(ShortPath(textvid->toPlainText()));
     // Our own reference keeps the runner alive if the window drops it mid-run.
-    if (const std::shared_ptr<ConsoleCapture> runner = conApp) runner->RunProcess(line);
+    if (const std::shared_ptr<ConsoleCapture> runner = conApp) runner->run(line);
 }
 
 void Form1::conApp_ReadProcess(const QString& readData) {

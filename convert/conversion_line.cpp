@@ -12,9 +12,9 @@ QString conversionCommandLine(const ConversionRun& run) {
     QStringList tokens;
     tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.video
            << QStringLiteral("-sameq") << QStringLiteral("-vhook")
-           << QuoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.mask +
+           << quoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.mask +
                        QStringLiteral(" -m 1 -t ") + run.maskColour);
     if (run.enhanceAudio) tokens << QStringLiteral("-ar 22050");
-    tokens << QStringLiteral("-y") << QuoteArg(run.result);
+    tokens << QStringLiteral("-y") << quoteArg(run.result);
     return tokens.join(u' ');
 }

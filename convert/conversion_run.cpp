@@ -56,7 +56,7 @@ void PositioningWindow::startConversion() {
     const std::shared_ptr<ConsoleCapture> runner = conversionRunner_;
     if (!runner) return;
     consoleTail_.clear();
-    const qint32 result = runner->RunProcess(conversionCommandLine(lastRun_));
+    const qint32 result = runner->run(conversionCommandLine(lastRun_));
     // A run that was stopped or whose window closed ends with the encoder
     // still running; only an encoder that exited with an error is reported.
     if (result != 0 && result != kStillActive && isLoaded()) {
@@ -69,7 +69,7 @@ void PositioningWindow::startConversion() {
 void PositioningWindow::stopConversion() {
     const Busy busy(*this);
     if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_)
-        runner->RunProcess(QStringLiteral("q"));
+        runner->run(QStringLiteral("q"));
 }
 
 void PositioningWindow::onConversionOutput(const QString& chunk) {
@@ -90,7 +90,7 @@ void PositioningWindow::showProgress(const QString& elapsed) {
 
 void PositioningWindow::endConversion() {
     if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_)
-        runner->RunProcess(QStringLiteral("q"));
+        runner->run(QStringLiteral("q"));
     conversionRunner_.reset();
-    KillProcessByName(encoderName());
+    killProcessByName(encoderName());
 }

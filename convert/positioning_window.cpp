@@ -144,7 +144,7 @@ void PositioningWindow::load() {
     const Busy busy(*this);
     skipOnFailure([this] {
         conversionRunner_ = std::make_shared<ConsoleCapture>();
-        connect(conversionRunner_.get(), &ConsoleCapture::ReadProcess, this,
+        connect(conversionRunner_.get(), &ConsoleCapture::output, this,
                 &PositioningWindow::onConversionOutput);
     });
     skipOnFailure([this] {

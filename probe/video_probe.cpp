@@ -20,7 +20,7 @@ std::optional<int> frameSide(const QString& text) {
 
 VideoProbe::VideoProbe(MainWindow& window)
     : QObject(&window), window_(window), probeRunner_(std::make_shared<ConsoleCapture>()) {
-    connect(probeRunner_.get(), &ConsoleCapture::ReadProcess, this, &VideoProbe::onProbeOutput);
+    connect(probeRunner_.get(), &ConsoleCapture::output, this, &VideoProbe::onProbeOutput);
     connect(&window, &MainWindow::videoChosen, this, &VideoProbe::probeVideo);
     connect(&window, &MainWindow::closing, this, &VideoProbe::stop);
 }
@@ -28,17 +28,17 @@ VideoProbe::VideoProbe(MainWindow& window)
 VideoProbe::~VideoProbe() = default;
 
 void VideoProbe::probeVideo(const QString& path) {
-    const QString line = QuoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
-                         QStringLiteral(" -i ") + QuoteArg(commandLineSafePath(path));
+    const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
+                         QStringLiteral(" -i ") + quoteArg(commandLineSafePath(path));
     // Our own reference keeps the runner alive if the probe drops it mid-run.
-    if (const std::shared_ptr<ConsoleCapture> runner = probeRunner_) runner->RunProcess(line);
+    if (const std::shared_ptr<ConsoleCapture> runner = probeRunner_) runner->run(line);
 }
 
 void VideoProbe::stop() {
     // A nested start is refused and ends the run in progress.
     if (const std::shared_ptr<ConsoleCapture> runner = probeRunner_) {
-        runner->RunProcess(QStringLiteral("q"));
-        runner->Cancel();
+        runner->run(QStringLiteral("q"));
+        runner->cancel();
     }
     probeRunner_.reset();
 }

@@ -48,12 +48,12 @@ private:
     bool ok_ = false;
 };
 
-std::vector<pid_t>& Outstanding() {
+std::vector<pid_t>& outstanding() {
     static std::vector<pid_t> pids;
     return pids;
 }
 
-std::int32_t ExitCodeOf(int status) {
+std::int32_t exitCodeOf(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return kStillActive;
@@ -61,7 +61,7 @@ std::int32_t ExitCodeOf(int status) {
 
 // Returns the pid when reaped, 0 when still running, -1 when it is not our
 // child any more (someone else reaped it).
-pid_t TryReap(pid_t pid, int* status) {
+pid_t tryReap(pid_t pid, int* status) {
     pid_t r;
     do {
         r = ::waitpid(pid, status, WNOHANG);
@@ -71,13 +71,13 @@ pid_t TryReap(pid_t pid, int* status) {
 
 }  // namespace
 
-std::optional<StartedChild> StartChild(const std::vector<std::string>& argv) {
+std::optional<StartedChild> startChild(const std::vector<std::string>& argv) {
     if (argv.empty() || argv.front().empty()) return std::nullopt;
     for (const std::string& arg : argv) {
         if (arg.find('\0') != std::string::npos) return std::nullopt;
     }
 
-    auto pipe = MakeCloexecPipe();
+    auto pipe = makeCloexecPipe();
     if (!pipe) return std::nullopt;
 
     SpawnFileActions actions;
@@ -116,34 +116,34 @@ std::optional<StartedChild> StartChild(const std::vector<std::string>& argv) {
     // exits 127.
     const int rc = ::posix_spawnp(&pid, cargv[0], actions.get(), attr.get(), cargv.data(), environ);
     // The parent's write end goes at once, so the pipe ends with the
-    // child's output instead of staying open until a Cancel.
+    // child's output instead of staying open until a cancel.
     pipe->write.reset();
     if (rc != 0) return std::nullopt;
     return StartedChild{std::move(pipe->read), pid};
 }
 
-std::int32_t CollectExitCode(pid_t pid, std::chrono::milliseconds grace) {
+std::int32_t collectExitCode(pid_t pid, std::chrono::milliseconds grace) {
     int status = 0;
-    pid_t r = TryReap(pid, &status);
+    pid_t r = tryReap(pid, &status);
     const auto deadline = std::chrono::steady_clock::now() + grace;
     while (r == 0 && std::chrono::steady_clock::now() < deadline) {
         ::usleep(2000);
-        r = TryReap(pid, &status);
+        r = tryReap(pid, &status);
     }
-    if (r == pid) return ExitCodeOf(status);
-    if (r == 0) Outstanding().push_back(pid);
+    if (r == pid) return exitCodeOf(status);
+    if (r == 0) outstanding().push_back(pid);
     return kStillActive;
 }
 
-bool ReapOutstandingChildren() {
-    auto& pids = Outstanding();
+bool reapOutstandingChildren() {
+    auto& pids = outstanding();
     std::erase_if(pids, [](pid_t pid) {
         int status = 0;
-        return TryReap(pid, &status) != 0;  // reaped, or no longer ours
+        return tryReap(pid, &status) != 0;  // reaped, or no longer ours
     });
     return !pids.empty();
 }
 
-std::size_t OutstandingChildCount() {
-    return Outstanding().size();
+std::size_t outstandingChildCount() {
+    return outstanding().size();
 }

@@ -2,7 +2,7 @@
 
 namespace {
 
-bool IsSeparator(QChar c) {
+bool isSeparator(QChar c) {
     switch (c.unicode()) {
         case ' ':
         case '\t':
@@ -18,7 +18,7 @@ bool IsSeparator(QChar c) {
 
 }  // namespace
 
-QStringList SplitCommandLine(const QString& cmdLine) {
+QStringList splitCommandLine(const QString& cmdLine) {
     QStringList args;
     QString current;
     bool inArgument = false;
@@ -49,7 +49,7 @@ QStringList SplitCommandLine(const QString& cmdLine) {
             inQuotes = !inQuotes;
             inArgument = true;
             ++i;
-        } else if (!inQuotes && IsSeparator(c)) {
+        } else if (!inQuotes && isSeparator(c)) {
             if (inArgument) {
                 args.append(current);
                 current.clear();
@@ -66,7 +66,7 @@ QStringList SplitCommandLine(const QString& cmdLine) {
     return args;
 }
 
-QString QuoteArg(const QString& text) {
+QString quoteArg(const QString& text) {
     QString quoted;
     quoted.reserve(text.size() + 2);
     quoted += u'"';
@@ -95,7 +95,7 @@ QString QuoteArg(const QString& text) {
     return quoted;
 }
 
-std::vector<std::string> ToNativeArguments(const QStringList& args) {
+std::vector<std::string> toNativeArguments(const QStringList& args) {
     std::vector<std::string> native;
     native.reserve(args.size());
     for (const QString& arg : args)

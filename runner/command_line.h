@@ -1,7 +1,7 @@
 // Windows-style command lines.
 //
 // The system hands the runner one command-line string, as the program did on
-// Windows; SplitCommandLine cuts it into the arguments given to the OS:
+// Windows; splitCommandLine cuts it into the arguments given to the OS:
 // - white space (space, tab, CR, LF, VT, FF) outside double quotes separates;
 // - a double quote toggles grouping (an empty "" is an empty argument);
 // - 2n backslashes before a double quote give n backslashes and a grouping
@@ -10,8 +10,8 @@
 // The first argument is the program: a path when it holds "/", otherwise it is
 // searched on PATH.
 //
-// QuoteArg is the inverse for one argument: the text enclosed in double quotes
-// and escaped by the same rules, so that SplitCommandLine gives back exactly
+// quoteArg is the inverse for one argument: the text enclosed in double quotes
+// and escaped by the same rules, so that splitCommandLine gives back exactly
 // that text as one argument, whatever it holds. Text without '"' or '\' comes
 // back as '"' + text + '"', the classic quoted token.
 #pragma once
@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-QStringList SplitCommandLine(const QString& cmdLine);
-QString QuoteArg(const QString& text);
+QStringList splitCommandLine(const QString& cmdLine);
+QString quoteArg(const QString& text);
 
 // The arguments as the OS takes them: UTF-8 bytes.
-std::vector<std::string> ToNativeArguments(const QStringList& args);
+std::vector<std::string> toNativeArguments(const QStringList& args);

@@ -20,16 +20,16 @@ constexpr int kReapIntervalMs = 250;
 
 // Reaps children that outlived their run while any is left. The timer belongs
 // to the application object, so it goes with it.
-void ArmReapTimer() {
+void armReapTimer() {
     static QPointer<QTimer> timer;
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app || OutstandingChildCount() == 0) return;
+    if (!app || outstandingChildCount() == 0) return;
     if (!timer) {
         timer = new QTimer(app);
         timer->setInterval(kReapIntervalMs);
         QTimer* t = timer.data();
         QObject::connect(t, &QTimer::timeout, t, [t] {
-            if (!ReapOutstandingChildren()) t->stop();
+            if (!reapOutstandingChildren()) t->stop();
         });
     }
     if (!timer->isActive()) timer->start();
@@ -55,8 +55,8 @@ public:
         }
         notifier_->setEnabled(true);
         // Returns after one round of dispatching; the loop then checks the
-        // cancel flag before anything else, so a Cancel or a refused
-        // RunProcess from any handler of that round is seen at once.
+        // cancel flag before anything else, so a cancel or a refused
+        // run from any handler of that round is seen at once.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         notifier_->setEnabled(false);
     }
@@ -72,10 +72,10 @@ ConsoleCapture::ConsoleCapture(QObject* parent)
 
 ConsoleCapture::~ConsoleCapture() = default;
 
-qint32 ConsoleCapture::RunProcess(const QString& cmdLine) {
-    if (core_->Running()) {
+qint32 ConsoleCapture::run(const QString& cmdLine) {
+    if (core_->running()) {
         // The refused call changes neither CommandLine nor ProcessID.
-        core_->Cancel();
+        core_->cancel();
         return 0;
     }
 
@@ -86,24 +86,24 @@ qint32 ConsoleCapture::RunProcess(const QString& cmdLine) {
     } clearAtEnd{commandLine_};
 
     EventLoopWait wait;
-    const qint32 result = core_->Run(
-        ToNativeArguments(SplitCommandLine(cmdLine)),
+    const qint32 result = core_->run(
+        toNativeArguments(splitCommandLine(cmdLine)),
         [this](const char* data, std::size_t size) {
-            emit ReadProcess(QString::fromLatin1(data, static_cast<qsizetype>(size)));
+            emit output(QString::fromLatin1(data, static_cast<qsizetype>(size)));
         },
         [&wait](int fd) { wait(fd); });
-    ArmReapTimer();
+    armReapTimer();
     return result;
 }
 
-void ConsoleCapture::Cancel() {
-    core_->Cancel();
+void ConsoleCapture::cancel() {
+    core_->cancel();
 }
 
-QString ConsoleCapture::CommandLine() const {
+QString ConsoleCapture::commandLine() const {
     return commandLine_;
 }
 
-qint32 ConsoleCapture::ProcessID() const {
-    return static_cast<qint32>(core_->ProcessId());
+qint32 ConsoleCapture::processId() const {
+    return static_cast<qint32>(core_->processId());
 }

@@ -1,11 +1,11 @@
 // ConsoleCapture: runs one console program at a time, its standard output and
 // standard error joined into one pipe, and hands what it writes to the owner
-// in chunks of at most 1024 bytes through ReadProcess.
+// in chunks of at most 1024 bytes through the output signal.
 //
-// RunProcess is synchronous and re-entrant: it returns when the child's output
+// run() is synchronous and re-entrant: it returns when the child's output
 // has ended (or the run was cancelled), and while it waits it lets the Qt event
 // loop dispatch events, so every user command can run inside a run. A
-// RunProcess on the same instance while it is busy starts nothing, ends the
+// run() on the same instance while it is busy starts nothing, ends the
 // run in progress and returns 0 (this is how "q" stops a run).
 //
 // The runner never terminates a child; a child that outlives its run is
@@ -19,7 +19,7 @@
 // the pipe wakes it; it never spins. Without a QCoreApplication it blocks on
 // the pipe instead. The Qt-free loop is ConsoleCaptureCore.
 //
-// Owners hold instances through std::shared_ptr. Whoever calls RunProcess
+// Owners hold instances through std::shared_ptr. Whoever calls run()
 // keeps its own copy of the pointer for the duration of the call, so an owner
 // may drop its reference while a run is executing.
 #pragma once
@@ -40,16 +40,16 @@ public:
     // Runs cmdLine (split by the Windows rules, see runner/command_line.h) to its
     // end. Returns the child's exit code as read when the loop ended, 259 when the
     // child was still running then, 0 when nothing was started.
-    qint32 RunProcess(const QString& cmdLine);
+    qint32 run(const QString& cmdLine);
     // Asks the run in progress to leave its loop at its next check.
-    void Cancel();
+    void cancel();
 
-    QString CommandLine() const;  // "" when idle
-    qint32 ProcessID() const;     // 0 when idle
+    QString commandLine() const;  // "" when idle
+    qint32 processId() const;     // 0 when idle
 
 signals:
     // One chunk, in the order read; one character per byte (Latin-1).
-    void ReadProcess(const QString& readData);
+    void output(const QString& chunk);
 
 private:
     std::unique_ptr<ConsoleCaptureCore> core_;

@@ -16,7 +16,7 @@ namespace {
 // nullopt once the pipe has no writer left and is empty (or cannot be asked).
 // poll() goes first: POLLHUP is sticky once the last writer has gone, so bytes
 // written before that are still counted by the FIONREAD that follows.
-std::optional<std::size_t> Peek(int fd) {
+std::optional<std::size_t> peek(int fd) {
     pollfd p{fd, POLLIN, 0};
     int r;
     do {
@@ -31,7 +31,7 @@ std::optional<std::size_t> Peek(int fd) {
     return 0;
 }
 
-void BlockUntilReadable(int fd) {
+void blockUntilReadable(int fd) {
     pollfd p{fd, POLLIN, 0};
     while (::poll(&p, 1, -1) < 0 && errno == EINTR) {}
 }
@@ -54,9 +54,9 @@ private:
 
 }  // namespace
 
-std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const ChunkSink& sink,
+std::int32_t ConsoleCaptureCore::run(const std::vector<std::string>& argv, const ChunkSink& sink,
                                      const Yield& yield) {
-    ReapOutstandingChildren();
+    reapOutstandingChildren();
 
     // Only re-entry from this run's own sink or yield gets here.
     if (running_) {
@@ -65,7 +65,7 @@ std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const
     }
 
     RunScope scope(running_, pid_);
-    std::optional<StartedChild> child = StartChild(argv);
+    std::optional<StartedChild> child = startChild(argv);
     if (!child) return 0;
 
     pid_ = child->pid;
@@ -75,7 +75,7 @@ std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const
     bool outputEnded = false;
 
     while (!cancel_) {
-        const std::optional<std::size_t> available = Peek(fd);
+        const std::optional<std::size_t> available = peek(fd);
         if (!available) {
             outputEnded = true;
             cancel_ = true;
@@ -85,7 +85,7 @@ std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const
             if (yield) {
                 yield(fd);
             } else {
-                BlockUntilReadable(fd);
+                blockUntilReadable(fd);
             }
             continue;
         }
@@ -106,7 +106,7 @@ std::int32_t ConsoleCaptureCore::Run(const std::vector<std::string>& argv, const
     // A child that has closed its output is normally exiting: give it a moment
     // so that its exit code, not 259, is the result.
     const std::int32_t result =
-        CollectExitCode(child->pid, outputEnded ? kExitGrace : std::chrono::milliseconds(0));
+        collectExitCode(child->pid, outputEnded ? kExitGrace : std::chrono::milliseconds(0));
     child->output.reset();
     return result;  // RunScope makes the core idle again
 }

@@ -19,7 +19,7 @@ struct DirCloser {
 using DirPtr = std::unique_ptr<DIR, DirCloser>;
 
 // A /proc entry that is a process (all digits), else -1.
-qint64 PidOfEntry(const char* entryName) {
+qint64 pidOfEntry(const char* entryName) {
     qint64 pid = 0;
     if (*entryName == '\0') return -1;
     for (const char* c = entryName; *c; ++c) {
@@ -30,12 +30,12 @@ qint64 PidOfEntry(const char* entryName) {
     return pid;
 }
 
-QString ImageNameOf(qint64 pid) {
+QString imageNameOf(qint64 pid) {
     const QByteArray dir = "/proc/" + QByteArray::number(pid);
     std::array<char, 4096> target{};
     const ssize_t n = ::readlink((dir + "/exe").constData(), target.data(), target.size());
     if (n > 0 && static_cast<std::size_t>(n) < target.size()) {
-        return ImageNameFromExeLink(QByteArray(target.data(), n));
+        return imageNameFromExeLink(QByteArray(target.data(), n));
     }
     // comm: the kernel's name of the task (at most 15 bytes), ended by "\n".
     QFile comm(QString::fromLatin1(dir + "/comm"));
@@ -47,14 +47,14 @@ QString ImageNameOf(qint64 pid) {
 
 }  // namespace
 
-bool ImageNameMatches(const QString& exeName, const QString& name) {
+bool imageNameMatches(const QString& exeName, const QString& name) {
     if (name.isEmpty()) return false;
     // QString::right gives all of the text when it is shorter than k, as a
     // right-hand cut does; the comparison then fails on the length.
     return exeName.toLower().right(name.size()) == name.toLower();
 }
 
-QString ImageNameFromExeLink(const QByteArray& target) {
+QString imageNameFromExeLink(const QByteArray& target) {
     QByteArray path = target;
     static const QByteArray kDeleted = " (deleted)";
     if (path.endsWith(kDeleted)) path.chop(kDeleted.size());
@@ -62,26 +62,26 @@ QString ImageNameFromExeLink(const QByteArray& target) {
     return QFile::decodeName(slash >= 0 ? path.mid(slash + 1) : path);
 }
 
-std::vector<qint64> MatchingProcesses(const QString& name) {
+std::vector<qint64> matchingProcesses(const QString& name) {
     std::vector<qint64> pids;
     if (name.isEmpty()) return pids;
     DirPtr proc(::opendir("/proc"));
     if (!proc) return pids;
     const qint64 self = ::getpid();
     while (const dirent* entry = ::readdir(proc.get())) {
-        const qint64 pid = PidOfEntry(entry->d_name);
+        const qint64 pid = pidOfEntry(entry->d_name);
         if (pid <= 0 || pid == self) continue;
-        const QString image = ImageNameOf(pid);
-        if (!image.isEmpty() && ImageNameMatches(image, name)) pids.push_back(pid);
+        const QString image = imageNameOf(pid);
+        if (!image.isEmpty() && imageNameMatches(image, name)) pids.push_back(pid);
     }
     return pids;
 }
 
 }  // namespace kill_by_name_detail
 
-void KillProcessByName(const QString& name) {
+void killProcessByName(const QString& name) {
     if (name.isEmpty()) return;
-    for (const qint64 pid : kill_by_name_detail::MatchingProcesses(name)) {
+    for (const qint64 pid : kill_by_name_detail::matchingProcesses(name)) {
         // A process that has gone meanwhile (ESRCH) or is not ours to signal
         // (EPERM) is passed over, like one that cannot be opened.
         ::kill(static_cast<pid_t>(pid), SIGTERM);

@@ -1,4 +1,4 @@
-// KillProcessByName: sends SIGTERM to every process whose
+// killProcessByName: sends SIGTERM to every process whose
 // executable file name ends with `name`, ignoring letter case.
 //
 // The executable file name of a process is the last component of
@@ -14,19 +14,19 @@
 
 #include <vector>
 
-void KillProcessByName(const QString& name);
+void killProcessByName(const QString& name);
 
 namespace kill_by_name_detail {
 
 // The rule: the last k characters of the lower-cased exe name (all of
 // it when it is shorter than k), k = the length of name, equal the lower-cased
 // name. False for "".
-bool ImageNameMatches(const QString& exeName, const QString& name);
+bool imageNameMatches(const QString& exeName, const QString& name);
 
 // The file name part of a /proc/PID/exe link target.
-QString ImageNameFromExeLink(const QByteArray& target);
+QString imageNameFromExeLink(const QByteArray& target);
 
-// The processes KillProcessByName would signal, ourselves excluded.
-std::vector<qint64> MatchingProcesses(const QString& name);
+// The processes killProcessByName would signal, ourselves excluded.
+std::vector<qint64> matchingProcesses(const QString& name);
 
 }  // namespace kill_by_name_detail

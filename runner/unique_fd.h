@@ -1,5 +1,5 @@
 // UniqueFd: sole owner of one file descriptor, closed when the owner goes.
-// MakeCloexecPipe: a pipe whose two ends are both close-on-exec, so that no
+// makeCloexecPipe: a pipe whose two ends are both close-on-exec, so that no
 // child started later inherits either end by accident.
 #pragma once
 
@@ -39,7 +39,7 @@ struct PipeEnds {
 // Both ends O_CLOEXEC. Ends that land on 0, 1 or 2 (a parent started with a
 // standard stream closed) are moved above 2: a dup2 onto the same number would
 // keep the close-on-exec flag and leave the child without that stream.
-inline std::optional<PipeEnds> MakeCloexecPipe() noexcept {
+inline std::optional<PipeEnds> makeCloexecPipe() noexcept {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
     PipeEnds ends{UniqueFd(fds[0]), UniqueFd(fds[1])};

@@ -51,7 +51,7 @@ TEST_P(ConversionLineSplit, GivesExactlyTheIntendedArguments) {
                         QStringLiteral("/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t 0000ff")};
     if (GetParam().audio) want << QStringLiteral("-ar") << QStringLiteral("22050");
     want << QStringLiteral("-y") << QStringLiteral("/opt/wm/watermarked/wm-") + title;
-    EXPECT_EQ(SplitCommandLine(conversionCommandLine(r)), want);
+    EXPECT_EQ(splitCommandLine(conversionCommandLine(r)), want);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,4 +1,4 @@
-// SplitCommandLine / QuoteArg: the Windows rules, as tables.
+// splitCommandLine / quoteArg: the Windows rules, as tables.
 #include "runner/command_line.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ TEST_P(RunnerCommandLineSplit, GivesTheArguments) {
     QStringList expected;
     for (const char16_t* a : c.args)
         expected << QString::fromUtf16(a);
-    EXPECT_EQ(SplitCommandLine(QString::fromUtf16(c.line)), expected);
+    EXPECT_EQ(splitCommandLine(QString::fromUtf16(c.line)), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,7 +70,7 @@ void PrintTo(const QuoteCase& c, std::ostream* os) {
 class RunnerCommandLineQuote : public testing::TestWithParam<QuoteCase> {};
 
 TEST_P(RunnerCommandLineQuote, EnclosesAndEscapes) {
-    EXPECT_EQ(QuoteArg(QString::fromUtf16(GetParam().text)), QString::fromUtf16(GetParam().quoted));
+    EXPECT_EQ(quoteArg(QString::fromUtf16(GetParam().text)), QString::fromUtf16(GetParam().quoted));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RunnerCommandLineQuote,
@@ -98,10 +98,10 @@ class RunnerCommandLineRoundTrip : public testing::TestWithParam<RoundTripCase> 
 
 TEST_P(RunnerCommandLineRoundTrip, QuotedTextIsExactlyOneArgument) {
     const QString text = QString::fromUtf16(GetParam().text);
-    EXPECT_EQ(SplitCommandLine(QuoteArg(text)), QStringList{text});
+    EXPECT_EQ(splitCommandLine(quoteArg(text)), QStringList{text});
     // Between other arguments it can add none and swallow none.
-    const QString line = "prog " + QuoteArg(text) + " -y " + QuoteArg(text + "2") + " last";
-    EXPECT_EQ(SplitCommandLine(line), (QStringList{"prog", text, "-y", text + "2", "last"}));
+    const QString line = "prog " + quoteArg(text) + " -y " + quoteArg(text + "2") + " last";
+    EXPECT_EQ(splitCommandLine(line), (QStringList{"prog", text, "-y", text + "2", "last"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{"escaped_injection", u"\"quoted\\\" -y /etc/passwd \""}));
 
 TEST(RunnerCommandLine, NativeArgumentsAreUtf8) {
-    const auto native = ToNativeArguments({QString::fromUtf16(u"été"), "a b"});
+    const auto native = toNativeArguments({QString::fromUtf16(u"été"), "a b"});
     ASSERT_EQ(native.size(), 2u);
     EXPECT_EQ(native[0], "\xC3\xA9t\xC3\xA9");
     EXPECT_EQ(native[1], "a b");

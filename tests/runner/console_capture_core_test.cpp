@@ -53,7 +53,7 @@ void EndChild(pid_t pid) {
     ASSERT_GT(pid, 0);
     ::kill(pid, SIGTERM);
     EXPECT_TRUE(WaitFor([&] {
-        ReapOutstandingChildren();
+        reapOutstandingChildren();
         return IsGone(pid);
     })) << "child "
         << pid << " not reaped";
@@ -66,11 +66,11 @@ double SecondsSince(Clock::time_point start) {
 TEST(RunnerCore, AbcArrivesAndTheResultIsTheExitCodeOr259) {
     ConsoleCaptureCore core;
     Trace trace;
-    const auto result = core.Run(Child({"p:abc"}), trace.Sink(), trace.Yield());
+    const auto result = core.run(Child({"p:abc"}), trace.Sink(), trace.Yield());
     EXPECT_EQ(trace.text, "abc");
     EXPECT_TRUE(result == 0 || result == kStillActive) << result;
-    EXPECT_FALSE(core.Running());
-    EXPECT_EQ(core.ProcessId(), 0);
+    EXPECT_FALSE(core.running());
+    EXPECT_EQ(core.processId(), 0);
 }
 
 TEST(RunnerCore, ExitCodeOfAChildThatHasExited) {
@@ -78,21 +78,21 @@ TEST(RunnerCore, ExitCodeOfAChildThatHasExited) {
     // so the child has certainly exited when the loop ends.
     ConsoleCaptureCore core;
     Trace trace;
-    EXPECT_EQ(core.Run(Child({"p:x", "g:300", "x:7"}), trace.Sink(), trace.Yield()), 7);
+    EXPECT_EQ(core.run(Child({"p:x", "g:300", "x:7"}), trace.Sink(), trace.Yield()), 7);
     EXPECT_EQ(trace.text, "x");
 }
 
 TEST(RunnerCore, StandardErrorJoinsStandardOutput) {
     ConsoleCaptureCore core;
     Trace trace;
-    core.Run(Child({"p:out,", "e:err,", "p:out"}), trace.Sink(), trace.Yield());
+    core.run(Child({"p:out,", "e:err,", "p:out"}), trace.Sink(), trace.Yield());
     EXPECT_EQ(trace.text, "out,err,out");
 }
 
 TEST(RunnerCore, ChildSeesDevNullAndOnePipe) {
     ConsoleCaptureCore core;
     Trace trace;
-    core.Run(Child({"f"}), trace.Sink(), trace.Yield());
+    core.run(Child({"f"}), trace.Sink(), trace.Yield());
     EXPECT_NE(trace.text.find("fd 0 -> /dev/null\n"), std::string::npos) << trace.text;
     const auto target = [&](int fd) {
         const std::string key = "fd " + std::to_string(fd) + " -> ";
@@ -108,7 +108,7 @@ TEST(RunnerCore, ChildSeesDevNullAndOnePipe) {
 TEST(RunnerCore, AFullPipeIsEmptiedChunkAfterChunkWithoutAYield) {
     ConsoleCaptureCore core;
     Trace trace;
-    core.Run(Child({"r:3000:x"}), trace.Sink(), trace.Yield());  // one write of 3000 bytes
+    core.run(Child({"r:3000:x"}), trace.Sink(), trace.Yield());  // one write of 3000 bytes
     EXPECT_EQ(trace.sizes, (std::vector<std::size_t>{1024, 1024, 952}));
     EXPECT_EQ(trace.text, std::string(3000, 'x'));
     std::string chunksOnly;
@@ -122,18 +122,18 @@ TEST(RunnerCore, AProgramThatDoesNotExistStartsNothing) {
              {"/nonexistent/wm-no-such-program"}, {"wm-no-such-program-zq"}, {"q"}, {""}, {}}) {
         ConsoleCaptureCore core;
         Trace trace;
-        EXPECT_EQ(core.Run(argv, trace.Sink(), trace.Yield()), 0);
+        EXPECT_EQ(core.run(argv, trace.Sink(), trace.Yield()), 0);
         EXPECT_TRUE(trace.events.empty());
-        EXPECT_FALSE(core.Running());
-        EXPECT_EQ(core.ProcessId(), 0);
+        EXPECT_FALSE(core.running());
+        EXPECT_EQ(core.processId(), 0);
     }
 }
 
 TEST(RunnerCore, CancelWhileIdleHasNoEffectOnTheNextRun) {
     ConsoleCaptureCore core;
-    core.Cancel();
+    core.cancel();
     Trace trace;
-    core.Run(Child({"s:100", "p:abc"}), trace.Sink(), trace.Yield());
+    core.run(Child({"s:100", "p:abc"}), trace.Sink(), trace.Yield());
     EXPECT_EQ(trace.text, "abc");
 }
 
@@ -142,9 +142,9 @@ TEST(RunnerCore, CancelDuringARunEndsItAndTheChildLivesOn) {
     Trace trace;
     pid_t pid = 0;
     const auto start = Clock::now();
-    const auto result = core.Run(Child({"p:ready", "s:20000", "p:late"}), trace.Sink([&] {
-        pid = core.ProcessId();
-        core.Cancel();
+    const auto result = core.run(Child({"p:ready", "s:20000", "p:late"}), trace.Sink([&] {
+        pid = core.processId();
+        core.cancel();
     }),
                                  trace.Yield());
     EXPECT_EQ(result, kStillActive);
@@ -161,11 +161,11 @@ TEST(RunnerCore, RunRefusedFromTheSinkReturns0AndEndsTheRun) {
     pid_t pid = 0;
     int nested = -1;
     pid_t pidAfterNested = 0;
-    const auto result = core.Run(Child({"p:a", "s:20000"}), trace.Sink([&] {
-        pid = core.ProcessId();
+    const auto result = core.run(Child({"p:a", "s:20000"}), trace.Sink([&] {
+        pid = core.processId();
         Trace inner;
-        nested = core.Run({"q"}, inner.Sink(), inner.Yield());
-        pidAfterNested = core.ProcessId();
+        nested = core.run({"q"}, inner.Sink(), inner.Yield());
+        pidAfterNested = core.processId();
         EXPECT_TRUE(inner.events.empty());
     }),
                                  trace.Yield());
@@ -184,11 +184,11 @@ TEST(RunnerCore, RunRefusedFromTheYieldEndsTheRunAtOnce) {
     pid_t pid = 0;
     int nested = -1;
     const auto start = Clock::now();
-    const auto result = core.Run(Child({"s:20000"}), trace.Sink(), trace.Yield([&] {
+    const auto result = core.run(Child({"s:20000"}), trace.Sink(), trace.Yield([&] {
         if (trace.yields != 1) return;
-        pid = core.ProcessId();
+        pid = core.processId();
         Trace inner;
-        nested = core.Run({"q"}, inner.Sink(), inner.Yield());
+        nested = core.run({"q"}, inner.Sink(), inner.Yield());
     }));
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(trace.yields, 1);  // the flag was checked before any further wait
@@ -202,10 +202,10 @@ TEST(RunnerCore, ASilentChildThatExitsEndsTheRun) {
     Trace trace;
     const auto start = Clock::now();
     bool safetyCancel = false;
-    const auto result = core.Run(Child({"s:200"}), trace.Sink(), trace.Yield([&] {
+    const auto result = core.run(Child({"s:200"}), trace.Sink(), trace.Yield([&] {
         if (SecondsSince(start) > 10) {
             safetyCancel = true;
-            core.Cancel();
+            core.cancel();
         }
     }));
     EXPECT_FALSE(safetyCancel);
@@ -220,10 +220,10 @@ TEST(RunnerCore, AChildStartedDuringARunInheritsNoPipe) {
     Trace outerTrace;
     Trace innerTrace;
     std::string outerPipe;
-    outer.Run(Child({"p:go", "s:300", "p:end"}), outerTrace.Sink([&] {
+    outer.run(Child({"p:go", "s:300", "p:end"}), outerTrace.Sink([&] {
         if (outerTrace.sizes.size() != 1) return;
-        outerPipe = FdTarget(outer.ProcessId(), 1);
-        inner.Run(Child({"f"}), innerTrace.Sink(), innerTrace.Yield());
+        outerPipe = FdTarget(outer.processId(), 1);
+        inner.run(Child({"f"}), innerTrace.Sink(), innerTrace.Yield());
     }),
               outerTrace.Yield());
     EXPECT_EQ(outerTrace.text, "goend");
@@ -238,9 +238,9 @@ TEST(RunnerCore, ARunOnAnotherCoreInsideARunRunsToItsEnd) {
     Trace outerTrace;
     Trace innerTrace;
     int innerResult = -1;
-    outer.Run(Child({"p:1", "s:50", "r:2000:o"}), outerTrace.Sink([&] {
+    outer.run(Child({"p:1", "s:50", "r:2000:o"}), outerTrace.Sink([&] {
         if (outerTrace.sizes.size() != 1) return;
-        innerResult = inner.Run(Child({"p:in", "g:200", "x:3"}), innerTrace.Sink(), innerTrace.Yield());
+        innerResult = inner.run(Child({"p:in", "g:200", "x:3"}), innerTrace.Sink(), innerTrace.Yield());
     }),
               outerTrace.Yield());
     EXPECT_EQ(innerResult, 3);
@@ -254,13 +254,13 @@ TEST(RunnerCore, NoZombieIsLeft) {
          std::vector<std::vector<std::string>>{{"p:a"}, {"p:b", "x:4"}, {"p:c", "s:300"}, {"p:d", "e:e"}}) {
         ConsoleCaptureCore core;
         Trace trace;
-        core.Run(Child(steps), trace.Sink([&] {
-            if (trace.sizes.size() == 1) pids.push_back(core.ProcessId());
+        core.run(Child(steps), trace.Sink([&] {
+            if (trace.sizes.size() == 1) pids.push_back(core.processId());
         }),
                  trace.Yield());
     }
     ASSERT_EQ(pids.size(), 4u);
-    EXPECT_TRUE(WaitFor([] { return !ReapOutstandingChildren(); }));
+    EXPECT_TRUE(WaitFor([] { return !reapOutstandingChildren(); }));
     for (pid_t pid : pids)
         EXPECT_TRUE(IsGone(pid)) << pid;
     EXPECT_TRUE(ZombieChildren().empty());

@@ -21,9 +21,9 @@ using namespace runner_test;
 namespace {
 
 QString Line(const QStringList& steps) {
-    QString line = QuoteArg(QString::fromStdString(ChildPath()));
+    QString line = quoteArg(QString::fromStdString(ChildPath()));
     for (const QString& s : steps)
-        line += " " + QuoteArg(s);
+        line += " " + quoteArg(s);
     return line;
 }
 
@@ -34,7 +34,7 @@ struct Collector {
     QStringList events;  // "C<n>" per chunk, "T" per tick of an optional 0 ms timer
 
     void connectTo(ConsoleCapture& cap) {
-        QObject::connect(&cap, &ConsoleCapture::ReadProcess, &cap, [this](const QString& chunk) {
+        QObject::connect(&cap, &ConsoleCapture::output, &cap, [this](const QString& chunk) {
             text += chunk;
             sizes << chunk.size();
             events << "C" + QString::number(chunk.size());
@@ -59,16 +59,16 @@ private slots:
         auto cap = std::make_shared<ConsoleCapture>();
         Collector got;
         got.connectTo(*cap);
-        const qint32 result = cap->RunProcess(Line({"p:abc"}));
+        const qint32 result = cap->run(Line({"p:abc"}));
         QCOMPARE(got.text, QString("abc"));
         QVERIFY2(result == 0 || result == 259, qPrintable(QString::number(result)));
-        QCOMPARE(cap->CommandLine(), QString());
-        QCOMPARE(cap->ProcessID(), 0);
+        QCOMPARE(cap->commandLine(), QString());
+        QCOMPARE(cap->processId(), 0);
     }
 
     void exitCodeOfAChildThatHasExited() {
         auto cap = std::make_shared<ConsoleCapture>();
-        QCOMPARE(cap->RunProcess(Line({"g:300", "x:42"})), 42);
+        QCOMPARE(cap->run(Line({"g:300", "x:42"})), 42);
     }
 
     void commandLineAndProcessIdDuringTheRun() {
@@ -76,24 +76,24 @@ private slots:
         const QString line = Line({"p:x", "s:100", "p:y"});
         QStringList seenLines;
         QList<qint32> seenPids;
-        connect(cap.get(), &ConsoleCapture::ReadProcess, this, [&] {
-            seenLines << cap->CommandLine();
-            seenPids << cap->ProcessID();
+        connect(cap.get(), &ConsoleCapture::output, this, [&] {
+            seenLines << cap->commandLine();
+            seenPids << cap->processId();
         });
-        cap->RunProcess(line);
+        cap->run(line);
         QCOMPARE(seenLines, QStringList({line, line}));
         QCOMPARE(seenPids.size(), 2);
         QVERIFY(seenPids[0] > 0);
         QCOMPARE(seenPids[1], seenPids[0]);
-        QCOMPARE(cap->CommandLine(), QString());
-        QCOMPARE(cap->ProcessID(), 0);
+        QCOMPARE(cap->commandLine(), QString());
+        QCOMPARE(cap->processId(), 0);
     }
 
     void latin1OneCharacterPerByte() {
         auto cap = std::make_shared<ConsoleCapture>();
         Collector got;
         got.connectTo(*cap);
-        cap->RunProcess(Line({QString::fromUtf8("p:\xC3\xA9")}));  // the two bytes of UTF-8 "é"
+        cap->run(Line({QString::fromUtf8("p:\xC3\xA9")}));  // the two bytes of UTF-8 "é"
         QCOMPARE(got.text, QString::fromLatin1("\xC3\xA9"));
     }
 
@@ -111,8 +111,7 @@ private slots:
         Collector got;
         got.connectTo(*cap);
         const QString arg = QString::fromUtf8("p:clip\" -f x \"y.avi\\ été");
-        cap->RunProcess(QuoteArg(program) + " " + QuoteArg(arg) + " " + QuoteArg("p:|") + " " +
-                        QuoteArg("x:0"));
+        cap->run(quoteArg(program) + " " + quoteArg(arg) + " " + quoteArg("p:|") + " " + quoteArg("x:0"));
         QCOMPARE(got.text, QString::fromLatin1(QString::fromUtf8("clip\" -f x \"y.avi\\ été|").toUtf8()));
     }
 
@@ -126,7 +125,7 @@ private slots:
         tick.setInterval(0);
         connect(&tick, &QTimer::timeout, this, [&] { got.events << "T"; });
         tick.start();
-        cap->RunProcess(Line({"s:50", "r:3000:x"}));
+        cap->run(Line({"s:50", "r:3000:x"}));
         tick.stop();
         QCOMPARE(got.sizes, QList<qsizetype>({1024, 1024, 952}));
         QCOMPARE(got.text, QString(3000, 'x'));
@@ -138,14 +137,14 @@ private slots:
         for (const QString& line : {QString("/nonexistent/wm-none -i x"), QString("wm-no-such-program-zq"),
                                     QString("q"), QString(""), QString("\"\"")}) {
             auto cap = std::make_shared<ConsoleCapture>();
-            QSignalSpy spy(cap.get(), &ConsoleCapture::ReadProcess);
+            QSignalSpy spy(cap.get(), &ConsoleCapture::output);
             QElapsedTimer clock;
             clock.start();
-            QCOMPARE(cap->RunProcess(line), 0);
+            QCOMPARE(cap->run(line), 0);
             QVERIFY(clock.elapsed() < 2000);
             QCOMPARE(spy.count(), 0);
-            QCOMPARE(cap->CommandLine(), QString());
-            QCOMPARE(cap->ProcessID(), 0);
+            QCOMPARE(cap->commandLine(), QString());
+            QCOMPARE(cap->processId(), 0);
         }
     }
 
@@ -153,8 +152,8 @@ private slots:
         auto cap = std::make_shared<ConsoleCapture>();
         Collector got;
         got.connectTo(*cap);
-        cap->Cancel();
-        cap->RunProcess(Line({"s:100", "p:abc"}));
+        cap->cancel();
+        cap->run(Line({"s:100", "p:abc"}));
         QCOMPARE(got.text, QString("abc"));
     }
 
@@ -162,19 +161,19 @@ private slots:
         auto cap = std::make_shared<ConsoleCapture>();
         qint32 pid = 0;
         QTimer::singleShot(100, this, [&] {
-            pid = cap->ProcessID();
-            cap->Cancel();
+            pid = cap->processId();
+            cap->cancel();
         });
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(cap->RunProcess(Line({"s:20000"})), 259);
+        QCOMPARE(cap->run(Line({"s:20000"})), 259);
         QVERIFY(clock.elapsed() < 3000);
         QVERIFY(pid > 0);
         QVERIFY(IsLiving(pid));
         EndChild(pid);
     }
 
-    void quitFromAReadProcessHandler() {
+    void quitFromAnOutputHandler() {
         auto cap = std::make_shared<ConsoleCapture>();
         Collector got;
         got.connectTo(*cap);
@@ -182,16 +181,16 @@ private slots:
         qint32 pid = 0;
         QString lineAfter;
         qint32 pidAfter = 0;
-        connect(cap.get(), &ConsoleCapture::ReadProcess, this, [&] {
-            pid = cap->ProcessID();
-            nested = cap->RunProcess("q");
-            lineAfter = cap->CommandLine();
-            pidAfter = cap->ProcessID();
+        connect(cap.get(), &ConsoleCapture::output, this, [&] {
+            pid = cap->processId();
+            nested = cap->run("q");
+            lineAfter = cap->commandLine();
+            pidAfter = cap->processId();
         });
         const QString line = Line({"p:a", "s:20000", "p:b"});
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(cap->RunProcess(line), 259);
+        QCOMPARE(cap->run(line), 259);
         QVERIFY(clock.elapsed() < 3000);
         QCOMPARE(nested, 0);
         QCOMPARE(lineAfter, line);
@@ -202,19 +201,19 @@ private slots:
 
     void quitFromAnEventDispatchedDuringTheWait() {
         auto cap = std::make_shared<ConsoleCapture>();
-        QSignalSpy spy(cap.get(), &ConsoleCapture::ReadProcess);
+        QSignalSpy spy(cap.get(), &ConsoleCapture::output);
         qint32 nested = -1;
         qint32 pid = 0;
         QElapsedTimer sinceQuit;
         QTimer::singleShot(100, this, [&] {
-            pid = cap->ProcessID();
+            pid = cap->processId();
             QElapsedTimer nestedClock;
             nestedClock.start();
-            nested = cap->RunProcess("q");
+            nested = cap->run("q");
             QVERIFY(nestedClock.elapsed() < 100);  // at once
             sinceQuit.start();
         });
-        QCOMPARE(cap->RunProcess(Line({"s:20000"})), 259);
+        QCOMPARE(cap->run(Line({"s:20000"})), 259);
         QVERIFY(sinceQuit.isValid());
         QVERIFY2(sinceQuit.elapsed() < 500, qPrintable(QString::number(sinceQuit.elapsed())));
         QCOMPARE(nested, 0);
@@ -229,11 +228,11 @@ private slots:
         safety.setSingleShot(true);
         connect(&safety, &QTimer::timeout, this, [&] {
             safetyCancel = true;
-            cap->Cancel();
+            cap->cancel();
         });
         safety.start(10000);
-        QSignalSpy spy(cap.get(), &ConsoleCapture::ReadProcess);
-        cap->RunProcess(Line({"s:200"}));
+        QSignalSpy spy(cap.get(), &ConsoleCapture::output);
+        cap->run(Line({"s:200"}));
         QVERIFY(!safetyCancel);
         QCOMPARE(spy.count(), 0);
     }
@@ -245,7 +244,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const double cpuBefore = CpuSeconds();
-        cap->RunProcess(Line({"s:1000", "p:done"}));
+        cap->run(Line({"s:1000", "p:done"}));
         const double cpu = CpuSeconds() - cpuBefore;
         qInfo("CPU time while the child slept %lld ms: %.3f s", static_cast<long long>(clock.elapsed()), cpu);
         QCOMPARE(got.text, QString("done"));
@@ -266,10 +265,10 @@ private slots:
         double innerCpu = -1;
         QTimer::singleShot(50, this, [&] {
             const double before = CpuSeconds();
-            inner->RunProcess(Line({"s:1000", "p:in"}));
+            inner->run(Line({"s:1000", "p:in"}));
             innerCpu = CpuSeconds() - before;
         });
-        outer->RunProcess(Line({"s:200", "p:x", "s:1200", "p:y"}));
+        outer->run(Line({"s:200", "p:x", "s:1200", "p:y"}));
         QCOMPARE(innerGot.text, QString("in"));
         QCOMPARE(outerGot.text, QString("xy"));
         QVERIFY2(innerCpu >= 0 && innerCpu < 0.3, qPrintable(QString("CPU %1 s").arg(innerCpu)));
@@ -279,13 +278,13 @@ private slots:
         auto owner = std::make_shared<ConsoleCapture>();
         QPointer<ConsoleCapture> watch(owner.get());
         QString text;
-        connect(owner.get(), &ConsoleCapture::ReadProcess, this, [&](const QString& chunk) {
+        connect(owner.get(), &ConsoleCapture::output, this, [&](const QString& chunk) {
             text += chunk;
             owner.reset();
         });
         {
             std::shared_ptr<ConsoleCapture> caller = owner;  // what every caller does
-            caller->RunProcess(Line({"p:a", "s:100", "p:b"}));
+            caller->run(Line({"p:a", "s:100", "p:b"}));
             QCOMPARE(text, QString("ab"));
             QVERIFY(!owner);
             QVERIFY(watch);
@@ -294,7 +293,7 @@ private slots:
     }
 
     void cleanupTestCase() {
-        QTRY_COMPARE_WITH_TIMEOUT(OutstandingChildCount(), std::size_t(0), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(outstandingChildCount(), std::size_t(0), 5000);
         QVERIFY(ZombieChildren().empty());
     }
 };

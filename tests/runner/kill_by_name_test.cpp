@@ -1,4 +1,4 @@
-// KillProcessByName against copies of runner_child started by the test under
+// killProcessByName against copies of runner_child started by the test under
 // names that only this test process can have (made from its pid).
 #include "runner/kill_by_name.h"
 
@@ -20,9 +20,9 @@ extern char** environ;
 
 using namespace runner_test;
 namespace fs = std::filesystem;
-using kill_by_name_detail::ImageNameFromExeLink;
-using kill_by_name_detail::ImageNameMatches;
-using kill_by_name_detail::MatchingProcesses;
+using kill_by_name_detail::imageNameFromExeLink;
+using kill_by_name_detail::imageNameMatches;
+using kill_by_name_detail::matchingProcesses;
 
 namespace {
 
@@ -96,7 +96,7 @@ void PrintTo(const MatchCase& c, std::ostream* os) {
 class RunnerKillByNameMatch : public testing::TestWithParam<MatchCase> {};
 
 TEST_P(RunnerKillByNameMatch, FollowsTheDesignRule) {
-    EXPECT_EQ(ImageNameMatches(QString::fromUtf8(GetParam().exe), QString::fromUtf8(GetParam().name)),
+    EXPECT_EQ(imageNameMatches(QString::fromUtf8(GetParam().exe), QString::fromUtf8(GetParam().name)),
               GetParam().matches);
 }
 
@@ -112,19 +112,19 @@ INSTANTIATE_TEST_SUITE_P(Table, RunnerKillByNameMatch,
                                          MatchCase{"ÉTÉ.dll", "été.dll", true}));
 
 TEST(RunnerKillByName, ImageNameIsTheLinkTargetsLastComponent) {
-    EXPECT_EQ(ImageNameFromExeLink("/usr/bin/sleep"), QString("sleep"));
-    EXPECT_EQ(ImageNameFromExeLink("/opt/wm/mxcode.dll (deleted)"), QString("mxcode.dll"));
-    EXPECT_EQ(ImageNameFromExeLink("/opt/wm dir/été.dll"), QString::fromUtf8("été.dll"));
-    EXPECT_EQ(ImageNameFromExeLink("plain"), QString("plain"));
+    EXPECT_EQ(imageNameFromExeLink("/usr/bin/sleep"), QString("sleep"));
+    EXPECT_EQ(imageNameFromExeLink("/opt/wm/mxcode.dll (deleted)"), QString("mxcode.dll"));
+    EXPECT_EQ(imageNameFromExeLink("/opt/wm dir/été.dll"), QString::fromUtf8("été.dll"));
+    EXPECT_EQ(imageNameFromExeLink("plain"), QString("plain"));
 }
 
 TEST(RunnerKillByName, EmptyNameKillsNothing) {
     // Checked on the list first: a bug here must not reach the real call.
-    ASSERT_TRUE(MatchingProcesses("").empty());
+    ASSERT_TRUE(matchingProcesses("").empty());
     Sleepers sleepers;
     const pid_t pid = sleepers.Start(sleepers.Copy(Unique("empty")));
     ASSERT_GT(pid, 0);
-    KillProcessByName("");
+    killProcessByName("");
     ::usleep(200 * 1000);
     EXPECT_TRUE(sleepers.StillRunning(pid));
 }
@@ -140,13 +140,13 @@ TEST(RunnerKillByName, KillsCaseAndPrefixVariantsButNotASuffixedName) {
     const pid_t suffixed = sleepers.Start(sleepers.Copy(name + ".bak"));
     ASSERT_TRUE(plain && upperCased && prefixed && suffixed);
 
-    auto matching = MatchingProcesses(Q(name));
+    auto matching = matchingProcesses(Q(name));
     std::sort(matching.begin(), matching.end());
     std::vector<qint64> expected{plain, upperCased, prefixed};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(matching, expected);
 
-    KillProcessByName(Q(name));
+    killProcessByName(Q(name));
     EXPECT_TRUE(sleepers.EndedBySigterm(plain));
     EXPECT_TRUE(sleepers.EndedBySigterm(upperCased));
     EXPECT_TRUE(sleepers.EndedBySigterm(prefixed));
@@ -161,15 +161,15 @@ TEST(RunnerKillByName, ARemovedExecutableStillMatches) {
     const pid_t pid = sleepers.Start(path);
     ASSERT_GT(pid, 0);
     fs::remove(path);
-    KillProcessByName(Q(name));
+    killProcessByName(Q(name));
     EXPECT_TRUE(sleepers.EndedBySigterm(pid));
 }
 
 TEST(RunnerKillByName, NeverSignalsItself) {
-    const QString self = ImageNameFromExeLink(
+    const QString self = imageNameFromExeLink(
         QFile::encodeName(QString::fromStdString(fs::read_symlink("/proc/self/exe").string())));
     ASSERT_FALSE(self.isEmpty());
-    const auto matching = MatchingProcesses(self);
+    const auto matching = matchingProcesses(self);
     // Only the list is checked: other copies of this test may be running.
     EXPECT_EQ(std::count(matching.begin(), matching.end(), qint64(::getpid())), 0);
 }

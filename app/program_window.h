@@ -66,14 +66,17 @@ class WindowSlot {
 public:
     W* loaded() const { return window_ && window_->isLoaded() ? window_.data() : nullptr; }
 
-    // The loaded window, or a new one from make() that the program then owns.
-    template <typename Make>
-    W& instance(Make make) {
+    // The loaded window, or a new one from make() that the program then
+    // owns, loaded by load(): the load step already finds it loaded().
+    template <typename Make, typename Load>
+    W& instance(Make make, Load load) {
         if (W* w = loaded()) return *w;
         std::unique_ptr<W> fresh = make();
-        window_ = fresh.get();
+        W& w = *fresh;
+        window_ = &w;
         adoptWindow(std::move(fresh));
-        return *window_;
+        load(w);
+        return w;
     }
 
 private:

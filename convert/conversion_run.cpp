@@ -68,8 +68,7 @@ void PositioningWindow::startConversion() {
 
 void PositioningWindow::stopConversion() {
     const Busy busy(*this);
-    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_)
-        runner->run(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_) runner->run(QStringLiteral("q"));
 }
 
 void PositioningWindow::onConversionOutput(const QString& chunk) {
@@ -89,8 +88,7 @@ void PositioningWindow::showProgress(const QString& elapsed) {
 }
 
 void PositioningWindow::endConversion() {
-    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_)
-        runner->run(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_) runner->run(QStringLiteral("q"));
     conversionRunner_.reset();
     killProcessByName(encoderName());
 }

@@ -167,11 +167,8 @@ void PositioningWindow::load() {
 }
 
 PositioningWindow& PositioningWindow::instance() {
-    return slot().instance([] {
-        auto w = std::make_unique<PositioningWindow>();
-        w->load();
-        return w;
-    });
+    return slot().instance([] { return std::make_unique<PositioningWindow>(); },
+                           [](PositioningWindow& w) { w.load(); });
 }
 
 PositioningWindow* PositioningWindow::loaded() {

@@ -62,3 +62,10 @@ std::optional<int> sizeValue(const QString& text) {
     if (i == first) return std::nullopt;
     return static_cast<int>(value);
 }
+
+std::optional<QSize> frameSizeOf(const QString& width, const QString& height) {
+    const std::optional<int> w = sizeValue(width);
+    const std::optional<int> h = sizeValue(height);
+    if (!w || !h || *w <= 0 || *h <= 0) return std::nullopt;
+    return QSize(*w, *h);
+}

@@ -3,6 +3,7 @@
 // occurrence, and nothing carries over from an earlier chunk.
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -19,6 +20,10 @@ std::optional<QString> durationOf(const QString& chunk);
 // Duration and frame size of one chunk; the frame size is looked for only
 // after "Duration", in the text that leaves out the chunk's last character.
 ProbeFacts parseProbeChunk(const QString& chunk);
+
+// The frame size two size texts stand for; nothing unless both start with a
+// positive number.
+std::optional<QSize> frameSizeOf(const QString& width, const QString& height);
 
 // The whole number a size text stands for: leading spaces skipped, then the
 // leading digits ("576," is 576). Nothing when no digit leads.

@@ -6,18 +6,6 @@
 #include "runner/command_line.h"
 #include "runner/console_capture.h"
 
-namespace {
-
-// The frame size as a whole number; nothing when the text does not start
-// with a positive number.
-std::optional<int> frameSide(const QString& text) {
-    const std::optional<int> v = sizeValue(text);
-    if (!v || *v <= 0) return std::nullopt;
-    return v;
-}
-
-}  // namespace
-
 VideoProbe::VideoProbe(MainWindow& window)
     : QObject(&window), window_(window), probeRunner_(std::make_shared<ConsoleCapture>()) {
     connect(probeRunner_.get(), &ConsoleCapture::output, this, &VideoProbe::onProbeOutput);
@@ -47,7 +35,6 @@ void VideoProbe::onProbeOutput(const QString& chunk) {
     if (const std::optional<QString> d = durationOf(chunk)) window_.setVideoDuration(*d);
     const ProbeFacts facts = parseProbeChunk(chunk);
     if (!facts.width || !facts.height) return;
-    const std::optional<int> w = frameSide(*facts.width);
-    const std::optional<int> h = frameSide(*facts.height);
-    window_.setVideoFrame(*facts.width, *facts.height, w && h ? QSize(*w, *h) : QSize());
+    window_.setVideoFrame(*facts.width, *facts.height,
+                          frameSizeOf(*facts.width, *facts.height).value_or(QSize()));
 }

@@ -112,7 +112,7 @@ PaletteWindow::PaletteWindow(QWidget* parent) : ProgramWindow(parent) {
 }
 
 PaletteWindow& PaletteWindow::instance() {
-    return slot().instance([] { return std::make_unique<PaletteWindow>(); });
+    return slot().instance([] { return std::make_unique<PaletteWindow>(); }, [](PaletteWindow&) {});
 }
 
 PaletteWindow* PaletteWindow::loaded() {

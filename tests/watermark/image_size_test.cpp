@@ -1,6 +1,6 @@
 #include "watermark/image_size.h"
 
-#include "tests/watermark/picture_fixtures.h"
+#include "tests/support/picture_fixtures.h"
 
 #include <QDir>
 #include <QTemporaryDir>

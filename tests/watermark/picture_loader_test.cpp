@@ -1,6 +1,6 @@
 #include "watermark/picture_loader.h"
 
-#include "tests/watermark/picture_fixtures.h"
+#include "tests/support/picture_fixtures.h"
 
 #include <QTemporaryDir>
 

@@ -68,3 +68,12 @@ TEST(PixelWidth, RoundsHalvesToEvenAndKeepsOnePixel) {
 }
 
 }  // namespace
+
+TEST(HolderSize, CutsEachSideTo240) {
+    const struct {
+        QSize picture, holder;
+    } cases[] = {{{100, 50}, {100, 50}}, {{240, 240}, {240, 240}}, {{241, 10}, {240, 10}},
+                 {{10, 800}, {10, 240}}, {{640, 480}, {240, 240}}, {{1, 1}, {1, 1}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(zoom::holderSize(c.picture), c.holder) << c.picture.width() << "x" << c.picture.height();
+}

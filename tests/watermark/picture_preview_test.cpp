@@ -1,11 +1,15 @@
 // "Image Selection", the zoom slider and the preview, driven through the
 // window with real message boxes.
-#include "app/form1.h"
+#include "watermark/picture_preview.h"
+#include "app/main_window.h"
+#include "convert/program.h"
 
 #include "app/picture_box.h"
 #include "app/user_button.h"
-#include "tests/app/modal_answerer.h"
-#include "tests/watermark/picture_fixtures.h"
+#include "tests/support/modal_answerer.h"
+#include "tests/support/picture_fixtures.h"
+
+#include "tests/support/window_test_support.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -22,7 +26,7 @@ const QString kClamp = QStringLiteral("Images smaller than 240x240 are recommend
 
 }  // namespace
 
-class Form1PictureTest : public QObject {
+class PicturePreviewTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -41,41 +45,42 @@ private slots:
 
 private:
     // Shows the window and answers the picture dialog with `answer`.
-    void choose(Form1& w, const QString& answer);
+    void choose(MainWindow& w, const QString& answer);
     QString make(const QString& name, const QImage& image, const char* format);
 
     std::unique_ptr<QTemporaryDir> dir_;
     QStringList filters_;
 };
 
-void Form1PictureTest::init() {
+void PicturePreviewTest::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     filters_.clear();
 }
 
-void Form1PictureTest::cleanup() {
+void PicturePreviewTest::cleanup() {
     OpenFileDialog::setAnswer({});
     dir_.reset();
     QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
-void Form1PictureTest::choose(Form1& w, const QString& answer) {
+void PicturePreviewTest::choose(MainWindow& w, const QString& answer) {
     OpenFileDialog::setAnswer([this, answer](const OpenFileDialog& d) {
-        filters_ << d.Filter;
+        filters_ << d.filter();
         return answer;
     });
-    QTest::mouseClick(w.browse, Qt::LeftButton);
+    QTest::mouseClick(child<UserButton>(w, "browse"), Qt::LeftButton);
 }
 
-QString Form1PictureTest::make(const QString& name, const QImage& image, const char* format) {
+QString PicturePreviewTest::make(const QString& name, const QImage& image, const char* format) {
     const QString path = dir_->filePath(name);
     const bool ok =
         QByteArray(format) == "GIF" ? fixtures::writeGif(path, {image}) : fixtures::save(image, path, format);
     return ok ? path : QString();
 }
 
-void Form1PictureTest::filterOneEntryEachTime() {
-    Form1 w;
+void PicturePreviewTest::filterOneEntryEachTime() {
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QString bmp = make("a.bmp", fixtures::halves(10, 10, Qt::red, Qt::blue), "BMP");
@@ -86,7 +91,7 @@ void Form1PictureTest::filterOneEntryEachTime() {
     QCOMPARE(filters_, (QStringList{one, one}));
 }
 
-void Form1PictureTest::choose_data() {
+void PicturePreviewTest::choose_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QString>("format");  // "" for a text file, "none" for no file
     QTest::addColumn<QSize>("preview");
@@ -113,7 +118,7 @@ void Form1PictureTest::choose_data() {
         << QSize() << "none" << QSize(240, 240) << QSize(240, 240) << QStringList{kInvalid};
 }
 
-void Form1PictureTest::choose() {
+void PicturePreviewTest::choose() {
     QFETCH(QSize, picture);
     QFETCH(QString, format);
     QFETCH(QSize, preview);
@@ -129,7 +134,8 @@ void Form1PictureTest::choose() {
                     format.toLatin1().constData());
     QVERIFY(!path.isEmpty());
 
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     ModalAnswerer answer;
@@ -139,14 +145,14 @@ void Form1PictureTest::choose() {
         QCOMPARE(b.title, QStringLiteral("Watermark Image"));
         QCOMPARE(b.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
-    QCOMPARE(w.txturl->text(), path);
-    QCOMPARE(w.Image1->size(), preview);
-    QCOMPARE(w.Image1->image().size(), preview);
-    QCOMPARE(w.Picture1->size(), holder);
-    QCOMPARE(w.Image1->pos(), QPoint(344, 96));
+    QCOMPARE(w.findChild<PicturePreview*>()->path(), path);
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), preview);
+    QCOMPARE(child<PictureBox>(w, "Image1")->image().size(), preview);
+    QCOMPARE(w.findChild<PicturePreview*>()->holderSize(), holder);
+    QCOMPARE(child<PictureBox>(w, "Image1")->pos(), QPoint(344, 96));
 }
 
-void Form1PictureTest::sliderRebuildsFromHolder_data() {
+void PicturePreviewTest::sliderRebuildsFromHolder_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<int>("slider");
     QTest::addColumn<QSize>("preview");
@@ -161,7 +167,7 @@ void Form1PictureTest::sliderRebuildsFromHolder_data() {
     QTest::newRow("1000x1 at 1") << QSize(1000, 1) << 1 << QSize(2, 1) << 1;
 }
 
-void Form1PictureTest::sliderRebuildsFromHolder() {
+void PicturePreviewTest::sliderRebuildsFromHolder() {
     QFETCH(QSize, picture);
     QFETCH(int, slider);
     QFETCH(QSize, preview);
@@ -169,23 +175,25 @@ void Form1PictureTest::sliderRebuildsFromHolder() {
     const QString path =
         make("p.bmp", fixtures::halves(picture.width(), picture.height(), Qt::red, Qt::blue), "BMP");
 
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     {
         ModalAnswerer first;
         choose(w, path);
         // The move under test must be a change of value.
-        if (w.Slider1->value() == slider) w.Slider1->setValue(slider == 100 ? 99 : slider + 1);
+        if (child<QSlider>(w, "Slider1")->value() == slider)
+            child<QSlider>(w, "Slider1")->setValue(slider == 100 ? 99 : slider + 1);
     }
     ModalAnswerer onMove;
-    w.Slider1->setValue(slider);
-    QCOMPARE(w.Label1->text(), QString::number(slider) + u'%');
-    QCOMPARE(w.Image1->size(), preview);
+    child<QSlider>(w, "Slider1")->setValue(slider);
+    QCOMPARE(child<QLabel>(w, "Label1")->text(), QString::number(slider) + u'%');
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), preview);
     QCOMPARE(onMove.texts(), QStringList(messages, kClamp));
 }
 
-void Form1PictureTest::previewShowsTopLeftRegion_data() {
+void PicturePreviewTest::previewShowsTopLeftRegion_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QPoint>("redAt");
     QTest::addColumn<QPoint>("blueAt");   // (-1, -1): no blue in the preview
@@ -200,19 +208,20 @@ void Form1PictureTest::previewShowsTopLeftRegion_data() {
         << QSize(150, 300) << QPoint(10, 239) << QPoint(110, 239) << QPoint(119, 120);
 }
 
-void Form1PictureTest::previewShowsTopLeftRegion() {
+void PicturePreviewTest::previewShowsTopLeftRegion() {
     QFETCH(QSize, picture);
     QFETCH(QPoint, redAt);
     QFETCH(QPoint, blueAt);
     QFETCH(QPoint, whiteAt);
     const QString path =
         make("p.bmp", fixtures::halves(picture.width(), picture.height(), Qt::red, Qt::blue), "BMP");
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     ModalAnswerer answer;
     choose(w, path);
-    const QImage img = w.Image1->image();
+    const QImage img = child<PictureBox>(w, "Image1")->image();
     QCOMPARE(img.pixelColor(redAt), QColor(Qt::red));
     if (blueAt.x() >= 0) QCOMPARE(img.pixelColor(blueAt), QColor(Qt::blue));
     if (whiteAt.x() >= 0) {
@@ -224,34 +233,35 @@ void Form1PictureTest::previewShowsTopLeftRegion() {
     }
 }
 
-void Form1PictureTest::sliderWithoutPictureOnlyLabels() {
-    Form1 w;
+void PicturePreviewTest::sliderWithoutPictureOnlyLabels() {
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const QImage before = w.Image1->image();
+    const QImage before = child<PictureBox>(w, "Image1")->image();
     ModalAnswerer answer;
-    w.Slider1->setValue(30);
-    QTest::keyClick(w.Slider1, Qt::Key_Right);
-    QCOMPARE(w.Label1->text(), QStringLiteral("31%"));
-    QCOMPARE(w.Image1->size(), QSize(240, 240));
-    QCOMPARE(w.Image1->image(), before);
-    QCOMPARE(w.Picture1->size(), QSize(240, 240));
-    QVERIFY(w.Picture1->picture().isNull());
+    child<QSlider>(w, "Slider1")->setValue(30);
+    QTest::keyClick(child<QSlider>(w, "Slider1"), Qt::Key_Right);
+    QCOMPARE(child<QLabel>(w, "Label1")->text(), QStringLiteral("31%"));
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(240, 240));
+    QCOMPARE(child<PictureBox>(w, "Image1")->image(), before);
+    QCOMPARE(w.findChild<PicturePreview*>()->holderSize(), QSize(240, 240));
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void Form1PictureTest::dragRebuildsOnceOnRelease() {
+void PicturePreviewTest::dragRebuildsOnceOnRelease() {
     // Each rebuild of a large picture shows the clamp message: a drag must
     // not show one per step.
     const QString path = make("big.bmp", fixtures::halves(640, 480, Qt::red, Qt::blue), "BMP");
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     {
         ModalAnswerer first;
         choose(w, path);
     }
-    QSlider* s = w.Slider1;
+    QSlider* s = child<QSlider>(w, "Slider1");
     QStyleOptionSlider opt;
     opt.initFrom(s);
     opt.orientation = s->orientation();
@@ -267,15 +277,16 @@ void Form1PictureTest::dragRebuildsOnceOnRelease() {
     for (int step = 1; step <= 4; ++step)
         QTest::mouseMove(s, handle - QPoint(25 * step, 0));
     QVERIFY(answer.boxes().isEmpty());
-    QCOMPARE(w.Label1->text(), QStringLiteral("100%"));
+    QCOMPARE(child<QLabel>(w, "Label1")->text(), QStringLiteral("100%"));
     QTest::mouseRelease(s, Qt::LeftButton, {}, handle - QPoint(100, 0));
     QVERIFY(s->value() < 100);
-    QCOMPARE(w.Label1->text(), QString::number(s->value()) + u'%');
+    QCOMPARE(child<QLabel>(w, "Label1")->text(), QString::number(s->value()) + u'%');
     QCOMPARE(answer.texts(), QStringList{kClamp});
 }
 
-void Form1PictureTest::cancelKeepsPath() {
-    Form1 w;
+void PicturePreviewTest::cancelKeepsPath() {
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     {
@@ -283,34 +294,35 @@ void Form1PictureTest::cancelKeepsPath() {
         ModalAnswerer answer;
         choose(w, QString());
         QCOMPARE(answer.texts(), QStringList{kInvalid});
-        QCOMPARE(w.txturl->text(), QString());
+        QCOMPARE(w.findChild<PicturePreview*>()->path(), QString());
     }
     const QString path = make("p.gif", fixtures::halves(100, 50, Qt::red, Qt::blue), "GIF");
     ModalAnswerer answer;
     choose(w, path);
-    w.Slider1->setValue(50);
-    QCOMPARE(w.Image1->size(), QSize(50, 25));
+    child<QSlider>(w, "Slider1")->setValue(50);
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(50, 25));
     choose(w, QString());
-    QCOMPARE(w.txturl->text(), path);
+    QCOMPARE(w.findChild<PicturePreview*>()->path(), path);
     // Rebuilt from the kept path and the holder's 100 x 50 at 50 per cent.
-    QCOMPARE(w.Image1->size(), QSize(50, 25));
-    QCOMPARE(w.Image1->image().pixelColor(2, 2), QColor(Qt::red));
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(50, 25));
+    QCOMPARE(child<PictureBox>(w, "Image1")->image().pixelColor(2, 2), QColor(Qt::red));
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void Form1PictureTest::fileChangedOnDiskIsReloaded() {
+void PicturePreviewTest::fileChangedOnDiskIsReloaded() {
     const QString path = make("p.bmp", fixtures::halves(100, 50, Qt::red, Qt::red), "BMP");
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     ModalAnswerer answer;
     choose(w, path);
-    QCOMPARE(w.Image1->image().pixelColor(5, 5), QColor(Qt::red));
+    QCOMPARE(child<PictureBox>(w, "Image1")->image().pixelColor(5, 5), QColor(Qt::red));
     QVERIFY(fixtures::save(fixtures::halves(100, 50, Qt::green, Qt::green), path, "BMP"));
-    w.Slider1->setValue(80);
-    QCOMPARE(w.Image1->image().pixelColor(5, 5), QColor(Qt::green));
+    child<QSlider>(w, "Slider1")->setValue(80);
+    QCOMPARE(child<PictureBox>(w, "Image1")->image().pixelColor(5, 5), QColor(Qt::green));
     QVERIFY(answer.boxes().isEmpty());
 }
 
-QTEST_MAIN(Form1PictureTest)
-#include "tst_form1_picture.moc"
+QTEST_MAIN(PicturePreviewTest)
+#include "picture_preview_test.moc"

@@ -1,11 +1,12 @@
 // The positioning window on real widgets (offscreen): its layout, the load
 // step, the canvas click, the activity animation, access for screen readers
 // and its lifetime when closed from inside one of its own handlers.
-#include "convert/form3.h"
+#include "convert/positioning_window.h"
 #include "app/picture_box.h"
 #include "convert/activity_frames.h"
 #include "runner/console_capture.h"
-#include "tests/convert/form_test_support.h"
+#include "tests/support/own_encoder_name.h"
+#include "tests/support/window_test_support.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -43,11 +44,11 @@ QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, cons
 }
 
 // Gives the loaded window a prepared watermark, as "Initialize" would.
-void prepare(Form3& form, QSize canvas, const QImage& mark) {
-    form.Picture1->setBoxSize(canvas.width(), canvas.height());
-    form.Picture2->setBoxSize(mark.width(), mark.height());
-    form.Picture2->setScaleSize(QSizeF(mark.size()));
-    form.Picture2->setPicture(mark);
+void prepare(PositioningWindow& form, QSize canvas, const QImage& mark) {
+    child<PictureBox>(form, "Picture1")->setBoxSize(canvas.width(), canvas.height());
+    child<PictureBox>(form, "Picture2")->setBoxSize(mark.width(), mark.height());
+    child<PictureBox>(form, "Picture2")->setScaleSize(QSizeF(mark.size()));
+    child<PictureBox>(form, "Picture2")->setPicture(mark);
 }
 
 // A button press at a point; QTest takes (0, 0) for "the middle".
@@ -79,10 +80,10 @@ QColor windowColor(QWidget* w) {
 
 }  // namespace
 
-class Form3Test : public QObject {
+class PositioningWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { QTRY_VERIFY(closeProgramForms()); }
+    void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void layout_data();
     void layout();
@@ -99,7 +100,7 @@ private slots:
     void accessibility();
 };
 
-void Form3Test::layout_data() {
+void PositioningWindowTest::layout_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
@@ -116,13 +117,13 @@ void Form3Test::layout_data() {
     QTest::newRow("pb1") << "pb1" << QRect(QPoint(), QSize(36, 36)) << QString() << false;
 }
 
-void Form3Test::layout() {
+void PositioningWindowTest::layout() {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
     QFETCH(bool, shown);
 
-    Form3 form;
+    PositioningWindow form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.windowTitle(), QString("Watermark Positioning"));
@@ -143,46 +144,46 @@ void Form3Test::layout() {
     }
 }
 
-void Form3Test::checkBoxCaptionHasItsSpaces() {
-    Form3 form;
+void PositioningWindowTest::checkBoxCaptionHasItsSpaces() {
+    PositioningWindow form;
     QCOMPARE(
-        form.Check1->text(),
+        child<QCheckBox>(form, "Check1")->text(),
         QString("Enhance Audio quality                         (necessary for some videocameras output)"));
-    QCOMPARE(form.Check1->text().count(u' '), 25 + 2 + 4);
-    QVERIFY(!form.Check1->isChecked());
-    QCOMPARE(form.Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
-    QCOMPARE(form.Picture1->backColor(), QColor(Qt::black));
-    QCOMPARE(form.pbox->picture(), activityFrame(1));  // starts dimmed
-    QCOMPARE(form.pb[0]->picture(), activityFrame(0));
-    QCOMPARE(form.pb[1]->picture(), activityFrame(1));
+    QCOMPARE(child<QCheckBox>(form, "Check1")->text().count(u' '), 25 + 2 + 4);
+    QVERIFY(!child<QCheckBox>(form, "Check1")->isChecked());
+    QCOMPARE(child<QLabel>(form, "Label1")->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(child<PictureBox>(form, "Picture1")->backColor(), QColor(Qt::black));
+    QCOMPARE(child<PictureBox>(form, "pbox")->picture(), activityFrame(1));  // starts dimmed
+    QCOMPARE(child<PictureBox>(form, QStringLiteral("pb%1").arg(0))->picture(), activityFrame(0));
+    QCOMPARE(child<PictureBox>(form, QStringLiteral("pb%1").arg(1))->picture(), activityFrame(1));
     // A click anywhere on the box, the wrapped second line included, toggles it.
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::mouseClick(form.Check1, Qt::LeftButton, {}, QPoint(200, 26));
-    QVERIFY(form.Check1->isChecked());
+    QTest::mouseClick(child<QCheckBox>(form, "Check1"), Qt::LeftButton, {}, QPoint(200, 26));
+    QVERIFY(child<QCheckBox>(form, "Check1")->isChecked());
 }
 
-void Form3Test::loadStep() {
+void PositioningWindowTest::loadStep() {
     bool shownAtMessage = false;
     QString maskAtMessage;
     ModalAnswerer answer([&](QMessageBox*) {
-        Form3* f = Form3::loaded();
+        PositioningWindow* f = PositioningWindow::loaded();
         shownAtMessage = f && f->isVisible();
-        maskAtMessage = f ? f->colormask : QString();
+        maskAtMessage = f ? f->maskColour() : QString();
     });
-    Form3& form = Form3::instance();
+    PositioningWindow& form = PositioningWindow::instance();
     QCOMPARE(answer.texts(), QStringList{"Click on the canvas area to place your watermark"});
     QCOMPARE(answer.lastTitle(), QString("Watermark Image"));
     QVERIFY(shownAtMessage);
     QCOMPARE(maskAtMessage, QString("000000"));
-    QCOMPARE(Form3::loaded(), &form);
-    QCOMPARE(&Form3::instance(), &form);  // loaded once
+    QCOMPARE(PositioningWindow::loaded(), &form);
+    QCOMPARE(&PositioningWindow::instance(), &form);  // loaded once
     QCOMPARE(answer.texts().size(), 1);
-    QVERIFY(form.conApp2);
-    QCOMPARE(form.n, qint16(0));
-    QCOMPARE(form.colormask, QString("000000"));
-    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Label1),
-                       static_cast<QWidget*>(form.Check1)})
+    QVERIFY(form.conversionRunner());
+    QCOMPARE(form.nextActivityFrame(), qint16(0));
+    QCOMPARE(form.maskColour(), QString("000000"));
+    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(child<QLabel>(form, "Label1")),
+                       static_cast<QWidget*>(child<QCheckBox>(form, "Check1"))})
         QCOMPARE(windowColor(w), QColor(200, 200, 200));
     QCOMPARE(form.size(), QSize(574, 478));
     const QRect screen = form.screen()->availableGeometry();
@@ -190,35 +191,35 @@ void Form3Test::loadStep() {
     const QPoint off = form.frameGeometry().center() - screen.center();
     QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3,
              qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
-    const QImage canvas = form.Picture1->image();
+    const QImage canvas = child<PictureBox>(form, "Picture1")->image();
     QCOMPARE(canvas, expectedCanvas(QSize(544, 384), Qt::black, QImage(), {}));
 }
 
-void Form3Test::closingLoadsAFreshWindow() {
-    Form3* first = &loadedForm3();
-    const std::shared_ptr<ConsoleCapture> firstRunner = first->conApp2;
-    first->colormask = "ff00ff";
-    first->n = 1;
-    first->Picture1->setBackColor(Qt::blue);
-    first->Check1->setChecked(true);
-    QPointer<Form3> gone = first;
+void PositioningWindowTest::closingLoadsAFreshWindow() {
+    PositioningWindow* first = &loadedPositioningWindow();
+    const std::shared_ptr<ConsoleCapture> firstRunner = first->conversionRunner();
+    first->setMaskColour("ff00ff");
+    first->advanceActivityAnimation();
+    child<PictureBox>(*first, "Picture1")->setBackColor(Qt::blue);
+    child<QCheckBox>(*first, "Check1")->setChecked(true);
+    QPointer<PositioningWindow> gone = first;
     first->close();
-    QCOMPARE(Form3::loaded(), nullptr);
+    QCOMPARE(PositioningWindow::loaded(), nullptr);
     QTRY_VERIFY(gone.isNull());
 
     ModalAnswerer answer;
-    Form3& second = Form3::instance();
+    PositioningWindow& second = PositioningWindow::instance();
     QCOMPARE(answer.texts().size(), 1);
-    QVERIFY(second.conApp2);
-    QVERIFY(second.conApp2 != firstRunner);
-    QCOMPARE(second.colormask, QString("000000"));
-    QCOMPARE(second.n, qint16(0));
-    QCOMPARE(second.Picture1->backColor(), QColor(Qt::black));
-    QVERIFY(!second.Check1->isChecked());
-    QCOMPARE(second.Label1->text(), QString("Progress: 0%"));
+    QVERIFY(second.conversionRunner());
+    QVERIFY(second.conversionRunner() != firstRunner);
+    QCOMPARE(second.maskColour(), QString("000000"));
+    QCOMPARE(second.nextActivityFrame(), qint16(0));
+    QCOMPARE(child<PictureBox>(second, "Picture1")->backColor(), QColor(Qt::black));
+    QVERIFY(!child<QCheckBox>(second, "Check1")->isChecked());
+    QCOMPARE(child<QLabel>(second, "Label1")->text(), QString("Progress: 0%"));
 }
 
-void Form3Test::canvasClick_data() {
+void PositioningWindowTest::canvasClick_data() {
     QTest::addColumn<QList<Qt::MouseButton>>("buttons");
     QTest::addColumn<QList<QPoint>>("points");
 
@@ -234,48 +235,51 @@ void Form3Test::canvasClick_data() {
     QTest::newRow("middle button") << B{Qt::MiddleButton} << P{{30, 120}};
 }
 
-void Form3Test::canvasClick() {
+void PositioningWindowTest::canvasClick() {
     QFETCH(QList<Qt::MouseButton>, buttons);
     QFETCH(QList<QPoint>, points);
 
-    Form3& form = loadedForm3();
+    PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(100, 50);
     prepare(form, QSize(320, 240), mark);
     // Something painted before the clicks must go.
-    form.Picture1->paintPicture(mark, QRectF(150, 150, 100, 50), QRectF(mark.rect()));
+    child<PictureBox>(form, "Picture1")->paintPicture(mark, QRectF(150, 150, 100, 50), QRectF(mark.rect()));
     for (int i = 0; i < points.size(); ++i)
-        pressAt(form.Picture1, buttons[i], points[i]);
-    QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(320, 240), Qt::black, mark, {points.last()}));
+        pressAt(child<PictureBox>(form, "Picture1"), buttons[i], points[i]);
+    QCOMPARE(child<PictureBox>(form, "Picture1")->image(),
+             expectedCanvas(QSize(320, 240), Qt::black, mark, {points.last()}));
 }
 
-void Form3Test::canvasPressWithoutMouse() {
-    Form3& form = loadedForm3();
+void PositioningWindowTest::canvasPressWithoutMouse() {
+    PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(30, 20);
     prepare(form, QSize(100, 80), mark);
-    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(60, 60));
-    form.Picture1->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(form.Picture1, Qt::Key_Space);
-    QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(100, 80), Qt::black, mark, {{0, 0}}));
+    QTest::mousePress(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(60, 60));
+    child<PictureBox>(form, "Picture1")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(child<PictureBox>(form, "Picture1"), Qt::Key_Space);
+    QCOMPARE(child<PictureBox>(form, "Picture1")->image(),
+             expectedCanvas(QSize(100, 80), Qt::black, mark, {{0, 0}}));
 }
 
-void Form3Test::changeMaskColorShowsOnePalette() {
-    Form3& form = loadedForm3();
-    QCOMPARE(Form4::loaded(), nullptr);
-    QTest::mouseClick(form.Command3, Qt::LeftButton);
-    Form4* palette = Form4::loaded();
+void PositioningWindowTest::changeMaskColorShowsOnePalette() {
+    PositioningWindow& form = loadedPositioningWindow();
+    QCOMPARE(PaletteWindow::loaded(), nullptr);
+    QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
+    PaletteWindow* palette = PaletteWindow::loaded();
     QVERIFY(palette);
     QVERIFY(palette->isVisible());
     QVERIFY(!palette->isModal());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    QTest::mouseClick(form.Command3, Qt::LeftButton);
-    QCOMPARE(Form4::loaded(), palette);
+    QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
+    QCOMPARE(PaletteWindow::loaded(), palette);
     // Both stay usable: a click on the canvas still works with the palette up.
     prepare(form, QSize(50, 50), pattern(5, 5));
-    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(7, 9));
-    QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(50, 50), Qt::black, pattern(5, 5), {{7, 9}}));
+    QTest::mousePress(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(7, 9));
+    QCOMPARE(child<PictureBox>(form, "Picture1")->image(),
+             expectedCanvas(QSize(50, 50), Qt::black, pattern(5, 5), {{7, 9}}));
 }
 
-void Form3Test::activityFrames() {
+void PositioningWindowTest::activityFrames() {
     const QImage bright = activityFrame(0);
     const QImage dimmed = activityFrame(1);
     for (const QImage& f : {bright, dimmed}) {
@@ -295,8 +299,8 @@ void Form3Test::activityFrames() {
     QVERIFY(bright != dimmed);
 }
 
-void Form3Test::updateFrollSteps() {
-    Form3& form = loadedForm3();
+void PositioningWindowTest::updateFrollSteps() {
+    PositioningWindow& form = loadedPositioningWindow();
     // Five yields dispatch posted events as often as five processEvents do.
     YieldCounter yields;
     yields.arm();
@@ -306,16 +310,16 @@ void Form3Test::updateFrollSteps() {
     QVERIFY(five >= 5);
     for (int step = 0; step < 4; ++step) {
         yields.count = 0;
-        form.update_froll();
+        form.advanceActivityAnimation();
         QCOMPARE(yields.count, five);
-        QCOMPARE(form.pbox->picture(), activityFrame(step % 2));
-        QCOMPARE(form.n, qint16((step + 1) % 2));
+        QCOMPARE(child<PictureBox>(form, "pbox")->picture(), activityFrame(step % 2));
+        QCOMPARE(form.nextActivityFrame(), qint16((step + 1) % 2));
     }
     QCoreApplication::removePostedEvents(&yields);
 }
 
-void Form3Test::closedInsideAHandlerLivesUntilItReturns() {
-    QPointer<Form3> form = &loadedForm3();
+void PositioningWindowTest::closedInsideAHandlerLivesUntilItReturns() {
+    QPointer<PositioningWindow> form = &loadedPositioningWindow();
     // The close arrives from the handler's own yields, as a close during a
     // conversion does; later yields of the same handler must not destroy it.
     bool closedInside = false;
@@ -323,37 +327,38 @@ void Form3Test::closedInsideAHandlerLivesUntilItReturns() {
         form->close();
         closedInside = true;
     });
-    form->update_froll();
+    form->advanceActivityAnimation();
     QVERIFY(closedInside);
     QVERIFY(!form.isNull());
-    QCOMPARE(Form3::loaded(), nullptr);
+    QCOMPARE(PositioningWindow::loaded(), nullptr);
     QVERIFY(!form->isVisible());
     QVERIFY(!form->isLoaded());
-    QCOMPARE(form->pbox->picture(), activityFrame(0));  // the handler finished its steps
+    QCOMPARE(child<PictureBox>(*form, "pbox")->picture(),
+             activityFrame(0));  // the handler finished its steps
 
     // Nested deeper: held busy by an outer handler across many loops.
     {
-        const ProgramForm::Busy busy(*form);
+        const ProgramWindow::Busy busy(*form);
         for (int i = 0; i < 10; ++i) {
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
-        destroyIdleForms();
+        destroyClosedWindows();
         QVERIFY(!form.isNull());
     }
     QTRY_VERIFY(form.isNull());
 
     // The next use loads a new one.
-    Form3& next = loadedForm3();
+    PositioningWindow& next = loadedPositioningWindow();
     QVERIFY(next.isLoaded());
-    QCOMPARE(Form3::loaded(), &next);
+    QCOMPARE(PositioningWindow::loaded(), &next);
 }
 
-void Form3Test::accessibility() {
-    Form3& form = loadedForm3();
+void PositioningWindowTest::accessibility() {
+    PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(10, 10);
     prepare(form, QSize(60, 60), mark);
-    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(30, 30));
+    QTest::mousePress(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(30, 30));
 
     struct Want {
         QWidget* widget;
@@ -361,13 +366,13 @@ void Form3Test::accessibility() {
         QString name;
     };
     const Want wants[] = {
-        {form.Command3, QAccessible::Button, "Change Mask Color"},
-        {form.Command2, QAccessible::Button, "Start Watermarking"},
-        {form.stop, QAccessible::Button, "Stop conversion"},
-        {form.Label1, QAccessible::StaticText, "Progress: 0%"},
-        {form.Check1, QAccessible::CheckBox, form.Check1->text()},
-        {form.Picture1, QAccessible::Canvas, "Canvas"},
-        {form.pbox, QAccessible::Client, "Conversion activity"},
+        {child<QPushButton>(form, "Command3"), QAccessible::Button, "Change Mask Color"},
+        {child<QPushButton>(form, "Command2"), QAccessible::Button, "Start Watermarking"},
+        {child<QPushButton>(form, "stop"), QAccessible::Button, "Stop conversion"},
+        {child<QLabel>(form, "Label1"), QAccessible::StaticText, "Progress: 0%"},
+        {child<QCheckBox>(form, "Check1"), QAccessible::CheckBox, child<QCheckBox>(form, "Check1")->text()},
+        {child<PictureBox>(form, "Picture1"), QAccessible::Canvas, "Canvas"},
+        {child<PictureBox>(form, "pbox"), QAccessible::Client, "Conversion activity"},
     };
     for (const Want& w : wants) {
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w.widget);
@@ -379,16 +384,17 @@ void Form3Test::accessibility() {
         QVERIFY(place.contains(iface->rect()));  // a check box reports its first line
     }
     // Pressing the canvas through the accessibility interface places the watermark.
-    QAccessibleInterface* canvas = QAccessible::queryAccessibleInterface(form.Picture1);
+    QAccessibleInterface* canvas = QAccessible::queryAccessibleInterface(child<PictureBox>(form, "Picture1"));
     QVERIFY(canvas->actionInterface());
     QVERIFY(canvas->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     canvas->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(form.Picture1->image(), expectedCanvas(QSize(60, 60), Qt::black, mark, {{0, 0}}));
+    QCOMPARE(child<PictureBox>(form, "Picture1")->image(),
+             expectedCanvas(QSize(60, 60), Qt::black, mark, {{0, 0}}));
     // And the check box.
-    QAccessibleInterface* check = QAccessible::queryAccessibleInterface(form.Check1);
+    QAccessibleInterface* check = QAccessible::queryAccessibleInterface(child<QCheckBox>(form, "Check1"));
     check->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-    QVERIFY(form.Check1->isChecked());
+    QVERIFY(child<QCheckBox>(form, "Check1")->isChecked());
 }
 
-QTEST_MAIN(Form3Test)
-#include "form3_test.moc"
+QTEST_MAIN(PositioningWindowTest)
+#include "positioning_window_test.moc"

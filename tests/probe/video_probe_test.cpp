@@ -1,10 +1,15 @@
 // "Video Selection" through the real windows: the dialog, the probe run of the
 // encoder and what the main window shows afterwards.
-#include "app/form1.h"
+#include "probe/video_probe.h"
+#include "app/main_window.h"
 #include "app/shell.h"
+#include "convert/program.h"
 #include "runner/console_capture.h"
 
-#include "tests/app/modal_answerer.h"
+#include "tests/support/modal_answerer.h"
+#include "tests/support/video_fixtures.h"
+
+#include "tests/support/window_test_support.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -22,21 +27,12 @@
 
 namespace {
 
-// A video made by Debian's ffmpeg for the test.
-bool makeVideo(const QString& path, const QString& size, double seconds) {
-    QProcess ff;
-    ff.start(QStringLiteral("ffmpeg"),
-             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-              QStringLiteral("-i"), QStringLiteral("testsrc=size=%1:rate=25").arg(size), QStringLiteral("-t"),
-              QString::number(seconds), QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-y"),
-              path});
-    return ff.waitForFinished(60000) && ff.exitCode() == 0;
-}
+using fixtures::makeVideo;
 
 // An encoder stand-in that notes its arguments, waits, and prints nothing.
-void writeSlowEncoder(const QString& folder, int seconds) {
+[[nodiscard]] bool writeSlowEncoder(const QString& folder, int seconds) {
     QFile f(folder + QStringLiteral("/mxcode.dll"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
+    if (!f.open(QIODevice::WriteOnly)) return false;
     f.write(
         QStringLiteral("#!/bin/sh\n"
                        "for a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$(dirname \"$0\")/args.log\"\n"
@@ -45,7 +41,7 @@ void writeSlowEncoder(const QString& folder, int seconds) {
             .arg(seconds)
             .toUtf8());
     f.close();
-    QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
+    return f.error() == QFileDevice::NoError && f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
 }
 
 QStringList loggedCalls(const QString& folder) {
@@ -56,7 +52,7 @@ QStringList loggedCalls(const QString& folder) {
 
 }  // namespace
 
-class VideoSelectionTest : public QObject {
+class VideoProbeTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -75,10 +71,12 @@ private:
     QTemporaryDir realFolder_;  // holds the real encoder
 };
 
-void VideoSelectionTest::initTestCase() {
+void VideoProbeTest::initTestCase() {
     QVERIFY(makeVideo(videos_.filePath(QStringLiteral("my clip.avi")), QStringLiteral("320x240"), 2));
     QVERIFY(makeVideo(videos_.filePath(QStringLiteral("wide.mov")), QStringLiteral("1280x720"), 1));
     QVERIFY(makeVideo(videos_.filePath(QStringLiteral("full hd.mpg")), QStringLiteral("1920x1080"), 1));
+    QVERIFY(QFile::copy(videos_.filePath(QStringLiteral("my clip.avi")),
+                        videos_.filePath(QStringLiteral("odd\u00a0name\r\u2028.avi"))));
     QFile notVideo(videos_.filePath(QStringLiteral("notes.avi")));
     QVERIFY(notVideo.open(QIODevice::WriteOnly));
     notVideo.write("this is not a video\n");
@@ -87,12 +85,12 @@ void VideoSelectionTest::initTestCase() {
                         realFolder_.filePath(QStringLiteral("mxcode.dll"))));
 }
 
-void VideoSelectionTest::cleanup() {
+void VideoProbeTest::cleanup() {
     OpenFileDialog::setAnswer({});
     setProgramFolderForTesting(QString());
 }
 
-void VideoSelectionTest::aChosenVideoFillsItsDetails_data() {
+void VideoProbeTest::aChosenVideoFillsItsDetails_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("duration");
     QTest::addColumn<QString>("res");
@@ -105,120 +103,131 @@ void VideoSelectionTest::aChosenVideoFillsItsDetails_data() {
     QTest::newRow("full hd") << "full hd.mpg"
                              << "00:00:01.00"
                              << "1920 x 1080";
+    // A text box would change these characters when read back.
+    QTest::newRow("no-break space, carriage return, line separator")
+        << QStringLiteral("odd\u00a0name\r\u2028.avi") << "00:00:02.00"
+        << "320 x 240";
 }
 
-void VideoSelectionTest::aChosenVideoFillsItsDetails() {
+void VideoProbeTest::aChosenVideoFillsItsDetails() {
     QFETCH(QString, name);
     QFETCH(QString, duration);
     QFETCH(QString, res);
     setProgramFolderForTesting(realFolder_.path());
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     const QString path = videos_.filePath(name);
     QString filter;
     OpenFileDialog::setAnswer([&](const OpenFileDialog& d) {
-        filter = d.Filter;
+        filter = d.filter();
         return path;
     });
     ModalAnswerer answer;
     QElapsedTimer clock;
     clock.start();
-    w.Command6->click();
+    child<UserButton>(w, "Command6")->click();
     qInfo("from the choice to the filled details: %lld ms", static_cast<long long>(clock.elapsed()));
     QVERIFY(answer.texts().isEmpty());
     QCOMPARE(filter, QStringLiteral("Video Files (*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov)|"
                                     "*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov"));
-    QCOMPARE(w.textvid->toPlainText(), path);
-    QCOMPARE(w.vidtitle->text(), name);
-    QCOMPARE(w.Label5->text(), duration);
-    QCOMPARE(w.duration, duration);
-    QCOMPARE(w.vidres->text(), res);
+    QCOMPARE(w.video().path, path);
+    QCOMPARE(w.video().title, name);
+    QCOMPARE(child<QLabel>(w, "vidtitle")->text(), name);
+    QCOMPARE(child<QLabel>(w, "Label5")->text(), duration);
+    QCOMPARE(w.video().duration, duration);
+    QCOMPARE(child<QLabel>(w, "vidres")->text(), res);
 }
 
-void VideoSelectionTest::aVideoWhoseProbeFindsNothingKeepsTheEarlierDetails() {
+void VideoProbeTest::aVideoWhoseProbeFindsNothingKeepsTheEarlierDetails() {
     setProgramFolderForTesting(realFolder_.path());
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     QString next = videos_.filePath(QStringLiteral("my clip.avi"));
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
-    w.Command6->click();
-    QCOMPARE(w.vidres->text(), QStringLiteral("320 x 240"));
+    child<UserButton>(w, "Command6")->click();
+    QCOMPARE(child<QLabel>(w, "vidres")->text(), QStringLiteral("320 x 240"));
 
     next = videos_.filePath(QStringLiteral("notes.avi"));
     ModalAnswerer answer;
-    w.Command6->click();
+    child<UserButton>(w, "Command6")->click();
     QVERIFY(answer.texts().isEmpty());
-    QCOMPARE(w.textvid->toPlainText(), next);
-    QCOMPARE(w.vidtitle->text(), QStringLiteral("notes.avi"));
-    QCOMPARE(w.vidres->text(), QStringLiteral("320 x 240"));
-    QCOMPARE(w.vidwidth, QStringLiteral("320"));
-    QCOMPARE(w.vidheight, QStringLiteral("240"));
-    QCOMPARE(w.Label5->text(), QStringLiteral("00:00:02.00"));
+    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->toPlainText(), next);
+    QCOMPARE(child<QLabel>(w, "vidtitle")->text(), QStringLiteral("notes.avi"));
+    QCOMPARE(child<QLabel>(w, "vidres")->text(), QStringLiteral("320 x 240"));
+    QCOMPARE(w.video().width, QStringLiteral("320"));
+    QCOMPARE(w.video().height, QStringLiteral("240"));
+    QCOMPARE(child<QLabel>(w, "Label5")->text(), QStringLiteral("00:00:02.00"));
 }
 
-void VideoSelectionTest::cancellingTheFirstDialogAsksForAVideo() {
+void VideoProbeTest::cancellingTheFirstDialogAsksForAVideo() {
     setProgramFolderForTesting(realFolder_.path());
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     OpenFileDialog::setAnswer([](const OpenFileDialog&) { return QString(); });
     ModalAnswerer answer;
-    w.Command6->click();
+    child<UserButton>(w, "Command6")->click();
     QCOMPARE(answer.texts(), QStringList{QStringLiteral("Please select a valid video file")});
     QCOMPARE(answer.boxes().constFirst().title, QStringLiteral("Watermark Image"));
-    QVERIFY(w.textvid->toPlainText().isEmpty());
+    QVERIFY(child<QPlainTextEdit>(w, "textvid")->toPlainText().isEmpty());
 }
 
-void VideoSelectionTest::aSecondChoiceDuringAProbeEndsItAndProbesNothing() {
+void VideoProbeTest::aSecondChoiceDuringAProbeEndsItAndProbesNothing() {
     QTemporaryDir folder;
-    writeSlowEncoder(folder.path(), 3);
+    QVERIFY(writeSlowEncoder(folder.path(), 3));
     setProgramFolderForTesting(folder.path());
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     const QString first = videos_.filePath(QStringLiteral("my clip.avi"));
     const QString second = videos_.filePath(QStringLiteral("wide.mov"));
     int asked = 0;
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return ++asked == 1 ? first : second; });
-    QTimer::singleShot(500, w.Command6, &QPushButton::click);
+    QTimer::singleShot(500, child<UserButton>(w, "Command6"), &QPushButton::click);
     QElapsedTimer clock;
     clock.start();
-    w.Command6->click();
+    child<UserButton>(w, "Command6")->click();
     QVERIFY2(clock.elapsed() < 2500, "the first probe was not ended by the second choice");
     QCOMPARE(asked, 2);
     QCOMPARE(loggedCalls(folder.path()).size(), 1);
-    QCOMPARE(w.textvid->toPlainText(), second);
-    QCOMPARE(w.vidtitle->text(), QStringLiteral("wide.mov"));
-    QVERIFY(w.Label5->text().isEmpty());
-    QVERIFY(w.vidres->text().isEmpty());
+    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->toPlainText(), second);
+    QCOMPARE(child<QLabel>(w, "vidtitle")->text(), QStringLiteral("wide.mov"));
+    QVERIFY(child<QLabel>(w, "Label5")->text().isEmpty());
+    QVERIFY(child<QLabel>(w, "vidres")->text().isEmpty());
 }
 
-void VideoSelectionTest::aMissingEncoderShowsNothing() {
+void VideoProbeTest::aMissingEncoderShowsNothing() {
     QTemporaryDir empty;
     setProgramFolderForTesting(empty.path());
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     const QString path = videos_.filePath(QStringLiteral("my clip.avi"));
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return path; });
     ModalAnswerer answer;
-    w.Command6->click();
+    child<UserButton>(w, "Command6")->click();
     QTest::qWait(50);
     QVERIFY(answer.texts().isEmpty());
-    QCOMPARE(w.textvid->toPlainText(), path);
-    QVERIFY(w.Label5->text().isEmpty());
-    QVERIFY(w.vidres->text().isEmpty());
+    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->toPlainText(), path);
+    QVERIFY(child<QLabel>(w, "Label5")->text().isEmpty());
+    QVERIFY(child<QLabel>(w, "vidres")->text().isEmpty());
 }
 
-void VideoSelectionTest::aVanishedPathGivesAnEmptyPairOfQuotes() {
+void VideoProbeTest::aVanishedPathGivesAnEmptyPairOfQuotes() {
     QTemporaryDir folder;
-    writeSlowEncoder(folder.path(), 0);
+    QVERIFY(writeSlowEncoder(folder.path(), 0));
     setProgramFolderForTesting(folder.path());
-    Form1 w;
-    w.textvid->setPlainText(videos_.filePath(QStringLiteral("gone since.avi")));
-    w.initiate_vsize();
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    w.findChild<VideoProbe*>()->probeVideo(videos_.filePath(QStringLiteral("gone since.avi")));
     QCOMPARE(loggedCalls(folder.path()), QStringList{QStringLiteral("[-i][]")});
-    QVERIFY(w.Label5->text().isEmpty());
-    QVERIFY(w.vidres->text().isEmpty());
+    QVERIFY(child<QLabel>(w, "Label5")->text().isEmpty());
+    QVERIFY(child<QLabel>(w, "vidres")->text().isEmpty());
 }
 
-void VideoSelectionTest::closingTheMainWindowEndsAProbe() {
+void VideoProbeTest::closingTheMainWindowEndsAProbe() {
     QTemporaryDir folder;
-    writeSlowEncoder(folder.path(), 5);
+    QVERIFY(writeSlowEncoder(folder.path(), 5));
     setProgramFolderForTesting(folder.path());
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QString path = videos_.filePath(QStringLiteral("my clip.avi"));
@@ -227,12 +236,12 @@ void VideoSelectionTest::closingTheMainWindowEndsAProbe() {
     QTimer::singleShot(400, &w, &QWidget::close);
     QElapsedTimer clock;
     clock.start();
-    w.Command6->click();
+    child<UserButton>(w, "Command6")->click();
     QVERIFY(clock.elapsed() < 3000);
     QVERIFY(!w.isVisible());
-    QVERIFY(!w.conApp);
+    QVERIFY(!w.findChild<VideoProbe*>()->runner());
     QVERIFY(answer.texts().isEmpty());
 }
 
-QTEST_MAIN(VideoSelectionTest)
-#include "tst_video_selection.moc"
+QTEST_MAIN(VideoProbeTest)
+#include "video_probe_test.moc"

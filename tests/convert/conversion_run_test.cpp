@@ -1,15 +1,19 @@
 // The whole journey through the real windows and the real encoder: choose a
 // video and a picture, place the watermark, pick the mask colour, Start; and
 // Stop and closing the window in the middle of a conversion.
-#include "app/form1.h"
-#include "app/forms.h"
+#include "app/main_window.h"
 #include "app/picture_box.h"
+#include "app/program_window.h"
 #include "app/shell.h"
 #include "app/user_button.h"
-#include "convert/form3.h"
-#include "watermark/form4.h"
+#include "convert/positioning_window.h"
+#include "convert/program.h"
+#include "watermark/palette_window.h"
 
-#include "tests/app/modal_answerer.h"
+#include "tests/support/modal_answerer.h"
+#include "tests/support/video_fixtures.h"
+
+#include "tests/support/window_test_support.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -33,52 +37,10 @@
 
 namespace {
 
-QByteArray run(const QString& program, const QStringList& args, int* exitCode = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(120000);
-    if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return p.readAllStandardOutput();
-}
-
-bool makeVideo(const QString& path, const QString& size, int seconds) {
-    int rc = -1;
-    run(QStringLiteral("ffmpeg"),
-        {QStringLiteral("-v"),   QStringLiteral("error"),
-         QStringLiteral("-f"),   QStringLiteral("lavfi"),
-         QStringLiteral("-i"),   QStringLiteral("testsrc=size=%1:rate=25").arg(size),
-         QStringLiteral("-f"),   QStringLiteral("lavfi"),
-         QStringLiteral("-i"),   QStringLiteral("sine=frequency=440:sample_rate=44100"),
-         QStringLiteral("-t"),   QString::number(seconds),
-         QStringLiteral("-c:v"), QStringLiteral("mpeg4"),
-         QStringLiteral("-q:v"), QStringLiteral("2"),
-         QStringLiteral("-c:a"), QStringLiteral("mp3"),
-         QStringLiteral("-y"),   path},
-        &rc);
-    return rc == 0;
-}
-
-// Frame `index` of a video as RGB bytes.
-QImage frameOf(const QString& video, int index, int w, int h) {
-    const QByteArray raw = run(
-        QStringLiteral("ffmpeg"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), video, QStringLiteral("-vf"),
-         QStringLiteral("select=eq(n\\,%1)").arg(index), QStringLiteral("-frames:v"), QStringLiteral("1"),
-         QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"),
-         QStringLiteral("rgb24"), QStringLiteral("-")});
-    if (raw.size() != w * h * 3) return {};
-    return QImage(reinterpret_cast<const uchar*>(raw.constData()), w, h, w * 3, QImage::Format_RGB888).copy();
-}
-
-double durationOf(const QString& video) {
-    const QByteArray out =
-        run(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
-                                        QStringLiteral("-show_entries"), QStringLiteral("format=duration"),
-                                        QStringLiteral("-of"), QStringLiteral("default=nw=1:nk=1"), video});
-    bool ok = false;
-    const double d = out.trimmed().toDouble(&ok);
-    return ok ? d : -1;
-}
+using fixtures::cpuSeconds;
+using fixtures::durationOf;
+using fixtures::frameOf;
+using fixtures::makeVideo;
 
 // Processes whose executable is called `name`: only the test's own encoders
 // carry that name.
@@ -93,12 +55,6 @@ int processesNamed(const QString& name) {
         if (exe.section(u'/', -1).startsWith(name)) ++count;
     }
     return count;
-}
-
-double cpuSeconds() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace
@@ -120,7 +76,9 @@ private slots:
 
 private:
     // Chooses the video and the picture, Initialize, places the mark at (x, y).
-    void prepare(Form1& w, const QString& video, int x, int y);
+    // False when a step failed (the failure is recorded).
+    [[nodiscard]] bool prepare(MainWindow& w, const QString& video, int x, int y);
+    void prepareSteps(MainWindow& w, const QString& video, int x, int y);
 
     QTemporaryDir folder_;  // the program folder of the test
     QString encoder_;       // the encoder's name there, the test's own
@@ -136,8 +94,8 @@ void ConversionTest::initTestCase() {
                         folder_.filePath(QStringLiteral("watermark.dll"))));
     shortVideo_ = folder_.filePath(QStringLiteral("my clip.avi"));
     longVideo_ = folder_.filePath(QStringLiteral("long take.avi"));
-    QVERIFY(makeVideo(shortVideo_, QStringLiteral("320x240"), 2));
-    QVERIFY(makeVideo(longVideo_, QStringLiteral("640x480"), 40));
+    QVERIFY(makeVideo(shortVideo_, QStringLiteral("320x240"), 2, true));
+    QVERIFY(makeVideo(longVideo_, QStringLiteral("640x480"), 40, true));
     QImage mark(100, 50, QImage::Format_RGB32);
     mark.fill(QColor(255, 0, 0));
     picture_ = folder_.filePath(QStringLiteral("logo.bmp"));
@@ -150,32 +108,37 @@ void ConversionTest::init() {
 }
 
 void ConversionTest::cleanup() {
-    if (Form4* p = Form4::loaded()) p->close();
-    if (Form3* f = Form3::loaded()) f->close();
-    destroyIdleForms();
+    if (PaletteWindow* p = PaletteWindow::loaded()) p->close();
+    if (PositioningWindow* f = PositioningWindow::loaded()) f->close();
+    destroyClosedWindows();
     OpenFileDialog::setAnswer({});
     setProgramFolderForTesting(QString());
     setEncoderNameForTesting(QString());
 }
 
-void ConversionTest::prepare(Form1& w, const QString& video, int x, int y) {
+bool ConversionTest::prepare(MainWindow& w, const QString& video, int x, int y) {
+    prepareSteps(w, video, x, y);
+    return !QTest::currentTestFailed();
+}
+
+void ConversionTest::prepareSteps(MainWindow& w, const QString& video, int x, int y) {
     QString next = video;
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
-    w.Command6->click();
-    QVERIFY(!w.vidres->text().isEmpty());
+    child<UserButton>(w, "Command6")->click();
+    QVERIFY(!child<QLabel>(w, "vidres")->text().isEmpty());
     next = picture_;
-    w.browse->click();
-    w.Slider1->setValue(50);  // a 50 x 25 watermark
-    QCOMPARE(w.Image1->size(), QSize(50, 25));
+    child<UserButton>(w, "browse")->click();
+    child<QSlider>(w, "Slider1")->setValue(50);  // a 50 x 25 watermark
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(50, 25));
     {
         ModalAnswerer answer;
-        w.Command9->click();
+        child<UserButton>(w, "Command9")->click();
         QCOMPARE(answer.texts(),
                  QStringList{QStringLiteral("Click on the canvas area to place your watermark")});
     }
-    Form3* form = Form3::loaded();
+    PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
-    QTest::mouseClick(form->Picture1, Qt::LeftButton, {}, QPoint(x, y));
+    QTest::mouseClick(child<PictureBox>(*form, "Picture1"), Qt::LeftButton, {}, QPoint(x, y));
 }
 
 void ConversionTest::theWholeJourney_data() {
@@ -189,30 +152,31 @@ void ConversionTest::theWholeJourney() {
     QFETCH(QString, name);
     const QString video = folder_.filePath(name);
     QVERIFY(QFile::exists(video) || QFile::copy(shortVideo_, video));
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
-    prepare(w, video, 200, 150);
-    Form3& form = *Form3::loaded();
-    QCOMPARE(form.Picture1->size(), QSize(320, 240));
+    QVERIFY(prepare(w, video, 200, 150));
+    PositioningWindow& form = *PositioningWindow::loaded();
+    QCOMPARE(child<PictureBox>(form, "Picture1")->size(), QSize(320, 240));
 
     // A blue mask colour, saved; saving clears the canvas, so place it again.
-    form.Command3->click();
-    Form4* palette = Form4::loaded();
+    child<QPushButton>(form, "Command3")->click();
+    PaletteWindow* palette = PaletteWindow::loaded();
     QVERIFY(palette);
-    palette->swatch_Click(6);
-    palette->Command1->click();
-    QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, QPoint(200, 150));
+    palette->chooseSwatch(6);
+    child<QPushButton>(*palette, "Command1")->click();
+    QTest::mouseClick(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(200, 150));
 
     ModalAnswerer answer;
     const double cpuBefore = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    form.Command2->click();
+    child<QPushButton>(form, "Command2")->click();
     const double wall = clock.elapsed() / 1000.0;
     qInfo("GUI CPU time during the conversion: %.3f s of %.3f s wall time", cpuSeconds() - cpuBefore, wall);
     QVERIFY(answer.texts().isEmpty());
-    QCOMPARE(form.Label1->text(), QStringLiteral("Progress: 100%"));
-    QCOMPARE(form.colormask, QStringLiteral("0000ff"));
+    QCOMPARE(child<QLabel>(form, "Label1")->text(), QStringLiteral("Progress: 100%"));
+    QCOMPARE(form.maskColour(), QStringLiteral("0000ff"));
     // What a user sees at the end, for the README.
     if (QTest::currentDataTag() == QByteArray("spaces"))
         QVERIFY(form.grab().save(QStringLiteral(WM_TEST_BIN_DIR "/positioning-window.png")));
@@ -261,35 +225,37 @@ void ConversionTest::theKeyColourIsTheCanvasColour_data() {
 void ConversionTest::theKeyColourIsTheCanvasColour() {
     QFETCH(QList<int>, steps);
     QFETCH(QString, key);
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
-    prepare(w, shortVideo_, 0, 0);
-    Form3& form = *Form3::loaded();
-    form.Command3->click();
-    Form4& palette = *Form4::loaded();
+    QVERIFY(prepare(w, shortVideo_, 0, 0));
+    PositioningWindow& form = *PositioningWindow::loaded();
+    child<QPushButton>(form, "Command3")->click();
+    PaletteWindow& palette = *PaletteWindow::loaded();
     for (const int step : steps) {
         if (step == -1)
-            palette.Command1->click();
+            child<QPushButton>(palette, "Command1")->click();
         else if (step == -2)
-            palette.Command3->click();
+            child<QPushButton>(palette, "Command3")->click();
         else
-            palette.swatch_Click(step);
+            palette.chooseSwatch(step);
     }
     setEncoderNameForTesting(QStringLiteral("no-such-encoder"));  // nothing runs
-    form.Command2->click();
-    QCOMPARE(form.colormask, key);
+    child<QPushButton>(form, "Command2")->click();
+    QCOMPARE(form.maskColour(), key);
 }
 
 void ConversionTest::aFailedConversionSaysSo() {
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
-    prepare(w, shortVideo_, 0, 0);
+    QVERIFY(prepare(w, shortVideo_, 0, 0));
     // Without its output folder the encoder cannot write the result.
     const QString out = folder_.filePath(QStringLiteral("watermarked"));
     const QString aside = folder_.filePath(QStringLiteral("watermarked-aside"));
     QVERIFY(QDir().rename(out, aside));
     ModalAnswerer answer;
-    Form3::loaded()->Command2->click();
+    child<QPushButton>(*PositioningWindow::loaded(), "Command2")->click();
     QVERIFY(QDir().rename(aside, out));
     QCOMPARE(answer.texts().size(), 1);
     QVERIFY2(answer.texts().constFirst().startsWith(QStringLiteral("The conversion did not complete.\n")),
@@ -298,33 +264,34 @@ void ConversionTest::aFailedConversionSaysSo() {
 
 // Starts the conversion and acts once, when the first progress shows. Returns
 // the caption shown then ("" when the run ended before any progress).
-static QString startActingAtFirstProgress(Form3* form, const std::function<void()>& act) {
+static QString startActingAtFirstProgress(PositioningWindow* form, const std::function<void()>& act) {
     QString shown;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (shown.isEmpty() && form->Label1->text() != QStringLiteral("Progress: 0%")) {
-            shown = form->Label1->text();
+        if (shown.isEmpty() && child<QLabel>(*form, "Label1")->text() != QStringLiteral("Progress: 0%")) {
+            shown = child<QLabel>(*form, "Label1")->text();
             act();
         }
     });
     poll.start(20);
-    form->Command2->click();
+    child<QPushButton>(*form, "Command2")->click();
     return shown;
 }
 
 void ConversionTest::stopEndsTheFollowingButNotTheEncoder() {
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
-    prepare(w, longVideo_, 10, 10);
-    Form3* form = Form3::loaded();
+    QVERIFY(prepare(w, longVideo_, 10, 10));
+    PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
 
     ModalAnswerer answer;
-    QVERIFY(!startActingAtFirstProgress(form, [&] { form->stop->click(); }).isEmpty());
+    QVERIFY(!startActingAtFirstProgress(form, [&] { child<QPushButton>(*form, "stop")->click(); }).isEmpty());
     QVERIFY(answer.texts().isEmpty());
-    const QString label = form->Label1->text();
+    const QString label = child<QLabel>(*form, "Label1")->text();
     QTest::qWait(300);
-    QCOMPARE(form->Label1->text(), label);
+    QCOMPARE(child<QLabel>(*form, "Label1")->text(), label);
 
     // Unread, the encoder still converts to the end.
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 60000);
@@ -333,10 +300,11 @@ void ConversionTest::stopEndsTheFollowingButNotTheEncoder() {
 }
 
 void ConversionTest::closingTheWindowEndsTheEncoder() {
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
-    prepare(w, longVideo_, 10, 10);
-    Form3* form = Form3::loaded();
+    QVERIFY(prepare(w, longVideo_, 10, 10));
+    PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
 
     ModalAnswerer answer;
@@ -349,22 +317,23 @@ void ConversionTest::closingTheWindowEndsTheEncoder() {
 }
 
 void ConversionTest::closingTheMainWindowDuringAConversionEndsIt() {
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
-    prepare(w, longVideo_, 10, 10);
-    QPointer<Form3> form = Form3::loaded();
+    QVERIFY(prepare(w, longVideo_, 10, 10));
+    QPointer<PositioningWindow> form = PositioningWindow::loaded();
     QVERIFY(form);
-    form->Command3->click();  // the palette is open too
-    QVERIFY(Form4::loaded());
+    child<QPushButton>(*form, "Command3")->click();  // the palette is open too
+    QVERIFY(PaletteWindow::loaded());
 
     QVERIFY(!startActingAtFirstProgress(form, [&] { w.close(); }).isEmpty());
     QVERIFY(!w.isVisible());
-    QVERIFY(!Form3::loaded());
-    QVERIFY(!Form4::loaded());
+    QVERIFY(!PositioningWindow::loaded());
+    QVERIFY(!PaletteWindow::loaded());
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 5000);
     // Closed windows go once nothing of theirs is running any more.
     QTRY_VERIFY(form.isNull());
 }
 
 QTEST_MAIN(ConversionTest)
-#include "tst_conversion.moc"
+#include "conversion_run_test.moc"

@@ -1,4 +1,4 @@
-#include "tests/watermark/picture_fixtures.h"
+#include "tests/support/picture_fixtures.h"
 
 #include <QFile>
 #include <QPainter>

@@ -1,10 +1,11 @@
 // The palette window on real widgets (offscreen): its layout and swatches,
 // and what its commands do to the mask colour, the preview swatch and the
 // positioning window's canvas.
+#include "watermark/palette_window.h"
 #include "app/picture_box.h"
-#include "convert/form3.h"
-#include "tests/convert/form_test_support.h"
-#include "watermark/form4.h"
+#include "convert/positioning_window.h"
+#include "tests/support/own_encoder_name.h"
+#include "tests/support/window_test_support.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -24,24 +25,24 @@ bool onlyColor(const QImage& img, const QColor& c) {
 }
 
 // The positioning window with a watermark placed, and its palette open.
-Form4& openPalette(Form3& form) {
+PaletteWindow& openPalette(PositioningWindow& form) {
     QImage mark(10, 10, QImage::Format_RGB32);
     mark.fill(QColor(250, 240, 10));
-    form.Picture1->setBoxSize(64, 48);
-    form.Picture2->setBoxSize(10, 10);
-    form.Picture2->setScaleSize(QSizeF(10, 10));
-    form.Picture2->setPicture(mark);
-    QTest::mousePress(form.Picture1, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseClick(form.Command3, Qt::LeftButton);
-    return *Form4::loaded();
+    child<PictureBox>(form, "Picture1")->setBoxSize(64, 48);
+    child<PictureBox>(form, "Picture2")->setBoxSize(10, 10);
+    child<PictureBox>(form, "Picture2")->setScaleSize(QSizeF(10, 10));
+    child<PictureBox>(form, "Picture2")->setPicture(mark);
+    QTest::mousePress(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
+    return *PaletteWindow::loaded();
 }
 
 }  // namespace
 
-class PaletteTest : public QObject {
+class PaletteWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { QTRY_VERIFY(closeProgramForms()); }
+    void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void layout();
     void swatches_data();
@@ -51,30 +52,30 @@ private slots:
     void swatchTouchesAClosedPositioningWindow();
 };
 
-void PaletteTest::layout() {
-    Form4 palette;
+void PaletteWindowTest::layout() {
+    PaletteWindow palette;
     palette.show();
     QVERIFY(QTest::qWaitForWindowExposed(&palette));
     QCOMPARE(palette.windowTitle(), QString("Palette Selection"));
     QCOMPARE(palette.size(), QSize(243, 309));  // 3645 x 4635 twips
     QCOMPARE(palette.minimumSize(), palette.maximumSize());
     QCOMPARE(palette.palette().color(QPalette::Window), QColor(128, 128, 128));
-    QCOMPARE(palette.Label1->text(), QString("Click on a box or define a custom color"));
-    QCOMPARE(palette.Label1->geometry(), QRect(8, 8, 233, 25));
-    QCOMPARE(palette.Picture13->geometry(), QRect(104, 192, 33, 33));
-    QCOMPARE(palette.Picture13->backColor(), QColor(Qt::black));
-    QCOMPARE(palette.rgbval->geometry(), QRect(16, 200, 73, 19));
-    QCOMPARE(palette.rgbval->text(), QString("RGB Value"));
-    QCOMPARE(palette.Command2->geometry(), QRect(152, 200, 65, 25));
-    QCOMPARE(palette.Command2->text(), QString("Preview"));
-    QCOMPARE(palette.Command3->geometry(), QRect(16, 232, 201, 25));
-    QCOMPARE(palette.Command3->text(), QString("Restore Defaults"));
-    QCOMPARE(palette.Command1->geometry(), QRect(16, 272, 201, 25));
-    QCOMPARE(palette.Command1->text(), QString("Save Settings"));
+    QCOMPARE(child<QLabel>(palette, "Label1")->text(), QString("Click on a box or define a custom color"));
+    QCOMPARE(child<QLabel>(palette, "Label1")->geometry(), QRect(8, 8, 233, 25));
+    QCOMPARE(child<PictureBox>(palette, "Picture13")->geometry(), QRect(104, 192, 33, 33));
+    QCOMPARE(child<PictureBox>(palette, "Picture13")->backColor(), QColor(Qt::black));
+    QCOMPARE(child<QLineEdit>(palette, "rgbval")->geometry(), QRect(16, 200, 73, 19));
+    QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), QString("RGB Value"));
+    QCOMPARE(child<QPushButton>(palette, "Command2")->geometry(), QRect(152, 200, 65, 25));
+    QCOMPARE(child<QPushButton>(palette, "Command2")->text(), QString("Preview"));
+    QCOMPARE(child<QPushButton>(palette, "Command3")->geometry(), QRect(16, 232, 201, 25));
+    QCOMPARE(child<QPushButton>(palette, "Command3")->text(), QString("Restore Defaults"));
+    QCOMPARE(child<QPushButton>(palette, "Command1")->geometry(), QRect(16, 272, 201, 25));
+    QCOMPARE(child<QPushButton>(palette, "Command1")->text(), QString("Save Settings"));
     QVERIFY(!palette.isModal());
 }
 
-void PaletteTest::swatches_data() {
+void PaletteWindowTest::swatches_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QColor>("color");
@@ -93,16 +94,15 @@ void PaletteTest::swatches_data() {
             << i << QRect(cols[i % 4], rows[i / 4], 33, 33) << want[i].color << QString(want[i].text);
 }
 
-void PaletteTest::swatches() {
+void PaletteWindowTest::swatches() {
     QFETCH(int, index);
     QFETCH(QRect, geometry);
     QFETCH(QColor, color);
     QFETCH(QString, text);
 
-    Form3& form = loadedForm3();
-    Form4& palette = openPalette(form);
-    PictureBox* swatch = palette.swatches()[static_cast<size_t>(index)];
-    QCOMPARE(swatch->objectName(), QString("Picture%1").arg(index + 1));
+    PositioningWindow& form = loadedPositioningWindow();
+    PaletteWindow& palette = openPalette(form);
+    PictureBox* swatch = child<PictureBox>(palette, QString("Picture%1").arg(index + 1));
     QCOMPARE(swatch->geometry(), geometry);
     QCOMPARE(swatch->backColor(), color);
 
@@ -112,19 +112,20 @@ void PaletteTest::swatches() {
     QCOMPARE(iface->role(), QAccessible::Button);
     QVERIFY(!iface->text(QAccessible::Name).isEmpty());
     iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(form.colormask, text);
-    QCOMPARE(palette.rgbval->text(), text);
-    QCOMPARE(palette.Picture13->backColor(), color);
-    QCOMPARE(form.Picture1->backColor(), QColor(Qt::black));  // only Save Settings paints the canvas
+    QCOMPARE(form.maskColour(), text);
+    QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), text);
+    QCOMPARE(child<PictureBox>(palette, "Picture13")->backColor(), color);
+    QCOMPARE(child<PictureBox>(form, "Picture1")->backColor(),
+             QColor(Qt::black));  // only Save Settings paints the canvas
 
     // The mouse does the same.
-    palette.Command3->click();
+    child<QPushButton>(palette, "Command3")->click();
     QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(3, 3));
-    QCOMPARE(form.colormask, text);
-    QCOMPARE(palette.rgbval->text(), text);
+    QCOMPARE(form.maskColour(), text);
+    QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), text);
 }
 
-void PaletteTest::commands_data() {
+void PaletteWindowTest::commands_data() {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("colormask");
     QTest::addColumn<QString>("rgbval");
@@ -169,7 +170,7 @@ void PaletteTest::commands_data() {
                                          << "RGB Value" << black << QColor(255, 0, 255) << QStringList{};
 }
 
-void PaletteTest::commands() {
+void PaletteWindowTest::commands() {
     QFETCH(QStringList, steps);
     QFETCH(QString, colormask);
     QFETCH(QString, rgbval);
@@ -177,57 +178,57 @@ void PaletteTest::commands() {
     QFETCH(QColor, canvas);
     QFETCH(QStringList, messages);
 
-    Form3& form = loadedForm3();
-    QPointer<Form4> palette = &openPalette(form);
-    const QImage placed = form.Picture1->image();
+    PositioningWindow& form = loadedPositioningWindow();
+    QPointer<PaletteWindow> palette = &openPalette(form);
+    const QImage placed = child<PictureBox>(form, "Picture1")->image();
     ModalAnswerer answer;
     for (const QString& step : steps) {
         if (step.startsWith("swatch ")) {
-            palette->swatch_Click(step.mid(7).toInt() - 1);
+            palette->chooseSwatch(step.mid(7).toInt() - 1);
         } else if (step.startsWith("type ")) {
-            palette->rgbval->setText(step.mid(5));
+            child<QLineEdit>(*palette, "rgbval")->setText(step.mid(5));
         } else if (step == "preview") {
-            QTest::mouseClick(palette->Command2, Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(*palette, "Command2"), Qt::LeftButton);
         } else if (step == "restore") {
-            QTest::mouseClick(palette->Command3, Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(*palette, "Command3"), Qt::LeftButton);
         } else if (step == "save") {
-            QTest::mouseClick(palette->Command1, Qt::LeftButton);
+            QTest::mouseClick(child<QPushButton>(*palette, "Command1"), Qt::LeftButton);
             QVERIFY(palette->isVisible());  // stays open
         } else if (step == "reopen") {
             palette->close();
             QTRY_VERIFY(palette.isNull());
-            QTest::mouseClick(form.Command3, Qt::LeftButton);
-            palette = Form4::loaded();
+            QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
+            palette = PaletteWindow::loaded();
             QVERIFY(palette && palette->isVisible());
         }
     }
     QCOMPARE(answer.texts(), messages);
-    QCOMPARE(form.colormask, colormask);
-    QCOMPARE(palette->rgbval->text(), rgbval);
-    QCOMPARE(palette->Picture13->backColor(), preview);
+    QCOMPARE(form.maskColour(), colormask);
+    QCOMPARE(child<QLineEdit>(*palette, "rgbval")->text(), rgbval);
+    QCOMPARE(child<PictureBox>(*palette, "Picture13")->backColor(), preview);
     if (canvas.isValid()) {
         // The new colour fills the canvas: the watermark must be placed again.
-        QCOMPARE(form.Picture1->backColor(), canvas);
-        QVERIFY(onlyColor(form.Picture1->image(), canvas));
+        QCOMPARE(child<PictureBox>(form, "Picture1")->backColor(), canvas);
+        QVERIFY(onlyColor(child<PictureBox>(form, "Picture1")->image(), canvas));
     } else {
-        QCOMPARE(form.Picture1->backColor(), QColor(Qt::black));
-        QCOMPARE(form.Picture1->image(), placed);
+        QCOMPARE(child<PictureBox>(form, "Picture1")->backColor(), QColor(Qt::black));
+        QCOMPARE(child<PictureBox>(form, "Picture1")->image(), placed);
     }
 }
 
-void PaletteTest::swatchTouchesAClosedPositioningWindow() {
+void PaletteWindowTest::swatchTouchesAClosedPositioningWindow() {
     // The palette outlives the positioning window; a command that touches
     // the closed window loads a fresh one, message and all.
-    Form3& first = loadedForm3();
-    Form4& palette = openPalette(first);
+    PositioningWindow& first = loadedPositioningWindow();
+    PaletteWindow& palette = openPalette(first);
     first.close();
-    QCOMPARE(Form3::loaded(), nullptr);
+    QCOMPARE(PositioningWindow::loaded(), nullptr);
     ModalAnswerer answer;
-    palette.swatch_Click(6);
+    palette.chooseSwatch(6);
     QCOMPARE(answer.texts(), QStringList{"Click on the canvas area to place your watermark"});
-    QVERIFY(Form3::loaded());
-    QCOMPARE(Form3::loaded()->colormask, QString("0000ff"));
+    QVERIFY(PositioningWindow::loaded());
+    QCOMPARE(PositioningWindow::loaded()->maskColour(), QString("0000ff"));
 }
 
-QTEST_MAIN(PaletteTest)
-#include "palette_test.moc"
+QTEST_MAIN(PaletteWindowTest)
+#include "palette_window_test.moc"

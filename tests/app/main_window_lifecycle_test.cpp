@@ -1,8 +1,13 @@
 // Start-up and shut-down of the program: the output folder, the first state
 // of the main window, and closing it ending the program.
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
+#include "convert/program.h"
+#include "probe/video_probe.h"
+#include "watermark/picture_preview.h"
+
+#include "tests/support/window_test_support.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,7 +41,7 @@ void StartupTest::createsTheOutputFolderOnlyWhenNothingHasItsName() {
     setProgramFolderForTesting(dir.path());
     const QString out = dir.filePath(QStringLiteral("watermarked"));
     {
-        Form1 w;
+        MainWindow w;
         QVERIFY(QFileInfo(out).isDir());
         QVERIFY(QDir(out).isEmpty());
     }
@@ -44,7 +49,7 @@ void StartupTest::createsTheOutputFolderOnlyWhenNothingHasItsName() {
     QVERIFY(kept.open(QIODevice::WriteOnly));
     kept.write("result");
     kept.close();
-    { Form1 w; }
+    { MainWindow w; }
     QCOMPARE(QDir(out).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList{QStringLiteral("wm-old.avi")});
     QFile again(out + QStringLiteral("/wm-old.avi"));
@@ -65,7 +70,7 @@ void StartupTest::aFileNamedLikeTheFolderIsLeftAloneWithoutAMessage() {
     QTimer watch;
     connect(&watch, &QTimer::timeout, [&] { sawModal = sawModal || QApplication::activeModalWidget(); });
     watch.start(10);
-    Form1 w;
+    MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTest::qWait(100);
@@ -77,29 +82,34 @@ void StartupTest::aFileNamedLikeTheFolderIsLeftAloneWithoutAMessage() {
 void StartupTest::firstState() {
     QTemporaryDir dir;
     setProgramFolderForTesting(dir.path());
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     QCOMPARE(w.windowTitle(), QStringLiteral("Watermark Image"));
-    QCOMPARE(w.Slider1->minimum(), 1);
-    QCOMPARE(w.Slider1->maximum(), 100);
-    QCOMPARE(w.Slider1->value(), 100);
-    QCOMPARE(w.Label1->text(), QStringLiteral("100%"));
-    QVERIFY(w.txturl->text().isEmpty());
-    QVERIFY(w.textvid->toPlainText().isEmpty());
-    QVERIFY(w.duration.isEmpty() && w.vidwidth.isEmpty() && w.vidheight.isEmpty());
-    QVERIFY(w.conApp);
+    QCOMPARE(child<QSlider>(w, "Slider1")->minimum(), 1);
+    QCOMPARE(child<QSlider>(w, "Slider1")->maximum(), 100);
+    QCOMPARE(child<QSlider>(w, "Slider1")->value(), 100);
+    QCOMPARE(child<QLabel>(w, "Label1")->text(), QStringLiteral("100%"));
+    QVERIFY(w.findChild<PicturePreview*>()->path().isEmpty());
+    QCOMPARE(w.findChild<PicturePreview*>()->holderSize(), QSize(240, 240));
+    QVERIFY(child<QPlainTextEdit>(w, "textvid")->toPlainText().isEmpty());
+    QVERIFY(w.video().duration.isEmpty() && w.video().width.isEmpty() && w.video().height.isEmpty());
+    QVERIFY(w.findChild<VideoProbe*>()->runner());
     const QColor grey(200, 200, 200);
     QCOMPARE(w.palette().color(QPalette::Window), grey);
-    for (QWidget* c : {static_cast<QWidget*>(w.Label1), static_cast<QWidget*>(w.Label5),
-                       static_cast<QWidget*>(w.vidres), static_cast<QWidget*>(w.vidtitle)})
+    for (QWidget* c : {static_cast<QWidget*>(child<QLabel>(w, "Label1")),
+                       static_cast<QWidget*>(child<QLabel>(w, "Label5")),
+                       static_cast<QWidget*>(child<QLabel>(w, "vidres")),
+                       static_cast<QWidget*>(child<QLabel>(w, "vidtitle"))})
         QCOMPARE(c->palette().color(QPalette::Window), grey);
-    QCOMPARE(w.textvid->palette().color(QPalette::Base), grey);
-    QCOMPARE(w.Image1->backColor(), grey);
+    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->palette().color(QPalette::Base), grey);
+    QCOMPARE(child<PictureBox>(w, "Image1")->backColor(), grey);
 }
 
 void StartupTest::closingTheMainWindowEndsTheProgram() {
     QTemporaryDir dir;
     setProgramFolderForTesting(dir.path());
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     QWidget other;  // stands for another window of the program
     w.show();
     other.show();
@@ -114,7 +124,7 @@ void StartupTest::closingTheMainWindowEndsTheProgram() {
     QVERIFY(!timedOut);
     QVERIFY(!w.isVisible());
     QVERIFY(!other.isVisible());
-    QVERIFY(!w.conApp);
+    QVERIFY(!w.findChild<VideoProbe*>()->runner());
 }
 
 void StartupTest::theProgramStartedFromACopyOfItsFolder() {
@@ -134,4 +144,4 @@ void StartupTest::theProgramStartedFromACopyOfItsFolder() {
 }
 
 QTEST_MAIN(StartupTest)
-#include "tst_startup.moc"
+#include "main_window_lifecycle_test.moc"

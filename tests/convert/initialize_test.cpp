@@ -1,12 +1,15 @@
 // "Initialize Watermarking" through the real main window and positioning
 // window (offscreen): its checks and messages, "temp.bmp" and "mask.bmp" by
 // their bytes, the canvas it prepares, and the sizing to the video frame.
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_button.h"
-#include "convert/form3.h"
-#include "tests/convert/form_test_support.h"
+#include "convert/positioning_window.h"
+#include "convert/program.h"
+#include "probe/probe_parse.h"
+#include "tests/support/own_encoder_name.h"
+#include "tests/support/window_test_support.h"
 #include "watermark/bmp_file.h"
 
 #include <QDir>
@@ -56,15 +59,26 @@ void pressAt(QWidget* w, QPoint at) {
     QApplication::sendEvent(w, &press);
 }
 
+// What the probe would have told of the video.
+void probed(MainWindow& w, const QString& width, const QString& height) {
+    w.setVideoFrame(width, height, frameSizeOf(width, height).value_or(QSize()));
+}
+
+// A picture chosen in the dialog; its preview's messages are answered.
+void choosePicture(MainWindow& w, const QString& path) {
+    ModalAnswerer answer;
+    emit w.pictureChosen(path);
+}
+
 // A main window as the earlier steps leave it: a probed video and a preview
 // (painted directly: the zoom is not what is tested here).
-void ready(Form1& w, QSize frame, const QImage& preview) {
-    w.vidwidth = QString::number(frame.width());
-    w.vidheight = QString::number(frame.height());
-    w.txturl->setText("/pictures/mark.jpg");
-    w.Image1->setBoxSize(preview.width(), preview.height());
-    w.Image1->setScaleSize(QSizeF(preview.size()));
-    w.Image1->paintPicture(preview, QRectF(QPointF(), QSizeF(preview.size())), QRectF(preview.rect()));
+void ready(MainWindow& w, QSize frame, const QImage& preview) {
+    probed(w, QString::number(frame.width()), QString::number(frame.height()));
+    choosePicture(w, "/pictures/mark.jpg");
+    child<PictureBox>(w, "Image1")->setBoxSize(preview.width(), preview.height());
+    child<PictureBox>(w, "Image1")->setScaleSize(QSizeF(preview.size()));
+    child<PictureBox>(w, "Image1")
+        ->paintPicture(preview, QRectF(QPointF(), QSizeF(preview.size())), QRectF(preview.rect()));
 }
 
 // Makes a name in the program folder unwritable even for root: a folder
@@ -90,7 +104,7 @@ private slots:
         QFile::remove(tempPath());
         QFile::remove(maskPath());
     }
-    void cleanup() { QTRY_VERIFY(closeProgramForms()); }
+    void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void refusals_data();
     void refusals();
@@ -98,8 +112,8 @@ private slots:
     void secondInitializePaintsOver();
     void maskIsTheCanvas();
     void closedWindowLoadsAfresh();
-    void preparemarkWithoutPicture();
-    void resizeVideoForm();
+    void placingWithoutAPreparedMark();
+    void fitToFrame();
     void unwritableProgramFolder();
 };
 
@@ -139,15 +153,15 @@ void InitializeTest::refusals() {
     QFETCH(QString, picture);
     QFETCH(QString, message);
 
-    Form1 w;
-    w.vidwidth = width;
-    w.vidheight = height;
-    w.txturl->setText(picture);
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    probed(w, width, height);
+    choosePicture(w, picture);
     ModalAnswerer answer;
-    QTest::mouseClick(w.Command9, Qt::LeftButton);
+    QTest::mouseClick(child<UserButton>(w, "Command9"), Qt::LeftButton);
     QCOMPARE(answer.texts(), QStringList{message});
     QCOMPARE(answer.lastTitle(), QString("Watermark Image"));
-    QCOMPARE(Form3::loaded(), nullptr);  // not touched
+    QCOMPARE(PositioningWindow::loaded(), nullptr);  // not touched
     QVERIFY(!QFile::exists(tempPath()));
     QVERIFY(!QFile::exists(maskPath()));
 }
@@ -158,20 +172,19 @@ void InitializeTest::writesTempAndPlacesAtTheCorner() {
     const QString file = dir.filePath("mark.bmp");
     const QImage picture = pattern(240, 180);
     QVERIFY(picture.save(file, "BMP"));
-    Form1 w;
-    w.vidwidth = "320";
-    w.vidheight = "240";
-    w.txturl->setText(file);
-    w.scaleimage();
-    QCOMPARE(w.Image1->size(), QSize(240, 180));
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    probed(w, "320", "240");
+    choosePicture(w, file);
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(240, 180));
 
     bool tempBeforeMessage = true;
     bool shownAtMessage = false;
     ModalAnswerer answer([&](QMessageBox*) {
         tempBeforeMessage = QFile::exists(tempPath());
-        shownAtMessage = Form3::loaded() && Form3::loaded()->isVisible();
+        shownAtMessage = PositioningWindow::loaded() && PositioningWindow::loaded()->isVisible();
     });
-    QTest::mouseClick(w.Command9, Qt::LeftButton);
+    QTest::mouseClick(child<UserButton>(w, "Command9"), Qt::LeftButton);
     QCOMPARE(answer.texts(), QStringList{kLoadMessage});
     QVERIFY(!tempBeforeMessage);  // the window's message comes first
     QVERIFY(shownAtMessage);
@@ -182,59 +195,61 @@ void InitializeTest::writesTempAndPlacesAtTheCorner() {
     QCOMPARE(bytes.size(), 129654);
     const auto back = bmp::decode24(bytes);
     QVERIFY(back);
-    QCOMPARE(*back, w.Image1->image().convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(*back, child<PictureBox>(w, "Image1")->image().convertToFormat(QImage::Format_RGB32));
 
-    Form3* form = Form3::loaded();
+    PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form && form->isVisible());
-    QCOMPARE(form->Picture2->picture(), *back);
-    QCOMPARE(form->Picture2->scaleSize(), QSizeF(240, 180));
-    QCOMPARE(form->Picture1->size(), QSize(320, 240));
+    QCOMPARE(child<PictureBox>(*form, "Picture2")->picture(), *back);
+    QCOMPARE(child<PictureBox>(*form, "Picture2")->scaleSize(), QSizeF(240, 180));
+    QCOMPARE(child<PictureBox>(*form, "Picture1")->size(), QSize(320, 240));
     const QImage placed = expectedCanvas(QSize(320, 240), *back, {{0, 0}});
-    QCOMPARE(form->Picture1->image(), placed);
+    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), placed);
 
     // A click at (0, 0) changes nothing.
-    pressAt(form->Picture1, QPoint(0, 0));
-    QCOMPARE(form->Picture1->image(), placed);
+    pressAt(child<PictureBox>(*form, "Picture1"), QPoint(0, 0));
+    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), placed);
     QVERIFY(!QFile::exists(maskPath()));  // written by Start only
 }
 
 void InitializeTest::secondInitializePaintsOver() {
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     const QImage first = pattern(100, 80);
     ready(w, QSize(320, 240), first);
     {
         ModalAnswerer answer;
-        w.Command9_Click();
+        child<UserButton>(w, "Command9")->click();
     }
-    Form3* form = Form3::loaded();
-    pressAt(form->Picture1, QPoint(60, 50));
+    PositioningWindow* form = PositioningWindow::loaded();
+    pressAt(child<PictureBox>(*form, "Picture1"), QPoint(60, 50));
 
     // The preview changes (a zoom, say); Initialize again with the window open:
     // no load step, no message, the new picture over the old placement.
     const QImage second = pattern(40, 30).mirrored(true, false);
     ready(w, QSize(320, 240), second);
     ModalAnswerer answer;
-    w.Command9_Click();
+    child<UserButton>(w, "Command9")->click();
     QVERIFY(answer.texts().isEmpty());
-    QCOMPARE(Form3::loaded(), form);
+    QCOMPARE(PositioningWindow::loaded(), form);
     QImage want = expectedCanvas(QSize(320, 240), first, {{60, 50}});
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x)
             want.setPixel(x, y, second.pixel(x, y));
-    QCOMPARE(form->Picture1->image(), want);
+    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), want);
 }
 
 void InitializeTest::maskIsTheCanvas() {
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     const QImage mark = pattern(100, 50);
     ready(w, QSize(320, 240), mark);
     {
         ModalAnswerer answer;
-        w.Command9_Click();
+        child<UserButton>(w, "Command9")->click();
     }
-    Form3* form = Form3::loaded();
-    pressAt(form->Picture1, QPoint(300, 220));
-    QVERIFY(form->savemask());
+    PositioningWindow* form = PositioningWindow::loaded();
+    pressAt(child<PictureBox>(*form, "Picture1"), QPoint(300, 220));
+    QVERIFY(form->writeMask());
 
     QFile file(maskPath());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -243,7 +258,7 @@ void InitializeTest::maskIsTheCanvas() {
     const auto mask = bmp::decode24(bytes);
     QVERIFY(mask);
     QCOMPARE(mask->size(), QSize(320, 240));
-    QCOMPARE(*mask, form->Picture1->image());
+    QCOMPARE(*mask, child<PictureBox>(*form, "Picture1")->image());
     // Black but for the 20 x 20 top-left piece of the watermark at the corner.
     QCOMPARE(*mask, expectedCanvas(QSize(320, 240), mark, {{300, 220}}));
     QCOMPARE(QColor(mask->pixel(299, 239)), QColor(Qt::black));
@@ -251,84 +266,84 @@ void InitializeTest::maskIsTheCanvas() {
     QCOMPARE(mask->pixel(300, 220), mark.pixel(0, 0));
 
     // A new colour from the palette and no click: a mask without the watermark.
-    form->Picture1->setBackColor(QColor(255, 0, 255));
-    QVERIFY(form->savemask());
+    child<PictureBox>(*form, "Picture1")->setBackColor(QColor(255, 0, 255));
+    QVERIFY(form->writeMask());
     QImage magenta(320, 240, QImage::Format_RGB32);
     magenta.fill(QColor(255, 0, 255));
     QCOMPARE(*bmp::read24(maskPath(), nullptr), magenta);
 }
 
 void InitializeTest::closedWindowLoadsAfresh() {
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     const QImage mark = pattern(50, 40);
     ready(w, QSize(200, 150), mark);
     {
         ModalAnswerer answer;
-        w.Command9_Click();
+        child<UserButton>(w, "Command9")->click();
     }
-    QPointer<Form3> first = Form3::loaded();
-    const auto firstRunner = first->conApp2;
-    first->colormask = "ff00ff";
-    first->n = 1;
-    first->Picture1->setBackColor(Qt::blue);
+    QPointer<PositioningWindow> first = PositioningWindow::loaded();
+    const auto firstRunner = first->conversionRunner();
+    first->setMaskColour("ff00ff");
+    first->advanceActivityAnimation();
+    child<PictureBox>(*first, "Picture1")->setBackColor(Qt::blue);
     first->close();
     QTRY_VERIFY(first.isNull());
 
     ModalAnswerer answer;
-    w.Command9_Click();
+    child<UserButton>(w, "Command9")->click();
     QCOMPARE(answer.texts(), QStringList{kLoadMessage});
-    Form3* form = Form3::loaded();
-    QVERIFY(form->conApp2 && form->conApp2 != firstRunner);
-    QCOMPARE(form->colormask, QString("000000"));
-    QCOMPARE(form->n, qint16(0));
-    QCOMPARE(form->Picture1->image(), expectedCanvas(QSize(200, 150), mark, {{0, 0}}));
+    PositioningWindow* form = PositioningWindow::loaded();
+    QVERIFY(form->conversionRunner() && form->conversionRunner() != firstRunner);
+    QCOMPARE(form->maskColour(), QString("000000"));
+    QCOMPARE(form->nextActivityFrame(), qint16(0));
+    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), expectedCanvas(QSize(200, 150), mark, {{0, 0}}));
 }
 
-void InitializeTest::preparemarkWithoutPicture() {
-    Form1 w;
-    Form3& form = loadedForm3();
-    const QImage before = form.Picture1->image();
+void InitializeTest::placingWithoutAPreparedMark() {
+    PositioningWindow& form = loadedPositioningWindow();
+    const QImage before = child<PictureBox>(form, "Picture1")->image();
     ModalAnswerer answer;
-    w.preparemark();
+    form.placeMarkAtCanvasOrigin();
     QCOMPARE(answer.texts(), QStringList{"Please select a valid picture first"});
-    QCOMPARE(form.Picture1->image(), before);
+    QCOMPARE(child<PictureBox>(form, "Picture1")->image(), before);
 }
 
-void InitializeTest::resizeVideoForm() {
-    Form1 w;
+void InitializeTest::fitToFrame() {
     ModalAnswerer answer;
-    w.resize_video_form(320, 240);  // the first touch loads the window
+    PositioningWindow::instance().fitToFrame(QSize(320, 240));  // the first touch loads the window
     QCOMPARE(answer.texts(), QStringList{kLoadMessage});
-    Form3* form = Form3::loaded();
+    PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form && form->isVisible());
     QVERIFY(!form->isModal());
-    QCOMPARE(form->Picture1->geometry(), QRect(8, 80, 320, 240));
+    QCOMPARE(child<PictureBox>(*form, "Picture1")->geometry(), QRect(8, 80, 320, 240));
     // Outer size, frame and title bar included (a platform without a frame
     // makes that the inner size).
     QCOMPARE(form->frameGeometry().size(), QSize(480, 370));
     QCOMPARE(form->minimumSize(), form->maximumSize());
-    QCOMPARE(form->Picture2->x(), 8 + 320);
-    QCOMPARE(form->Picture2->y(), 80);
+    QCOMPARE(child<PictureBox>(*form, "Picture2")->x(), 8 + 320);
+    QCOMPARE(child<PictureBox>(*form, "Picture2")->y(), 80);
 }
 
 void InitializeTest::unwritableProgramFolder() {
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     const QImage mark = pattern(60, 40);
     ready(w, QSize(160, 120), mark);
     const Blocked temp(tempPath());
     const Blocked mask(maskPath());
     ModalAnswerer answer;
-    w.Command9_Click();
+    child<UserButton>(w, "Command9")->click();
     // One clear message, and the positioning goes on with the preview itself.
     QCOMPARE(answer.texts().size(), 2);
     QCOMPARE(answer.texts()[0], kLoadMessage);
     QVERIFY2(answer.texts()[1].startsWith("Could not save the watermark as " + tempPath()),
              qPrintable(answer.texts()[1]));
-    Form3* form = Form3::loaded();
-    QCOMPARE(form->Picture1->image(), expectedCanvas(QSize(160, 120), mark, {{0, 0}}));
+    PositioningWindow* form = PositioningWindow::loaded();
+    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), expectedCanvas(QSize(160, 120), mark, {{0, 0}}));
 
     // Start must not go on with a stale mask: savemask says so and fails.
-    QVERIFY(!form->savemask());
+    QVERIFY(!form->writeMask());
     QCOMPARE(answer.texts().size(), 3);
     QVERIFY2(answer.texts()[2].startsWith("Could not write " + maskPath()), qPrintable(answer.texts()[2]));
     QVERIFY(QFileInfo(maskPath()).isDir());

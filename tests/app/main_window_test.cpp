@@ -1,12 +1,15 @@
 // The main window itself: its frame, the place and look of every control,
 // what assistive technology sees, the two small commands and a screenshot.
-#include "app/form1.h"
+#include "app/main_window.h"
+#include "convert/program.h"
 
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_button.h"
-#include "tests/app/modal_answerer.h"
-#include "tests/watermark/picture_fixtures.h"
+#include "tests/support/modal_answerer.h"
+#include "tests/support/picture_fixtures.h"
+
+#include "tests/support/window_test_support.h"
 
 #include <QAccessible>
 #include <QAccessibleInterface>
@@ -45,14 +48,13 @@ QColor at(const QImage& img, int x, int y) {
 
 }  // namespace
 
-class Form1WindowTest : public QObject {
+class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void cleanup();
     void frame();
     void controlPlaces_data();
     void controlPlaces();
-    void hiddenHolders();
     void looks();
     void buttonFaces();
     void accessibility();
@@ -62,13 +64,13 @@ private slots:
     void screenshotWithPicture();
 };
 
-void Form1WindowTest::cleanup() {
+void MainWindowTest::cleanup() {
     OpenFileDialog::setAnswer({});
     QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
-void Form1WindowTest::frame() {
-    Form1 w;
+void MainWindowTest::frame() {
+    MainWindow w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Watermark Image"));
     QCOMPARE(w.minimumSize(), QSize(621, 408));
     QCOMPARE(w.maximumSize(), QSize(621, 408));
@@ -87,7 +89,7 @@ void Form1WindowTest::frame() {
     QCOMPARE(w.size(), QSize(621, 408));
 }
 
-void Form1WindowTest::controlPlaces_data() {
+void MainWindowTest::controlPlaces_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QRect>("place");
@@ -120,12 +122,12 @@ void Form1WindowTest::controlPlaces_data() {
                             << "ClickArea" << QRect(448, 368, 177, 41) << "";
 }
 
-void Form1WindowTest::controlPlaces() {
+void MainWindowTest::controlPlaces() {
     QFETCH(QString, name);
     QFETCH(QString, kind);
     QFETCH(QRect, place);
     QFETCH(QString, caption);
-    Form1 w;
+    MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     auto* c = w.findChild<QWidget*>(name);
@@ -137,25 +139,13 @@ void Form1WindowTest::controlPlaces() {
     if (auto* l = qobject_cast<QLabel*>(c)) QCOMPARE(l->text(), caption);
 }
 
-void Form1WindowTest::hiddenHolders() {
-    Form1 w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.Picture1->size(), QSize(240, 240));
-    QCOMPARE(w.txturl->text(), QString());
-    for (QWidget* c : {static_cast<QWidget*>(w.Picture1), static_cast<QWidget*>(w.txturl)}) {
-        QVERIFY(!c->isVisible());
-        QVERIFY(!w.rect().intersects(c->geometry()));
-    }
-}
-
-void Form1WindowTest::looks() {
-    Form1 w;
+void MainWindowTest::looks() {
+    MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
     // The placeholder: dark grey, with white writing across the middle.
-    const QImage preview = w.Image1->image();
+    const QImage preview = child<PictureBox>(w, "Image1")->image();
     QCOMPARE(preview.size(), QSize(240, 240));
     QCOMPARE(at(preview, 2, 2), QColor(64, 64, 64));
     QCOMPARE(at(preview, 237, 237), QColor(64, 64, 64));
@@ -168,12 +158,12 @@ void Form1WindowTest::looks() {
     QVERIFY2(white > 150, "white writing along the rising diagonal");
 
     // Text colours as designed; the field labels share the window's grey.
-    QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
-    for (QLabel* l : {w.vidtitle, w.vidres, w.Label5})
+    QCOMPARE(child<QLabel>(w, "Label1")->palette().color(QPalette::WindowText), QColor(Qt::white));
+    for (QLabel* l : {child<QLabel>(w, "vidtitle"), child<QLabel>(w, "vidres"), child<QLabel>(w, "Label5")})
         QCOMPARE(l->palette().color(QPalette::WindowText), QColor(64, 64, 64));
-    QCOMPARE(w.textvid->palette().color(QPalette::Text), QColor(Qt::black));
-    QVERIFY(w.textvid->isReadOnly());
-    QCOMPARE(w.vidtitle->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->palette().color(QPalette::Text), QColor(Qt::black));
+    QVERIFY(child<QPlainTextEdit>(w, "textvid")->isReadOnly());
+    QCOMPARE(child<QLabel>(w, "vidtitle")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
 
     // The background reaches the corners of the window, grey 200.
     const QImage shot = w.grab().toImage();
@@ -185,11 +175,11 @@ void Form1WindowTest::looks() {
     QCOMPARE(at(shot, 450, 352), QColor(Qt::black));
 }
 
-void Form1WindowTest::buttonFaces() {
-    Form1 w;
+void MainWindowTest::buttonFaces() {
+    MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    UserButton* b = w.browse;
+    UserButton* b = child<UserButton>(w, "browse");
     QVERIFY(b->font().bold());
     QCOMPARE(b->font().pointSizeF(), 8.25);
 
@@ -218,12 +208,12 @@ void Form1WindowTest::buttonFaces() {
     QCOMPARE(face(), QColor(192, 192, 192));
 }
 
-void Form1WindowTest::accessibility() {
-    Form1 w;
+void MainWindowTest::accessibility() {
+    MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.textvid->setPlainText(QStringLiteral("/videos/holiday.avi"));
-    w.vidres->setText(QStringLiteral("640 x 480"));
+    child<QPlainTextEdit>(w, "textvid")->setPlainText(QStringLiteral("/videos/holiday.avi"));
+    child<QLabel>(w, "vidres")->setText(QStringLiteral("640 x 480"));
 
     auto iface = [](QWidget* c) {
         return QAccessible::queryAccessibleInterface(c);
@@ -231,11 +221,11 @@ void Form1WindowTest::accessibility() {
     const struct {
         QWidget* control;
         QString name;
-    } buttons[] = {{w.Command6, "Video Selection"},
-                   {w.browse, "Image Selection"},
-                   {w.Command9, "Initialize Watermarking"},
-                   {w.Command5, "Open Video Folder"},
-                   {w.Image2, "User guide"}};
+    } buttons[] = {{child<UserButton>(w, "Command6"), "Video Selection"},
+                   {child<UserButton>(w, "browse"), "Image Selection"},
+                   {child<UserButton>(w, "Command9"), "Initialize Watermarking"},
+                   {child<UserButton>(w, "Command5"), "Open Video Folder"},
+                   {child<QAbstractButton>(w, "Image2"), "User guide"}};
     for (const auto& b : buttons) {
         QAccessibleInterface* a = iface(b.control);
         QVERIFY(a);
@@ -245,39 +235,39 @@ void Form1WindowTest::accessibility() {
         QVERIFY(a->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     }
 
-    QAccessibleInterface* slider = iface(w.Slider1);
+    QAccessibleInterface* slider = iface(child<QSlider>(w, "Slider1"));
     QCOMPARE(slider->role(), QAccessible::Slider);
     QVERIFY(slider->valueInterface());
     QCOMPARE(slider->valueInterface()->currentValue().toInt(), 100);
     QCOMPARE(slider->valueInterface()->minimumValue().toInt(), 1);
     QCOMPARE(slider->valueInterface()->maximumValue().toInt(), 100);
 
-    QCOMPARE(iface(w.Label1)->text(QAccessible::Name), QStringLiteral("100%"));
-    QCOMPARE(iface(w.vidres)->text(QAccessible::Name), QStringLiteral("640 x 480"));
-    QAccessibleInterface* path = iface(w.textvid);
+    QCOMPARE(iface(child<QLabel>(w, "Label1"))->text(QAccessible::Name), QStringLiteral("100%"));
+    QCOMPARE(iface(child<QLabel>(w, "vidres"))->text(QAccessible::Name), QStringLiteral("640 x 480"));
+    QAccessibleInterface* path = iface(child<QPlainTextEdit>(w, "textvid"));
     QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Path"));
     QVERIFY(path->textInterface());
     QCOMPARE(path->textInterface()->text(0, path->textInterface()->characterCount()),
              QStringLiteral("/videos/holiday.avi"));
 
-    QAccessibleInterface* preview = iface(w.Image1);
+    QAccessibleInterface* preview = iface(child<PictureBox>(w, "Image1"));
     QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("Preview"));
     QCOMPARE(preview->rect(), QRect(w.mapToGlobal(QPoint(344, 96)), QSize(240, 240)));
 }
 
-void Form1WindowTest::openVideoFolder() {
-    Form1 w;
+void MainWindowTest::openVideoFolder() {
+    MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     UrlRecorder desktop;
     ModalAnswerer answer;
-    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    QTest::mouseClick(child<UserButton>(w, "Command5"), Qt::LeftButton);
     QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(outputFolder())});
     QCOMPARE(QFileInfo(desktop.urls.first().toLocalFile()).fileName(), QStringLiteral("watermarked"));
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void Form1WindowTest::userGuideOnEveryClick() {
+void MainWindowTest::userGuideOnEveryClick() {
     // The build puts the guide into the program folder.
     QVERIFY(QFile::exists(QStringLiteral(WM_PROGRAM_DIR "/user-guide.html")));
 
@@ -285,40 +275,40 @@ void Form1WindowTest::userGuideOnEveryClick() {
     // taken away again.
     const QString guide = programFolder() + QStringLiteral("/user-guide.html");
     QFile::remove(guide);
-    Form1 w;
+    MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     UrlRecorder desktop;
     {
         ModalAnswerer answer;
-        QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(60, 20));
+        QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(60, 20));
         QCOMPARE(answer.texts().size(), 1);
         QVERIFY(answer.texts().first().startsWith(QStringLiteral("The user guide is missing")));
         QVERIFY(desktop.urls.isEmpty());
     }
     QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide));
     ModalAnswerer answer;
-    QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(60, 20));
-    QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(100, 30));
+    QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(60, 20));
+    QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(100, 30));
     QFile::remove(guide);
     const QUrl url = QUrl::fromLocalFile(guide);
     QCOMPARE(desktop.urls, (QList<QUrl>{url, url}));
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void Form1WindowTest::noDesktopHandlerGivesMessage() {
+void MainWindowTest::noDesktopHandlerGivesMessage() {
     const QString guide = programFolder() + QStringLiteral("/user-guide.html");
     QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide) ||
             QFile::exists(guide));
-    Form1 w;
+    MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     UrlRecorder desktop("noSuchMethod");
     ModalAnswerer answer;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No such method"));
-    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    QTest::mouseClick(child<UserButton>(w, "Command5"), Qt::LeftButton);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No such method"));
-    QTest::mouseClick(w.Image2, Qt::LeftButton, {}, QPoint(60, 20));
+    QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(60, 20));
     QFile::remove(guide);
     QCOMPARE(answer.texts().size(), 2);
     QVERIFY(answer.texts()[0].startsWith(QStringLiteral("No file manager could be started")));
@@ -330,7 +320,7 @@ void Form1WindowTest::noDesktopHandlerGivesMessage() {
     }
 }
 
-void Form1WindowTest::screenshotWithPicture() {
+void MainWindowTest::screenshotWithPicture() {
     // A sample watermark: a badge with a word on a warm gradient.
     QImage sample(200, 120, QImage::Format_RGB32);
     {
@@ -353,27 +343,28 @@ void Form1WindowTest::screenshotWithPicture() {
     const QString path = dir.filePath(QStringLiteral("sample.jpg"));
     QVERIFY(fixtures::save(sample, path, "JPG"));
 
-    Form1 w;
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // What a probe of a video would have filled in.
-    w.vidtitle->setText(QStringLiteral("holiday.avi"));
-    w.textvid->setPlainText(QStringLiteral("/home/user/Videos/holiday.avi"));
-    w.vidres->setText(QStringLiteral("640 x 480"));
-    w.Label5->setText(QStringLiteral("00:02:41.36"));
+    child<QLabel>(w, "vidtitle")->setText(QStringLiteral("holiday.avi"));
+    child<QPlainTextEdit>(w, "textvid")->setPlainText(QStringLiteral("/home/user/Videos/holiday.avi"));
+    child<QLabel>(w, "vidres")->setText(QStringLiteral("640 x 480"));
+    child<QLabel>(w, "Label5")->setText(QStringLiteral("00:02:41.36"));
 
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return path; });
     ModalAnswerer answer;
-    QTest::mouseClick(w.browse, Qt::LeftButton);
-    w.Slider1->setFocus();
-    w.Slider1->setValue(75);
+    QTest::mouseClick(child<UserButton>(w, "browse"), Qt::LeftButton);
+    child<QSlider>(w, "Slider1")->setFocus();
+    child<QSlider>(w, "Slider1")->setValue(75);
     QVERIFY(answer.boxes().isEmpty());
-    QCOMPARE(w.Image1->size(), QSize(150, 90));
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(150, 90));
 
     const QString shot = QStringLiteral(WM_TEST_BIN_DIR "/main-window.png");
     QVERIFY(w.grab().save(shot, "PNG"));
     qInfo("screenshot: %s", qPrintable(shot));
 }
 
-QTEST_MAIN(Form1WindowTest)
-#include "tst_form1_window.moc"
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -56,12 +56,10 @@ void Form1::Form_Load() {
 }
 
 void Form1::closeSequence(bool secondPass) {
-    // Ends a probe run in progress: the runner refuses a nested start and
-    // leaves its read loop at its next check.
+    // Ends a probe run in progress and its encoder.
     if (conApp) {
         const std::shared_ptr<ConsoleCapture> runner = conApp;
-        runner->run(QStringLiteral("q"));
-        runner->cancel();
+        runner->stop();
     }
     conApp.reset();
     if (secondPass) {

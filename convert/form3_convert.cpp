@@ -8,7 +8,6 @@
 #include "convert/conversion_line.h"
 #include "convert/progress_parse.h"
 #include "runner/console_capture.h"
-#include "runner/kill_by_name.h"
 #include "watermark/color_text.h"
 
 #include <QCheckBox>
@@ -97,9 +96,8 @@ void Form3::update_progress(const QString& dur) {
 }
 
 void Form3::Form_QueryUnload() {
-    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->run(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->stop();
     conApp2.reset();
-    killProcessByName(encoderName());
 }
 
 void Form3::Form_Unload() {

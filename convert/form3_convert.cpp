@@ -70,7 +70,7 @@ void Form3::Command2_Click() {
 
 void Form3::stop_Click() {
     const Busy busy(*this);
-    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->run(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conApp2) runner->stop();
 }
 
 void Form3::conApp2_ReadProcess(const QString& readData) {

@@ -9,7 +9,6 @@
 #include "convert/positioning_window.h"
 #include "convert/progress_parse.h"
 #include "runner/console_capture.h"
-#include "runner/kill_by_name.h"
 #include "watermark/color_text.h"
 #include "watermark/working_bitmaps.h"
 
@@ -68,7 +67,7 @@ void PositioningWindow::startConversion() {
 
 void PositioningWindow::stopConversion() {
     const Busy busy(*this);
-    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_) runner->run(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_) runner->stop();
 }
 
 void PositioningWindow::onConversionOutput(const QString& chunk) {
@@ -88,7 +87,6 @@ void PositioningWindow::showProgress(const QString& elapsed) {
 }
 
 void PositioningWindow::endConversion() {
-    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_) runner->run(QStringLiteral("q"));
+    if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_) runner->stop();
     conversionRunner_.reset();
-    killProcessByName(encoderName());
 }

@@ -23,11 +23,7 @@ void VideoProbe::probeVideo(const QString& path) {
 }
 
 void VideoProbe::stop() {
-    // A nested start is refused and ends the run in progress.
-    if (const std::shared_ptr<ConsoleCapture> runner = probeRunner_) {
-        runner->run(QStringLiteral("q"));
-        runner->cancel();
-    }
+    if (const std::shared_ptr<ConsoleCapture> runner = probeRunner_) runner->stop();
     probeRunner_.reset();
 }
 

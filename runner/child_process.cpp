@@ -1,13 +1,20 @@
 #include "runner/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <cerrno>
-#include <csignal>
+// glibc 2.36's header declares these without C linkage.
+extern "C" {
+#include <sys/pidfd.h>
+}
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 
 extern char** environ;
 
@@ -48,9 +55,16 @@ private:
     bool ok_ = false;
 };
 
-std::vector<pid_t>& outstanding() {
-    static std::vector<pid_t> pids;
-    return pids;
+struct OutstandingChild {
+    StartedChild child;
+    KillDeadline killAt;
+    bool killed = false;  // SIGKILL sent
+    std::chrono::steady_clock::time_point killedAt{};
+};
+
+std::vector<OutstandingChild>& outstanding() {
+    static std::vector<OutstandingChild> children;
+    return children;
 }
 
 std::int32_t exitCodeOf(int status) {
@@ -67,6 +81,30 @@ pid_t tryReap(pid_t pid, int* status) {
         r = ::waitpid(pid, status, WNOHANG);
     } while (r < 0 && errno == EINTR);
     return r;
+}
+
+void reapBlocking(pid_t pid) noexcept {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+}
+
+void report(const char* what, pid_t pid, int err) noexcept {
+    std::fprintf(stderr, "runner: %s (child %d): %s\n", what, static_cast<int>(pid), std::strerror(err));
+}
+
+// Waits at most `timeout` for one of the pidfds to become readable.
+void pollPidfds(const std::vector<int>& fds, std::chrono::milliseconds timeout) {
+    std::vector<pollfd> polls;
+    polls.reserve(fds.size());
+    for (int fd : fds)
+        polls.push_back(pollfd{fd, POLLIN, 0});
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int r =
+            ::poll(polls.data(), polls.size(), static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+        if (r >= 0 || errno != EINTR) return;
+    }
 }
 
 }  // namespace
@@ -87,7 +125,10 @@ std::optional<StartedChild> startChild(const std::vector<std::string>& argv) {
     // close-on-exec and vanish at exec.
     if (::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0 ||
         ::posix_spawn_file_actions_adddup2(actions.get(), pipe->write.get(), STDOUT_FILENO) != 0 ||
-        ::posix_spawn_file_actions_adddup2(actions.get(), pipe->write.get(), STDERR_FILENO) != 0) {
+        ::posix_spawn_file_actions_adddup2(actions.get(), pipe->write.get(), STDERR_FILENO) != 0 ||
+        // Descriptors the rest of the program opened without close-on-exec
+        // (libraries do) stay out of the encoder.
+        ::posix_spawn_file_actions_addclosefrom_np(actions.get(), 3) != 0) {
         return std::nullopt;
     }
 
@@ -119,31 +160,104 @@ std::optional<StartedChild> startChild(const std::vector<std::string>& argv) {
     // child's output instead of staying open until a cancel.
     pipe->write.reset();
     if (rc != 0) return std::nullopt;
-    return StartedChild{std::move(pipe->read), pid};
+
+    // The pid cannot be reused before we reap it, so the pidfd opened here
+    // is surely this child's.
+    UniqueFd pidfd(::pidfd_open(pid, 0));
+    if (!pidfd.valid()) {
+        report("no pidfd, the child is ended", pid, errno);
+        ::kill(pid, SIGKILL);
+        reapBlocking(pid);
+        return std::nullopt;
+    }
+    return StartedChild{std::move(pipe->read), std::move(pidfd), pid};
 }
 
-std::int32_t collectExitCode(pid_t pid, std::chrono::milliseconds grace) {
+bool hasExited(const StartedChild& child) noexcept {
+    pollfd p{child.pidfd.get(), POLLIN, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, 0);
+    } while (r < 0 && errno == EINTR);
+    return r > 0;
+}
+
+bool signalChild(const StartedChild& child, int sig) noexcept {
+    if (::pidfd_send_signal(child.pidfd.get(), sig, nullptr, 0) == 0 || errno == ESRCH) return true;
+    report(sig == SIGKILL ? "SIGKILL failed" : "signal failed", child.pid, errno);
+    return false;
+}
+
+std::int32_t collectExitCode(StartedChild&& child, std::chrono::milliseconds grace) {
+    if (grace.count() > 0) pollPidfds({child.pidfd.get()}, grace);
     int status = 0;
-    pid_t r = tryReap(pid, &status);
-    const auto deadline = std::chrono::steady_clock::now() + grace;
-    while (r == 0 && std::chrono::steady_clock::now() < deadline) {
-        ::usleep(2000);
-        r = tryReap(pid, &status);
-    }
-    if (r == pid) return exitCodeOf(status);
-    if (r == 0) outstanding().push_back(pid);
+    const pid_t r = tryReap(child.pid, &status);
+    if (r == child.pid) return exitCodeOf(status);
+    if (r == 0) handOverChild(std::move(child), std::nullopt);
     return kStillActive;
 }
 
+void handOverChild(StartedChild&& child, KillDeadline killAt) noexcept {
+    auto& children = outstanding();
+    try {
+        children.reserve(children.size() + 1);
+    } catch (...) {
+        // End it here rather than leave a process nobody will ever reap.
+        report("cannot track the child, it is ended", child.pid, ENOMEM);
+        signalChild(child, SIGKILL);
+        reapBlocking(child.pid);
+        return;
+    }
+    children.push_back(OutstandingChild{std::move(child), killAt});
+}
+
 bool reapOutstandingChildren() {
-    auto& pids = outstanding();
-    std::erase_if(pids, [](pid_t pid) {
+    auto& children = outstanding();
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(children, [now](OutstandingChild& o) {
         int status = 0;
-        return tryReap(pid, &status) != 0;  // reaped, or no longer ours
+        if (tryReap(o.child.pid, &status) != 0) return true;  // reaped, or no longer ours
+        if (o.killAt && !o.killed && now >= *o.killAt) {
+            signalChild(o.child, SIGKILL);
+            o.killed = true;
+            o.killedAt = now;
+        }
+        return false;
     });
-    return !pids.empty();
+    return !children.empty();
 }
 
 std::size_t outstandingChildCount() {
     return outstanding().size();
+}
+
+void terminateOutstandingChildren() {
+    const auto killAt = std::chrono::steady_clock::now() + kKillGrace;
+    for (OutstandingChild& o : outstanding()) {
+        if (o.killed) continue;
+        if (!hasExited(o.child)) signalChild(o.child, SIGTERM);
+        if (!o.killAt || *o.killAt > killAt) o.killAt = killAt;
+    }
+}
+
+bool awaitTerminatedChildren() {
+    using Clock = std::chrono::steady_clock;
+    for (;;) {
+        reapOutstandingChildren();
+        const auto now = Clock::now();
+        std::vector<int> fds;
+        auto next = Clock::time_point::max();
+        for (const OutstandingChild& o : outstanding()) {
+            if (!o.killAt) continue;
+            const auto due = o.killed ? o.killedAt + kKillGrace : *o.killAt;
+            if (o.killed && now >= due) continue;  // stuck; waiting longer would not help
+            fds.push_back(o.child.pidfd.get());
+            next = std::min(next, due);
+        }
+        if (fds.empty()) break;
+        pollPidfds(fds,
+                   std::chrono::ceil<std::chrono::milliseconds>(std::max(next - now, Clock::duration(0))));
+    }
+    return std::none_of(outstanding().begin(), outstanding().end(),
+                        [](const OutstandingChild& o) { return o.killAt.has_value(); });
 }

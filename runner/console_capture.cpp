@@ -18,8 +18,9 @@ namespace {
 
 constexpr int kReapIntervalMs = 250;
 
-// Reaps children that outlived their run while any is left. The timer belongs
-// to the application object, so it goes with it.
+// Reaps children that outlived their run while any is left, and sends the
+// SIGKILLs that fall due meanwhile. The timer belongs to the application
+// object, so it goes with it.
 void armReapTimer() {
     static QPointer<QTimer> timer;
     QCoreApplication* app = QCoreApplication::instance();
@@ -74,30 +75,42 @@ ConsoleCapture::~ConsoleCapture() = default;
 
 qint32 ConsoleCapture::run(const QString& cmdLine) {
     if (core_->running()) {
-        // The refused call changes neither CommandLine nor ProcessID.
+        // The refused call changes neither commandLine() nor processId().
         core_->cancel();
         return 0;
     }
 
     commandLine_ = cmdLine;
-    struct ClearCommandLine {
+    // Also when a receiver of output throws: the child handed on by the core
+    // still needs the reap timer.
+    struct AtEnd {
         QString& text;
-        ~ClearCommandLine() { text.clear(); }
-    } clearAtEnd{commandLine_};
+        ~AtEnd() {
+            text.clear();
+            armReapTimer();
+        }
+    } atEnd{commandLine_};
 
     EventLoopWait wait;
-    const qint32 result = core_->run(
+    return core_->run(
         toNativeArguments(splitCommandLine(cmdLine)),
         [this](const char* data, std::size_t size) {
             emit output(QString::fromLatin1(data, static_cast<qsizetype>(size)));
         },
         [&wait](int fd) { wait(fd); });
-    armReapTimer();
-    return result;
 }
 
 void ConsoleCapture::cancel() {
     core_->cancel();
+}
+
+void ConsoleCapture::stop() {
+    core_->stop();
+}
+
+void ConsoleCapture::terminateAllChildren() {
+    ConsoleCaptureCore::terminateAllChildren();
+    armReapTimer();
 }
 
 QString ConsoleCapture::commandLine() const {

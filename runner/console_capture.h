@@ -6,10 +6,12 @@
 // has ended (or the run was cancelled), and while it waits it lets the Qt event
 // loop dispatch events, so every user command can run inside a run. A
 // run() on the same instance while it is busy starts nothing, ends the
-// run in progress and returns 0 (this is how "q" stops a run).
+// run in progress and returns 0, leaving its child running.
 //
-// The runner never terminates a child; a child that outlives its run is
-// reaped later, never left as a zombie.
+// stop() ends the run in progress together with its child: SIGTERM at once,
+// SIGKILL 3 s later if it is still there, through a pidfd so that only that
+// very child is ever signalled. Nothing is ever terminated by name. A child
+// that outlives its run is reaped later by a timer, never left as a zombie.
 //
 // On Linux: the child is started with posix_spawnp, standard
 // input /dev/null, both output streams on one close-on-exec pipe whose write
@@ -41,8 +43,19 @@ public:
     // end. Returns the child's exit code as read when the loop ended, 259 when the
     // child was still running then, 0 when nothing was started.
     qint32 run(const QString& cmdLine);
-    // Asks the run in progress to leave its loop at its next check.
+    // Asks the run in progress to leave its loop at its next check; its child
+    // runs on.
     void cancel();
+    // Ends the run in progress and its child; run() returns at once with 259
+    // (or the exit code when the child had already exited). Does nothing when
+    // idle: it never starts a process.
+    void stop();
+
+    // For the program's shut-down: stops every run in progress and ends every
+    // child the runner started that is still alive, SIGTERM now and SIGKILL
+    // 3 s later. The reap timer sends the SIGKILLs while the event loop runs;
+    // after it has ended, awaitTerminatedChildren() (child_process.h) does.
+    static void terminateAllChildren();
 
     QString commandLine() const;  // "" when idle
     qint32 processId() const;     // 0 when idle

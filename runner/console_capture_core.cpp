@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <optional>
 
 namespace {
@@ -36,23 +37,39 @@ void blockUntilReadable(int fd) {
     while (::poll(&p, 1, -1) < 0 && errno == EINTR) {}
 }
 
-// On every way out of a started run: idle again, pid 0.
-class RunScope {
+std::vector<ConsoleCaptureCore*>& runningCores() {
+    static std::vector<ConsoleCaptureCore*> cores;
+    return cores;
+}
+
+}  // namespace
+
+// On every way out of a started run, an exception from the sink included: the
+// child reaped or handed on, the core idle again.
+class ConsoleCaptureCore::RunScope {
 public:
-    RunScope(bool& running, pid_t& pid) : running_(running), pid_(pid) { running_ = true; }
+    RunScope(ConsoleCaptureCore& core, std::optional<StartedChild>& child) : core_(core), child_(child) {
+        runningCores().push_back(&core_);
+        core_.running_ = true;
+        core_.cancel_ = false;
+        core_.killAt_.reset();
+        core_.child_ = &*child_;
+        core_.pid_ = child_->pid;
+    }
     ~RunScope() {
-        pid_ = 0;
-        running_ = false;
+        if (child_) handOverChild(std::move(*child_), core_.killAt_);
+        std::erase(runningCores(), &core_);
+        core_.child_ = nullptr;
+        core_.pid_ = 0;
+        core_.running_ = false;
     }
     RunScope(const RunScope&) = delete;
     RunScope& operator=(const RunScope&) = delete;
 
 private:
-    bool& running_;
-    pid_t& pid_;
+    ConsoleCaptureCore& core_;
+    std::optional<StartedChild>& child_;
 };
-
-}  // namespace
 
 std::int32_t ConsoleCaptureCore::run(const std::vector<std::string>& argv, const ChunkSink& sink,
                                      const Yield& yield) {
@@ -64,12 +81,10 @@ std::int32_t ConsoleCaptureCore::run(const std::vector<std::string>& argv, const
         return 0;
     }
 
-    RunScope scope(running_, pid_);
     std::optional<StartedChild> child = startChild(argv);
     if (!child) return 0;
+    RunScope scope(*this, child);
 
-    pid_ = child->pid;
-    cancel_ = false;
     const int fd = child->output.get();
     char buffer[kChunkSize];
     bool outputEnded = false;
@@ -103,10 +118,31 @@ std::int32_t ConsoleCaptureCore::run(const std::vector<std::string>& argv, const
         if (sink) sink(buffer, static_cast<std::size_t>(got));
     }
 
+    child->output.reset();
+    // A stopped child is left to the reaping: its exit now would only be the
+    // SIGTERM's doing.
+    if (killAt_) return kStillActive;
     // A child that has closed its output is normally exiting: give it a moment
     // so that its exit code, not 259, is the result.
     const std::int32_t result =
-        collectExitCode(child->pid, outputEnded ? kExitGrace : std::chrono::milliseconds(0));
-    child->output.reset();
-    return result;  // RunScope makes the core idle again
+        collectExitCode(std::move(*child), outputEnded ? kExitGrace : std::chrono::milliseconds(0));
+    child.reset();
+    return result;
+}
+
+void ConsoleCaptureCore::stop() noexcept {
+    if (!running_ || !child_) return;
+    cancel_ = true;
+    if (killAt_ || hasExited(*child_)) return;
+    signalChild(*child_, SIGTERM);
+    // Even when the SIGTERM failed: the SIGKILL is tried all the same.
+    killAt_ = std::chrono::steady_clock::now() + kKillGrace;
+}
+
+void ConsoleCaptureCore::terminateAllChildren() {
+    // stop() changes no list; the children reach the outstanding list as the
+    // runs unwind, with their deadlines.
+    for (ConsoleCaptureCore* core : runningCores())
+        core->stop();
+    terminateOutstandingChildren();
 }

@@ -7,6 +7,8 @@
 //   g:MS      start a copy of itself that sleeps MS milliseconds, inheriting the
 //             standard streams, and do not wait for it
 //   f         list the open descriptors: "fd N -> TARGET" per line
+//   i         ignore SIGTERM from now on
+//   c         close standard output and standard error
 //   x:CODE    exit at once with CODE
 // With no argument it writes nothing and exits 0.
 #include <dirent.h>
@@ -15,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -23,7 +26,7 @@ extern char** environ;
 
 namespace {
 
-void WriteAll(int fd, const std::string& text) {
+void writeAll(int fd, const std::string& text) {
     const char* p = text.data();
     std::size_t left = text.size();
     while (left > 0) {
@@ -35,12 +38,12 @@ void WriteAll(int fd, const std::string& text) {
     }
 }
 
-void SleepMs(long ms) {
+void sleepMs(long ms) {
     timespec t{ms / 1000, (ms % 1000) * 1000000L};
     while (::nanosleep(&t, &t) != 0 && errno == EINTR) {}
 }
 
-void ListFds() {
+void listFds() {
     DIR* dir = ::opendir("/proc/self/fd");
     if (!dir) std::_Exit(91);
     std::string out;
@@ -54,10 +57,10 @@ void ListFds() {
         out += "fd " + std::to_string(fd) + " -> " + std::string(target, n > 0 ? n : 0) + "\n";
     }
     ::closedir(dir);
-    WriteAll(STDOUT_FILENO, out);
+    writeAll(STDOUT_FILENO, out);
 }
 
-void StartSleepingCopy(const char* self, const std::string& ms) {
+void startSleepingCopy(const char* self, const std::string& ms) {
     const std::string step = "s:" + ms;
     char* argv[] = {const_cast<char*>(self), const_cast<char*>(step.c_str()), nullptr};
     pid_t pid;
@@ -71,20 +74,25 @@ int main(int argc, char** argv) {
         const std::string step = argv[i];
         const std::string value = step.size() > 2 ? step.substr(2) : std::string();
         if (step.rfind("p:", 0) == 0) {
-            WriteAll(STDOUT_FILENO, value);
+            writeAll(STDOUT_FILENO, value);
         } else if (step.rfind("e:", 0) == 0) {
-            WriteAll(STDERR_FILENO, value);
+            writeAll(STDERR_FILENO, value);
         } else if (step.rfind("r:", 0) == 0) {
             const std::size_t colon = value.find(':');
             const long count = std::atol(value.substr(0, colon).c_str());
             const char c = colon + 1 < value.size() ? value[colon + 1] : 'x';
-            WriteAll(STDOUT_FILENO, std::string(static_cast<std::size_t>(count), c));
+            writeAll(STDOUT_FILENO, std::string(static_cast<std::size_t>(count), c));
         } else if (step.rfind("s:", 0) == 0) {
-            SleepMs(std::atol(value.c_str()));
+            sleepMs(std::atol(value.c_str()));
         } else if (step.rfind("g:", 0) == 0) {
-            StartSleepingCopy(argv[0], value);
+            startSleepingCopy(argv[0], value);
         } else if (step == "f") {
-            ListFds();
+            listFds();
+        } else if (step == "i") {
+            std::signal(SIGTERM, SIG_IGN);
+        } else if (step == "c") {
+            ::close(STDOUT_FILENO);
+            ::close(STDERR_FILENO);
         } else if (step.rfind("x:", 0) == 0) {
             std::_Exit(std::atoi(value.c_str()));
         } else {

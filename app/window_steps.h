@@ -23,6 +23,6 @@ void skipOnFailure(Step&& step) {
 // and a text box's text area.
 void setBackground(QWidget* w, const QColor& c);
 
-// Shrinks a label's font until `widest` fits on its one line: the designed
+// Shrinks a label's font until `widest` fits on its one line: the given
 // widths were made for a smaller system font.
 void fitFont(QLabel* label, const QString& widest);

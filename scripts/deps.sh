@@ -19,11 +19,12 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-as_root=()
+# sudo drops the caller's environment, so the setting goes on its command line.
+as_root=(env DEBIAN_FRONTEND=noninteractive)
 if [ "$(id -u)" -ne 0 ]; then
   command -v sudo >/dev/null || { echo "Installing ${missing[*]} needs root: run this as root or install sudo." >&2; exit 1; }
-  as_root=(sudo)
+  as_root=(sudo env DEBIAN_FRONTEND=noninteractive)
 fi
 echo "Installing: ${missing[*]}"
 "${as_root[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

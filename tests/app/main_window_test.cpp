@@ -157,7 +157,7 @@ void MainWindowTest::looks() {
     }
     QVERIFY2(white > 150, "white writing along the rising diagonal");
 
-    // Text colours as designed; the field labels share the window's grey.
+    // White zoom text, dark-grey field texts on the window's grey.
     QCOMPARE(child<QLabel>(w, "Label1")->palette().color(QPalette::WindowText), QColor(Qt::white));
     for (QLabel* l : {child<QLabel>(w, "vidtitle"), child<QLabel>(w, "vidres"), child<QLabel>(w, "Label5")})
         QCOMPARE(l->palette().color(QPalette::WindowText), QColor(64, 64, 64));

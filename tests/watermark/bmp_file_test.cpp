@@ -42,7 +42,7 @@ void PrintTo(const SizeCase& c, std::ostream* os) {
 
 class BmpLayout : public testing::TestWithParam<SizeCase> {};
 
-TEST_P(BmpLayout, HeadersAndSizeAsDesigned) {
+TEST_P(BmpLayout, HeadersSizeAndRowPaddingMatchTheFormat) {
     const SizeCase c = GetParam();
     const QByteArray b = bmp::encode24(pattern(c.width, c.height));
     ASSERT_EQ(b.size(), c.fileSize);

@@ -127,8 +127,8 @@ void PaletteWindowTest::swatches() {
 
 void PaletteWindowTest::commands_data() {
     QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QString>("colormask");
-    QTest::addColumn<QString>("rgbval");
+    QTest::addColumn<QString>("maskColour");
+    QTest::addColumn<QString>("colourText");
     QTest::addColumn<QColor>("preview");
     QTest::addColumn<QColor>("canvas");  // invalid: unchanged, watermark still there
     QTest::addColumn<QStringList>("messages");
@@ -172,8 +172,8 @@ void PaletteWindowTest::commands_data() {
 
 void PaletteWindowTest::commands() {
     QFETCH(QStringList, steps);
-    QFETCH(QString, colormask);
-    QFETCH(QString, rgbval);
+    QFETCH(QString, maskColour);
+    QFETCH(QString, colourText);
     QFETCH(QColor, preview);
     QFETCH(QColor, canvas);
     QFETCH(QStringList, messages);
@@ -203,8 +203,8 @@ void PaletteWindowTest::commands() {
         }
     }
     QCOMPARE(answer.texts(), messages);
-    QCOMPARE(form.maskColour(), colormask);
-    QCOMPARE(child<QLineEdit>(*palette, "rgbval")->text(), rgbval);
+    QCOMPARE(form.maskColour(), maskColour);
+    QCOMPARE(child<QLineEdit>(*palette, "rgbval")->text(), colourText);
     QCOMPARE(child<PictureBox>(*palette, "Picture13")->backColor(), preview);
     if (canvas.isValid()) {
         // The new colour fills the canvas: the watermark must be placed again.

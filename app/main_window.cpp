@@ -213,6 +213,18 @@ void MainWindow::chooseVideo() {
     }
 }
 
+void MainWindow::openVideo(const QString& path) {
+    if (path.isEmpty()) {
+        msgBox(this, QStringLiteral("Please select a valid video file"));
+        return;
+    }
+    video_.path = path;
+    videoPathView_->setPlainText(path);
+    video_.title = QFileInfo(path).fileName();
+    titleLabel_->setText(video_.title);
+    emit videoChosen(video_.path);
+}
+
 void MainWindow::choosePicture() {
     pictureDialog_.clearFilter();
     pictureDialog_.addFileType(QStringLiteral("Image Files"),

@@ -66,6 +66,9 @@ signals:
 
 public slots:
     void chooseVideo();
+    // Takes `path` as if "Video Selection" had chosen it (a file handed to the
+    // program on its command line).
+    void openVideo(const QString& path);
     void choosePicture();
     void openVideoFolder();
     void openUserGuide();

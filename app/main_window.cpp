@@ -87,6 +87,8 @@ void MainWindow::buildControls() {
         l->setObjectName(QLatin1String(name));
         l->setGeometry(x, y, w, h);
         l->setAutoFillBackground(true);
+        // File names and the encoder's text are shown as they are, never as markup.
+        l->setTextFormat(Qt::PlainText);
         setTextColor(l, QPalette::WindowText, text);
         return l;
     };
@@ -188,6 +190,14 @@ void MainWindow::setVideoFrame(const QString& width, const QString& height, QSiz
     video_.height = height;
     video_.frameSize = frameSize;
     frameSizeLabel_->setText(width + QStringLiteral(" x ") + height);
+}
+
+void MainWindow::clearVideoDetails() {
+    setVideoDuration(QString());
+    video_.width.clear();
+    video_.height.clear();
+    video_.frameSize = QSize();
+    frameSizeLabel_->clear();
 }
 
 void MainWindow::chooseVideo() {

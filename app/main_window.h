@@ -42,6 +42,8 @@ public:
     // --- the probe's answers ---
     void setVideoDuration(const QString& duration);
     void setVideoFrame(const QString& width, const QString& height, QSize frameSize);
+    // Forgets the duration and frame size: the chosen file told neither.
+    void clearVideoDetails();
 
     // --- the picture preview's answers ---
     // The preview's pixel size.

@@ -33,6 +33,12 @@ void PositioningWindow::startConversion() {
     const Busy busy(*this);
     const MainWindow* main = MainWindow::instance();
     if (!main) return;
+    // A canvas without the mark (none placed yet, or cleared by a new colour)
+    // would make a copy with no watermark.
+    if (!markPlaced_) {
+        msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
+        return;
+    }
 
     // The preview as it stands now becomes "temp.bmp" and the mark of the
     // next click; the canvas keeps what was placed.

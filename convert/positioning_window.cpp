@@ -208,8 +208,8 @@ void PositioningWindow::placeMarkAtCanvasOrigin() {
     const Busy busy(*this);
     const QImage& mark = preparedMark_->picture();
     const QSizeF nominal = preparedMark_->scaleSize();
-    if (!canvas_->paintPicture(mark, QRectF(QPointF(0, 0), nominal), QRectF(mark.rect())))
-        msgBox(this, QStringLiteral("Please select a valid picture first"));
+    markPlaced_ = canvas_->paintPicture(mark, QRectF(QPointF(0, 0), nominal), QRectF(mark.rect()));
+    if (!markPlaced_) msgBox(this, QStringLiteral("Please select a valid picture first"));
 }
 
 void PositioningWindow::fitToFrame(QSize frame) {
@@ -224,6 +224,7 @@ void PositioningWindow::fitToFrame(QSize frame) {
 
 void PositioningWindow::setCanvasColour(const QColor& colour) {
     canvas_->setBackColor(colour);
+    markPlaced_ = false;
 }
 
 void PositioningWindow::placeMark(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
@@ -231,7 +232,7 @@ void PositioningWindow::placeMark(Qt::MouseButton, Qt::KeyboardModifiers, double
     const QImage& mark = preparedMark_->picture();
     const QSizeF nominal = preparedMark_->scaleSize();
     const QPoint at = canvas::framePixelAt(QPointF(x, y));
-    canvas_->paintPicture(mark, QRectF(at, nominal), QRectF(mark.rect()));
+    markPlaced_ = canvas_->paintPicture(mark, QRectF(at, nominal), QRectF(mark.rect()));
 }
 
 void PositioningWindow::changeMaskColour() {

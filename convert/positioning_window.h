@@ -88,6 +88,7 @@ private:
     void endConversion();
 
     QString maskColour_ = QStringLiteral("000000");
+    bool markPlaced_ = false;  // the canvas holds the mark; a new colour clears it
     ConversionRun lastRun_;
     int activityFrame_ = 0;                             // next frame of the animation, 0 or 1
     std::shared_ptr<ConsoleCapture> conversionRunner_;  // new at every load

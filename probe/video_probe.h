@@ -18,6 +18,9 @@ public:
     ~VideoProbe() override;
 
     // Runs the encoder on `path` to its end, filling in what each chunk tells.
+    // A video whose frame size it never learns is refused: its details are
+    // cleared and the user is told. A choice made while a probe runs ends
+    // that probe and probes nothing.
     void probeVideo(const QString& path);
     // Ends a probe in progress; the probe is done with for good.
     void stop();
@@ -29,4 +32,6 @@ private:
 
     MainWindow& window_;
     std::shared_ptr<ConsoleCapture> probeRunner_;
+    quint64 probes_ = 0;        // counts probes, so one that was overtaken knows it
+    bool sizeFound_ = false;    // the current probe has told the frame size
 };

@@ -82,7 +82,9 @@ std::optional<QImage> decode24(const QByteArray& bytes) {
     const bool bottomUp = rawHeight > 0;
     const qint64 h = std::llabs(rawHeight);
     const qint64 stride = rowStride(width);
-    if (static_cast<qint64>(offset) + stride * h > bytes.size()) return std::nullopt;
+    // Divided, not multiplied: a huge width times a huge height leaves 64 bits.
+    const qint64 available = bytes.size() - static_cast<qint64>(offset);
+    if (available < 0 || h > available / stride) return std::nullopt;
 
     QImage img(width, static_cast<int>(h), QImage::Format_RGB32);
     if (img.isNull()) return std::nullopt;

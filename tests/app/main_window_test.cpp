@@ -163,6 +163,9 @@ void MainWindowTest::looks() {
         QCOMPARE(l->palette().color(QPalette::WindowText), QColor(64, 64, 64));
     QCOMPARE(child<QPlainTextEdit>(w, "textvid")->palette().color(QPalette::Text), QColor(Qt::black));
     QVERIFY(child<QPlainTextEdit>(w, "textvid")->isReadOnly());
+    // A file named like markup ("a<b>.avi") is shown as it is called.
+    for (const char* name : {"vidtitle", "vidres", "Label5"})
+        QCOMPARE(child<QLabel>(w, name)->textFormat(), Qt::PlainText);
     QCOMPARE(child<QLabel>(w, "vidtitle")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
 
     // The background reaches the corners of the window, grey 200.

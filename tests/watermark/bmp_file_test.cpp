@@ -142,6 +142,10 @@ TEST(BmpDecode, RefusesOtherLayoutsAndCutFiles) {
         {"zero height", patched(22, QByteArray(4, '\0'))},
         {"offset inside the header", patched(10, QByteArray("\x20\x00\x00\x00", 4))},
         {"two planes", patched(26, QByteArray("\x02\x00", 2))},
+        // Rows times height past 64 bits must not wrap into a small size.
+        {"huge width and height", patched(18, QByteArray("\xff\xff\xff\x7f\xff\xff\xff\x7f", 8))},
+        {"huge width, top-down", patched(18, QByteArray("\xff\xff\xff\x7f\x01\x00\x00\x80", 8))},
+        {"offset past the end", patched(10, QByteArray("\xff\xff\xff\xff", 4))},
     };
     for (const auto& c : bad)
         EXPECT_FALSE(bmp::decode24(c.bytes)) << c.what;

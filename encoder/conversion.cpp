@@ -12,7 +12,7 @@
 #include "encoder/muxer.h"
 #include "encoder/options.h"
 #include "encoder/output_target.h"
-#include "encoder/overlay.h"
+#include "encoder/hook/overlay.h"
 #include "encoder/progress.h"
 #include "encoder/video_path.h"
 

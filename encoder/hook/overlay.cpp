@@ -1,4 +1,4 @@
-#include "encoder/overlay.h"
+#include "encoder/hook/overlay.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "encoder/hook_args.h"
-#include "encoder/mask_bmp.h"
+#include "encoder/hook/hook_args.h"
+#include "encoder/hook/mask_bmp.h"
 
 namespace wm {
 

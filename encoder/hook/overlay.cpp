@@ -1,5 +1,7 @@
 #include "encoder/hook/overlay.h"
 
+#include "encoder/av_ptr.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -13,10 +15,6 @@ extern "C" {
 
 namespace wm {
 namespace {
-
-struct SwsDeleter {
-    void operator()(SwsContext* s) const noexcept { sws_freeContext(s); }
-};
 
 bool componentsUsable(const AVPixFmtDescriptor* d) {
     if (!d || d->nb_components == 0) return false;
@@ -125,9 +123,9 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
             }
         }
 
-    std::unique_ptr<SwsContext, SwsDeleter> sws(sws_getContext(
-        boxW, boxH, AV_PIX_FMT_RGB24, boxW, boxH, fullFmt,
-        SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr));
+    SwsPtr sws(sws_getContext(boxW, boxH, AV_PIX_FMT_RGB24, boxW, boxH, fullFmt,
+                              SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr,
+                              nullptr, nullptr));
     if (!sws) {
         error = "cannot convert the mask to '" + f.pixelFormat + "'";
         return false;
@@ -147,7 +145,7 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
         error = "out of memory";
         return false;
     }
-    std::unique_ptr<uint8_t, decltype(&av_free)> convOwner(conv[0], &av_free);
+    AvMemPtr<uint8_t> convOwner(conv[0]);
     const uint8_t* srcPlanes[4] = {boxRgb.data(), nullptr, nullptr, nullptr};
     const int srcLines[4] = {boxW * 3, 0, 0, 0};
     sws_scale(sws.get(), srcPlanes, srcLines, 0, boxH, conv, convLines);

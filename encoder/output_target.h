@@ -20,7 +20,6 @@ public:
     // and a folder where no file can be made.
     Error prepare(const std::string& input, const std::string& output, bool overwrite);
     const std::string& workPath() const noexcept { return work_; }
-    const std::string& finalPath() const noexcept { return final_; }
     Error commit();
     void discard() noexcept;
 

@@ -38,7 +38,6 @@ class Overlay {
 public:
     bool build(const RgbImage& mask, Rgb key, const OverlayFormat& format, std::string& error);
     void apply(uint8_t* const planes[4], const int strides[4]) const noexcept;
-    size_t coveredSamples() const noexcept { return values_.size(); }
 
 private:
     struct Run {

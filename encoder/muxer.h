@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "encoder/av_ptr.h"
 #include "encoder/error.h"
@@ -28,7 +29,7 @@ private:
     OutputFormatPtr out_;
     std::mutex lock_;
     std::string path_;
-    int64_t videoPackets_[64] = {};
+    std::vector<int64_t> packets_;  // per output stream, sized when the header is written
     int64_t finalSize_ = 0;
 };
 

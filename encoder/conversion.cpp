@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -116,6 +117,7 @@ private:
     // Reading thread.
     OutputTarget target_;
     std::vector<Route> routes_;  // one per input stream known at the start
+    std::set<int> lateStreams_;  // input streams that appeared after the start
     VideoDecoder decoder_;
     std::unique_ptr<FrameHook> hook_;
     FrameConformer toHook_;
@@ -193,6 +195,8 @@ Error Conversion::openStreams() {
         }
         const AVCodecParameters* p = st->codecpar;
         if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+        // The description already says so; copying it would only make the header fail.
+        if (!incompleteParameters(st).empty()) continue;
         if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
             const bool copy = !req_.audioRate && containerTakes(format_, p->codec_id);
             if (copy) {
@@ -269,6 +273,13 @@ Error Conversion::readAll() {
         if (r < 0) {
             if (r == AVERROR(EAGAIN)) continue;
             return avError(r, "read input '" + req_.input + "'");
+        }
+        // MPEG-TS and MPEG-PS may add a stream in mid-file (sound that starts late). The result's
+        // header is written, so such a stream has no place in it.
+        if (pkt->stream_index < 0 || size_t(pkt->stream_index) >= routes_.size()) {
+            lateStreams_.insert(pkt->stream_index);
+            av_packet_unref(pkt.get());
+            continue;
         }
         Route& route = routes_[size_t(pkt->stream_index)];
         Error e;
@@ -378,6 +389,9 @@ Error Conversion::run() {
                                                                     : "no video frame could be decoded");
     if (Error e = mux_.finish()) return e;
     reportProgress(true);
+    for (int index : lateStreams_)
+        console::write("Note: stream #0." + std::to_string(index) +
+                       " began after the start of the file and is not in the result\n");
     return target_.commit();
 }
 

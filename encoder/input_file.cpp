@@ -8,6 +8,19 @@ extern "C" {
 
 namespace wm {
 
+std::string incompleteParameters(const AVStream* st) {
+    const AVCodecParameters* p = st->codecpar;
+    if (!p || p->codec_id == AV_CODEC_ID_NONE) return "no codec parameters";
+    if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
+        if (p->ch_layout.nb_channels <= 0) return "no channel count";
+        if (p->sample_rate <= 0) return "no sample rate";
+    }
+    if (p->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC) &&
+        (p->width <= 0 || p->height <= 0))
+        return "no frame size";
+    return {};
+}
+
 Error InputFile::open(const std::string& path) {
     path_ = path;
     const std::string what = "input '" + path + "'";
@@ -72,6 +85,8 @@ InputSummary InputFile::summary() const {
         d.index = int(i);
         d.codec = avcodec_get_name(p->codec_id);
         d.bitRate = p->bit_rate;
+        if (int(i) != video_ && p->codec_type != AVMEDIA_TYPE_ATTACHMENT)
+            d.leftOut = incompleteParameters(st);
         switch (p->codec_type) {
             case AVMEDIA_TYPE_VIDEO: {
                 if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {

@@ -9,6 +9,10 @@
 
 namespace wm {
 
+// Why a stream cannot go into a result: its parameters were never learnt (a stream only glimpsed
+// while probing). Empty when it can.
+std::string incompleteParameters(const AVStream* stream);
+
 class InputFile {
 public:
     Error open(const std::string& path);

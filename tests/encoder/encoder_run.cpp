@@ -159,6 +159,24 @@ std::string fixture(const std::string& name, const std::vector<std::string>& ffm
     return path;
 }
 
+std::string joinedFixture(const std::string& name, const std::vector<std::vector<std::string>>& parts) {
+    const std::string folder = std::string(WM_TEST_BIN_DIR) + "/fixtures";
+    const std::string path = folder + "/" + name;
+    if (std::filesystem::exists(path)) return path;
+    const std::string ext = name.substr(name.find_last_of('.'));
+    const std::string tmp = folder + "/.tmp-" + std::to_string(getpid()) + "-" + name;
+    {
+        std::ofstream out(tmp, std::ios::binary);
+        for (size_t i = 0; i < parts.size(); ++i) {
+            std::ifstream in(fixture(name + ".part" + std::to_string(i) + ext, parts[i]), std::ios::binary);
+            out << in.rdbuf();
+        }
+        if (!out.flush()) throw std::runtime_error("fixture " + name + ": cannot write");
+    }
+    std::filesystem::rename(tmp, path);
+    return path;
+}
+
 std::string scratchFolder(const std::string& name) {
     const std::string folder = std::string(WM_TEST_BIN_DIR) + "/scratch/" + name;
     std::filesystem::remove_all(folder);

@@ -39,6 +39,9 @@ private:
 
 // A fixture made once by ffmpeg (args between "-y" and the output path) under the test folder.
 std::string fixture(const std::string& name, const std::vector<std::string>& ffmpegArgs);
+// A fixture made of fixtures joined byte for byte, as a recording cut and appended; each part is
+// made by ffmpeg from its args.
+std::string joinedFixture(const std::string& name, const std::vector<std::vector<std::string>>& parts);
 // A fresh empty folder for one test.
 std::string scratchFolder(const std::string& name);
 // ffprobe's value of one entry (e.g. "stream=width") of the first video or audio stream.

@@ -85,9 +85,9 @@ std::string outputBlock(const AVFormatContext* out, const std::string& name) {
 
 class Conversion {
 public:
-    Conversion(InputFile& in, const ConversionRequest& req, const std::atomic<int>& stop)
+    Conversion(InputFile& in, const ConversionRequest& req, const StopRequest& stop)
         : in_(in), req_(req), stop_(stop) {}
-    Error run();
+    Error run(ConversionResult& result);
 
 private:
     Error setUp();
@@ -108,7 +108,7 @@ private:
     // Set before the encoding thread starts and only read after.
     InputFile& in_;
     const ConversionRequest& req_;
-    const std::atomic<int>& stop_;  // written by the signal handler
+    const StopRequest& stop_;  // written by the signal handler
     const AVOutputFormat* format_ = nullptr;
     int videoIndex_ = -1;  // input stream that is decoded
     AVRational frameRate_{25, 1};
@@ -118,6 +118,7 @@ private:
     OutputTarget target_;
     std::vector<Route> routes_;  // one per input stream known at the start
     std::set<int> lateStreams_;  // input streams that appeared after the start
+    bool stoppedEarly_ = false;
     VideoDecoder decoder_;
     std::unique_ptr<FrameHook> hook_;
     FrameConformer toHook_;
@@ -150,7 +151,7 @@ Error Conversion::openInput() {
 
 Error Conversion::openOutput() {
     if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
-    return mux_.create(format_, target_.workPath());
+    return mux_.create(format_, target_.workPath(), stop_);
 }
 
 Error Conversion::openVideoDecoder() {
@@ -267,9 +268,17 @@ Error Conversion::readAll() {
         return takeDecoded(std::move(f));
     };
     for (;;) {
-        if (stop_.load() || encodeFailed_.load()) break;
+        if (encodeFailed_.load()) break;
+        if (stop_.asked()) {
+            stoppedEarly_ = true;
+            break;
+        }
         int r = av_read_frame(ic, pkt.get());
         if (r == AVERROR_EOF) break;
+        if (r == AVERROR_EXIT && stop_.asked()) {  // a wait on the input given up
+            stoppedEarly_ = true;
+            break;
+        }
         if (r < 0) {
             if (r == AVERROR(EAGAIN)) continue;
             return avError(r, "read input '" + req_.input + "'");
@@ -364,7 +373,7 @@ void Conversion::encodeLoop() {
     }
 }
 
-Error Conversion::run() {
+Error Conversion::run(ConversionResult& result) {
     if (Error e = setUp()) return e;
     started_ = lastReport_ = std::chrono::steady_clock::now();
     std::thread encoding([this] { encodeLoop(); });
@@ -385,21 +394,23 @@ Error Conversion::run() {
     if (encodeFailed_) return encodeError_;  // the reading side only saw the queue stop
     if (readError) return readError;
     if (mux_.packetsOf(encoder_.streamIndex()) == 0)
-        return failure("output '" + req_.output + "'", stop_.load() ? "stopped before any frame was written"
-                                                                    : "no video frame could be decoded");
+        return failure("output '" + req_.output + "'", stoppedEarly_ ? "stopped before any frame was written"
+                                                                     : "no video frame could be decoded");
     if (Error e = mux_.finish()) return e;
     reportProgress(true);
     for (int index : lateStreams_)
         console::write("Note: stream #0." + std::to_string(index) +
                        " began after the start of the file and is not in the result\n");
-    return target_.commit();
+    result.stopped = stoppedEarly_;
+    return target_.commit(stoppedEarly_, result.keptAs);
 }
 
 }  // namespace
 
-Error convert(InputFile& input, const ConversionRequest& request, const std::atomic<int>& stop) {
+Error convert(InputFile& input, const ConversionRequest& request, const StopRequest& stop,
+              ConversionResult& result) {
     Conversion c(input, request, stop);
-    return c.run();
+    return c.run(result);
 }
 
 }  // namespace wm

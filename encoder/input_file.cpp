@@ -21,7 +21,7 @@ std::string incompleteParameters(const AVStream* st) {
     return {};
 }
 
-Error InputFile::open(const std::string& path) {
+Error InputFile::open(const std::string& path, const StopRequest& stop) {
     path_ = path;
     const std::string what = "input '" + path + "'";
     struct stat st {};
@@ -29,7 +29,10 @@ Error InputFile::open(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) return sysError(errno, what);
     if (S_ISDIR(st.st_mode)) return failure(what, "is a folder, not a video file");
 
-    AVFormatContext* raw = nullptr;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) return avError(AVERROR(ENOMEM), what);
+    raw->interrupt_callback = AVIOInterruptCB{&interruptOnStop, const_cast<StopRequest*>(&stop)};
+    // On failure avformat_open_input frees the context itself.
     if (int r = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); r < 0) return avError(r, what);
     format_.reset(raw);
     if (int r = avformat_find_stream_info(raw, nullptr); r < 0) return avError(r, what);

@@ -4,18 +4,21 @@
 
 namespace wm {
 
-Error Muxer::create(const AVOutputFormat* format, const std::string& path) {
+Error Muxer::create(const AVOutputFormat* format, const std::string& path, const StopRequest& stop) {
     path_ = path;
     AVFormatContext* raw = nullptr;
     if (int r = avformat_alloc_output_context2(&raw, format, nullptr, path.c_str()); r < 0)
         return avError(r, "create output");
     out_.reset(raw);
+    // Only an insisted stop: a first one still needs the trailer written.
+    out_->interrupt_callback = AVIOInterruptCB{&interruptOnInsist, const_cast<StopRequest*>(&stop)};
     return noError();
 }
 
 Error Muxer::writeHeader() {
     if (!(out_->oformat->flags & AVFMT_NOFILE))
-        if (int r = avio_open(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE); r < 0)
+        if (int r = avio_open2(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE, &out_->interrupt_callback, nullptr);
+            r < 0)
             return avError(r, "open output");
     if (int r = avformat_write_header(out_.get(), nullptr); r < 0)
         return avError(r, "write the result's header");

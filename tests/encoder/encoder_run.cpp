@@ -8,11 +8,15 @@
 #include <unistd.h>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -140,6 +144,64 @@ bool Child::wait(int timeoutMs, RunResult& result) {
         }
         if (std::chrono::steady_clock::now() > end) return false;
     }
+}
+
+struct FifoFeeder::State {
+    std::mutex m;
+    std::condition_variable cv;
+    bool released = false;
+    std::thread worker;
+};
+
+FifoFeeder::FifoFeeder(const std::string& fifo, const std::string& file, size_t head)
+    : state_(std::make_unique<State>()) {
+    signal(SIGPIPE, SIG_IGN);  // a reader that ended early must not end the test
+    State* st = state_.get();
+    st->worker = std::thread([st, fifo, file, head] {
+        std::ifstream in(file, std::ios::binary);
+        const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Opened without blocking, retried until a reader is there or the test has moved on.
+        int fd = -1;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (fd < 0 && std::chrono::steady_clock::now() < end) {
+            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) {
+                std::unique_lock lock(st->m);
+                if (st->cv.wait_for(lock, std::chrono::milliseconds(20), [st] { return st->released; }))
+                    return;
+            }
+        }
+        if (fd < 0) return;
+        fcntl(fd, F_SETFL, 0);
+        auto put = [fd](const char* p, size_t n) {
+            while (n > 0) {
+                const ssize_t w = write(fd, p, n);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) return false;
+                p += w, n -= size_t(w);
+            }
+            return true;
+        };
+        const size_t first = std::min(head, data.size());
+        if (put(data.data(), first)) {
+            std::unique_lock lock(st->m);
+            st->cv.wait(lock, [st] { return st->released; });
+            lock.unlock();
+            put(data.data() + first, data.size() - first);
+        }
+        close(fd);
+    });
+}
+
+FifoFeeder::~FifoFeeder() {
+    release();
+    state_->worker.join();
+}
+
+void FifoFeeder::release() {
+    std::lock_guard lock(state_->m);
+    state_->released = true;
+    state_->cv.notify_all();
 }
 
 std::string fixture(const std::string& name, const std::vector<std::string>& ffmpegArgs) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,19 @@ private:
     pid_t pid_ = -1;
     int fd_ = -1;
     std::string seen_;
+};
+
+// Feeds a file into a FIFO from a thread: the first `head` bytes, then, once released, the rest,
+// then closes its end. Until released the FIFO stays open and silent, like a stalled source.
+class FifoFeeder {
+public:
+    FifoFeeder(const std::string& fifo, const std::string& file, size_t head);
+    ~FifoFeeder();
+    void release();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // A fixture made once by ffmpeg (args between "-y" and the output path) under the test folder.

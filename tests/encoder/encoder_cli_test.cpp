@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -561,6 +562,37 @@ INSTANTIATE_TEST_SUITE_P(
                     StallCase{"StallWhileConverting", 0.6, "Output #0",
                               "the result holds the part converted"}),
     [](const testing::TestParamInfo<StallCase>& i) { return std::string(i.param.name); });
+
+TEST(Console, LibraryLinesOnlyWithDebug) {
+    // Sound cut in the middle of a frame: the AC-3 decoder complains at the end of the file.
+    const std::string dir = enc_test::scratchFolder("library-log");
+    const std::string whole =
+        fixture("ac3.ts", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3", "-f", "lavfi",
+                           "-i", "sine=sample_rate=48000:duration=3", "-c:v", "mpeg2video", "-c:a", "ac3"});
+    const std::string source = dir + "/cut.ts";
+    std::filesystem::copy_file(whole, source);
+    std::filesystem::resize_file(source, 150'000);
+
+    for (const char* debug : {"", "1"}) {
+        if (*debug)
+            setenv("MXCODE_DEBUG", debug, 1);
+        else
+            unsetenv("MXCODE_DEBUG");
+        const auto r = runEncoder({"-i", source, "-ar", "22050", "-y", dir + "/out.mkv"});
+        unsetenv("MXCODE_DEBUG");
+        ASSERT_EQ(r.status, 0) << r.output;
+        const bool shown = r.output.find("[ac3 @ ") != std::string::npos;
+        EXPECT_EQ(shown, *debug != 0) << r.output;
+        // Shown or not, a library line never cuts into one of ours (progress lines end in "\r").
+        std::string text = r.output;
+        std::replace(text.begin(), text.end(), '\r', '\n');
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            const auto at = line.find(" @ 0x");
+            if (at != std::string::npos) EXPECT_EQ(line[0], '[') << line;
+        }
+    }
+}
 
 TEST(Signals, BrokenConsoleDoesNotStopTheConversion) {
     const std::string source = make(kMpeg4Avi);

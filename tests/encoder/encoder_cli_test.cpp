@@ -182,7 +182,7 @@ TEST_P(Conversion, KeepsShapeAndLaysWatermarkOver) {
     const std::string dir = enc_test::scratchFolder(std::string("conv-") + c.source.file + c.resultExt);
     const int w = std::stoi(probeValue(source, "v:0", "stream=width"));
     const int h = std::stoi(probeValue(source, "v:0", "stream=height"));
-    enc_test::writeMask(dir + "/mask.bmp", w, h, kLogoX, kLogoY);
+    ASSERT_TRUE(enc_test::writeMask(dir + "/mask.bmp", w, h, kLogoX, kLogoY));
     const std::string result = dir + "/wm-result." + c.resultExt;
 
     const auto r =
@@ -283,7 +283,7 @@ TEST_P(Fault, ExplainsAndFailsCleanly) {
     const std::string source = make(kMpeg4Avi);
     std::string input = source, result = dir + "/wm-out.avi", mask = dir + "/mask.bmp", key = "000000";
     std::string module = enc_test::hookPath();
-    enc_test::writeMask(mask, 321, 241, kLogoX, kLogoY);
+    ASSERT_TRUE(enc_test::writeMask(mask, 321, 241, kLogoX, kLogoY));
     Args extra;
     std::string prefix;
     const std::string n = c.name;
@@ -438,7 +438,7 @@ TEST(Overwrite, TwoRunsToOneNewNameWithoutY) {
 TEST(Signals, TermLeavesPlayablePartialResult) {
     const std::string source = longSource();
     const std::string dir = enc_test::scratchFolder("sigterm");
-    enc_test::writeMask(dir + "/mask.bmp", 1280, 720, kLogoX, kLogoY);
+    ASSERT_TRUE(enc_test::writeMask(dir + "/mask.bmp", 1280, 720, kLogoX, kLogoY));
     const std::string result = dir + "/wm-long.mp4";
     enc_test::Child child({"-i", source, "-sameq", "-vhook",
                            enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-y", result});
@@ -589,7 +589,9 @@ TEST(Console, LibraryLinesOnlyWithDebug) {
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) {
             const auto at = line.find(" @ 0x");
-            if (at != std::string::npos) EXPECT_EQ(line[0], '[') << line;
+            if (at != std::string::npos) {
+                EXPECT_EQ(line[0], '[') << line;
+            }
         }
     }
 }

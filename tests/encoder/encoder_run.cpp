@@ -264,7 +264,7 @@ int countFrames(const std::string& file) {
     return std::atoi(v.c_str());
 }
 
-void writeMask(const std::string& path, int w, int h, int lx, int ly) {
+bool writeMask(const std::string& path, int w, int h, int lx, int ly) {
     const int row = (w * 3 + 3) / 4 * 4;
     std::vector<unsigned char> f(size_t(54 + row * h), 0);
     auto put = [&](size_t at, uint32_t v, int n) {
@@ -281,8 +281,9 @@ void writeMask(const std::string& path, int w, int h, int lx, int ly) {
             const bool red = x < lx + 30;
             p[0] = red ? 0 : 255, p[1] = red ? 0 : 255, p[2] = 255;  // B G R
         }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+    return bool(out.flush());
 }
 
 }  // namespace enc_test

@@ -62,7 +62,7 @@ std::string scratchFolder(const std::string& name);
 std::string probeValue(const std::string& file, const std::string& select, const std::string& entry);
 int countFrames(const std::string& file);
 // Writes a 24-bit BMP of the key colour black with the test logo (a red and a white half) at
-// (lx, ly), 60x40 pixels.
-void writeMask(const std::string& path, int width, int height, int lx, int ly);
+// (lx, ly), 60x40 pixels. False when the file could not be written.
+[[nodiscard]] bool writeMask(const std::string& path, int width, int height, int lx, int ly);
 
 }  // namespace enc_test

@@ -393,9 +393,11 @@ Error Conversion::run(ConversionResult& result) {
     encoding.join();
     if (encodeFailed_) return encodeError_;  // the reading side only saw the queue stop
     if (readError) return readError;
-    if (mux_.packetsOf(encoder_.streamIndex()) == 0)
-        return failure("output '" + req_.output + "'", stoppedEarly_ ? "stopped before any frame was written"
-                                                                     : "no video frame could be decoded");
+    if (mux_.packetsOf(encoder_.streamIndex()) == 0) {
+        // Stopped before the first frame: nothing worth keeping, and main says so.
+        if (stoppedEarly_) return avError(AVERROR_EXIT, "output '" + req_.output + "'");
+        return failure("output '" + req_.output + "'", "no video frame could be decoded");
+    }
     if (Error e = mux_.finish()) return e;
     reportProgress(true);
     for (int index : lateStreams_)

@@ -559,6 +559,7 @@ INSTANTIATE_TEST_SUITE_P(
     Fifo, StalledInput,
     testing::Values(StallCase{"NobodyWrites", 0, "", "while the input was being opened"},
                     StallCase{"StallWhileProbing", 0.01, "", "while the input was being opened"},
+                    StallCase{"StallBeforeTheFirstFrame", 0.25, "", "; nothing was written"},
                     StallCase{"StallWhileConverting", 0.6, "Output #0",
                               "the result holds the part converted"}),
     [](const testing::TestParamInfo<StallCase>& i) { return std::string(i.param.name); });

@@ -33,6 +33,14 @@ bool samePath(const std::string& a, const std::string& b) {
     return !ea && !eb && ca == cb;
 }
 
+// Whether path names the source, by name or as the same file under another name.
+bool isFileOf(const std::string& input, const std::string& path) {
+    struct stat in {
+    }, out{};
+    return samePath(input, path) || (::stat(path.c_str(), &out) == 0 && ::stat(input.c_str(), &in) == 0 &&
+                                     in.st_dev == out.st_dev && in.st_ino == out.st_ino);
+}
+
 bool allDigits(const std::string& s) {
     return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
 }
@@ -79,13 +87,14 @@ int renameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-std::string stoppedName(const std::string& path) {
+std::string stoppedName(const std::string& path, int n) {
+    const std::string mark = n > 0 ? "-stopped-" + std::to_string(n) : "-stopped";
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     // A leading dot starts a hidden name, not an extension.
-    if (dot == std::string::npos || dot <= nameStart) return path + "-stopped";
-    return path.substr(0, dot) + "-stopped" + path.substr(dot);
+    if (dot == std::string::npos || dot <= nameStart) return path + mark;
+    return path.substr(0, dot) + mark + path.substr(dot);
 }
 
 int removeAbandonedParts(const std::string& folder) {
@@ -111,14 +120,13 @@ OutputTarget::~OutputTarget() {
 }
 
 Error OutputTarget::prepare(const std::string& input, const std::string& output, bool overwrite) {
+    input_ = input;
     final_ = output;
     overwrite_ = overwrite;
     const std::string what = "output '" + output + "'";
-    struct stat in {
-    }, out{};
+    struct stat out {};
     const bool outExists = ::stat(output.c_str(), &out) == 0;
-    if (samePath(input, output) ||
-        (outExists && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino))
+    if (isFileOf(input, output))
         return failure(what, "is the input file itself; the source is never overwritten");
     if (outExists && S_ISDIR(out.st_mode)) return failure(what, "is a folder");
     struct stat link {};
@@ -159,7 +167,12 @@ Error OutputTarget::commit(bool stopped, std::string& keptAs) {
         err = renameNoReplace(work_, final_);
         if (err == EEXIST && stopped) {
             keptAs = stoppedName(final_);
-            err = ::rename(work_.c_str(), keptAs.c_str()) == 0 ? 0 : errno;
+            if (!isFileOf(input_, keptAs)) {
+                err = ::rename(work_.c_str(), keptAs.c_str()) == 0 ? 0 : errno;
+            } else {
+                for (int n = 1; err == EEXIST && n < 100; ++n)
+                    err = renameNoReplace(work_, keptAs = stoppedName(final_, n));
+            }
         }
     }
     if (err == EEXIST) return failure(what, "already exists; give -y to overwrite it");

@@ -27,19 +27,20 @@ public:
     const std::string& workPath() const noexcept { return work_; }
     // Moves the finished file into place. Without `overwrite` an existing file is never replaced,
     // even one that appeared during the run. A stopped run never replaces a file either: when the
-    // name is taken its part is kept beside it as "<stem>-stopped.<ext>". keptAs: the name used.
+    // name is taken its part is kept beside it as "<stem>-stopped.<ext>" (or, should that name be
+    // the source, "<stem>-stopped-<n>.<ext>"). keptAs: the name used.
     Error commit(bool stopped, std::string& keptAs);
     void discard() noexcept;
 
 private:
-    std::string work_, final_;
+    std::string input_, work_, final_;
     bool overwrite_ = false;
     bool pending_ = false;
     UniqueFd lock_;  // the part file, open and locked while pending
 };
 
-// "<folder>/<stem>-stopped.<ext>" for "<folder>/<stem>.<ext>".
-std::string stoppedName(const std::string& path);
+// "<folder>/<stem>-stopped.<ext>" for "<folder>/<stem>.<ext>"; "-stopped-<n>" when n > 0.
+std::string stoppedName(const std::string& path, int n = 0);
 // Removes the part files in folder that no live run holds; returns how many.
 int removeAbandonedParts(const std::string& folder);
 

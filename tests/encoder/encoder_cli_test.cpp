@@ -476,6 +476,18 @@ TEST(Signals, StopNeverReplacesACompleteResult) {
     ASSERT_FALSE(duration.empty()) << "the stopped part is unreadable";
     EXPECT_GT(std::stod(duration), 0.0);
     EXPECT_TRUE(partFiles(dir).empty());
+
+    // The name beside the result may be the source itself: the source stays, the part goes elsewhere.
+    const std::string source = dir + "/clip-stopped.mp4";
+    std::filesystem::copy_file(longSource(), source, std::filesystem::copy_options::overwrite_existing);
+    const std::string sourceBytes = readAll(source);
+    enc_test::Child again({"-i", source, "-sameq", "-y", result});
+    ASSERT_NE(again.readUntil("time=", 30'000).find("time="), std::string::npos);
+    ASSERT_EQ(kill(again.pid(), SIGTERM), 0);
+    ASSERT_TRUE(again.wait(10'000, r)) << "did not stop";
+    EXPECT_NE(r.output.find("kept as '" + dir + "/clip-stopped-1.mp4'"), std::string::npos) << r.output;
+    EXPECT_EQ(readAll(source), sourceBytes);
+    EXPECT_EQ(readAll(result), complete);
 }
 
 TEST(PartFiles, AbandonedOnesGoLiveOnesStay) {

@@ -14,6 +14,7 @@ TEST(StoppedName, GoesBeforeTheExtensionOnly) {
     };
     for (const auto& [path, expected] : cases)
         EXPECT_EQ(wm::stoppedName(path), expected) << path;
+    EXPECT_EQ(wm::stoppedName("/v/clip.mp4", 2), "/v/clip-stopped-2.mp4");
 }
 
 }  // namespace

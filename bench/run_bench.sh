@@ -7,9 +7,25 @@
 #   bench/run_bench.sh [program folder] [rounds]
 # Inputs and results go to $BENCH_DIR (default /tmp/wm-bench).
 set -euo pipefail
-PROG=${1:-$(dirname "$0")/../build-enc/bin}
+PROG=${1:-$(dirname "$0")/../build/bin}
 ROUNDS=${2:-5}
 DIR=${BENCH_DIR:-/tmp/wm-bench}
+
+missing=()
+for tool in ffmpeg ffprobe python3 /usr/bin/time; do
+    command -v "$tool" >/dev/null || missing+=("$tool")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "run_bench.sh: missing ${missing[*]}; on Debian: apt-get install ffmpeg python3 time" >&2
+    exit 2
+fi
+for f in mxcode.dll watermark.dll; do
+    if [ ! -e "$PROG/$f" ]; then
+        echo "run_bench.sh: no $f in '$PROG'; build it (cmake --build build --target mxcode watermark)" >&2
+        echo "  or give the program folder: bench/run_bench.sh <folder> [rounds]" >&2
+        exit 2
+    fi
+done
 PROG=$(cd "$PROG" && pwd)
 mkdir -p "$DIR"
 cd "$DIR"
@@ -58,7 +74,7 @@ bench_input() {
     local key="colorkey=0x000000:0.01"
     local -a names=(ours plain full cropped)
     local -a cmds=(
-        "$PROG/mxcode.dll -i $in -sameq -vhook '$PROG/watermark.dll -f $DIR/mask${w}x${h}.bmp -m 1 -t 000000' -y out-ours.$ext"
+        "$(printf %q "$PROG/mxcode.dll") -i $in -sameq -vhook $(printf %q "$PROG/watermark.dll -f $DIR/mask${w}x${h}.bmp -m 1 -t 000000") -y out-ours.$ext"
         "ffmpeg -hide_banner -loglevel error -nostdin -y -i $in ${codec[*]} -c:a copy out-plain.$ext"
         "ffmpeg -hide_banner -loglevel error -nostdin -y -i $in -loop 1 -i mask${w}x${h}.bmp -filter_complex '[1:v]$key[wm];[0:v][wm]overlay=shortest=1' ${codec[*]} -c:a copy out-full.$ext"
         "ffmpeg -hide_banner -loglevel error -nostdin -y -i $in -loop 1 -i logo.bmp -filter_complex '[1:v]$key[wm];[0:v][wm]overlay=100:60:shortest=1' ${codec[*]} -c:a copy out-cropped.$ext"

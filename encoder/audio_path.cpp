@@ -148,14 +148,14 @@ Error AudioResampler::process(const AVPacket* pkt, const PacketSink& sink) {
         else
             frame_->pts = AV_NOPTS_VALUE;
         if ((r = av_buffersrc_add_frame(src_, frame_.get())) < 0) return avError(r, "resample audio");
-        if (Error e = drainFilter(sink, false)) return e;
+        if (Error e = drainFilter(sink)) return e;
     }
     if ((r = av_buffersrc_add_frame(src_, nullptr)) < 0) return avError(r, "resample audio");
-    if (Error e = drainFilter(sink, true)) return e;
+    if (Error e = drainFilter(sink)) return e;
     return encode(nullptr, sink);
 }
 
-Error AudioResampler::drainFilter(const PacketSink& sink, bool) {
+Error AudioResampler::drainFilter(const PacketSink& sink) {
     for (;;) {
         int r = av_buffersink_get_frame(sink_, filtered_.get());
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return noError();

@@ -20,7 +20,7 @@ public:
 private:
     Error openEncoder(const AVCodec* codec, int rate, AVFormatContext* out);
     Error openFilter(int rate);
-    Error drainFilter(const PacketSink& sink, bool flush);
+    Error drainFilter(const PacketSink& sink);
     Error encode(AVFrame* frame, const PacketSink& sink);
 
     CodecContextPtr dec_, enc_;

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/frame.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -46,6 +47,10 @@ struct OutputFormatDeleter {
 struct DictionaryDeleter {
     void operator()(AVDictionary* d) const noexcept { av_dict_free(&d); }
 };
+// Memory from av_malloc and the functions built on it (av_image_alloc's planes).
+struct AvFreeDeleter {
+    void operator()(void* p) const noexcept { av_free(p); }
+};
 
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
@@ -55,6 +60,9 @@ using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutDeleter>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
 using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
+using DictionaryPtr = std::unique_ptr<AVDictionary, DictionaryDeleter>;
+template <class T>
+using AvMemPtr = std::unique_ptr<T, AvFreeDeleter>;
 
 inline FramePtr makeFrame() {
     return FramePtr(av_frame_alloc());

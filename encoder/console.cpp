@@ -24,8 +24,4 @@ void write(std::string_view text) {
     }
 }
 
-bool silenced() noexcept {
-    return gone.load();
-}
-
 }  // namespace wm::console

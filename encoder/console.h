@@ -8,6 +8,5 @@
 namespace wm::console {
 
 void write(std::string_view text);
-bool silenced() noexcept;
 
 }  // namespace wm::console

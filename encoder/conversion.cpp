@@ -2,6 +2,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <exception>
+#include <new>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -9,10 +12,10 @@
 #include "encoder/codec_choice.h"
 #include "encoder/console.h"
 #include "encoder/frame_queue.h"
+#include "encoder/hook/overlay.h"
 #include "encoder/muxer.h"
 #include "encoder/options.h"
 #include "encoder/output_target.h"
-#include "encoder/overlay.h"
 #include "encoder/progress.h"
 #include "encoder/video_path.h"
 
@@ -82,55 +85,78 @@ std::string outputBlock(const AVFormatContext* out, const std::string& name) {
 
 class Conversion {
 public:
-    Conversion(InputFile& in, const ConversionRequest& req, const std::atomic<int>& stop)
+    Conversion(InputFile& in, const ConversionRequest& req, const StopRequest& stop)
         : in_(in), req_(req), stop_(stop) {}
-    Error run();
+    Error run(ConversionResult& result);
 
 private:
     Error setUp();
+    Error openInput();
+    Error openOutput();
+    Error openVideoDecoder();
+    Error openStreams();
+    Error openVideoEncoder(Route& route);
+    Error openHook();
+    Error writeHeader();
+
     Error readAll();
     Error takeDecoded(FramePtr frame);
     void encodeLoop();
     Error encodeOne(FramePtr frame);
     void reportProgress(bool last);
 
+    // Set before the encoding thread starts and only read after.
     InputFile& in_;
     const ConversionRequest& req_;
-    const std::atomic<int>& stop_;
-
-    OutputTarget target_;
-    Muxer mux_;
-    std::vector<Route> routes_;
-    VideoDecoder decoder_;
-    VideoEncoder encoder_;
-    std::unique_ptr<FrameHook> hook_;
-    FrameConformer toHook_, toEncoder_;
+    const StopRequest& stop_;  // written by the signal handler
+    const AVOutputFormat* format_ = nullptr;
+    int videoIndex_ = -1;  // input stream that is decoded
     AVRational frameRate_{25, 1};
     AVRational streamBase_{};
-    int64_t firstPts_ = AV_NOPTS_VALUE;  // encoder time base; progress counts from here
 
+    // Reading thread.
+    OutputTarget target_;
+    std::vector<Route> routes_;  // one per input stream known at the start
+    std::set<int> lateStreams_;  // input streams that appeared after the start
+    bool stoppedEarly_ = false;
+    VideoDecoder decoder_;
+    std::unique_ptr<FrameHook> hook_;
+    FrameConformer toHook_;
+
+    // Shared: the muxer locks its own writes; the queue is the hand-over.
+    Muxer mux_;
     FrameQueue queue_{kQueueFrames};
-    Error encodeError_;
     std::atomic<bool> encodeFailed_{false};
-    int64_t lastPts_ = AV_NOPTS_VALUE;  // encoder time base; encoding thread only
+    Error encodeError_;  // written by the encoding thread, read after it is joined
+
+    // Encoding thread (the encoder is opened before it starts).
+    VideoEncoder encoder_;
+    FrameConformer toEncoder_;
+    int64_t firstPts_ = AV_NOPTS_VALUE;  // encoder time base; progress counts from here
+    int64_t lastPts_ = AV_NOPTS_VALUE;   // encoder time base
     ProgressState progress_;
     std::chrono::steady_clock::time_point started_, lastReport_;
 };
 
-Error Conversion::setUp() {
-    AVFormatContext* ic = in_.context();
-    const int vi = in_.videoStream();
-    if (vi < 0) return failure("input '" + req_.input + "'", "holds no video stream");
-    const AVOutputFormat* format = containerFor(req_.output);
-    if (!format)
+Error Conversion::openInput() {
+    videoIndex_ = in_.videoStream();
+    if (videoIndex_ < 0) return failure("input '" + req_.input + "'", "holds no video stream");
+    format_ = containerFor(req_.output);
+    if (!format_)
         return failure(
             "output '" + req_.output + "'",
             "unknown file type; use .avi .mpg .mpeg .divx .wmv .flv .mov .mp4 .m4v .mkv .webm or .ts");
-    if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
-    if (Error e = mux_.create(format, target_.workPath())) return e;
-    AVFormatContext* oc = mux_.context();
+    return noError();
+}
 
-    const AVStream* vst = ic->streams[vi];
+Error Conversion::openOutput() {
+    if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
+    return mux_.create(format_, target_.workPath(), stop_);
+}
+
+Error Conversion::openVideoDecoder() {
+    AVFormatContext* ic = in_.context();
+    const AVStream* vst = ic->streams[videoIndex_];
     if (Error e = decoder_.open(vst)) return e;
     AVCodecContext* dec = decoder_.context();
     if (dec->width <= 0 || dec->height <= 0)
@@ -139,23 +165,41 @@ Error Conversion::setUp() {
     AVRational fr = av_guess_frame_rate(ic, const_cast<AVStream*>(vst), nullptr);
     if (fr.num > 0 && fr.den > 0) frameRate_ = fr;
     streamBase_ = vst->time_base;
+    return noError();
+}
 
+Error Conversion::openVideoEncoder(Route& route) {
+    const AVStream* vst = in_.context()->streams[videoIndex_];
+    const AVCodec* codec = chooseVideoEncoder(format_, vst->codecpar->codec_id);
+    if (!codec) return failure("output '" + req_.output + "'", "no video encoder for this container");
+    if (Error e =
+            encoder_.open(codec, vst, decoder_.context(), frameRate_, in_.videoBitRate(), mux_.context()))
+        return e;
+    route.kind = Route::Kind::Video;
+    route.outIndex = encoder_.streamIndex();
+    return noError();
+}
+
+// The result's streams in the source's order. Sound is copied where the container takes it and no
+// new rate is asked for, else resampled; subtitles and data are copied where the container takes
+// them, and dropped otherwise.
+Error Conversion::openStreams() {
+    AVFormatContext* ic = in_.context();
+    AVFormatContext* oc = mux_.context();
     routes_.resize(ic->nb_streams);
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
         const AVStream* st = ic->streams[i];
         Route& route = routes_[i];
-        if (int(i) == vi) {
-            const AVCodec* codec = chooseVideoEncoder(format, st->codecpar->codec_id);
-            if (!codec) return failure("output '" + req_.output + "'", "no video encoder for this container");
-            if (Error e = encoder_.open(codec, st, dec, frameRate_, in_.videoBitRate(), oc)) return e;
-            route.kind = Route::Kind::Video;
-            route.outIndex = encoder_.streamIndex();
+        if (int(i) == videoIndex_) {
+            if (Error e = openVideoEncoder(route)) return e;
             continue;
         }
         const AVCodecParameters* p = st->codecpar;
         if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+        // The description already says so; copying it would only make the header fail.
+        if (!incompleteParameters(st).empty()) continue;
         if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
-            const bool copy = !req_.audioRate && containerTakes(format, p->codec_id);
+            const bool copy = !req_.audioRate && containerTakes(format_, p->codec_id);
             if (copy) {
                 if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
                 route.kind = Route::Kind::Copy;
@@ -167,27 +211,41 @@ Error Conversion::setUp() {
                 route.outIndex = route.audio->streamIndex();
             }
         } else if (p->codec_type != AVMEDIA_TYPE_ATTACHMENT && p->codec_id != AV_CODEC_ID_NONE &&
-                   avformat_query_codec(format, p->codec_id, FF_COMPLIANCE_NORMAL) == 1) {
+                   avformat_query_codec(format_, p->codec_id, FF_COMPLIANCE_NORMAL) == 1) {
             if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
             route.kind = Route::Kind::Copy;
         }
     }
+    return noError();
+}
 
-    // The hook is configured before the header is written: a bad mask stops the run here.
+// Configured before the header is written: a bad mask stops the run before any file is made.
+Error Conversion::openHook() {
+    const AVCodecContext* dec = decoder_.context();
     const AVCodecContext* enc = encoder_.context();
     const AVPixelFormat hf = hookFormat(dec->pix_fmt, enc->pix_fmt);
     toHook_.target(dec->width, dec->height, hf);
     toEncoder_.target(enc->width, enc->height, enc->pix_fmt);
-    if (req_.hook) {
-        const std::string formatName = av_get_pix_fmt_name(hf);
-        WmHookFrameFormat hookFormat{
-            dec->width, dec->height, formatName.c_str(), int(dec->colorspace),
-            dec->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
-        if (Error e = FrameHook::open(splitHookCommand(*req_.hook), hookFormat, hook_)) return e;
-    }
+    if (!req_.hook) return noError();
+    const std::string formatName = av_get_pix_fmt_name(hf);
+    WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(dec->colorspace),
+                                 dec->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
+    return FrameHook::open(splitHookCommand(*req_.hook), hookFormat, hook_);
+}
+
+Error Conversion::writeHeader() {
     if (Error e = mux_.writeHeader()) return e;
     const auto slash = req_.output.find_last_of('/');
-    console::write(outputBlock(oc, slash == std::string::npos ? req_.output : req_.output.substr(slash + 1)));
+    console::write(outputBlock(mux_.context(),
+                               slash == std::string::npos ? req_.output : req_.output.substr(slash + 1)));
+    return noError();
+}
+
+Error Conversion::setUp() {
+    for (Error (Conversion::*step)() :
+         {&Conversion::openInput, &Conversion::openOutput, &Conversion::openVideoDecoder,
+          &Conversion::openStreams, &Conversion::openHook, &Conversion::writeHeader})
+        if (Error e = (this->*step)()) return e;
     return noError();
 }
 
@@ -210,12 +268,27 @@ Error Conversion::readAll() {
         return takeDecoded(std::move(f));
     };
     for (;;) {
-        if (stop_.load() || encodeFailed_.load()) break;
+        if (encodeFailed_.load()) break;
+        if (stop_.asked()) {
+            stoppedEarly_ = true;
+            break;
+        }
         int r = av_read_frame(ic, pkt.get());
         if (r == AVERROR_EOF) break;
+        if (r == AVERROR_EXIT && stop_.asked()) {  // a wait on the input given up
+            stoppedEarly_ = true;
+            break;
+        }
         if (r < 0) {
             if (r == AVERROR(EAGAIN)) continue;
             return avError(r, "read input '" + req_.input + "'");
+        }
+        // MPEG-TS and MPEG-PS may add a stream in mid-file (sound that starts late). The result's
+        // header is written, so such a stream has no place in it.
+        if (pkt->stream_index < 0 || size_t(pkt->stream_index) >= routes_.size()) {
+            lateStreams_.insert(pkt->stream_index);
+            av_packet_unref(pkt.get());
+            continue;
         }
         Route& route = routes_[size_t(pkt->stream_index)];
         Error e;
@@ -277,25 +350,42 @@ void Conversion::reportProgress(bool last) {
 }
 
 void Conversion::encodeLoop() {
-    for (;;) {
-        FramePtr frame = queue_.pop();
-        const bool end = !frame;  // the end of the queue flushes the encoder
-        if (Error e = encodeOne(std::move(frame))) {
-            encodeError_ = e;
-            encodeFailed_ = true;
-            queue_.abort();
-            return;
+    auto fail = [this](Error e) {
+        encodeError_ = std::move(e);
+        encodeFailed_ = true;
+        queue_.abort();
+    };
+    // An exception must not leave this thread: it would end the process with no word said.
+    try {
+        for (;;) {
+            FramePtr frame = queue_.pop();
+            const bool end = !frame;  // the end of the queue flushes the encoder
+            if (Error e = encodeOne(std::move(frame))) return fail(std::move(e));
+            if (end) return;
+            reportProgress(false);
         }
-        if (end) return;
-        reportProgress(false);
+    } catch (const std::bad_alloc&) {
+        fail(avError(AVERROR(ENOMEM), "encode video"));
+    } catch (const std::exception& e) {
+        fail(failure("encode video", e.what()));
+    } catch (...) {
+        fail(failure("encode video", "unexpected failure"));
     }
 }
 
-Error Conversion::run() {
+Error Conversion::run(ConversionResult& result) {
     if (Error e = setUp()) return e;
     started_ = lastReport_ = std::chrono::steady_clock::now();
     std::thread encoding([this] { encodeLoop(); });
-    Error readError = readAll();
+    Error readError;
+    // The encoding thread must be joined whatever the reading side meets.
+    try {
+        readError = readAll();
+    } catch (const std::bad_alloc&) {
+        readError = avError(AVERROR(ENOMEM), "read input '" + req_.input + "'");
+    } catch (const std::exception& e) {
+        readError = failure("read input '" + req_.input + "'", e.what());
+    }
     if (readError)
         queue_.abort();
     else
@@ -303,19 +393,26 @@ Error Conversion::run() {
     encoding.join();
     if (encodeFailed_) return encodeError_;  // the reading side only saw the queue stop
     if (readError) return readError;
-    if (mux_.packetsOf(encoder_.streamIndex()) == 0)
-        return failure("output '" + req_.output + "'", stop_.load() ? "stopped before any frame was written"
-                                                                    : "no video frame could be decoded");
+    if (mux_.packetsOf(encoder_.streamIndex()) == 0) {
+        // Stopped before the first frame: nothing worth keeping, and main says so.
+        if (stoppedEarly_) return avError(AVERROR_EXIT, "output '" + req_.output + "'");
+        return failure("output '" + req_.output + "'", "no video frame could be decoded");
+    }
     if (Error e = mux_.finish()) return e;
     reportProgress(true);
-    return target_.commit();
+    for (int index : lateStreams_)
+        console::write("Note: stream #0." + std::to_string(index) +
+                       " began after the start of the file and is not in the result\n");
+    result.stopped = stoppedEarly_;
+    return target_.commit(stoppedEarly_, result.keptAs);
 }
 
 }  // namespace
 
-Error convert(InputFile& input, const ConversionRequest& request, const std::atomic<int>& stop) {
+Error convert(InputFile& input, const ConversionRequest& request, const StopRequest& stop,
+              ConversionResult& result) {
     Conversion c(input, request, stop);
-    return c.run();
+    return c.run(result);
 }
 
 }  // namespace wm

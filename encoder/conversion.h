@@ -6,12 +6,12 @@
 // short queue between them lets decoding and encoding overlap on separate cores.
 #pragma once
 
-#include <atomic>
 #include <optional>
 #include <string>
 
 #include "encoder/error.h"
 #include "encoder/input_file.h"
+#include "encoder/stop.h"
 
 namespace wm {
 
@@ -22,8 +22,14 @@ struct ConversionRequest {
     std::optional<int> audioRate;     // "-ar"
 };
 
+struct ConversionResult {
+    bool stopped = false;  // reading ended early on a stop; the result holds the part before it
+    std::string keptAs;    // where the result went: the requested name, or beside it when stopped
+};
+
 // stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading
 // stops, everything in flight is encoded, the trailer is written and the result kept.
-Error convert(InputFile& input, const ConversionRequest& request, const std::atomic<int>& stop);
+Error convert(InputFile& input, const ConversionRequest& request, const StopRequest& stop,
+              ConversionResult& result);
 
 }  // namespace wm

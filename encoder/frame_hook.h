@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "encoder/error.h"
-#include "encoder/hook_api.h"
+#include "encoder/hook/hook_api.h"
 
 struct AVFrame;
 

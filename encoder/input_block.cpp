@@ -130,6 +130,13 @@ std::string formatStreamLine(const StreamSummary& s, int fileIndex) {
     return head + "Unknown: " + codec;
 }
 
+std::string leftOutNote(const std::string& why) {
+    std::string text = "      Note: left out of the result, " + cleanName(why, 48);
+    for (char& c : text)
+        if (std::isdigit(static_cast<unsigned char>(c)) || c == 'x' || c == 'X') c = '_';
+    return text;
+}
+
 std::string formatInputBlock(const InputSummary& in) {
     std::string block =
         "Input #0, " + cleanName(in.formatName, 32) + ", from '" + cleanName(in.fileName) + "':\n";
@@ -144,6 +151,7 @@ std::string formatInputBlock(const InputSummary& in) {
     block += ", bitrate: " + (in.bitRate > 0 ? kbps(in.bitRate) : std::string("N/A")) + "\n";
     for (size_t i = 0; i < in.streams.size(); ++i) {
         std::string line = formatStreamLine(in.streams[i], 0) + "\n";
+        if (!in.streams[i].leftOut.empty()) line += leftOutNote(in.streams[i].leftOut) + "\n";
         if (block.size() + line.size() > kBlockBudget) {
             block += "    (" + std::to_string(in.streams.size() - i) + " more streams)\n";
             break;

@@ -9,7 +9,9 @@
 //    with the width left-padded and the height right-padded so that the 4 characters on each side
 //    of it trim to exactly "WxH";
 //  - no line holds "time" or a second "duration" (any case): progress is read from the first
-//    "time" of a chunk. File and codec names are cleaned of both words.
+//    "time" of a chunk. File and codec names are cleaned of both words;
+//  - a stream left out of the result gets a note on the line after its own, which starts with
+//    "Note:" and holds no digit, "x", "time" or "duration", so it reads as no size, length or time.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +33,7 @@ struct StreamSummary {
     std::string channelLayout;
     std::string sampleFormat;
     int64_t bitRate = 0;  // bits per second, 0 when unknown
+    std::string leftOut;  // why the stream stays out of a result; empty when it is carried
 };
 
 struct InputSummary {
@@ -44,6 +47,8 @@ struct InputSummary {
 
 std::string formatInputBlock(const InputSummary& in);
 std::string formatStreamLine(const StreamSummary& s, int fileIndex);
+// The note line for a stream left out of the result, without the line end.
+std::string leftOutNote(const std::string& why);
 // "HH:MM:SS.ff", hundredths cut, not rounded.
 std::string formatDuration(int64_t us);
 // A name made safe for the console block: no control characters, "time" / "duration" broken up,

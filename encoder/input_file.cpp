@@ -8,7 +8,20 @@ extern "C" {
 
 namespace wm {
 
-Error InputFile::open(const std::string& path) {
+std::string incompleteParameters(const AVStream* st) {
+    const AVCodecParameters* p = st->codecpar;
+    if (!p || p->codec_id == AV_CODEC_ID_NONE) return "no codec parameters";
+    if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
+        if (p->ch_layout.nb_channels <= 0) return "no channel count";
+        if (p->sample_rate <= 0) return "no sample rate";
+    }
+    if (p->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC) &&
+        (p->width <= 0 || p->height <= 0))
+        return "no frame size";
+    return {};
+}
+
+Error InputFile::open(const std::string& path, const StopRequest& stop) {
     path_ = path;
     const std::string what = "input '" + path + "'";
     struct stat st {};
@@ -16,7 +29,10 @@ Error InputFile::open(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) return sysError(errno, what);
     if (S_ISDIR(st.st_mode)) return failure(what, "is a folder, not a video file");
 
-    AVFormatContext* raw = nullptr;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) return avError(AVERROR(ENOMEM), what);
+    raw->interrupt_callback = AVIOInterruptCB{&interruptOnStop, const_cast<StopRequest*>(&stop)};
+    // On failure avformat_open_input frees the context itself.
     if (int r = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); r < 0) return avError(r, what);
     format_.reset(raw);
     if (int r = avformat_find_stream_info(raw, nullptr); r < 0) return avError(r, what);
@@ -72,6 +88,8 @@ InputSummary InputFile::summary() const {
         d.index = int(i);
         d.codec = avcodec_get_name(p->codec_id);
         d.bitRate = p->bit_rate;
+        if (int(i) != video_ && p->codec_type != AVMEDIA_TYPE_ATTACHMENT)
+            d.leftOut = incompleteParameters(st);
         switch (p->codec_type) {
             case AVMEDIA_TYPE_VIDEO: {
                 if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {

@@ -6,12 +6,18 @@
 #include "encoder/av_ptr.h"
 #include "encoder/error.h"
 #include "encoder/input_block.h"
+#include "encoder/stop.h"
 
 namespace wm {
 
+// Why a stream cannot go into a result: its parameters were never learnt (a stream only glimpsed
+// while probing). Empty when it can.
+std::string incompleteParameters(const AVStream* stream);
+
 class InputFile {
 public:
-    Error open(const std::string& path);
+    // Waits on the input (a pipe, a hung network folder) give up when stop is asked for.
+    Error open(const std::string& path, const StopRequest& stop);
     AVFormatContext* context() const noexcept { return format_.get(); }
     // The stream that is decoded and watermarked; -1 when the input has no video.
     int videoStream() const noexcept { return video_; }

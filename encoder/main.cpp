@@ -1,8 +1,10 @@
 // mxcode.dll: the program's own encoder. Probe: prints the input's description and exits 1.
 // Conversion: writes the result with the frame hook applied to every video frame.
-#include <atomic>
+#include <pthread.h>
 #include <csignal>
+#include <cstdarg>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,23 +12,35 @@
 #include "encoder/conversion.h"
 #include "encoder/input_file.h"
 #include "encoder/options.h"
+#include "encoder/stop.h"
 
 extern "C" {
+#include <libavutil/error.h>
 #include <libavutil/log.h>
 }
 
 namespace {
 
-std::atomic<int> stopSignal{0};
+wm::StopRequest stopRequest;
+pthread_t mainThread;
 
 void onStop(int sig) {
-    stopSignal.store(sig);
+    // Only the main thread waits on the input; a signal that landed on another thread is passed
+    // on, so that the main thread's wait ends too (and the stop is counted once).
+    if (!pthread_equal(pthread_self(), mainThread)) {
+        pthread_kill(mainThread, sig);
+        return;
+    }
+    stopRequest.signal.store(sig);
+    stopRequest.count.fetch_add(1);
 }
 
 void installSignals() {
+    mainThread = pthread_self();
     struct sigaction sa {};
     sa.sa_handler = onStop;
     sigemptyset(&sa.sa_mask);
+    // No SA_RESTART: a blocked read returns, and the input's interrupt check sees the stop.
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     // A reader that went away must not end the conversion; the console just falls silent.
@@ -35,17 +49,42 @@ void installSignals() {
     signal(SIGXFSZ, SIG_IGN);
 }
 
+bool debugWanted() {
+    const char* v = std::getenv("MXCODE_DEBUG");
+    return v && *v && std::string(v) != "0";
+}
+
+// Library messages could carry words the windows search for; our own lines say what failed.
+// Every library line goes through here, from any thread, whatever level a library sets: dropped,
+// or with MXCODE_DEBUG shown whole lines at a time between our own.
+void libraryLog(void* avcl, int level, const char* fmt, va_list vl) {
+    static const bool debug = debugWanted();
+    if (!debug || (level >= 0 && (level & 0xff) > AV_LOG_VERBOSE)) return;
+    static std::mutex lock;
+    static int printPrefix = 1;
+    char line[1024];
+    std::lock_guard guard(lock);
+    av_log_format_line2(avcl, level, fmt, vl, line, sizeof line, &printPrefix);
+    wm::console::write(line);
+}
+
 int fail(const std::string& message) {
     wm::console::write(message + "\n");
     return 1;
 }
 
+int stopped(const std::string& what) {
+    const int sig = stopRequest.signal.load();
+    wm::console::write("Stopped by signal " + std::to_string(sig) + what + "\n");
+    return 128 + sig;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    av_log_set_callback(libraryLog);
+    av_log_set_level(debugWanted() ? AV_LOG_VERBOSE : AV_LOG_QUIET);
     installSignals();
-    // Library messages could carry words the windows search for; our own lines say what failed.
-    av_log_set_level(std::getenv("MXCODE_DEBUG") ? AV_LOG_VERBOSE : AV_LOG_QUIET);
 
     wm::Options options;
     std::string error;
@@ -54,17 +93,25 @@ int main(int argc, char** argv) {
     if (!options.hasInput) return fail("No input file given; use -i <file>.");
 
     wm::InputFile input;
-    if (wm::Error e = input.open(options.input)) return fail(e.message());
+    if (wm::Error e = input.open(options.input, stopRequest)) {
+        if (stopRequest.asked()) return stopped(" while the input was being opened; nothing was written.");
+        return fail(e.message());
+    }
     wm::console::write(wm::formatInputBlock(input.summary()));
     if (!options.output) return fail("At least one output file must be specified");
 
     wm::ConversionRequest request{options.input, *options.output, options.overwrite, options.hook,
                                   options.audioRate};
-    if (wm::Error e = wm::convert(input, request, stopSignal)) return fail(e.message());
-    if (int sig = stopSignal.load()) {
-        wm::console::write("Stopped by signal " + std::to_string(sig) +
-                           "; the result holds the part converted so far.\n");
-        return 128 + sig;
+    wm::ConversionResult result;
+    if (wm::Error e = wm::convert(input, request, stopRequest, result)) {
+        if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");
+        return fail(e.message());
     }
+    if (result.stopped) {
+        if (result.keptAs == *options.output) return stopped("; the result holds the part converted so far.");
+        return stopped("; the part converted so far is kept as '" + result.keptAs +
+                       "', the file of the result's name is untouched.");
+    }
+    if (stopRequest.asked()) return stopped("; the result was already complete.");
     return 0;
 }

@@ -4,30 +4,36 @@
 
 namespace wm {
 
-Error Muxer::create(const AVOutputFormat* format, const std::string& path) {
+Error Muxer::create(const AVOutputFormat* format, const std::string& path, const StopRequest& stop) {
     path_ = path;
     AVFormatContext* raw = nullptr;
     if (int r = avformat_alloc_output_context2(&raw, format, nullptr, path.c_str()); r < 0)
         return avError(r, "create output");
     out_.reset(raw);
+    // Only an insisted stop: a first one still needs the trailer written.
+    out_->interrupt_callback = AVIOInterruptCB{&interruptOnInsist, const_cast<StopRequest*>(&stop)};
     return noError();
 }
 
 Error Muxer::writeHeader() {
     if (!(out_->oformat->flags & AVFMT_NOFILE))
-        if (int r = avio_open(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE); r < 0)
+        if (int r = avio_open2(&out_->pb, path_.c_str(), AVIO_FLAG_WRITE, &out_->interrupt_callback, nullptr);
+            r < 0)
             return avError(r, "open output");
     if (int r = avformat_write_header(out_.get(), nullptr); r < 0)
         return avError(r, "write the result's header");
+    packets_.assign(out_->nb_streams, 0);
     return noError();
 }
 
 Error Muxer::write(AVPacket* pkt, AVRational from) {
     std::lock_guard guard(lock_);
+    if (pkt->stream_index < 0 || size_t(pkt->stream_index) >= packets_.size())
+        return failure("write the result", "a packet of no known stream");
     AVStream* st = out_->streams[pkt->stream_index];
     av_packet_rescale_ts(pkt, from, st->time_base);
     pkt->pos = -1;
-    if (pkt->stream_index < 64) ++videoPackets_[pkt->stream_index];
+    ++packets_[size_t(pkt->stream_index)];
     if (int r = av_interleaved_write_frame(out_.get(), pkt); r < 0) return avError(r, "write the result");
     if (out_->pb && out_->pb->error < 0) return avError(out_->pb->error, "write the result");
     return noError();
@@ -53,7 +59,7 @@ int64_t Muxer::bytesWritten() {
 
 int64_t Muxer::packetsOf(int stream) {
     std::lock_guard guard(lock_);
-    return stream >= 0 && stream < 64 ? videoPackets_[stream] : 0;
+    return stream >= 0 && size_t(stream) < packets_.size() ? packets_[size_t(stream)] : 0;
 }
 
 }  // namespace wm

@@ -5,16 +5,19 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "encoder/av_ptr.h"
 #include "encoder/error.h"
+#include "encoder/stop.h"
 
 namespace wm {
 
 class Muxer {
 public:
     // format: the container chosen from the result's name; path: the file actually written.
-    Error create(const AVOutputFormat* format, const std::string& path);
+    // Waits on the file give up when the stop is insisted on.
+    Error create(const AVOutputFormat* format, const std::string& path, const StopRequest& stop);
     AVFormatContext* context() const noexcept { return out_.get(); }
     Error writeHeader();
     // Rescales pkt from `from` to the stream's time base and writes it; takes the packet's data.
@@ -28,7 +31,7 @@ private:
     OutputFormatPtr out_;
     std::mutex lock_;
     std::string path_;
-    int64_t videoPackets_[64] = {};
+    std::vector<int64_t> packets_;  // per output stream, sized when the header is written
     int64_t finalSize_ = 0;
 };
 

@@ -1,19 +1,30 @@
 #include "encoder/output_target.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 
 namespace wm {
 namespace {
+
+constexpr const char* kPartMark = ".part-";
 
 std::string folderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool samePath(const std::string& a, const std::string& b) {
@@ -22,20 +33,100 @@ bool samePath(const std::string& a, const std::string& b) {
     return !ea && !eb && ca == cb;
 }
 
+// Whether path names the source, by name or as the same file under another name.
+bool isFileOf(const std::string& input, const std::string& path) {
+    struct stat in {
+    }, out{};
+    return samePath(input, path) || (::stat(path.c_str(), &out) == 0 && ::stat(input.c_str(), &in) == 0 &&
+                                     in.st_dev == out.st_dev && in.st_ino == out.st_ino);
+}
+
+bool allDigits(const std::string& s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// ".<result name>.part-<pid>-<n>", as made by prepare(); nothing else is ever removed.
+bool isPartName(const std::string& name) {
+    if (name.size() < 2 || name[0] != '.') return false;
+    const auto mark = name.rfind(kPartMark);
+    if (mark == std::string::npos || mark < 2) return false;
+    const std::string tail = name.substr(mark + std::strlen(kPartMark));
+    const auto dash = tail.find('-');
+    return dash != std::string::npos && allDigits(tail.substr(0, dash)) && allDigits(tail.substr(dash + 1));
+}
+
+bool sameFile(int fd, const std::string& path) {
+    struct stat byFd {
+    }, byName{};
+    return ::fstat(fd, &byFd) == 0 && ::lstat(path.c_str(), &byName) == 0 && byFd.st_dev == byName.st_dev &&
+           byFd.st_ino == byName.st_ino;
+}
+
+// Moves from to to unless to exists; returns 0 or an errno value (EEXIST when to exists).
+int renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    // File systems without RENAME_NOREPLACE (NFS among them): a hard link refuses an existing
+    // name too.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) return errno;
+    // Nor hard links (FAT, some network shares): take the name with an empty file first, which
+    // only one run can create, then move the result over it.
+    UniqueFd claim(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!claim) return errno;
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(to.c_str());
+        return err;
+    }
+    return 0;
+}
+
 }  // namespace
+
+std::string stoppedName(const std::string& path, int n) {
+    const std::string mark = n > 0 ? "-stopped-" + std::to_string(n) : "-stopped";
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    // A leading dot starts a hidden name, not an extension.
+    if (dot == std::string::npos || dot <= nameStart) return path + mark;
+    return path.substr(0, dot) + mark + path.substr(dot);
+}
+
+int removeAbandonedParts(const std::string& folder) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir) return 0;
+    int removed = 0;
+    while (const dirent* e = ::readdir(dir.get())) {
+        const std::string name = e->d_name;
+        if (!isPartName(name)) continue;
+        const std::string path = folder + "/" + name;
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        // A live run holds the lock; ours only lasts until the file is gone.
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+        if (sameFile(fd.get(), path) && ::unlink(path.c_str()) == 0) ++removed;
+    }
+    return removed;
+}
 
 OutputTarget::~OutputTarget() {
     discard();
 }
 
 Error OutputTarget::prepare(const std::string& input, const std::string& output, bool overwrite) {
+    input_ = input;
     final_ = output;
+    overwrite_ = overwrite;
     const std::string what = "output '" + output + "'";
-    struct stat in {
-    }, out{};
+    struct stat out {};
     const bool outExists = ::stat(output.c_str(), &out) == 0;
-    if (samePath(input, output) ||
-        (outExists && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino))
+    if (isFileOf(input, output))
         return failure(what, "is the input file itself; the source is never overwritten");
     if (outExists && S_ISDIR(out.st_mode)) return failure(what, "is a folder");
     struct stat link {};
@@ -43,34 +134,58 @@ Error OutputTarget::prepare(const std::string& input, const std::string& output,
         return failure(what, "already exists; give -y to overwrite it");
 
     const std::string folder = folderOf(output);
-    const std::string name =
-        output.substr(output.find_last_of('/') == std::string::npos ? 0 : output.find_last_of('/') + 1);
+    removeAbandonedParts(folder);
+    const std::string prefix = folder + "/." + nameOf(output) + kPartMark + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate =
-            folder + "/." + name + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            work_ = std::move(candidate);
-            pending_ = true;
-            return noError();
+        std::string candidate = prefix + std::to_string(attempt);
+        UniqueFd fd(::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd) {
+            if (errno == EEXIST) continue;
+            return sysError(errno, "cannot write into the result's folder '" + folder + "'");
         }
-        if (errno != EEXIST) return sysError(errno, "cannot write into the result's folder '" + folder + "'");
+        // Another run may have found the file unlocked and removed it in between: then the name
+        // no longer leads to this file, and another name is taken.
+        if (::flock(fd.get(), LOCK_EX) != 0)
+            return sysError(errno, "lock the working file in '" + folder + "'");
+        if (!sameFile(fd.get(), candidate)) continue;
+        work_ = std::move(candidate);
+        lock_ = std::move(fd);
+        pending_ = true;
+        return noError();
     }
     return failure("cannot write into the result's folder '" + folder + "'", "no free working file name");
 }
 
-Error OutputTarget::commit() {
-    if (!pending_) return failure("output '" + final_ + "'", "nothing to commit");
-    if (::rename(work_.c_str(), final_.c_str()) != 0)
-        return sysError(errno, "finish output '" + final_ + "'");
+Error OutputTarget::commit(bool stopped, std::string& keptAs) {
+    const std::string what = "output '" + final_ + "'";
+    if (!pending_) return failure(what, "nothing to commit");
+    int err = 0;
+    keptAs = final_;
+    if (overwrite_ && !stopped) {
+        if (::rename(work_.c_str(), final_.c_str()) != 0) err = errno;
+    } else {
+        err = renameNoReplace(work_, final_);
+        if (err == EEXIST && stopped) {
+            keptAs = stoppedName(final_);
+            if (!isFileOf(input_, keptAs)) {
+                err = ::rename(work_.c_str(), keptAs.c_str()) == 0 ? 0 : errno;
+            } else {
+                for (int n = 1; err == EEXIST && n < 100; ++n)
+                    err = renameNoReplace(work_, keptAs = stoppedName(final_, n));
+            }
+        }
+    }
+    if (err == EEXIST) return failure(what, "already exists; give -y to overwrite it");
+    if (err != 0) return sysError(err, "finish " + what);
     pending_ = false;
+    lock_.reset();
     return noError();
 }
 
 void OutputTarget::discard() noexcept {
     if (pending_) ::unlink(work_.c_str());
     pending_ = false;
+    lock_.reset();
 }
 
 }  // namespace wm

@@ -1,11 +1,16 @@
-// Where the result goes. The encoder writes a hidden file beside the result and renames it over
-// the result only when it holds a finished container, so a failed run never leaves a broken file
-// under the result's name nor destroys an earlier result. The source is never a valid result.
+// Where the result goes. The encoder writes a hidden part file beside the result and moves it to
+// the result's name only when it holds a finished container, so a failed run never leaves a broken
+// file under the result's name nor destroys an earlier result. The source is never a valid result.
+//
+// The part file stays locked (flock) for the run's whole life. A part file whose lock can be taken
+// belongs to no live run (its writer was killed or crashed) and is removed by the next run into
+// the same folder; the lock goes with the process, so a reused process id cannot fool this.
 #pragma once
 
 #include <string>
 
 #include "encoder/error.h"
+#include "encoder/unique_fd.h"
 
 namespace wm {
 
@@ -17,16 +22,26 @@ public:
     ~OutputTarget();
 
     // Refuses the source itself (same path or same file), an existing result without `overwrite`,
-    // and a folder where no file can be made.
+    // and a folder where no file can be made. Clears abandoned part files from the folder.
     Error prepare(const std::string& input, const std::string& output, bool overwrite);
     const std::string& workPath() const noexcept { return work_; }
-    const std::string& finalPath() const noexcept { return final_; }
-    Error commit();
+    // Moves the finished file into place. Without `overwrite` an existing file is never replaced,
+    // even one that appeared during the run. A stopped run never replaces a file either: when the
+    // name is taken its part is kept beside it as "<stem>-stopped.<ext>" (or, should that name be
+    // the source, "<stem>-stopped-<n>.<ext>"). keptAs: the name used.
+    Error commit(bool stopped, std::string& keptAs);
     void discard() noexcept;
 
 private:
-    std::string work_, final_;
+    std::string input_, work_, final_;
+    bool overwrite_ = false;
     bool pending_ = false;
+    UniqueFd lock_;  // the part file, open and locked while pending
 };
+
+// "<folder>/<stem>-stopped.<ext>" for "<folder>/<stem>.<ext>"; "-stopped-<n>" when n > 0.
+std::string stoppedName(const std::string& path, int n = 0);
+// Removes the part files in folder that no live run holds; returns how many.
+int removeAbandonedParts(const std::string& folder);
 
 }  // namespace wm

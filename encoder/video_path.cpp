@@ -100,7 +100,7 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
 
     AVDictionary* rawOptions = nullptr;
     applyVideoQuality(e, &rawOptions, sourceBitRate);
-    std::unique_ptr<AVDictionary, DictionaryDeleter> options(rawOptions);
+    DictionaryPtr options(rawOptions);
     AVDictionary* opts = options.release();
     int r = avcodec_open2(e, codec, &opts);
     options.reset(opts);

@@ -9,9 +9,16 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <memory>
 
 namespace {
 
@@ -78,6 +85,26 @@ const Source kM4v{
     "1280x720",
     {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv444p", "-t", "0.4", "-f", "mp4"},
     false};
+
+// 20 seconds of 720p: long enough to be caught in the middle.
+std::string longSource() {
+    return fixture("long-720p.mp4",
+                   concat(lavfi("1280x720", 20, true), {"-c:v", "libx264", "-preset", "ultrafast", "-crf",
+                                                        "30", "-pix_fmt", "yuv420p", "-c:a", "aac"}));
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> partFiles(const std::string& dir) {
+    std::vector<std::string> parts;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().filename().string().find(".part-") != std::string::npos)
+            parts.push_back(e.path().filename().string());
+    return parts;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Probe: the main window's parse of the real text.
@@ -155,7 +182,7 @@ TEST_P(Conversion, KeepsShapeAndLaysWatermarkOver) {
     const std::string dir = enc_test::scratchFolder(std::string("conv-") + c.source.file + c.resultExt);
     const int w = std::stoi(probeValue(source, "v:0", "stream=width"));
     const int h = std::stoi(probeValue(source, "v:0", "stream=height"));
-    enc_test::writeMask(dir + "/mask.bmp", w, h, kLogoX, kLogoY);
+    ASSERT_TRUE(enc_test::writeMask(dir + "/mask.bmp", w, h, kLogoX, kLogoY));
     const std::string result = dir + "/wm-result." + c.resultExt;
 
     const auto r =
@@ -236,11 +263,13 @@ TEST(Audio, CopiedUntouchedOrResampled) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Bad input: a clear line, a non-zero exit, no crash, nothing written.
+// Bad input: a clear line, no crash; a non-zero exit and nothing written, or, where the input is
+// usable in part, a result of the usable part.
 
 struct FaultCase {
     const char* name;
-    const char* expected;  // part of the error line
+    const char* expected;   // part of the console text
+    bool converts = false;  // the input is usable in part: the rest is converted
 };
 void PrintTo(const FaultCase& c, std::ostream* os) {
     *os << c.name;
@@ -254,7 +283,7 @@ TEST_P(Fault, ExplainsAndFailsCleanly) {
     const std::string source = make(kMpeg4Avi);
     std::string input = source, result = dir + "/wm-out.avi", mask = dir + "/mask.bmp", key = "000000";
     std::string module = enc_test::hookPath();
-    enc_test::writeMask(mask, 321, 241, kLogoX, kLogoY);
+    ASSERT_TRUE(enc_test::writeMask(mask, 321, 241, kLogoX, kLogoY));
     Args extra;
     std::string prefix;
     const std::string n = c.name;
@@ -284,15 +313,37 @@ TEST_P(Fault, ExplainsAndFailsCleanly) {
     if (n == "UnknownExtension") result = dir + "/out.xyz";
     if (n == "FullDisk") prefix = "--fsize=60000";
     if (n == "EmptyMaskPath") mask = "";
+    if (n.rfind("LateSound", 0) == 0 || n.rfind("GlimpsedSound", 0) == 0) {
+        // Video alone, then video with sound, [then video alone]: the sound starts past the
+        // probe's reach and, when the file ends without it, is not seen at the end either.
+        const std::string ext = n.find("Ts") != std::string::npos ? ".ts" : ".mpg";
+        auto part = [](int seconds, int offset, bool sound) {
+            Args a = {"-f", "lavfi", "-i",
+                      "testsrc2=size=160x120:rate=25:duration=" + std::to_string(seconds)};
+            if (sound)
+                a.insert(a.end(), {"-f", "lavfi", "-i", "sine=sample_rate=44100:duration=2", "-c:a", "mp2"});
+            return concat(a,
+                          {"-c:v", "mpeg2video", "-q:v", "4", "-output_ts_offset", std::to_string(offset)});
+        };
+        std::vector<Args> parts = {part(6, 0, false), part(2, 6, true)};
+        if (n.rfind("LateSound", 0) == 0) parts.push_back(part(5, 8, false));
+        input = enc_test::joinedFixture(n + ext, parts);
+    }
 
     Args args = {"-i", input, "-sameq", "-vhook", module + " -f " + mask + " -m 1 -t " + key, "-y", result};
     const auto r = prefix.empty()
                        ? runEncoder(args)
                        : enc_test::run("prlimit", concat({prefix, "--", enc_test::encoderPath()}, args));
     ASSERT_TRUE(r.exited) << "crashed: " << r.output;
-    EXPECT_NE(r.status, 0) << r.output;
     EXPECT_NE(r.output.find(c.expected), std::string::npos) << r.output;
-    EXPECT_FALSE(std::filesystem::exists(result));
+    if (c.converts) {
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(enc_test::countFrames(result), enc_test::countFrames(input));
+        EXPECT_EQ(probeValue(result, "a:0", "stream=codec_type"), "");  // the unusable sound left out
+    } else {
+        EXPECT_NE(r.status, 0) << r.output;
+        EXPECT_FALSE(std::filesystem::exists(result));
+    }
     for (const auto& e : std::filesystem::directory_iterator(dir))  // no working file left behind
         EXPECT_EQ(e.path().filename().string().find(".wm-out.avi.part"), std::string::npos) << e.path();
 }
@@ -308,7 +359,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"MissingModule", "none.dll: cannot open shared object file"},
         FaultCase{"NotAModule", "fake.dll"}, FaultCase{"PartialModule", "has no 'wm_hook_create'"},
         FaultCase{"MissingFolder", "No such file or directory"}, FaultCase{"FileAsFolder", "Not a directory"},
-        FaultCase{"UnknownExtension", "unknown file type"}, FaultCase{"FullDisk", "File too large"}),
+        FaultCase{"UnknownExtension", "unknown file type"}, FaultCase{"FullDisk", "File too large"},
+        FaultCase{"LateSoundTs", "stream #0.1 began after the start", true},
+        FaultCase{"LateSoundPs", "stream #0.1 began after the start", true},
+        FaultCase{"GlimpsedSoundTs", "Note: left out of the result, no channel count", true},
+        FaultCase{"GlimpsedSoundPs", "Note: left out of the result, no channel count", true}),
     [](const testing::TestParamInfo<FaultCase>& i) { return std::string(i.param.name); });
 
 TEST(Options, BadLinesFailWithALine) {
@@ -354,16 +409,37 @@ TEST(Overwrite, SourceNeverAndResultOnlyWithY) {
     EXPECT_EQ(enc_test::countFrames(earlier), enc_test::countFrames(source));
 }
 
+TEST(Overwrite, TwoRunsToOneNewNameWithoutY) {
+    // Both runs pass the early check; the first to finish takes the name, the other must not
+    // replace it at the end. The first run reads a FIFO held still until the second is done.
+    const std::string dir = enc_test::scratchFolder("race");
+    const std::string fifo = dir + "/feed.ts", result = dir + "/race.mp4";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string slowSource = make(kTs), fastSource = make(kMpeg4Avi);
+    enc_test::FifoFeeder feeder(fifo, slowSource, std::filesystem::file_size(slowSource) / 2);
+    enc_test::Child slow({"-i", fifo, "-sameq", result});
+    ASSERT_NE(slow.readUntil("Output #0", 20'000).find("Output #0"), std::string::npos);
+
+    const auto fast = runEncoder({"-i", fastSource, "-sameq", result});
+    ASSERT_EQ(fast.status, 0) << fast.output;
+    const std::string winner = readAll(result);
+    feeder.release();
+    enc_test::RunResult r;
+    ASSERT_TRUE(slow.wait(30'000, r));
+    EXPECT_TRUE(r.exited && r.status == 1) << r.output;
+    EXPECT_NE(r.output.find("already exists; give -y"), std::string::npos) << r.output;
+    EXPECT_EQ(readAll(result), winner);
+    EXPECT_EQ(probeValue(result, "v:0", "stream=width"), "321");
+    EXPECT_TRUE(partFiles(dir).empty());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Signals and a console reader that goes away.
 
 TEST(Signals, TermLeavesPlayablePartialResult) {
-    const std::string source =
-        fixture("long-720p.mp4",
-                concat(lavfi("1280x720", 20, true), {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "30",
-                                                     "-pix_fmt", "yuv420p", "-c:a", "aac"}));
+    const std::string source = longSource();
     const std::string dir = enc_test::scratchFolder("sigterm");
-    enc_test::writeMask(dir + "/mask.bmp", 1280, 720, kLogoX, kLogoY);
+    ASSERT_TRUE(enc_test::writeMask(dir + "/mask.bmp", 1280, 720, kLogoX, kLogoY));
     const std::string result = dir + "/wm-long.mp4";
     enc_test::Child child({"-i", source, "-sameq", "-vhook",
                            enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-y", result});
@@ -379,6 +455,159 @@ TEST(Signals, TermLeavesPlayablePartialResult) {
     EXPECT_GT(std::stod(duration), 0.0);
     EXPECT_LT(std::stod(duration), 19.0);
     EXPECT_GT(enc_test::countFrames(result), 0);
+}
+
+TEST(Signals, StopNeverReplacesACompleteResult) {
+    const std::string dir = enc_test::scratchFolder("stop-keeps");
+    const std::string result = dir + "/clip.mp4";
+    ASSERT_EQ(runEncoder({"-i", make(kH264Mp4), "-sameq", result}).status, 0);
+    const std::string complete = readAll(result);
+    std::ofstream(dir + "/clip-stopped.mp4") << "an earlier stopped part";
+
+    enc_test::Child child({"-i", longSource(), "-sameq", "-y", result});
+    ASSERT_NE(child.readUntil("time=", 30'000).find("time="), std::string::npos);
+    ASSERT_EQ(kill(child.pid(), SIGTERM), 0);
+    enc_test::RunResult r;
+    ASSERT_TRUE(child.wait(10'000, r)) << "did not stop";
+    EXPECT_TRUE(r.exited && r.status == 128 + SIGTERM) << r.output;
+    EXPECT_NE(r.output.find("kept as '" + dir + "/clip-stopped.mp4'"), std::string::npos) << r.output;
+    EXPECT_EQ(readAll(result), complete);
+    const std::string duration = probeValue(dir + "/clip-stopped.mp4", "", "format=duration");
+    ASSERT_FALSE(duration.empty()) << "the stopped part is unreadable";
+    EXPECT_GT(std::stod(duration), 0.0);
+    EXPECT_TRUE(partFiles(dir).empty());
+
+    // The name beside the result may be the source itself: the source stays, the part goes elsewhere.
+    const std::string source = dir + "/clip-stopped.mp4";
+    std::filesystem::copy_file(longSource(), source, std::filesystem::copy_options::overwrite_existing);
+    const std::string sourceBytes = readAll(source);
+    enc_test::Child again({"-i", source, "-sameq", "-y", result});
+    ASSERT_NE(again.readUntil("time=", 30'000).find("time="), std::string::npos);
+    ASSERT_EQ(kill(again.pid(), SIGTERM), 0);
+    ASSERT_TRUE(again.wait(10'000, r)) << "did not stop";
+    EXPECT_NE(r.output.find("kept as '" + dir + "/clip-stopped-1.mp4'"), std::string::npos) << r.output;
+    EXPECT_EQ(readAll(source), sourceBytes);
+    EXPECT_EQ(readAll(result), complete);
+}
+
+TEST(PartFiles, AbandonedOnesGoLiveOnesStay) {
+    const std::string dir = enc_test::scratchFolder("parts");
+    const std::string source = longSource();
+    // A run killed outright leaves its part file behind.
+    {
+        enc_test::Child killed({"-i", source, "-sameq", "-y", dir + "/killed.mp4"});
+        ASSERT_NE(killed.readUntil("time=", 30'000).find("time="), std::string::npos);
+        ASSERT_EQ(kill(killed.pid(), SIGKILL), 0);
+        enc_test::RunResult r;
+        ASSERT_TRUE(killed.wait(10'000, r));
+    }
+    ASSERT_EQ(partFiles(dir).size(), 1u);
+    const std::string abandoned = partFiles(dir)[0];
+    std::ofstream(dir + "/.old.mp4.part-999999-0") << "left by a crash";
+    std::ofstream(dir + "/notes.part-1-2") << "the user's own file";
+    std::ofstream(dir + "/.notes.partial") << "the user's own file";
+
+    enc_test::Child live({"-i", source, "-sameq", "-y", dir + "/live.mp4"});
+    ASSERT_NE(live.readUntil("time=", 30'000).find("time="), std::string::npos);
+    const auto r = runEncoder({"-i", make(kMpeg4Avi), "-sameq", dir + "/next.avi"});
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    const auto left = partFiles(dir);
+    EXPECT_EQ(std::count(left.begin(), left.end(), abandoned), 0);
+    EXPECT_EQ(std::count(left.begin(), left.end(), ".old.mp4.part-999999-0"), 0);
+    EXPECT_EQ(std::count(left.begin(), left.end(), "notes.part-1-2"), 1);
+    ASSERT_EQ(std::count_if(left.begin(), left.end(),
+                            [](const std::string& n) { return n.rfind(".live.mp4", 0) == 0; }),
+              1);
+    EXPECT_TRUE(std::filesystem::exists(dir + "/.notes.partial"));
+
+    ASSERT_EQ(kill(live.pid(), SIGTERM), 0);
+    enc_test::RunResult lr;
+    ASSERT_TRUE(live.wait(10'000, lr));
+    EXPECT_EQ(lr.status, 128 + SIGTERM) << lr.output;
+    EXPECT_GT(enc_test::countFrames(dir + "/live.mp4"), 0);
+}
+
+struct StallCase {
+    const char* name;
+    double share;        // of the source fed before the FIFO goes still
+    const char* marker;  // console text to wait for before the signal; "" for none
+    const char* said;
+};
+void PrintTo(const StallCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StalledInput : public testing::TestWithParam<StallCase> {};
+
+TEST_P(StalledInput, TermEndsTheWaitAtOnce) {
+    const StallCase& c = GetParam();
+    const std::string dir = enc_test::scratchFolder(std::string("stall-") + c.name);
+    const std::string fifo = dir + "/feed.ts", result = dir + "/out.mp4";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string source = make(kTs);
+    std::unique_ptr<enc_test::FifoFeeder> feeder;
+    if (c.share > 0)
+        feeder = std::make_unique<enc_test::FifoFeeder>(
+            fifo, source, size_t(double(std::filesystem::file_size(source)) * c.share));
+    enc_test::Child child({"-i", fifo, "-sameq", "-y", result});
+    if (*c.marker) {
+        ASSERT_NE(child.readUntil(c.marker, 20'000).find(c.marker), std::string::npos);
+    }
+    usleep(500'000);  // well inside the wait
+
+    const auto signalled = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(child.pid(), SIGTERM), 0);
+    enc_test::RunResult r;
+    ASSERT_TRUE(child.wait(10'000, r)) << "ignored the signal";
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
+    EXPECT_LT(seconds, 3.0);
+    EXPECT_TRUE(r.exited && r.status == 128 + SIGTERM) << r.output;
+    EXPECT_NE(r.output.find(c.said), std::string::npos) << r.output;
+    EXPECT_TRUE(partFiles(dir).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fifo, StalledInput,
+    testing::Values(StallCase{"NobodyWrites", 0, "", "while the input was being opened"},
+                    StallCase{"StallWhileProbing", 0.01, "", "while the input was being opened"},
+                    StallCase{"StallBeforeTheFirstFrame", 0.25, "", "; nothing was written"},
+                    StallCase{"StallWhileConverting", 0.6, "Output #0",
+                              "the result holds the part converted"}),
+    [](const testing::TestParamInfo<StallCase>& i) { return std::string(i.param.name); });
+
+TEST(Console, LibraryLinesOnlyWithDebug) {
+    // Sound cut in the middle of a frame: the AC-3 decoder complains at the end of the file.
+    const std::string dir = enc_test::scratchFolder("library-log");
+    const std::string whole =
+        fixture("ac3.ts", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3", "-f", "lavfi",
+                           "-i", "sine=sample_rate=48000:duration=3", "-c:v", "mpeg2video", "-c:a", "ac3"});
+    const std::string source = dir + "/cut.ts";
+    std::filesystem::copy_file(whole, source);
+    std::filesystem::resize_file(source, 150'000);
+
+    for (const char* debug : {"", "1"}) {
+        if (*debug)
+            setenv("MXCODE_DEBUG", debug, 1);
+        else
+            unsetenv("MXCODE_DEBUG");
+        const auto r = runEncoder({"-i", source, "-ar", "22050", "-y", dir + "/out.mkv"});
+        unsetenv("MXCODE_DEBUG");
+        ASSERT_EQ(r.status, 0) << r.output;
+        const bool shown = r.output.find("[ac3 @ ") != std::string::npos;
+        EXPECT_EQ(shown, *debug != 0) << r.output;
+        // Shown or not, a library line never cuts into one of ours (progress lines end in "\r").
+        std::string text = r.output;
+        std::replace(text.begin(), text.end(), '\r', '\n');
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            const auto at = line.find(" @ 0x");
+            if (at != std::string::npos) {
+                EXPECT_EQ(line[0], '[') << line;
+            }
+        }
+    }
 }
 
 TEST(Signals, BrokenConsoleDoesNotStopTheConversion) {

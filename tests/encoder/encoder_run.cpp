@@ -8,11 +8,15 @@
 #include <unistd.h>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -142,6 +146,64 @@ bool Child::wait(int timeoutMs, RunResult& result) {
     }
 }
 
+struct FifoFeeder::State {
+    std::mutex m;
+    std::condition_variable cv;
+    bool released = false;
+    std::thread worker;
+};
+
+FifoFeeder::FifoFeeder(const std::string& fifo, const std::string& file, size_t head)
+    : state_(std::make_unique<State>()) {
+    signal(SIGPIPE, SIG_IGN);  // a reader that ended early must not end the test
+    State* st = state_.get();
+    st->worker = std::thread([st, fifo, file, head] {
+        std::ifstream in(file, std::ios::binary);
+        const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Opened without blocking, retried until a reader is there or the test has moved on.
+        int fd = -1;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (fd < 0 && std::chrono::steady_clock::now() < end) {
+            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) {
+                std::unique_lock lock(st->m);
+                if (st->cv.wait_for(lock, std::chrono::milliseconds(20), [st] { return st->released; }))
+                    return;
+            }
+        }
+        if (fd < 0) return;
+        fcntl(fd, F_SETFL, 0);
+        auto put = [fd](const char* p, size_t n) {
+            while (n > 0) {
+                const ssize_t w = write(fd, p, n);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) return false;
+                p += w, n -= size_t(w);
+            }
+            return true;
+        };
+        const size_t first = std::min(head, data.size());
+        if (put(data.data(), first)) {
+            std::unique_lock lock(st->m);
+            st->cv.wait(lock, [st] { return st->released; });
+            lock.unlock();
+            put(data.data() + first, data.size() - first);
+        }
+        close(fd);
+    });
+}
+
+FifoFeeder::~FifoFeeder() {
+    release();
+    state_->worker.join();
+}
+
+void FifoFeeder::release() {
+    std::lock_guard lock(state_->m);
+    state_->released = true;
+    state_->cv.notify_all();
+}
+
 std::string fixture(const std::string& name, const std::vector<std::string>& ffmpegArgs) {
     const std::string folder = std::string(WM_TEST_BIN_DIR) + "/fixtures";
     std::filesystem::create_directories(folder);
@@ -155,6 +217,24 @@ std::string fixture(const std::string& name, const std::vector<std::string>& ffm
     args.push_back(tmp);
     const RunResult r = run("ffmpeg", args);
     if (!r.exited || r.status != 0) throw std::runtime_error("fixture " + name + ": " + r.output);
+    std::filesystem::rename(tmp, path);
+    return path;
+}
+
+std::string joinedFixture(const std::string& name, const std::vector<std::vector<std::string>>& parts) {
+    const std::string folder = std::string(WM_TEST_BIN_DIR) + "/fixtures";
+    const std::string path = folder + "/" + name;
+    if (std::filesystem::exists(path)) return path;
+    const std::string ext = name.substr(name.find_last_of('.'));
+    const std::string tmp = folder + "/.tmp-" + std::to_string(getpid()) + "-" + name;
+    {
+        std::ofstream out(tmp, std::ios::binary);
+        for (size_t i = 0; i < parts.size(); ++i) {
+            std::ifstream in(fixture(name + ".part" + std::to_string(i) + ext, parts[i]), std::ios::binary);
+            out << in.rdbuf();
+        }
+        if (!out.flush()) throw std::runtime_error("fixture " + name + ": cannot write");
+    }
     std::filesystem::rename(tmp, path);
     return path;
 }
@@ -184,7 +264,7 @@ int countFrames(const std::string& file) {
     return std::atoi(v.c_str());
 }
 
-void writeMask(const std::string& path, int w, int h, int lx, int ly) {
+bool writeMask(const std::string& path, int w, int h, int lx, int ly) {
     const int row = (w * 3 + 3) / 4 * 4;
     std::vector<unsigned char> f(size_t(54 + row * h), 0);
     auto put = [&](size_t at, uint32_t v, int n) {
@@ -201,8 +281,9 @@ void writeMask(const std::string& path, int w, int h, int lx, int ly) {
             const bool red = x < lx + 30;
             p[0] = red ? 0 : 255, p[1] = red ? 0 : 255, p[2] = 255;  // B G R
         }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+    return bool(out.flush());
 }
 
 }  // namespace enc_test

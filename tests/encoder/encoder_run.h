@@ -2,6 +2,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,15 +38,31 @@ private:
     std::string seen_;
 };
 
+// Feeds a file into a FIFO from a thread: the first `head` bytes, then, once released, the rest,
+// then closes its end. Until released the FIFO stays open and silent, like a stalled source.
+class FifoFeeder {
+public:
+    FifoFeeder(const std::string& fifo, const std::string& file, size_t head);
+    ~FifoFeeder();
+    void release();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 // A fixture made once by ffmpeg (args between "-y" and the output path) under the test folder.
 std::string fixture(const std::string& name, const std::vector<std::string>& ffmpegArgs);
+// A fixture made of fixtures joined byte for byte, as a recording cut and appended; each part is
+// made by ffmpeg from its args.
+std::string joinedFixture(const std::string& name, const std::vector<std::vector<std::string>>& parts);
 // A fresh empty folder for one test.
 std::string scratchFolder(const std::string& name);
 // ffprobe's value of one entry (e.g. "stream=width") of the first video or audio stream.
 std::string probeValue(const std::string& file, const std::string& select, const std::string& entry);
 int countFrames(const std::string& file);
 // Writes a 24-bit BMP of the key colour black with the test logo (a red and a white half) at
-// (lx, ly), 60x40 pixels.
-void writeMask(const std::string& path, int width, int height, int lx, int ly);
+// (lx, ly), 60x40 pixels. False when the file could not be written.
+[[nodiscard]] bool writeMask(const std::string& path, int width, int height, int lx, int ly);
 
 }  // namespace enc_test

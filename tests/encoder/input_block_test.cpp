@@ -80,8 +80,14 @@ TEST(InputBlock, NamesCannotFakeMarkers) {
     v.kind = Kind::Video, v.codec = "vp9", v.pixelFormat = "yuv420p", v.width = 640, v.height = 360;
     wm::StreamSummary s;
     s.index = 1, s.kind = Kind::Subtitle, s.codec = "timed_text";
-    in.streams = {v, s};
+    wm::StreamSummary left;  // a note line that could pass for a length, a time or a size
+    left.index = 2, left.kind = Kind::Audio, left.codec = "mp2",
+    left.leftOut = "no duration, time 00:01, 2x3";
+    in.streams = {v, s, left};
     const std::string block = wm::formatInputBlock(in);
+    const auto note = block.find("\n      Note: left out of the result, ");
+    ASSERT_NE(note, std::string::npos) << block;
+    EXPECT_EQ(block.substr(note + 1).find_first_of("0123456789xX"), std::string::npos) << block;
     EXPECT_EQ(lower(block).find("time"), std::string::npos) << block;
     const std::string low = lower(block);
     EXPECT_EQ(low.find("duration"), low.rfind("duration")) << block;

@@ -1,4 +1,6 @@
-#include "encoder/overlay.h"
+#include "encoder/hook/overlay.h"
+
+#include "encoder/av_ptr.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,10 +15,6 @@ extern "C" {
 
 namespace wm {
 namespace {
-
-struct SwsDeleter {
-    void operator()(SwsContext* s) const noexcept { sws_freeContext(s); }
-};
 
 bool componentsUsable(const AVPixFmtDescriptor* d) {
     if (!d || d->nb_components == 0) return false;
@@ -58,6 +56,16 @@ unsigned readSample(const uint8_t* const data[4], const int linesize[4], const A
         return (v >> k.shift) & mask;
     }
     return *p;
+}
+
+// An image for libswscale, whose SIMD code reads whole vectors and so past the end of a row: rows
+// aligned to 64 bytes, FFmpeg's input padding behind the last one, all of it zeroed.
+AvMemPtr<uint8_t> swsImage(uint8_t* planes[4], int lines[4], int w, int h, AVPixelFormat fmt) {
+    const int size = av_image_get_buffer_size(fmt, w, h, 64);
+    if (size < 0) return nullptr;
+    AvMemPtr<uint8_t> buffer(static_cast<uint8_t*>(av_mallocz(size_t(size) + AV_INPUT_BUFFER_PADDING_SIZE)));
+    if (!buffer || av_image_fill_arrays(planes, lines, buffer.get(), fmt, w, h, 64) < 0) return nullptr;
+    return buffer;
 }
 
 }  // namespace
@@ -113,10 +121,16 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
     x1 = std::min(f.width - 1, (x1 / bw + 1) * bw - 1), y1 = std::min(f.height - 1, (y1 / bh + 1) * bh - 1);
     const int boxW = x1 - x0 + 1, boxH = y1 - y0 + 1;
 
-    std::vector<uint8_t> boxRgb(size_t(boxW) * size_t(boxH) * 3);
+    uint8_t* rgbPlanes[4] = {};
+    int rgbLines[4] = {};
+    const AvMemPtr<uint8_t> rgbOwner = swsImage(rgbPlanes, rgbLines, boxW, boxH, AV_PIX_FMT_RGB24);
+    if (!rgbOwner) {
+        error = "out of memory";
+        return false;
+    }
     for (int y = 0; y < boxH; ++y)
         for (int x = 0; x < boxW; ++x) {
-            uint8_t* dst = &boxRgb[(size_t(y) * size_t(boxW) + size_t(x)) * 3];
+            uint8_t* dst = rgbPlanes[0] + ptrdiff_t(y) * rgbLines[0] + ptrdiff_t(x) * 3;
             const int mx = x0 + x, my = y0 + y;
             if (mx < cw && my < ch) {
                 std::memcpy(dst, &mask.rgb[(size_t(my) * size_t(mask.width) + size_t(mx)) * 3], 3);
@@ -125,9 +139,9 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
             }
         }
 
-    std::unique_ptr<SwsContext, SwsDeleter> sws(sws_getContext(
-        boxW, boxH, AV_PIX_FMT_RGB24, boxW, boxH, fullFmt,
-        SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr));
+    SwsPtr sws(sws_getContext(boxW, boxH, AV_PIX_FMT_RGB24, boxW, boxH, fullFmt,
+                              SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr,
+                              nullptr, nullptr));
     if (!sws) {
         error = "cannot convert the mask to '" + f.pixelFormat + "'";
         return false;
@@ -143,14 +157,12 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
     }
     uint8_t* conv[4] = {};
     int convLines[4] = {};
-    if (av_image_alloc(conv, convLines, boxW, boxH, fullFmt, 32) < 0) {
+    const AvMemPtr<uint8_t> convOwner = swsImage(conv, convLines, boxW, boxH, fullFmt);
+    if (!convOwner) {
         error = "out of memory";
         return false;
     }
-    std::unique_ptr<uint8_t, decltype(&av_free)> convOwner(conv[0], &av_free);
-    const uint8_t* srcPlanes[4] = {boxRgb.data(), nullptr, nullptr, nullptr};
-    const int srcLines[4] = {boxW * 3, 0, 0, 0};
-    sws_scale(sws.get(), srcPlanes, srcLines, 0, boxH, conv, convLines);
+    sws_scale(sws.get(), rgbPlanes, rgbLines, 0, boxH, conv, convLines);
 
     // Runs of covered samples per component and plane row, in the frame's own layout.
     for (int c = 0; c < d->nb_components; ++c) {

@@ -1,4 +1,4 @@
-#include "encoder/mask_bmp.h"
+#include "encoder/hook/mask_bmp.h"
 
 #include <cerrno>
 #include <cstdlib>

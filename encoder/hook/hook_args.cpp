@@ -1,4 +1,4 @@
-#include "encoder/hook_args.h"
+#include "encoder/hook/hook_args.h"
 
 namespace wm {
 namespace {

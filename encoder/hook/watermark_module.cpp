@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "encoder/hook_api.h"
-#include "encoder/hook_args.h"
-#include "encoder/mask_bmp.h"
-#include "encoder/overlay.h"
+#include "encoder/hook/hook_api.h"
+#include "encoder/hook/hook_args.h"
+#include "encoder/hook/mask_bmp.h"
+#include "encoder/hook/overlay.h"
 
 struct WmHook {
     wm::Overlay overlay;

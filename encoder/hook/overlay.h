@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "encoder/hook_args.h"
-#include "encoder/mask_bmp.h"
+#include "encoder/hook/hook_args.h"
+#include "encoder/hook/mask_bmp.h"
 
 namespace wm {
 
@@ -38,7 +38,6 @@ class Overlay {
 public:
     bool build(const RgbImage& mask, Rgb key, const OverlayFormat& format, std::string& error);
     void apply(uint8_t* const planes[4], const int strides[4]) const noexcept;
-    size_t coveredSamples() const noexcept { return values_.size(); }
 
 private:
     struct Run {

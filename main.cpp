@@ -4,6 +4,9 @@
 #include "runner/console_capture.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QStringList>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -12,6 +15,16 @@ int main(int argc, char** argv) {
     {
         const std::unique_ptr<MainWindow> window = buildProgram();
         window->show();
+        // A video handed over by the file manager ("Open With") or typed after
+        // the program's name is taken as if chosen through Video Selection,
+        // once the window is up.
+        const QStringList args = QApplication::arguments();
+        if (args.size() > 1) {
+            const QString path = args.at(1).isEmpty() ? QString() : QFileInfo(args.at(1)).absoluteFilePath();
+            MainWindow* w = window.get();
+            QMetaObject::invokeMethod(
+                w, [w, path] { w->openVideo(path); }, Qt::QueuedConnection);
+        }
         status = QApplication::exec();
     }
     // No encoder of ours outlives the program.

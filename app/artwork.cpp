@@ -153,35 +153,53 @@ QImage placeholder() {
     return img;
 }
 
+namespace {
+
+// The icon in its 32 x 32 drawing, scaled to a size x size square.
+void drawIcon(QPainter& p, int size) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    // A picture frame with a landscape, stamped with the mark.
+    p.setPen(QPen(kDarkGrey, 1.5));
+    p.setBrush(QColor(250, 250, 250));
+    p.drawRoundedRect(QRectF(1.5, 4.5, 29, 23), 2, 2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(150, 196, 232));
+    p.drawRect(QRectF(4, 7, 24, 18));
+    p.setBrush(QColor(92, 150, 80));
+    QPainterPath hill;
+    hill.moveTo(4, 25);
+    hill.lineTo(12, 14);
+    hill.lineTo(18, 20);
+    hill.lineTo(22, 16);
+    hill.lineTo(28, 25);
+    hill.closeSubpath();
+    p.drawPath(hill);
+    drawMark(p, QRectF(14, 14, 17, 17));
+}
+
+}  // namespace
+
 QIcon windowIcon() {
     QIcon icon;
     for (int size : {16, 32, 64}) {
         QPixmap pm(size, size);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 32.0, size / 32.0);
-        // A picture frame with a landscape, stamped with the mark.
-        p.setPen(QPen(kDarkGrey, 1.5));
-        p.setBrush(QColor(250, 250, 250));
-        p.drawRoundedRect(QRectF(1.5, 4.5, 29, 23), 2, 2);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(150, 196, 232));
-        p.drawRect(QRectF(4, 7, 24, 18));
-        p.setBrush(QColor(92, 150, 80));
-        QPainterPath hill;
-        hill.moveTo(4, 25);
-        hill.lineTo(12, 14);
-        hill.lineTo(18, 20);
-        hill.lineTo(22, 16);
-        hill.lineTo(28, 25);
-        hill.closeSubpath();
-        p.drawPath(hill);
-        drawMark(p, QRectF(14, 14, 17, 17));
+        drawIcon(p, size);
         p.end();
         icon.addPixmap(pm);
     }
     return icon;
+}
+
+QImage iconImage(int size) {
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    drawIcon(p, size);
+    p.end();
+    return img;
 }
 
 }  // namespace artwork

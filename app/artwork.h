@@ -19,4 +19,8 @@ QImage placeholder();
 // The window icon, 32 x 32 (with a 16 x 16 and a 64 x 64 rendering).
 QIcon windowIcon();
 
+// The window icon's drawing at size x size, on a transparent background: the
+// desktop's icons are rendered from it.
+QImage iconImage(int size);
+
 }  // namespace artwork

@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <stdexcept>
@@ -77,8 +78,29 @@ void setEncoderNameForTesting(const QString& name) {
     encoderNameOverride() = name;
 }
 
+namespace {
+// An installed program's folder belongs to root: its users write elsewhere.
+bool programFolderWritable() {
+    return ::access(QFile::encodeName(programFolder()).constData(), W_OK) == 0;
+}
+}  // namespace
+
 QString outputFolder() {
-    return programFolder() + QStringLiteral("/watermarked");
+    if (programFolderWritable()) return programFolder() + QStringLiteral("/watermarked");
+    // The caller creates "watermarked" itself; its parent must exist for that.
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    QDir().mkpath(videos);
+    return videos + QStringLiteral("/watermarked");
+}
+
+QString workingFolder() {
+    if (programFolderWritable()) return programFolder();
+    // Named after the program rather than its display name: no space to alias
+    // on the encoder's command line.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u'/' +
+                          QLatin1String(kAppName);
+    QDir().mkpath(cache);
+    return cache;
 }
 
 QString hexText(qint32 colour) {

@@ -15,8 +15,13 @@ void setProgramFolderForTesting(const QString& folder);
 QString encoderName();
 void setEncoderNameForTesting(const QString& name);
 
-// programFolder() + "/watermarked": where every result is written.
+// Where every result is written: programFolder() + "/watermarked" when the user
+// can write the program folder (a portable copy), otherwise "watermarked" in
+// the user's videos folder, which is created if missing (an installed program).
 QString outputFolder();
+// Where the working bitmaps go: the program folder when the user can write it,
+// otherwise the user's cache folder for the program, created if missing.
+QString workingFolder();
 
 // "&H" and upper-case hexadecimal digits without leading zeros; a negative
 // number gives its 32-bit two's complement in eight digits.

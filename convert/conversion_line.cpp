@@ -4,8 +4,8 @@
 
 #include <QStringList>
 
-QString resultPath(const QString& programFolder, const QString& videoTitle) {
-    return programFolder + QStringLiteral("/watermarked/wm-") + videoTitle;
+QString resultPath(const QString& resultsFolder, const QString& videoTitle) {
+    return resultsFolder + QStringLiteral("/wm-") + videoTitle;
 }
 
 QString conversionCommandLine(const ConversionRun& run) {

@@ -13,8 +13,8 @@ struct ConversionRun {
     bool enhanceAudio = false;
 };
 
-// programFolder + "/watermarked/wm-" + the video's title.
-QString resultPath(const QString& programFolder, const QString& videoTitle);
+// resultsFolder + "/wm-" + the video's title.
+QString resultPath(const QString& resultsFolder, const QString& videoTitle);
 
 // The nine tokens: the encoder, -i, the video, -sameq, -vhook, the quoted hook
 // with its arguments, [-ar 22050], -y, the quoted result. Quoted tokens are

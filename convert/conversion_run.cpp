@@ -51,7 +51,8 @@ void PositioningWindow::startConversion() {
     lastRun_.encoder = encoderName();
     lastRun_.video = commandLineSafePath(main->video().path);
     lastRun_.mask = commandLineSafePath(maskBitmapPath());
-    lastRun_.result = resultPath(folder, main->video().title);
+    // Quoted on the command line, so the results folder needs no alias.
+    lastRun_.result = resultPath(outputFolder(), main->video().title);
     // The key colour is the colour the mask's background really has, whichever
     // palette command set it.
     maskColour_ = rrggbbOf(canvas_->backColor());

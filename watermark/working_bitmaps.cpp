@@ -4,11 +4,11 @@
 #include "watermark/bmp_file.h"
 
 QString previewBitmapPath() {
-    return programFolder() + QStringLiteral("/temp.bmp");
+    return workingFolder() + QStringLiteral("/temp.bmp");
 }
 
 QString maskBitmapPath() {
-    return programFolder() + QStringLiteral("/mask.bmp");
+    return workingFolder() + QStringLiteral("/mask.bmp");
 }
 
 std::optional<QImage> writePreviewBitmap(const QImage& preview, QString* why) {

@@ -1,4 +1,4 @@
-// The two bitmaps a conversion works from, both in the program folder:
+// The two bitmaps a conversion works from, both in workingFolder():
 // "temp.bmp", the preview as it is placed on the canvas, and "mask.bmp", the
 // canvas that the encoder's module lays over every frame.
 #pragma once

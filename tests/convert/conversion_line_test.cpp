@@ -11,7 +11,7 @@ ConversionRun run(const QString& title, const QString& colour, bool audio) {
     r.video = QStringLiteral("/clips/trip.avi");
     r.mask = QStringLiteral("/opt/wm/mask.bmp");
     r.maskColour = colour;
-    r.result = resultPath(r.programFolder, title);
+    r.result = resultPath(r.programFolder + QStringLiteral("/watermarked"), title);
     r.enhanceAudio = audio;
     return r;
 }

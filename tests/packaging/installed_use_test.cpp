@@ -1,0 +1,135 @@
+// An installed program used by someone who cannot write its folder: the
+// results folder appears in the user's videos folder, the working bitmaps go
+// to the user's cache, a conversion through the real windows lands in the
+// results folder and the program folder is left as it was.
+// Run by read_only_program_test.sh as an unprivileged user, with
+//   WM_INSTALLED_PROGRAM_DIR  the installed program folder
+//   WM_EXPECTED_VIDEOS_DIR    the videos folder the user's XDG folders name
+//   WM_EXPECTED_CACHE_DIR     the program's folder in the user's cache
+#include "app/main_window.h"
+#include "app/shell.h"
+#include "convert/positioning_window.h"
+#include "convert/program.h"
+#include "watermark/working_bitmaps.h"
+
+#include "tests/support/modal_answerer.h"
+#include "tests/support/video_fixtures.h"
+#include "tests/support/window_test_support.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+QString env(const char* name) {
+    return qEnvironmentVariable(name);
+}
+
+// Every file under a folder with its size and time, to see that nothing changed.
+QStringList snapshot(const QString& folder) {
+    QStringList out;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo f(it.next());
+        out << f.filePath() +
+                   QStringLiteral(" %1 %2").arg(f.size()).arg(f.lastModified().toMSecsSinceEpoch());
+    }
+    out.sort();
+    return out;
+}
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    UrlRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+}  // namespace
+
+class InstalledUseTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aConversionLandsInTheVideosFolder();
+};
+
+void InstalledUseTest::aConversionLandsInTheVideosFolder() {
+    const QString program = env("WM_INSTALLED_PROGRAM_DIR");
+    const QString videos = env("WM_EXPECTED_VIDEOS_DIR");
+    const QString cache = env("WM_EXPECTED_CACHE_DIR");
+    QVERIFY2(!program.isEmpty() && !videos.isEmpty() && !cache.isEmpty(), "run by read_only_program_test.sh");
+    // The premise: this user cannot write the program folder.
+    QVERIFY2(::access(QFile::encodeName(program).constData(), W_OK) != 0, qPrintable(program));
+    setProgramFolderForTesting(program);
+    const QStringList before = snapshot(program);
+    QVERIFY(!QFileInfo::exists(videos));
+
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    const QString video = work.filePath(QStringLiteral("my clip.avi"));
+    QVERIFY(fixtures::makeVideo(video, QStringLiteral("320x240"), 1, true));
+    QImage mark(60, 40, QImage::Format_RGB32);
+    mark.fill(QColor(255, 0, 0));
+    const QString picture = work.filePath(QStringLiteral("logo.bmp"));
+    QVERIFY(mark.save(picture, "BMP"));
+
+    // Start-up makes the results folder in the videos folder.
+    const std::unique_ptr<MainWindow> main = buildProgram();
+    MainWindow& w = *main;
+    w.show();
+    const QString results = videos + QStringLiteral("/watermarked");
+    QCOMPARE(outputFolder(), results);
+    QVERIFY(QFileInfo(results).isDir());
+    QCOMPARE(QFileInfo(maskBitmapPath()).absolutePath(), cache);
+
+    QString next = video;
+    OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
+    child<UserButton>(w, "Command6")->click();
+    QVERIFY(!child<QLabel>(w, "vidres")->text().isEmpty());
+    next = picture;
+    child<UserButton>(w, "browse")->click();
+    {
+        ModalAnswerer answer;
+        child<UserButton>(w, "Command9")->click();
+    }
+    PositioningWindow* form = PositioningWindow::loaded();
+    QVERIFY(form);
+    QTest::mouseClick(child<PictureBox>(*form, "Picture1"), Qt::LeftButton, {}, QPoint(100, 80));
+    {
+        ModalAnswerer answer;
+        child<QPushButton>(*form, "Command2")->click();
+        QCOMPARE(answer.texts(), QStringList{});
+    }
+    QCOMPARE(child<QLabel>(*form, "Label1")->text(), QStringLiteral("Progress: 100%"));
+
+    const QString result = results + QStringLiteral("/wm-my clip.avi");
+    QVERIFY2(fixtures::durationOf(result) > 0.5, qPrintable(result));
+    const QImage frame = fixtures::frameOf(result, 10, 320, 240);
+    QVERIFY(!frame.isNull());
+    const QColor c = frame.pixelColor(130, 100);
+    QVERIFY2(c.red() > 200 && c.green() < 60 && c.blue() < 60, qPrintable(c.name()));
+    for (const char* name : {"temp.bmp", "mask.bmp"})
+        QVERIFY2(QFileInfo(cache + u'/' + QLatin1String(name)).size() > 0, name);
+
+    // "Open Video Folder" shows the folder the result is in.
+    UrlRecorder desktop;
+    child<UserButton>(w, "Command5")->click();
+    QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(results)});
+
+    form->close();
+    QCoreApplication::processEvents();
+    QCOMPARE(snapshot(program), before);
+}
+
+QTEST_MAIN(InstalledUseTest)
+#include "installed_use_test.moc"

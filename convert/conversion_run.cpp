@@ -62,6 +62,8 @@ void PositioningWindow::startConversion() {
     const std::shared_ptr<ConsoleCapture> runner = conversionRunner_;
     if (!runner) return;
     consoleTail_.clear();
+    // A new run starts from nothing, whatever an earlier (stopped) one showed.
+    progressLabel_->setText(progressCaption(0));
     const qint32 result = runner->run(conversionCommandLine(lastRun_));
     // A run that was stopped or whose window closed ends with the encoder
     // still running; only an encoder that exited with an error is reported.

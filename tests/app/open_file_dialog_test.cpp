@@ -27,7 +27,8 @@ TEST_P(FileTypes, AreKeptAsTextAndShownInQtForm) {
 INSTANTIATE_TEST_SUITE_P(
     Filters, FileTypes,
     testing::Values(FilterCase{"none", {}, "", ""},
-                    FilterCase{"one_pattern", {{"Bitmaps", "*.bmp"}}, "Bitmaps (*.bmp)|*.bmp", "Bitmaps (*.bmp)"},
+                    FilterCase{
+                        "one_pattern", {{"Bitmaps", "*.bmp"}}, "Bitmaps (*.bmp)|*.bmp", "Bitmaps (*.bmp)"},
                     FilterCase{"several_patterns",
                                {{"Image Files", "*.bmp;*.gif;*.jpg"}},
                                "Image Files (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg",

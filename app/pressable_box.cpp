@@ -8,34 +8,45 @@
 
 namespace {
 
-class PressableBoxAccessible : public QAccessibleWidget {
+constexpr char kPressRole[] = "wmPressRole";
+
+// A widget made pressable: its own role, and a press action that calls its press() slot.
+class PressableAccessible : public QAccessibleWidget {
 public:
-    explicit PressableBoxAccessible(PressableBox* box) : QAccessibleWidget(box, box->accessibleRole()) {}
+    PressableAccessible(QWidget* w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
 
     QStringList actionNames() const override { return QAccessibleWidget::actionNames() << pressAction(); }
 
     void doAction(const QString& action) override {
         if (action == pressAction())
-            static_cast<PressableBox*>(widget())->press();
+            QMetaObject::invokeMethod(widget(), "press");
         else
             QAccessibleWidget::doAction(action);
     }
 };
 
-QAccessibleInterface* pressableBoxFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("PressableBox") && object && object->isWidgetType())
-        return new PressableBoxAccessible(static_cast<PressableBox*>(object));  // owned by Qt's cache
-    return nullptr;
+QAccessibleInterface* pressableFactory(const QString&, QObject* object) {
+    if (!object || !object->isWidgetType()) return nullptr;
+    const QVariant role = object->property(kPressRole);
+    if (!role.isValid()) return nullptr;
+    // Owned by Qt's cache.
+    return new PressableAccessible(static_cast<QWidget*>(object),
+                                   static_cast<QAccessible::Role>(role.toInt()));
 }
 
 }  // namespace
 
-PressableBox::PressableBox(QAccessible::Role role, QWidget* parent) : PictureBox(parent), role_(role) {
+void makeAccessiblyPressable(QWidget* widget, QAccessible::Role role) {
     static const bool installed = [] {
-        QAccessible::installFactory(pressableBoxFactory);
+        QAccessible::installFactory(pressableFactory);
         return true;
     }();
     (void)installed;
+    widget->setProperty(kPressRole, static_cast<int>(role));
+}
+
+PressableBox::PressableBox(QAccessible::Role role, QWidget* parent) : PictureBox(parent), role_(role) {
+    makeAccessiblyPressable(this, role);
     // Tab only: a mouse click must not draw a focus frame over the picture.
     setFocusPolicy(Qt::TabFocus);
 }

@@ -9,12 +9,18 @@
 
 #include <QAccessible>
 
+// Gives `widget` the accessible `role` and a press action that calls its
+// press() slot, for assistive technology.
+void makeAccessiblyPressable(QWidget* widget, QAccessible::Role role);
+
 class PressableBox : public PictureBox {
     Q_OBJECT
 public:
     explicit PressableBox(QAccessible::Role role, QWidget* parent = nullptr);
 
     QAccessible::Role accessibleRole() const { return role_; }
+
+public slots:
     // A left-button press at (0, 0), as from the keyboard.
     void press();
 

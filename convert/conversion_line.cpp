@@ -13,7 +13,8 @@ QString conversionCommandLine(const ConversionRun& run) {
     tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.video
            << QStringLiteral("-sameq") << QStringLiteral("-vhook")
            << quoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.mask +
-                       QStringLiteral(" -m 1 -t ") + run.maskColour);
+                       QStringLiteral(" -m 1 -t ") + run.maskColour +
+                       (run.opacity < 100 ? QStringLiteral(" -a %1").arg(run.opacity) : QString()));
     if (run.enhanceAudio) tokens << QStringLiteral("-ar 22050");
     tokens << QStringLiteral("-y") << quoteArg(run.result);
     return tokens.join(u' ');

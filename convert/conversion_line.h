@@ -11,12 +11,14 @@ struct ConversionRun {
     QString maskColour;                              // key colour RRGGBB
     QString result;                                  // the result's path
     bool enhanceAudio = false;
+    int opacity = 100;  // per cent; below 100 the module gets "-a N"
 };
 
 // resultsFolder + "/wm-" + the video's title.
 QString resultPath(const QString& resultsFolder, const QString& videoTitle);
 
 // The nine tokens: the encoder, -i, the video, -sameq, -vhook, the quoted hook
-// with its arguments, [-ar 22050], -y, the quoted result. Quoted tokens are
+// with its arguments (" -a N" at their end for an opacity below 100), [-ar 22050],
+// -y, the quoted result. Quoted tokens are
 // escaped so that no name can split its token or add an argument.
 QString conversionCommandLine(const ConversionRun& run);

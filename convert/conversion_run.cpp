@@ -3,9 +3,9 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/picture_box.h"
-#include "app/pressable_box.h"
 #include "app/shell.h"
 #include "convert/conversion_line.h"
+#include "convert/mark_canvas.h"
 #include "convert/positioning_window.h"
 #include "convert/progress_parse.h"
 #include "runner/console_capture.h"
@@ -35,7 +35,7 @@ void PositioningWindow::startConversion() {
     if (!main) return;
     // A canvas without the mark (none placed yet, or cleared by a new colour)
     // would make a copy with no watermark.
-    if (!markPlaced_) {
+    if (!canvas_->hasPlacedMark()) {
         msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
         return;
     }
@@ -58,6 +58,7 @@ void PositioningWindow::startConversion() {
     maskColour_ = rrggbbOf(canvas_->backColor());
     lastRun_.maskColour = maskColour_;
     lastRun_.enhanceAudio = enhanceAudioCheck_->checkState() != Qt::Unchecked;
+    lastRun_.opacity = canvas_->opacity();
 
     const std::shared_ptr<ConsoleCapture> runner = conversionRunner_;
     if (!runner) return;

@@ -2,11 +2,11 @@
 
 #include "app/message.h"
 #include "app/picture_box.h"
-#include "app/pressable_box.h"
 #include "app/shell.h"
 #include "app/window_steps.h"
 #include "convert/activity_frames.h"
 #include "convert/canvas_geometry.h"
+#include "convert/mark_canvas.h"
 #include "runner/console_capture.h"
 #include "watermark/palette_window.h"
 #include "watermark/working_bitmaps.h"
@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QSlider>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -119,14 +120,31 @@ void PositioningWindow::buildControls() {
     enhanceAudioCheck_->setGeometry(192, 40, 289, 33);
     enhanceAudioCheck_->setChecked(false);
 
-    canvas_ = new PressableBox(QAccessible::Canvas, this);
-    PressableBox* canvas = canvas_;
-    canvas->setObjectName(QStringLiteral("Picture1"));
-    canvas->setGeometry(8, 80, 544, 384);
-    canvas->setAccessibleName(QStringLiteral("Canvas"));
-    canvas->setAccessibleDescription(
+    // The mark's opacity: not part of the window's first layout, so it takes
+    // the free corner right of the buttons.
+    opacitySlider_ = new QSlider(Qt::Horizontal, this);
+    opacitySlider_->setObjectName(QStringLiteral("opacity"));
+    opacitySlider_->setGeometry(448, 8, 82, 25);
+    opacitySlider_->setRange(10, 100);
+    opacitySlider_->setValue(100);
+    opacitySlider_->setAccessibleName(QStringLiteral("Opacity"));
+    opacitySlider_->setAccessibleDescription(
+        QStringLiteral("How much of the watermark covers the video, in per cent"));
+    opacityLabel_ = new QLabel(QStringLiteral("100%"), this);
+    opacityLabel_->setObjectName(QStringLiteral("opacityValue"));
+    opacityLabel_->setGeometry(532, 8, 38, 25);
+    opacityLabel_->setTextFormat(Qt::PlainText);
+    opacityLabel_->setPalette(white);
+    opacityLabel_->setAccessibleName(QStringLiteral("Opacity value"));
+
+    canvas_ = new MarkCanvas(this);
+    canvas_->setObjectName(QStringLiteral("Picture1"));
+    canvas_->setGeometry(8, 80, 544, 384);
+    canvas_->setBoxSize(544, 384);
+    canvas_->setAccessibleName(QStringLiteral("Canvas"));
+    canvas_->setAccessibleDescription(
         QStringLiteral("Click to place the watermark with its top-left corner at that point"));
-    canvas->setBackColor(Qt::black);
+    canvas_->setBackColor(Qt::black);
 
     preparedMark_ = new PictureBox(this);
     preparedMark_->setObjectName(QStringLiteral("Picture2"));
@@ -134,7 +152,11 @@ void PositioningWindow::buildControls() {
     preparedMark_->setAccessibleName(QStringLiteral("Prepared watermark"));
     preparedMark_->hide();
 
-    connect(canvas_, &PictureBox::mouseDown, this, &PositioningWindow::placeMark);
+    connect(canvas_, &MarkCanvas::mouseDown, this, &PositioningWindow::placeMark);
+    connect(opacitySlider_, &QSlider::valueChanged, this, [this](int percent) {
+        canvas_->setOpacity(percent);
+        opacityLabel_->setText(QString::number(percent) + u'%');
+    });
     connect(changeMaskButton_, &QPushButton::clicked, this, &PositioningWindow::changeMaskColour);
     connect(startButton_, &QPushButton::clicked, this, &PositioningWindow::startConversion);
     connect(stopButton_, &QPushButton::clicked, this, &PositioningWindow::stopConversion);
@@ -208,8 +230,8 @@ void PositioningWindow::placeMarkAtCanvasOrigin() {
     const Busy busy(*this);
     const QImage& mark = preparedMark_->picture();
     const QSizeF nominal = preparedMark_->scaleSize();
-    markPlaced_ = canvas_->paintPicture(mark, QRectF(QPointF(0, 0), nominal), QRectF(mark.rect()));
-    if (!markPlaced_) msgBox(this, QStringLiteral("Please select a valid picture first"));
+    if (!canvas_->placeMark(mark, nominal, QPoint(0, 0)))
+        msgBox(this, QStringLiteral("Please select a valid picture first"));
 }
 
 void PositioningWindow::fitToFrame(QSize frame) {
@@ -224,15 +246,14 @@ void PositioningWindow::fitToFrame(QSize frame) {
 
 void PositioningWindow::setCanvasColour(const QColor& colour) {
     canvas_->setBackColor(colour);
-    markPlaced_ = false;
 }
 
 void PositioningWindow::placeMark(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    canvas_->clear();
+    canvas_->clearMark();
     const QImage& mark = preparedMark_->picture();
     const QSizeF nominal = preparedMark_->scaleSize();
     const QPoint at = canvas::framePixelAt(QPointF(x, y));
-    markPlaced_ = canvas_->paintPicture(mark, QRectF(at, nominal), QRectF(mark.rect()));
+    canvas_->placeMark(mark, nominal, at);
 }
 
 void PositioningWindow::changeMaskColour() {
@@ -267,7 +288,8 @@ void PositioningWindow::advanceActivityAnimation() {
 bool PositioningWindow::writeMask() {
     const Busy busy(*this);
     QString why;
-    if (writeMaskBitmap(canvas_->image(), &why)) return true;
+    const bool withAlpha = canvas_->needsAlphaMask();
+    if (writeMaskBitmap(withAlpha ? canvas_->alphaMask() : canvas_->image(), withAlpha, &why)) return true;
     msgBox(this, QStringLiteral("Could not write %1: %2\nThe conversion needs this file; the program "
                                 "folder must be writable.")
                      .arg(maskBitmapPath(), why));

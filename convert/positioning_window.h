@@ -22,10 +22,11 @@
 
 class ConsoleCapture;
 class PictureBox;
-class PressableBox;
+class MarkCanvas;
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QSlider;
 
 class PositioningWindow : public ProgramWindow {
     Q_OBJECT
@@ -88,7 +89,6 @@ private:
     void endConversion();
 
     QString maskColour_ = QStringLiteral("000000");
-    bool markPlaced_ = false;  // the canvas holds the mark; a new colour clears it
     ConversionRun lastRun_;
     int activityFrame_ = 0;                             // next frame of the animation, 0 or 1
     std::shared_ptr<ConsoleCapture> conversionRunner_;  // new at every load
@@ -102,6 +102,8 @@ private:
     PictureBox* activityBox_ = nullptr;
     QCheckBox* enhanceAudioCheck_ = nullptr;
     std::array<PictureBox*, 2> activityFrames_{};  // hidden: bright, dimmed
-    PressableBox* canvas_ = nullptr;
+    QSlider* opacitySlider_ = nullptr;
+    QLabel* opacityLabel_ = nullptr;
+    MarkCanvas* canvas_ = nullptr;
     PictureBox* preparedMark_ = nullptr;  // hidden: the mark and its nominal size
 };

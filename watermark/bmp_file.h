@@ -16,6 +16,13 @@
 namespace bmp {
 
 inline constexpr int kHeaderSize = 54;
+// The bitmap with alpha: the 14-byte file header, a 108-byte BITMAPV4HEADER
+// with BI_BITFIELDS and the masks red 0x00FF0000, green 0x0000FF00, blue
+// 0x000000FF, alpha 0xFF000000, then the rows bottom-up, B G R A.
+inline constexpr int kV4InfoSize = 108;
+inline constexpr int kV5InfoSize = 124;
+inline constexpr int kAlphaHeaderSize = 14 + kV4InfoSize;
+inline constexpr quint32 kBitFields = 3;
 
 // Bytes of one stored row of a bitmap `width` pixels wide, padding included.
 constexpr qint64 rowStride(qint64 width) {
@@ -35,12 +42,22 @@ QByteArray encode24(const QImage& image);
 // layout or for bytes that end before the pixels do.
 std::optional<QImage> decode24(const QByteArray& bytes);
 
+// The file image of `image` with its alpha, as the 32-bit bitmap above.
+QByteArray encode32(const QImage& image);
+// The picture of a 32-bit bitmap with those masks (V4 or V5 header), rows
+// either way; nothing for anything else.
+std::optional<QImage> decode32(const QByteArray& bytes);
+
 // Writes `image` to `path`, replacing the file only once the new one is
 // complete. On failure returns false and sets `error` to the reason.
 bool write24(const QString& path, const QImage& image, QString* error);
+bool write32(const QString& path, const QImage& image, QString* error);
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error);
 
 // Reads a bitmap written by write24. On failure returns nothing and sets
 // `error` to the reason.
 std::optional<QImage> read24(const QString& path, QString* error);
+// Reads either kind.
+std::optional<QImage> read(const QString& path, QString* error);
 
 }  // namespace bmp

@@ -11,12 +11,25 @@ QString maskBitmapPath() {
     return workingFolder() + QStringLiteral("/mask.bmp");
 }
 
-std::optional<QImage> writePreviewBitmap(const QImage& preview, QString* why) {
-    const QString path = previewBitmapPath();
-    if (!bmp::write24(path, preview, why)) return std::nullopt;
-    return bmp::read24(path, why);
+bool hasTransparency(const QImage& image) {
+    if (!image.hasAlphaChannel()) return false;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(line[x]) != 255) return true;
+    }
+    return false;
 }
 
-bool writeMaskBitmap(const QImage& canvas, QString* why) {
-    return bmp::write24(maskBitmapPath(), canvas, why);
+std::optional<QImage> writePreviewBitmap(const QImage& preview, QString* why) {
+    const QString path = previewBitmapPath();
+    const bool written =
+        hasTransparency(preview) ? bmp::write32(path, preview, why) : bmp::write24(path, preview, why);
+    if (!written) return std::nullopt;
+    return bmp::read(path, why);
+}
+
+bool writeMaskBitmap(const QImage& mask, bool withAlpha, QString* why) {
+    return withAlpha ? bmp::write32(maskBitmapPath(), mask, why) : bmp::write24(maskBitmapPath(), mask, why);
 }

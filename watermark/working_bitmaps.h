@@ -11,9 +11,15 @@
 QString previewBitmapPath();
 QString maskBitmapPath();
 
-// Writes the preview as "temp.bmp" and reads it back: the canvas places
-// exactly what the file holds. On failure gives nothing and sets `why`.
+// True when some pixel of `image` is not fully opaque.
+bool hasTransparency(const QImage& image);
+
+// Writes the preview as "temp.bmp" (with its alpha when it has transparent
+// parts) and reads it back: the canvas places exactly what the file holds.
+// On failure gives nothing and sets `why`.
 std::optional<QImage> writePreviewBitmap(const QImage& preview, QString* why);
 
-// Writes the canvas as "mask.bmp". On failure returns false and sets `why`.
-bool writeMaskBitmap(const QImage& canvas, QString* why);
+// Writes "mask.bmp": the 24-bit bitmap keyed on its background colour, or,
+// `withAlpha`, the 32-bit bitmap whose alpha says how much of each pixel is
+// laid over the video. On failure returns false and sets `why`.
+bool writeMaskBitmap(const QImage& mask, bool withAlpha, QString* why);

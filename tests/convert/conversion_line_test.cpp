@@ -27,6 +27,20 @@ TEST(ConversionLine, TokensInTheirOrderAndQuoting) {
                              "-ar 22050 -y \"/opt/wm/watermarked/wm-clip.mpg\""));
 }
 
+TEST(ConversionLine, OpacityBelowFullGoesToTheModuleOnly) {
+    for (const auto& [opacity, hookEnd] :
+         {std::pair{100, ""}, std::pair{99, " -a 99"}, std::pair{10, " -a 10"}}) {
+        ConversionRun r = run(QStringLiteral("clip.avi"), QStringLiteral("000000"), false);
+        r.opacity = opacity;
+        EXPECT_EQ(conversionCommandLine(r),
+                  QStringLiteral("/opt/wm/mxcode.dll -i /clips/trip.avi -sameq -vhook "
+                                 "\"/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t 000000%1\" "
+                                 "-y \"/opt/wm/watermarked/wm-clip.avi\"")
+                      .arg(QLatin1String(hookEnd)))
+            << opacity;
+    }
+}
+
 struct SplitCase {
     const char* label;
     const char* title;

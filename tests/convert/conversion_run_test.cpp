@@ -143,7 +143,7 @@ void ConversionTest::prepareSteps(MainWindow& w, const QString& video, int x, in
     }
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
-    QTest::mouseClick(child<PictureBox>(*form, "Picture1"), Qt::LeftButton, {}, QPoint(x, y));
+    QTest::mouseClick(child<MarkCanvas>(*form, "Picture1"), Qt::LeftButton, {}, QPoint(x, y));
 }
 
 void ConversionTest::theWholeJourney_data() {
@@ -162,7 +162,7 @@ void ConversionTest::theWholeJourney() {
     w.show();
     QVERIFY(prepare(w, video, 200, 150));
     PositioningWindow& form = *PositioningWindow::loaded();
-    QCOMPARE(child<PictureBox>(form, "Picture1")->size(), QSize(320, 240));
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->size(), QSize(320, 240));
 
     // A blue mask colour, saved; saving clears the canvas, so place it again.
     child<QPushButton>(form, "Command3")->click();
@@ -170,7 +170,7 @@ void ConversionTest::theWholeJourney() {
     QVERIFY(palette);
     palette->chooseSwatch(6);
     child<QPushButton>(*palette, "Command1")->click();
-    QTest::mouseClick(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(200, 150));
+    QTest::mouseClick(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(200, 150));
 
     ModalAnswerer answer;
     const double cpuBefore = cpuSeconds();
@@ -246,7 +246,7 @@ void ConversionTest::theKeyColourIsTheCanvasColour() {
             palette.chooseSwatch(step);
     }
     // A saved colour clears the canvas: the mark is placed again.
-    QTest::mouseClick(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(0, 0));
+    QTest::mouseClick(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(0, 0));
     setEncoderNameForTesting(QStringLiteral("no-such-encoder"));  // nothing runs
     child<QPushButton>(form, "Command2")->click();
     QCOMPARE(form.maskColour(), key);

@@ -109,7 +109,7 @@ private slots:
     void refusals_data();
     void refusals();
     void writesTempAndPlacesAtTheCorner();
-    void secondInitializePaintsOver();
+    void secondInitializeReplacesTheMark();
     void maskIsTheCanvas();
     void closedWindowLoadsAfresh();
     void placingWithoutAPreparedMark();
@@ -201,17 +201,17 @@ void InitializeTest::writesTempAndPlacesAtTheCorner() {
     QVERIFY(form && form->isVisible());
     QCOMPARE(child<PictureBox>(*form, "Picture2")->picture(), *back);
     QCOMPARE(child<PictureBox>(*form, "Picture2")->scaleSize(), QSizeF(240, 180));
-    QCOMPARE(child<PictureBox>(*form, "Picture1")->size(), QSize(320, 240));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
     const QImage placed = expectedCanvas(QSize(320, 240), *back, {{0, 0}});
-    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), placed);
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(), placed);
 
     // A click at (0, 0) changes nothing.
-    pressAt(child<PictureBox>(*form, "Picture1"), QPoint(0, 0));
-    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), placed);
+    pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(0, 0));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(), placed);
     QVERIFY(!QFile::exists(maskPath()));  // written by Start only
 }
 
-void InitializeTest::secondInitializePaintsOver() {
+void InitializeTest::secondInitializeReplacesTheMark() {
     const std::unique_ptr<MainWindow> program = buildProgram();
     MainWindow& w = *program;
     const QImage first = pattern(100, 80);
@@ -221,21 +221,19 @@ void InitializeTest::secondInitializePaintsOver() {
         child<UserButton>(w, "Command9")->click();
     }
     PositioningWindow* form = PositioningWindow::loaded();
-    pressAt(child<PictureBox>(*form, "Picture1"), QPoint(60, 50));
+    pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(60, 50));
 
     // The preview changes (a zoom, say); Initialize again with the window open:
-    // no load step, no message, the new picture over the old placement.
+    // no load step, no message, and the new picture replaces the old one, at
+    // the origin: the result carries one watermark, the one last prepared.
     const QImage second = pattern(40, 30).mirrored(true, false);
     ready(w, QSize(320, 240), second);
     ModalAnswerer answer;
     child<UserButton>(w, "Command9")->click();
     QVERIFY(answer.texts().isEmpty());
     QCOMPARE(PositioningWindow::loaded(), form);
-    QImage want = expectedCanvas(QSize(320, 240), first, {{60, 50}});
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            want.setPixel(x, y, second.pixel(x, y));
-    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), want);
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(),
+             expectedCanvas(QSize(320, 240), second, {{0, 0}}));
 }
 
 void InitializeTest::maskIsTheCanvas() {
@@ -248,7 +246,7 @@ void InitializeTest::maskIsTheCanvas() {
         child<UserButton>(w, "Command9")->click();
     }
     PositioningWindow* form = PositioningWindow::loaded();
-    pressAt(child<PictureBox>(*form, "Picture1"), QPoint(300, 220));
+    pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(300, 220));
     QVERIFY(form->writeMask());
 
     QFile file(maskPath());
@@ -258,7 +256,7 @@ void InitializeTest::maskIsTheCanvas() {
     const auto mask = bmp::decode24(bytes);
     QVERIFY(mask);
     QCOMPARE(mask->size(), QSize(320, 240));
-    QCOMPARE(*mask, child<PictureBox>(*form, "Picture1")->image());
+    QCOMPARE(*mask, child<MarkCanvas>(*form, "Picture1")->image());
     // Black but for the 20 x 20 top-left piece of the watermark at the corner.
     QCOMPARE(*mask, expectedCanvas(QSize(320, 240), mark, {{300, 220}}));
     QCOMPARE(QColor(mask->pixel(299, 239)), QColor(Qt::black));
@@ -266,7 +264,7 @@ void InitializeTest::maskIsTheCanvas() {
     QCOMPARE(mask->pixel(300, 220), mark.pixel(0, 0));
 
     // A new colour from the palette and no click: a mask without the watermark.
-    child<PictureBox>(*form, "Picture1")->setBackColor(QColor(255, 0, 255));
+    child<MarkCanvas>(*form, "Picture1")->setBackColor(QColor(255, 0, 255));
     QVERIFY(form->writeMask());
     QImage magenta(320, 240, QImage::Format_RGB32);
     magenta.fill(QColor(255, 0, 255));
@@ -286,7 +284,7 @@ void InitializeTest::closedWindowLoadsAfresh() {
     const auto firstRunner = first->conversionRunner();
     first->setMaskColour("ff00ff");
     first->advanceActivityAnimation();
-    child<PictureBox>(*first, "Picture1")->setBackColor(Qt::blue);
+    child<MarkCanvas>(*first, "Picture1")->setBackColor(Qt::blue);
     first->close();
     QTRY_VERIFY(first.isNull());
 
@@ -297,16 +295,16 @@ void InitializeTest::closedWindowLoadsAfresh() {
     QVERIFY(form->conversionRunner() && form->conversionRunner() != firstRunner);
     QCOMPARE(form->maskColour(), QString("000000"));
     QCOMPARE(form->nextActivityFrame(), qint16(0));
-    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), expectedCanvas(QSize(200, 150), mark, {{0, 0}}));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(), expectedCanvas(QSize(200, 150), mark, {{0, 0}}));
 }
 
 void InitializeTest::placingWithoutAPreparedMark() {
     PositioningWindow& form = loadedPositioningWindow();
-    const QImage before = child<PictureBox>(form, "Picture1")->image();
+    const QImage before = child<MarkCanvas>(form, "Picture1")->image();
     ModalAnswerer answer;
     form.placeMarkAtCanvasOrigin();
     QCOMPARE(answer.texts(), QStringList{"Please select a valid picture first"});
-    QCOMPARE(child<PictureBox>(form, "Picture1")->image(), before);
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(), before);
 }
 
 void InitializeTest::fitToFrame() {
@@ -316,7 +314,7 @@ void InitializeTest::fitToFrame() {
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form && form->isVisible());
     QVERIFY(!form->isModal());
-    QCOMPARE(child<PictureBox>(*form, "Picture1")->geometry(), QRect(8, 80, 320, 240));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->geometry(), QRect(8, 80, 320, 240));
     // Outer size, frame and title bar included (a platform without a frame
     // makes that the inner size).
     QCOMPARE(form->frameGeometry().size(), QSize(480, 370));
@@ -340,7 +338,7 @@ void InitializeTest::unwritableProgramFolder() {
     QVERIFY2(answer.texts()[1].startsWith("Could not save the watermark as " + tempPath()),
              qPrintable(answer.texts()[1]));
     PositioningWindow* form = PositioningWindow::loaded();
-    QCOMPARE(child<PictureBox>(*form, "Picture1")->image(), expectedCanvas(QSize(160, 120), mark, {{0, 0}}));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(), expectedCanvas(QSize(160, 120), mark, {{0, 0}}));
 
     // Start must not go on with a stale mask: savemask says so and fails.
     QVERIFY(!form->writeMask());

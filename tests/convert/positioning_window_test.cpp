@@ -45,7 +45,7 @@ QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, cons
 
 // Gives the loaded window a prepared watermark, as "Initialize" would.
 void prepare(PositioningWindow& form, QSize canvas, const QImage& mark) {
-    child<PictureBox>(form, "Picture1")->setBoxSize(canvas.width(), canvas.height());
+    child<MarkCanvas>(form, "Picture1")->setBoxSize(canvas.width(), canvas.height());
     child<PictureBox>(form, "Picture2")->setBoxSize(mark.width(), mark.height());
     child<PictureBox>(form, "Picture2")->setScaleSize(QSizeF(mark.size()));
     child<PictureBox>(form, "Picture2")->setPicture(mark);
@@ -152,7 +152,7 @@ void PositioningWindowTest::checkBoxCaptionHasItsSpaces() {
     QCOMPARE(child<QCheckBox>(form, "Check1")->text().count(u' '), 25 + 2 + 4);
     QVERIFY(!child<QCheckBox>(form, "Check1")->isChecked());
     QCOMPARE(child<QLabel>(form, "Label1")->palette().color(QPalette::WindowText), QColor(Qt::white));
-    QCOMPARE(child<PictureBox>(form, "Picture1")->backColor(), QColor(Qt::black));
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), QColor(Qt::black));
     QCOMPARE(child<PictureBox>(form, "pbox")->picture(), activityFrame(1));  // starts dimmed
     QCOMPARE(child<PictureBox>(form, QStringLiteral("pb%1").arg(0))->picture(), activityFrame(0));
     QCOMPARE(child<PictureBox>(form, QStringLiteral("pb%1").arg(1))->picture(), activityFrame(1));
@@ -191,7 +191,7 @@ void PositioningWindowTest::loadStep() {
     const QPoint off = form.frameGeometry().center() - screen.center();
     QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3,
              qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
-    const QImage canvas = child<PictureBox>(form, "Picture1")->image();
+    const QImage canvas = child<MarkCanvas>(form, "Picture1")->image();
     QCOMPARE(canvas, expectedCanvas(QSize(544, 384), Qt::black, QImage(), {}));
 }
 
@@ -200,7 +200,7 @@ void PositioningWindowTest::closingLoadsAFreshWindow() {
     const std::shared_ptr<ConsoleCapture> firstRunner = first->conversionRunner();
     first->setMaskColour("ff00ff");
     first->advanceActivityAnimation();
-    child<PictureBox>(*first, "Picture1")->setBackColor(Qt::blue);
+    child<MarkCanvas>(*first, "Picture1")->setBackColor(Qt::blue);
     child<QCheckBox>(*first, "Check1")->setChecked(true);
     QPointer<PositioningWindow> gone = first;
     first->close();
@@ -214,7 +214,7 @@ void PositioningWindowTest::closingLoadsAFreshWindow() {
     QVERIFY(second.conversionRunner() != firstRunner);
     QCOMPARE(second.maskColour(), QString("000000"));
     QCOMPARE(second.nextActivityFrame(), qint16(0));
-    QCOMPARE(child<PictureBox>(second, "Picture1")->backColor(), QColor(Qt::black));
+    QCOMPARE(child<MarkCanvas>(second, "Picture1")->backColor(), QColor(Qt::black));
     QVERIFY(!child<QCheckBox>(second, "Check1")->isChecked());
     QCOMPARE(child<QLabel>(second, "Label1")->text(), QString("Progress: 0%"));
 }
@@ -242,11 +242,11 @@ void PositioningWindowTest::canvasClick() {
     PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(100, 50);
     prepare(form, QSize(320, 240), mark);
-    // Something painted before the clicks must go.
-    child<PictureBox>(form, "Picture1")->paintPicture(mark, QRectF(150, 150, 100, 50), QRectF(mark.rect()));
+    // A mark placed before the clicks must go.
+    child<MarkCanvas>(form, "Picture1")->placeMark(mark, QSizeF(mark.size()), QPoint(150, 150));
     for (int i = 0; i < points.size(); ++i)
-        pressAt(child<PictureBox>(form, "Picture1"), buttons[i], points[i]);
-    QCOMPARE(child<PictureBox>(form, "Picture1")->image(),
+        pressAt(child<MarkCanvas>(form, "Picture1"), buttons[i], points[i]);
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(),
              expectedCanvas(QSize(320, 240), Qt::black, mark, {points.last()}));
 }
 
@@ -254,10 +254,10 @@ void PositioningWindowTest::canvasPressWithoutMouse() {
     PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(30, 20);
     prepare(form, QSize(100, 80), mark);
-    QTest::mousePress(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(60, 60));
-    child<PictureBox>(form, "Picture1")->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(child<PictureBox>(form, "Picture1"), Qt::Key_Space);
-    QCOMPARE(child<PictureBox>(form, "Picture1")->image(),
+    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(60, 60));
+    child<MarkCanvas>(form, "Picture1")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(child<MarkCanvas>(form, "Picture1"), Qt::Key_Space);
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(),
              expectedCanvas(QSize(100, 80), Qt::black, mark, {{0, 0}}));
 }
 
@@ -274,8 +274,8 @@ void PositioningWindowTest::changeMaskColorShowsOnePalette() {
     QCOMPARE(PaletteWindow::loaded(), palette);
     // Both stay usable: a click on the canvas still works with the palette up.
     prepare(form, QSize(50, 50), pattern(5, 5));
-    QTest::mousePress(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(7, 9));
-    QCOMPARE(child<PictureBox>(form, "Picture1")->image(),
+    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(7, 9));
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(),
              expectedCanvas(QSize(50, 50), Qt::black, pattern(5, 5), {{7, 9}}));
 }
 
@@ -358,7 +358,7 @@ void PositioningWindowTest::accessibility() {
     PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(10, 10);
     prepare(form, QSize(60, 60), mark);
-    QTest::mousePress(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(30, 30));
+    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(30, 30));
 
     struct Want {
         QWidget* widget;
@@ -371,7 +371,7 @@ void PositioningWindowTest::accessibility() {
         {child<QPushButton>(form, "stop"), QAccessible::Button, "Stop conversion"},
         {child<QLabel>(form, "Label1"), QAccessible::StaticText, "Progress: 0%"},
         {child<QCheckBox>(form, "Check1"), QAccessible::CheckBox, child<QCheckBox>(form, "Check1")->text()},
-        {child<PictureBox>(form, "Picture1"), QAccessible::Canvas, "Canvas"},
+        {child<MarkCanvas>(form, "Picture1"), QAccessible::Canvas, "Canvas"},
         {child<PictureBox>(form, "pbox"), QAccessible::Client, "Conversion activity"},
     };
     for (const Want& w : wants) {
@@ -384,11 +384,11 @@ void PositioningWindowTest::accessibility() {
         QVERIFY(place.contains(iface->rect()));  // a check box reports its first line
     }
     // Pressing the canvas through the accessibility interface places the watermark.
-    QAccessibleInterface* canvas = QAccessible::queryAccessibleInterface(child<PictureBox>(form, "Picture1"));
+    QAccessibleInterface* canvas = QAccessible::queryAccessibleInterface(child<MarkCanvas>(form, "Picture1"));
     QVERIFY(canvas->actionInterface());
     QVERIFY(canvas->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     canvas->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(child<PictureBox>(form, "Picture1")->image(),
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(),
              expectedCanvas(QSize(60, 60), Qt::black, mark, {{0, 0}}));
     // And the check box.
     QAccessibleInterface* check = QAccessible::queryAccessibleInterface(child<QCheckBox>(form, "Check1"));

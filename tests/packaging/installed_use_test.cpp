@@ -104,7 +104,7 @@ void InstalledUseTest::aConversionLandsInTheVideosFolder() {
     }
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
-    QTest::mouseClick(child<PictureBox>(*form, "Picture1"), Qt::LeftButton, {}, QPoint(100, 80));
+    QTest::mouseClick(child<MarkCanvas>(*form, "Picture1"), Qt::LeftButton, {}, QPoint(100, 80));
     {
         ModalAnswerer answer;
         child<QPushButton>(*form, "Command2")->click();

@@ -28,11 +28,11 @@ bool onlyColor(const QImage& img, const QColor& c) {
 PaletteWindow& openPalette(PositioningWindow& form) {
     QImage mark(10, 10, QImage::Format_RGB32);
     mark.fill(QColor(250, 240, 10));
-    child<PictureBox>(form, "Picture1")->setBoxSize(64, 48);
+    child<MarkCanvas>(form, "Picture1")->setBoxSize(64, 48);
     child<PictureBox>(form, "Picture2")->setBoxSize(10, 10);
     child<PictureBox>(form, "Picture2")->setScaleSize(QSizeF(10, 10));
     child<PictureBox>(form, "Picture2")->setPicture(mark);
-    QTest::mousePress(child<PictureBox>(form, "Picture1"), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
     return *PaletteWindow::loaded();
 }
@@ -115,7 +115,7 @@ void PaletteWindowTest::swatches() {
     QCOMPARE(form.maskColour(), text);
     QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), text);
     QCOMPARE(child<PictureBox>(palette, "Picture13")->backColor(), color);
-    QCOMPARE(child<PictureBox>(form, "Picture1")->backColor(),
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(),
              QColor(Qt::black));  // only Save Settings paints the canvas
 
     // The mouse does the same.
@@ -180,7 +180,7 @@ void PaletteWindowTest::commands() {
 
     PositioningWindow& form = loadedPositioningWindow();
     QPointer<PaletteWindow> palette = &openPalette(form);
-    const QImage placed = child<PictureBox>(form, "Picture1")->image();
+    const QImage placed = child<MarkCanvas>(form, "Picture1")->image();
     ModalAnswerer answer;
     for (const QString& step : steps) {
         if (step.startsWith("swatch ")) {
@@ -208,11 +208,11 @@ void PaletteWindowTest::commands() {
     QCOMPARE(child<PictureBox>(*palette, "Picture13")->backColor(), preview);
     if (canvas.isValid()) {
         // The new colour fills the canvas: the watermark must be placed again.
-        QCOMPARE(child<PictureBox>(form, "Picture1")->backColor(), canvas);
-        QVERIFY(onlyColor(child<PictureBox>(form, "Picture1")->image(), canvas));
+        QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), canvas);
+        QVERIFY(onlyColor(child<MarkCanvas>(form, "Picture1")->image(), canvas));
     } else {
-        QCOMPARE(child<PictureBox>(form, "Picture1")->backColor(), QColor(Qt::black));
-        QCOMPARE(child<PictureBox>(form, "Picture1")->image(), placed);
+        QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), QColor(Qt::black));
+        QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(), placed);
     }
 }
 

@@ -1,0 +1,155 @@
+#include "convert/mark_canvas.h"
+
+#include "app/pressable_box.h"
+#include "watermark/working_bitmaps.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// The module's tolerance: a mask pixel within this of the key colour in every
+// channel leaves the video visible.
+constexpr int kKeyTolerance = 32;
+
+bool isKeyColour(QRgb pixel, const QColor& key) {
+    return std::abs(qRed(pixel) - key.red()) <= kKeyTolerance &&
+           std::abs(qGreen(pixel) - key.green()) <= kKeyTolerance &&
+           std::abs(qBlue(pixel) - key.blue()) <= kKeyTolerance;
+}
+
+}  // namespace
+
+MarkCanvas::MarkCanvas(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Tab only: a mouse click must not draw a focus frame over the frame.
+    setFocusPolicy(Qt::TabFocus);
+    makeAccessiblyPressable(this, QAccessible::Canvas);
+}
+
+void MarkCanvas::setBackColor(const QColor& colour) {
+    key_ = colour;
+    at_.reset();
+    updateShownMark();
+}
+
+void MarkCanvas::setBoxSize(int width, int height) {
+    frame_ = QSize(std::max(1, width), std::max(1, height));
+    resize(frame_);
+    update();
+}
+
+bool MarkCanvas::placeMark(const QImage& picture, QSizeF nominal, QPoint at) {
+    if (picture.isNull()) return false;
+    const QSize size(std::max(1, static_cast<int>(std::ceil(nominal.width()))),
+                     std::max(1, static_cast<int>(std::ceil(nominal.height()))));
+    QImage mark(size, QImage::Format_ARGB32);
+    mark.fill(Qt::transparent);
+    {
+        QPainter p(&mark);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        p.drawImage(QRectF(QPointF(0, 0), nominal), picture, QRectF(picture.rect()));
+    }
+    mark_ = std::move(mark);
+    markHasAlpha_ = hasTransparency(mark_);
+    at_ = at;
+    updateShownMark();
+    return true;
+}
+
+void MarkCanvas::clearMark() {
+    at_.reset();
+    update();
+}
+
+void MarkCanvas::setOpacity(int percent) {
+    opacity_ = std::clamp(percent, 10, 100);
+    updateShownMark();
+}
+
+QImage MarkCanvas::image() const {
+    QImage img(frame_, QImage::Format_RGB32);
+    img.fill(key_);
+    if (at_) {
+        QPainter p(&img);
+        p.drawImage(*at_, mark_);
+    }
+    return img;
+}
+
+QImage MarkCanvas::alphaMask() const {
+    QImage img(frame_, QImage::Format_ARGB32);
+    img.fill(QColor(key_.red(), key_.green(), key_.blue(), 0));
+    if (!at_) return img;
+    // Copied pixel by pixel: a painter would round the colours of
+    // half-transparent pixels.
+    const QRect area = QRect(*at_, mark_.size()).intersected(img.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(mark_.constScanLine(y - at_->y()));
+        auto* to = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x)
+            to[x] = from[x - at_->x()];
+    }
+    return img;
+}
+
+bool MarkCanvas::needsAlphaMask() const {
+    return opacity_ < 100 || (at_ && markHasAlpha_);
+}
+
+void MarkCanvas::press() {
+    emit mouseDown(Qt::LeftButton, Qt::NoModifier, 0.0, 0.0);
+}
+
+void MarkCanvas::updateShownMark() {
+    if (mark_.isNull()) {
+        shownMark_ = QImage();
+    } else {
+        shownMark_ = mark_.copy();
+        for (int y = 0; y < shownMark_.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(shownMark_.scanLine(y));
+            for (int x = 0; x < shownMark_.width(); ++x) {
+                const QRgb px = line[x];
+                const int alpha = isKeyColour(px, key_) ? 0 : (qAlpha(px) * opacity_ + 50) / 100;
+                line[x] = qRgba(qRed(px), qGreen(px), qBlue(px), alpha);
+            }
+        }
+    }
+    update();
+}
+
+void MarkCanvas::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), key_);
+    if (at_) p.drawImage(*at_, shownMark_);
+    if (!hasFocus()) return;
+    QStylePainter sp(this);
+    QStyleOptionFocusRect opt;
+    opt.initFrom(this);
+    opt.rect = rect().adjusted(1, 1, -1, -1);
+    sp.drawPrimitive(QStyle::PE_FrameFocusRect, opt);
+}
+
+void MarkCanvas::mousePressEvent(QMouseEvent* e) {
+    emit mouseDown(e->button(), e->modifiers(), e->position().x(), e->position().y());
+}
+
+void MarkCanvas::keyPressEvent(QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            press();
+            return;
+        default:
+            QWidget::keyPressEvent(e);
+    }
+}

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -36,6 +37,13 @@ void setTextColor(QWidget* w, QPalette::ColorRole role, const QColor& c) {
     QPalette pal = w->palette();
     pal.setColor(role, c);
     w->setPalette(pal);
+}
+
+// The picture kinds the dialog lists: WebP only where Qt's plugins read it.
+QString pictureTypes() {
+    QString types = QStringLiteral("*.bmp;*.gif;*.jpg;*.jpeg;*.gif;*.png");
+    if (QImageReader::supportedImageFormats().contains("webp")) types += QStringLiteral(";*.webp");
+    return types;
 }
 
 }  // namespace
@@ -163,10 +171,6 @@ int MainWindow::zoom() const {
     return zoomSlider_->value();
 }
 
-const QImage& MainWindow::previewImage() const {
-    return preview_->image();
-}
-
 QSize MainWindow::previewBoxSize() const {
     return preview_->size();
 }
@@ -176,8 +180,11 @@ void MainWindow::resizePreview(QSize box, QSizeF scale) {
     preview_->setScaleSize(scale);
 }
 
-bool MainWindow::paintPreview(const QImage& picture, const QRectF& target, const QRectF& source) {
-    return preview_->paintPicture(picture, target, source);
+void MainWindow::showPreview(const QImage& mark) {
+    previewMark_ = mark;
+    // Transparent parts show the preview's own background, not what was there before.
+    preview_->setPicture(QImage());
+    preview_->paintPicture(mark, QRectF(QPointF(0, 0), preview_->scaleSize()), QRectF(mark.rect()));
 }
 
 void MainWindow::setVideoDuration(const QString& duration) {
@@ -202,8 +209,10 @@ void MainWindow::clearVideoDetails() {
 
 void MainWindow::chooseVideo() {
     videoDialog_.clearFilter();
-    videoDialog_.addFileType(QStringLiteral("Video Files"),
-                             QStringLiteral("*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov"));
+    videoDialog_.addFileType(
+        QStringLiteral("Video Files"),
+        QStringLiteral("*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov;*.mp4;*.m4v;*.mkv;*.webm;"
+                       "*.ts;*.mts;*.m2ts;*.3gp;*.ogv"));
     videoDialog_.exec(this);
     try {
         // A cancel keeps the video chosen before.
@@ -237,8 +246,7 @@ void MainWindow::openVideo(const QString& path) {
 
 void MainWindow::choosePicture() {
     pictureDialog_.clearFilter();
-    pictureDialog_.addFileType(QStringLiteral("Image Files"),
-                               QStringLiteral("*.bmp;*.gif;*.jpg;*.jpeg;*.gif;*.png"));
+    pictureDialog_.addFileType(QStringLiteral("Image Files"), pictureTypes());
     pictureDialog_.exec(this);
     emit pictureChosen(pictureDialog_.fileName());
 }

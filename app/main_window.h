@@ -36,8 +36,9 @@ public:
     const ChosenVideo& video() const { return video_; }
     // The zoom in per cent, 1..100.
     int zoom() const;
-    // The preview's drawing: the watermark at the size it will have in the video.
-    const QImage& previewImage() const;
+    // The watermark at the size it will have in the video, with its alpha;
+    // null until a picture was shown.
+    const QImage& previewImage() const { return previewMark_; }
 
     // --- the probe's answers ---
     void setVideoDuration(const QString& duration);
@@ -51,9 +52,8 @@ public:
     // Gives the preview `box` pixels and the coordinate range `scale`; the
     // drawing keeps its top-left pixels.
     void resizePreview(QSize box, QSizeF scale);
-    // Paints `source` of `picture` stretched into `target` (in the preview's
-    // coordinate range). False when the picture is null.
-    bool paintPreview(const QImage& picture, const QRectF& target, const QRectF& source);
+    // Shows `mark`, the size of the preview, on the preview's background.
+    void showPreview(const QImage& mark);
 
 signals:
     // "Video Selection" chose a file: the probe learns its details.
@@ -85,6 +85,7 @@ private:
     void onZoomChanged();
 
     ChosenVideo video_;
+    QImage previewMark_;
     OpenFileDialog pictureDialog_;
     OpenFileDialog videoDialog_;
 

@@ -19,13 +19,18 @@ QString OpenFileDialog::qtFilter(const QString& filter) {
     const QStringList parts = filter.split(u'|');
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(u';', u' ');
+        // Cameras and some systems write upper-case extensions (".MP4", ".JPG"):
+        // each pattern matches both ways, whatever dialog the desktop shows.
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+            patterns << pattern;
+            if (pattern.toUpper() != pattern) patterns << pattern.toUpper();
+        }
         QString desc = parts[i];
         // Qt reads the patterns from the last parentheses of the entry.
         const qsizetype open = desc.lastIndexOf(u'(');
         if (open >= 0) desc = desc.left(open).trimmed();
-        entries << QStringLiteral("%1 (%2)").arg(desc, patterns);
+        entries << QStringLiteral("%1 (%2)").arg(desc, patterns.join(u' '));
     }
     return entries.join(QStringLiteral(";;"));
 }
@@ -42,8 +47,9 @@ void OpenFileDialog::exec(QWidget* parent) {
     } else {
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        // A typed name is accepted even when no such file exists; the probe says so.
-        dialog.setFileMode(QFileDialog::AnyFile);
+        // Only a file that exists can be chosen: a typed "*" filters the list
+        // instead of naming a file.
+        dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setNameFilter(qtFilter(filter_));
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().constFirst();

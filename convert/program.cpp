@@ -21,6 +21,12 @@ std::unique_ptr<MainWindow> buildProgram() {
             msgBox(main, QStringLiteral("Please select a watermark image first"));
             return;
         }
+        // A picture that failed to load leaves an earlier preview (or the
+        // placeholder) behind, which must not become the watermark.
+        if (!picture->holdsChosenPicture()) {
+            msgBox(main, QStringLiteral("Please select a valid picture first"));
+            return;
+        }
         PositioningWindow::initialize(frame, main->previewImage());
     });
     return window;

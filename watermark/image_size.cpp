@@ -2,12 +2,14 @@
 
 #include <QFile>
 
+#include <limits>
+
 namespace imagesize {
 namespace {
 
-// The scan stops short of the buffer's end so that a marker's fields
-// (up to 7 bytes past it) are always inside the buffer.
-constexpr int kScanEnd = 65525;
+// A JPEG whose size marker lies beyond the first 64 KiB (large EXIF, XMP or
+// colour profile blocks) is scanned on through the file, up to this size.
+constexpr qint64 kLongestScan = qint64(256) << 20;
 
 bool isStartOfFrame(std::uint8_t m) {
     return (m >= 0xC0 && m <= 0xC3) || (m >= 0xC5 && m <= 0xC7) || (m >= 0xC9 && m <= 0xCB) ||
@@ -18,15 +20,18 @@ qint32 word(std::uint8_t high, std::uint8_t low) {
     return qint32(high) * 256 + qint32(low);
 }
 
-Size jpegSize(const Buffer& b) {
-    int i = 0;
-    while (i <= kScanEnd && !(b[i] == 0xFF && b[i + 1] == 0xD8 && b[i + 2] == 0xFF))
+// The scan stops 11 bytes short of the end so that a marker's fields (up to
+// 7 bytes past it) are always inside the bytes.
+Size jpegSize(const std::uint8_t* b, qint64 n) {
+    const qint64 scanEnd = n - 11;
+    qint64 i = 0;
+    while (i <= scanEnd && !(b[i] == 0xFF && b[i + 1] == 0xD8 && b[i + 2] == 0xFF))
         ++i;
-    if (i > kScanEnd) return {};
-    int p = i + 2;
-    while (p < kScanEnd) {
+    if (i > scanEnd) return {};
+    qint64 p = i + 2;
+    while (p < scanEnd) {
         if (b[p] == 0xFF && b[p + 1] != 0xFF) {
-            const int q = p + 1;
+            const qint64 q = p + 1;
             if (isStartOfFrame(b[q])) return {word(b[q + 6], b[q + 7]), word(b[q + 4], b[q + 5])};
             // Lands on the segment's last byte; the byte-wise search then
             // steps onto the next marker. A length of 0 still moves on by one.
@@ -47,8 +52,18 @@ Size sizeFromHeader(const Buffer& b) {
             return {word(b[18], b[19]), word(b[22], b[23])};
     }
     if (b[0] == 'G' && b[1] == 'I' && b[2] == 'F') return {word(b[7], b[6]), word(b[9], b[8])};
-    if (b[0] == 'B' && b[1] == 'M') return {word(b[19], b[18]), word(b[23], b[22])};
-    return jpegSize(b);
+    if (b[0] == 'B' && b[1] == 'M') {
+        // Signed 32-bit fields: rows stored top-down give a negative height.
+        const auto field = [&](int at) {
+            return static_cast<qint32>(std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 |
+                                       std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24);
+        };
+        const qint32 width = field(18);
+        const qint32 height = field(22);
+        if (width <= 0 || height == 0 || height == std::numeric_limits<qint32>::min()) return {};
+        return {width, height < 0 ? -height : height};
+    }
+    return jpegSize(b.data(), kBufferSize);
 }
 
 }  // namespace imagesize
@@ -70,7 +85,15 @@ Size readImageSize(const QString& path) {
             }
         }
     }
-    return sizeFromHeader(buffer);
+    Size size = sizeFromHeader(buffer);
+    if (size.width == 0 && size.height == 0 && buffer[0] == 0xFF && buffer[1] == 0xD8 && buffer[2] == 0xFF) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.size() > kBufferSize) {
+            const QByteArray all = file.read(kLongestScan);
+            size = jpegSize(reinterpret_cast<const std::uint8_t*>(all.constData()), all.size());
+        }
+    }
+    return size;
 }
 
 }  // namespace imagesize

@@ -22,7 +22,8 @@ struct Size {
 Size sizeFromHeader(const Buffer& b);
 
 // Reads the first 65536 bytes of path (zero-padded past its end) and gives
-// the size found; a missing, empty or unreadable file gives 0 by 0.
+// the size found; a JPEG whose size lies further on is scanned on through the
+// file. A missing, empty or unreadable file gives 0 by 0.
 Size readImageSize(const QString& path);
 
 }  // namespace imagesize

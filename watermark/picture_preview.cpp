@@ -6,6 +6,8 @@
 #include "watermark/picture_loader.h"
 #include "watermark/scale.h"
 
+#include <QPainter>
+
 #include <exception>
 
 namespace {
@@ -44,6 +46,7 @@ void PicturePreview::rebuild() {
         zoom::previewSize(window_.zoom(), holder.width(), holder.height(), header.width(), header.height());
     window_.resizePreview(QSize(zoom::pixelWidth(size.ws), size.hs), QSizeF(size.ws, size.hs));
 
+    holdsChosen_ = false;
     try {
         const QImage picture = picture::load(path_);
         if (picture.isNull()) {
@@ -51,9 +54,19 @@ void PicturePreview::rebuild() {
             return;
         }
         hold(picture);
-        if (!window_.paintPreview(picture_, QRectF(0, 0, size.ws, size.hs),
-                                  QRectF(QPointF(0, 0), QSizeF(holder_))))
-            msgBox(&window_, invalidPicture());
+        // The holder's region of the picture stretched over the preview's
+        // pixels, alpha and all: this is the watermark.
+        const QSize box(zoom::pixelWidth(size.ws), size.hs);
+        QImage mark(box, QImage::Format_ARGB32);
+        mark.fill(Qt::transparent);
+        {
+            QPainter p(&mark);
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            p.drawImage(QRectF(QPointF(0, 0), QSizeF(box)), picture_, QRectF(QPointF(0, 0), QSizeF(holder_)));
+        }
+        window_.showPreview(mark);
+        holdsChosen_ = true;
     } catch (const std::exception&) {
         // A picture too large to hold in memory ends up here.
         msgBox(&window_, invalidPicture());

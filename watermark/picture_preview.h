@@ -25,6 +25,9 @@ public:
 
     // Rebuilds the preview from the chosen picture at the window's zoom.
     void rebuild();
+    // The preview shows the chosen picture: false after a picture failed to
+    // load, when the preview still shows an earlier one (or the placeholder).
+    bool holdsChosenPicture() const { return holdsChosen_; }
 
 private:
     void onPictureChosen(const QString& path);
@@ -36,4 +39,5 @@ private:
     QString path_;
     QImage picture_;
     QSize holder_{240, 240};
+    bool holdsChosen_ = false;
 };

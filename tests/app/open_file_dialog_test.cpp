@@ -26,23 +26,24 @@ TEST_P(FileTypes, AreKeptAsTextAndShownInQtForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Filters, FileTypes,
-    testing::Values(FilterCase{"none", {}, "", ""},
-                    FilterCase{
-                        "one_pattern", {{"Bitmaps", "*.bmp"}}, "Bitmaps (*.bmp)|*.bmp", "Bitmaps (*.bmp)"},
-                    FilterCase{"several_patterns",
-                               {{"Image Files", "*.bmp;*.gif;*.jpg"}},
-                               "Image Files (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg",
-                               "Image Files (*.bmp *.gif *.jpg)"},
-                    FilterCase{"two_types",
-                               {{"Video Files", "*.avi;*.mov"}, {"All", "*"}},
-                               "Video Files (*.avi;*.mov)|*.avi;*.mov|All (*)|*",
-                               "Video Files (*.avi *.mov);;All (*)"},
-                    // Qt reads the patterns from the last parentheses: a
-                    // description with its own keeps them.
-                    FilterCase{"parentheses_in_the_description",
-                               {{"Clips (old)", "*.avi"}},
-                               "Clips (old) (*.avi)|*.avi",
-                               "Clips (old) (*.avi)"}),
+    testing::Values(
+        FilterCase{"none", {}, "", ""},
+        // Each pattern also matches upper-case names (".MP4" from cameras).
+        FilterCase{"one_pattern", {{"Bitmaps", "*.bmp"}}, "Bitmaps (*.bmp)|*.bmp", "Bitmaps (*.bmp *.BMP)"},
+        FilterCase{"several_patterns",
+                   {{"Image Files", "*.bmp;*.gif;*.jpg"}},
+                   "Image Files (*.bmp;*.gif;*.jpg)|*.bmp;*.gif;*.jpg",
+                   "Image Files (*.bmp *.BMP *.gif *.GIF *.jpg *.JPG)"},
+        FilterCase{"two_types",
+                   {{"Video Files", "*.avi;*.m2ts"}, {"All", "*"}},
+                   "Video Files (*.avi;*.m2ts)|*.avi;*.m2ts|All (*)|*",
+                   "Video Files (*.avi *.AVI *.m2ts *.M2TS);;All (*)"},
+        // Qt reads the patterns from the last parentheses: a description
+        // with its own keeps them.
+        FilterCase{"parentheses_in_the_description",
+                   {{"Clips (old)", "*.avi"}},
+                   "Clips (old) (*.avi)|*.avi",
+                   "Clips (old) (*.avi *.AVI)"}),
     [](const testing::TestParamInfo<FilterCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -74,11 +74,12 @@ void choosePicture(MainWindow& w, const QString& path) {
 // (painted directly: the zoom is not what is tested here).
 void ready(MainWindow& w, QSize frame, const QImage& preview) {
     probed(w, QString::number(frame.width()), QString::number(frame.height()));
-    choosePicture(w, "/pictures/mark.jpg");
-    child<PictureBox>(w, "Image1")->setBoxSize(preview.width(), preview.height());
-    child<PictureBox>(w, "Image1")->setScaleSize(QSizeF(preview.size()));
-    child<PictureBox>(w, "Image1")
-        ->paintPicture(preview, QRectF(QPointF(), QSizeF(preview.size())), QRectF(preview.rect()));
+    static QTemporaryDir pictures;
+    const QString file = pictures.filePath(QStringLiteral("mark.bmp"));
+    QVERIFY(preview.save(file, "BMP"));
+    choosePicture(w, file);
+    w.resizePreview(preview.size(), QSizeF(preview.size()));
+    w.showPreview(preview);
 }
 
 // Makes a name in the program folder unwritable even for root: a folder
@@ -108,6 +109,7 @@ private slots:
 
     void refusals_data();
     void refusals();
+    void aFailedPictureLeavesNothingToStamp();
     void writesTempAndPlacesAtTheCorner();
     void secondInitializeReplacesTheMark();
     void maskIsTheCanvas();
@@ -145,6 +147,29 @@ void InitializeTest::refusals_data() {
     QTest::newRow("height with its comma, no picture") << "720"
                                                        << "576,"
                                                        << "" << image;
+    // Right after start-up the preview holds the placeholder artwork: a
+    // picture that failed to load must not leave that to be stamped.
+    QTest::newRow("video, a picture that failed to load") << "320"
+                                                          << "240"
+                                                          << "/p/a.jpg"
+                                                          << "Please select a valid picture first";
+}
+
+// A good picture, then one that fails to load: the preview still shows the
+// first, which is not what the user chose.
+void InitializeTest::aFailedPictureLeavesNothingToStamp() {
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    QTemporaryDir dir;
+    const QString good = dir.filePath("good.bmp");
+    QVERIFY(pattern(40, 30).save(good, "BMP"));
+    probed(w, "320", "240");
+    choosePicture(w, good);
+    choosePicture(w, dir.filePath("broken.jpg"));
+    ModalAnswerer answer;
+    QTest::mouseClick(child<UserButton>(w, "Command9"), Qt::LeftButton);
+    QCOMPARE(answer.texts(), QStringList{"Please select a valid picture first"});
+    QCOMPARE(PositioningWindow::loaded(), nullptr);
 }
 
 void InitializeTest::refusals() {

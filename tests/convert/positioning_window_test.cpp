@@ -7,6 +7,8 @@
 #include "runner/console_capture.h"
 #include "tests/support/own_encoder_name.h"
 #include "tests/support/window_test_support.h"
+#include "watermark/bmp_file.h"
+#include "watermark/working_bitmaps.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -95,9 +97,11 @@ private slots:
     void canvasPressWithoutMouse();
     void changeMaskColorShowsOnePalette();
     void activityFrames();
-    void updateFrollSteps();
+    void activityAnimationSteps();
     void closedInsideAHandlerLivesUntilItReturns();
     void accessibility();
+    void opacityShowsOnTheCanvasAndGoesToTheMask();
+    void aMarkWithAlphaKeepsItInTheMask();
 };
 
 void PositioningWindowTest::layout_data() {
@@ -299,7 +303,7 @@ void PositioningWindowTest::activityFrames() {
     QVERIFY(bright != dimmed);
 }
 
-void PositioningWindowTest::updateFrollSteps() {
+void PositioningWindowTest::activityAnimationSteps() {
     PositioningWindow& form = loadedPositioningWindow();
     // Five yields dispatch posted events as often as five processEvents do.
     YieldCounter yields;
@@ -394,6 +398,73 @@ void PositioningWindowTest::accessibility() {
     QAccessibleInterface* check = QAccessible::queryAccessibleInterface(child<QCheckBox>(form, "Check1"));
     check->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     QVERIFY(child<QCheckBox>(form, "Check1")->isChecked());
+}
+
+// The mask file as the module will read it.
+QImage writtenMask() {
+    QFile file(maskBitmapPath());
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    if (const auto img = bmp::decode24(bytes)) return *img;
+    if (const auto img = bmp::decode32(bytes)) return *img;
+    return {};
+}
+
+void PositioningWindowTest::opacityShowsOnTheCanvasAndGoesToTheMask() {
+    PositioningWindow& form = loadedPositioningWindow();
+    auto* slider = child<QSlider>(form, "opacity");
+    QCOMPARE(QAccessible::queryAccessibleInterface(slider)->text(QAccessible::Name), QString("Opacity"));
+    QCOMPARE(slider->minimum(), 10);
+    QCOMPARE(slider->maximum(), 100);
+    QCOMPARE(slider->value(), 100);
+    QCOMPARE(child<QLabel>(form, "opacityValue")->text(), QString("100%"));
+    QImage white(20, 10, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    prepare(form, QSize(64, 48), white);
+    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    pressAt(canvas, Qt::LeftButton, QPoint(10, 10));
+
+    // Full opacity, an opaque picture: the 24-bit mask, the canvas as it is.
+    QVERIFY(form.writeMask());
+    QCOMPARE(writtenMask(), canvas->image());
+    QCOMPARE(writtenMask().format(), QImage::Format_RGB32);
+
+    slider->setValue(50);
+    QCOMPARE(child<QLabel>(form, "opacityValue")->text(), QString("50%"));
+    const QImage shown = canvas->grab().toImage();
+    QVERIFY2(qAbs(QColor(shown.pixel(15, 12)).red() - 128) <= 2, "half white over the black background");
+    QCOMPARE(QColor(shown.pixel(40, 40)), QColor(Qt::black));
+    // The mask keeps the mark's own pixels, opaque; the module applies the opacity.
+    QVERIFY(form.writeMask());
+    const QImage mask = writtenMask();
+    QCOMPARE(mask.format(), QImage::Format_ARGB32);
+    QCOMPARE(mask.pixel(15, 12), qRgba(255, 255, 255, 255));
+    QCOMPARE(qAlpha(mask.pixel(40, 40)), 0);
+}
+
+void PositioningWindowTest::aMarkWithAlphaKeepsItInTheMask() {
+    PositioningWindow& form = loadedPositioningWindow();
+    QImage soft(20, 10, QImage::Format_ARGB32);
+    soft.fill(Qt::transparent);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 10; x < 20; ++x)
+            soft.setPixel(x, y, qRgba(0, 200, 0, x < 15 ? 128 : 255));
+    prepare(form, QSize(64, 48), soft);
+    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    pressAt(canvas, Qt::LeftButton, QPoint(4, 6));
+
+    const QImage shown = canvas->grab().toImage();
+    QCOMPARE(QColor(shown.pixel(4 + 2, 6 + 2)), QColor(Qt::black));  // transparent: the background
+    QVERIFY2(qAbs(QColor(shown.pixel(4 + 12, 6 + 2)).green() - 100) <= 2, "half the mark");
+    QCOMPARE(QColor(shown.pixel(4 + 17, 6 + 2)), QColor(0, 200, 0));
+
+    QVERIFY(form.writeMask());
+    const QImage mask = writtenMask();
+    QCOMPARE(mask.format(), QImage::Format_ARGB32);
+    QCOMPARE(mask.size(), QSize(64, 48));
+    for (const QPoint p : {QPoint(2, 2), QPoint(12, 2), QPoint(17, 2), QPoint(0, 9)})
+        QCOMPARE(mask.pixel(p + QPoint(4, 6)), soft.pixel(p));
+    QCOMPARE(qAlpha(mask.pixel(50, 40)), 0);
 }
 
 QTEST_MAIN(PositioningWindowTest)

@@ -128,8 +128,9 @@ void VideoProbeTest::aChosenVideoFillsItsDetails() {
     child<UserButton>(w, "Command6")->click();
     qInfo("from the choice to the filled details: %lld ms", static_cast<long long>(clock.elapsed()));
     QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join(" | ")));
-    QCOMPARE(filter, QStringLiteral("Video Files (*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov)|"
-                                    "*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov"));
+    const QString types = QStringLiteral(
+        "*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov;*.mp4;*.m4v;*.mkv;*.webm;*.ts;*.mts;*.m2ts;*.3gp;*.ogv");
+    QCOMPARE(filter, QStringLiteral("Video Files (%1)|%1").arg(types));
     QCOMPARE(w.video().path, path);
     QCOMPARE(w.video().title, name);
     QCOMPARE(child<QLabel>(w, "vidtitle")->text(), name);

@@ -10,8 +10,8 @@
 #include "watermark/palette_window.h"
 
 #include "app/picture_box.h"
-#include "convert/mark_canvas.h"
 #include "app/user_button.h"
+#include "convert/mark_canvas.h"
 
 #include <QApplication>
 #include <QCheckBox>

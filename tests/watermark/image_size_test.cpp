@@ -103,8 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"png_type5_then_jpeg_bytes", png(5, 300, 200) + kSoi + sof(0xC0, 60, 80), 80, 60},
         HeaderCase{"gif", gif(320, 200), 320, 200}, HeaderCase{"gif_large", gif(65535, 258), 65535, 258},
         HeaderCase{"gif_signature_only", QByteArray("GIF"), 0, 0}, HeaderCase{"bmp", bmp(640, 480), 640, 480},
-        HeaderCase{"bmp_top_down", bmp(240, -240), 240, 65296},
-        HeaderCase{"bmp_low_16_bits", bmp(70000, 1), 70000 - 65536, 1},
+        // Rows stored top-down: the height is negative in the file.
+        HeaderCase{"bmp_top_down", bmp(240, -240), 240, 240},
+        HeaderCase{"bmp_wider_than_16_bits", bmp(70000, 1), 70000, 1},
         HeaderCase{"jpeg_app0_dqt_sof0", kSoi + kApp0 + kDqt + sof(0xC0, 480, 640), 640, 480},
         // DHT (C4) is not a frame marker: its segment is skipped.
         HeaderCase{"jpeg_dht_then_sof2", kSoi + segment(0xC4, QByteArray(30, '\x01')) + sof(0xC2, 33, 44), 44,
@@ -118,8 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
                    640, 480},
         HeaderCase{"jpeg_after_other_bytes", QByteArray(100, 'x') + kSoi + kApp0 + sof(0xC0, 12, 34), 34, 12},
         HeaderCase{"jpeg_sof_at_65524", sofAt(65524), 640, 480},
-        HeaderCase{"jpeg_sof_at_65525", sofAt(65525), 0, 0},
-        HeaderCase{"jpeg_sof_past_first_64k", sofAt(70000), 0, 0},
+        // Large EXIF, XMP or profile blocks put the size marker further on.
+        HeaderCase{"jpeg_sof_at_65525", sofAt(65525), 640, 480},
+        HeaderCase{"jpeg_sof_past_first_64k", sofAt(70000), 640, 480},
+        HeaderCase{"jpeg_sof_past_a_megabyte", sofAt((1 << 20) + 5), 640, 480},
+        HeaderCase{"jpeg_without_sof_past_64k", sofAt(70000).left(70002), 0, 0},
         HeaderCase{"no_ff_d8_ff", QByteArray("\xFF\xD8\x00\xFF\xC0 plain text", 16), 0, 0},
         HeaderCase{"empty_file", QByteArray(), 0, 0}),
     [](const testing::TestParamInfo<HeaderCase>& info) { return std::string(info.param.name); });

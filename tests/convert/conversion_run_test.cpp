@@ -69,6 +69,7 @@ private slots:
     void theWholeJourney();
     void theKeyColourIsTheCanvasColour_data();
     void theKeyColourIsTheCanvasColour();
+    void aPngLogoKeepsItsTransparency();
     void startWithoutAMarkIsRefused();
     void aFailedConversionSaysSo();
     void stopEndsTheEncoderAndStartWorksAgain();
@@ -250,6 +251,55 @@ void ConversionTest::theKeyColourIsTheCanvasColour() {
     setEncoderNameForTesting(QStringLiteral("no-such-encoder"));  // nothing runs
     child<QPushButton>(form, "Command2")->click();
     QCOMPARE(form.maskColour(), key);
+}
+
+// A PNG logo: a fully transparent part, a half-transparent part and an opaque
+// part, placed and converted through the windows.
+void ConversionTest::aPngLogoKeepsItsTransparency() {
+    QImage logo(60, 30, QImage::Format_ARGB32);
+    logo.fill(Qt::transparent);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 20; x < 60; ++x)
+            logo.setPixel(x, y, qRgba(255, 0, 0, x < 40 ? 128 : 255));
+    const QString png = folder_.filePath(QStringLiteral("logo.png"));
+    QVERIFY(logo.save(png, "PNG"));
+
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    w.show();
+    QString next = shortVideo_;
+    OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
+    child<UserButton>(w, "Command6")->click();
+    next = png;
+    child<UserButton>(w, "browse")->click();
+    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(240, 120));  // stretched 4 times
+    {
+        ModalAnswerer answer;
+        child<UserButton>(w, "Command9")->click();
+    }
+    PositioningWindow& form = *PositioningWindow::loaded();
+    QTest::mouseClick(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(40, 60));
+    ModalAnswerer answer;
+    child<QPushButton>(form, "Command2")->click();
+    QVERIFY(answer.texts().isEmpty());
+
+    const QString result = folder_.filePath(QStringLiteral("watermarked/wm-my clip.avi"));
+    for (const int index : {0, 30}) {
+        const QImage out = frameOf(result, index, 320, 240);
+        const QImage src = frameOf(shortVideo_, index, 320, 240);
+        QVERIFY(!out.isNull() && !src.isNull());
+        const auto near = [](const QColor& a, int r, int g, int b) {
+            return qAbs(a.red() - r) <= 20 && qAbs(a.green() - g) <= 20 && qAbs(a.blue() - b) <= 20;
+        };
+        for (int y : {75, 120, 165}) {
+            const QColor see = out.pixelColor(80, y), was = src.pixelColor(80, y);
+            QVERIFY2(near(see, was.red(), was.green(), was.blue()), "the transparent part shows the video");
+            const QColor half = out.pixelColor(160, y), under = src.pixelColor(160, y);
+            QVERIFY2(near(half, (under.red() + 255) / 2, under.green() / 2, under.blue() / 2),
+                     qPrintable(half.name() + " over " + under.name()));
+            QVERIFY2(near(out.pixelColor(240, y), 255, 0, 0), "the opaque part is the mark");
+        }
+    }
 }
 
 void ConversionTest::startWithoutAMarkIsRefused() {

@@ -1,5 +1,6 @@
-// The positioning window's arithmetic, free of widgets: where a point on the
-// canvas falls in the frame, and how large the window is for a frame.
+// The positioning window's arithmetic, free of widgets: how large the window
+// and its canvas are for a frame on a screen, and where a point on the canvas
+// falls in the frame and back.
 #pragma once
 
 #include <QPoint>
@@ -8,11 +9,22 @@
 
 namespace canvas {
 
-// The frame pixel under a point given in canvas units (one unit a frame pixel).
-QPoint framePixelAt(QPointF point);
+// The window's outer size, frame and title bar included, around a canvas
+// shown `view` pixels large: 160 by 130 pixels more.
+QSize windowOuterSize(QSize view);
 
-// The window's outer size, frame and title bar included, for a canvas that
-// shows `frame` one pixel per frame pixel: 160 by 130 pixels more.
-QSize windowOuterSize(QSize frame);
+// How the canvas shows a frame: one factor for both axes, 1 when the window
+// around the frame fits into `available` (the screen's free area), else as
+// large as fits. `view` is the canvas's size on the screen, at least 1 by 1.
+struct View {
+    double scale = 1.0;
+    QSize view;
+};
+View fitFrame(QSize frame, QSize available);
+
+// The frame pixel under a point of the canvas shown at `scale`.
+QPoint framePixelAt(QPointF viewPoint, double scale = 1.0);
+// Where the top-left corner of a frame pixel shows on the canvas.
+QPointF viewPointOf(QPoint framePixel, double scale);
 
 }  // namespace canvas

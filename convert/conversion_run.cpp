@@ -99,4 +99,6 @@ void PositioningWindow::showProgress(const QString& elapsed) {
 void PositioningWindow::endConversion() {
     if (const std::shared_ptr<ConsoleCapture> runner = conversionRunner_) runner->stop();
     conversionRunner_.reset();
+    if (const std::shared_ptr<ConsoleCapture> runner = frameRunner_) runner->stop();
+    frameRunner_.reset();
 }

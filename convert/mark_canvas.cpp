@@ -1,6 +1,7 @@
 #include "convert/mark_canvas.h"
 
 #include "app/pressable_box.h"
+#include "convert/canvas_geometry.h"
 #include "watermark/working_bitmaps.h"
 
 #include <QKeyEvent>
@@ -37,12 +38,27 @@ MarkCanvas::MarkCanvas(QWidget* parent) : QWidget(parent) {
 void MarkCanvas::setBackColor(const QColor& colour) {
     key_ = colour;
     at_.reset();
+    updateViewBackground();
     updateShownMark();
 }
 
 void MarkCanvas::setBoxSize(int width, int height) {
-    frame_ = QSize(std::max(1, width), std::max(1, height));
-    resize(frame_);
+    const QSize frame(std::max(1, width), std::max(1, height));
+    setView(frame, 1.0, frame);
+}
+
+void MarkCanvas::setView(QSize frame, double scale, QSize view) {
+    frame_ = QSize(std::max(1, frame.width()), std::max(1, frame.height()));
+    scale_ = scale > 0 ? scale : 1.0;
+    resize(view.expandedTo(QSize(1, 1)));
+    if (!frameImage_.isNull() && frameImage_.size() != frame_) frameImage_ = QImage();
+    updateViewBackground();
+    updateViewMark();
+}
+
+void MarkCanvas::setFrame(const QImage& frame) {
+    frameImage_ = frame.size() == frame_ ? frame : QImage();
+    updateViewBackground();
     update();
 }
 
@@ -67,6 +83,12 @@ bool MarkCanvas::placeMark(const QImage& picture, QSizeF nominal, QPoint at) {
 
 void MarkCanvas::clearMark() {
     at_.reset();
+    update();
+}
+
+void MarkCanvas::moveMark(QPoint at) {
+    if (!at_ || *at_ == at) return;
+    at_ = at;
     update();
 }
 
@@ -123,13 +145,40 @@ void MarkCanvas::updateShownMark() {
             }
         }
     }
+    updateViewMark();
+}
+
+void MarkCanvas::updateViewBackground() {
+    renderViewBackground();
+    update();
+}
+
+void MarkCanvas::renderViewBackground() {
+    viewBackground_ = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    viewBackground_.fill(key_);
+    if (!frameImage_.isNull()) {
+        QPainter p(&viewBackground_);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, scale_ < 1.0);
+        p.drawImage(QRectF(QPointF(0, 0), QSizeF(frame_) * scale_), frameImage_);
+    }
+}
+
+void MarkCanvas::updateViewMark() {
+    if (shownMark_.isNull() || scale_ == 1.0) {
+        viewMark_ = shownMark_;
+    } else {
+        const QSize size(std::max(1, static_cast<int>(std::lround(shownMark_.width() * scale_))),
+                         std::max(1, static_cast<int>(std::lround(shownMark_.height() * scale_))));
+        viewMark_ = shownMark_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     update();
 }
 
 void MarkCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), key_);
-    if (at_) p.drawImage(*at_, shownMark_);
+    if (viewBackground_.size() != size()) renderViewBackground();
+    p.drawImage(0, 0, viewBackground_);
+    if (at_) p.drawImage(canvas::viewPointOf(*at_, scale_), viewMark_);
     if (!hasFocus()) return;
     QStylePainter sp(this);
     QStyleOptionFocusRect opt;
@@ -139,7 +188,12 @@ void MarkCanvas::paintEvent(QPaintEvent*) {
 }
 
 void MarkCanvas::mousePressEvent(QMouseEvent* e) {
-    emit mouseDown(e->button(), e->modifiers(), e->position().x(), e->position().y());
+    const QPoint at = canvas::framePixelAt(e->position(), scale_);
+    emit mouseDown(e->button(), e->modifiers(), at.x(), at.y());
+}
+
+void MarkCanvas::mouseMoveEvent(QMouseEvent* e) {
+    if (e->buttons() != Qt::NoButton) moveMark(canvas::framePixelAt(e->position(), scale_));
 }
 
 void MarkCanvas::keyPressEvent(QKeyEvent* e) {
@@ -148,6 +202,19 @@ void MarkCanvas::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             press();
+            return;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            if (at_) {
+                const int step = e->modifiers() & Qt::ShiftModifier ? 10 : 1;
+                const int dx = e->key() == Qt::Key_Left ? -step : e->key() == Qt::Key_Right ? step : 0;
+                const int dy = e->key() == Qt::Key_Up ? -step : e->key() == Qt::Key_Down ? step : 0;
+                moveMark(*at_ + QPoint(dx, dy));
+                return;
+            }
+            QWidget::keyPressEvent(e);
             return;
         default:
             QWidget::keyPressEvent(e);

@@ -1,7 +1,14 @@
 // The positioning window's canvas. It stands for one video frame, pixel for
 // pixel: it holds the key colour, the mark and where the mark is placed, and
-// shows what the result will look like. The masks the encoder's module reads
-// are made from that model, never from what is on the screen.
+// shows what the result will look like: the video's frame (or the key colour
+// until one arrives) with the mark over it as the module will lay it. The
+// masks the module reads are made from that model, never from what is on the
+// screen. A frame larger than the screen allows is shown scaled down by one
+// factor; points on the canvas map to frame pixels.
+//
+// A press places the mark (through the window); moving with the button held
+// drags it, and on the focused canvas the arrow keys move it by one frame
+// pixel, ten with Shift.
 #pragma once
 
 #include <QColor>
@@ -24,12 +31,22 @@ public:
 
     // The frame the canvas stands for; the mark stays where it is.
     QSize frameSize() const { return frame_; }
+    // One canvas pixel per frame pixel.
     void setBoxSize(int width, int height);
+    // The frame shown `view` pixels large, `scale` canvas pixels per frame pixel.
+    void setView(QSize frame, double scale, QSize view);
+    double scale() const { return scale_; }
+
+    // The video's frame behind the mark; a null image shows the key colour.
+    void setFrame(const QImage& frame);
+    bool showsFrame() const { return !frameImage_.isNull(); }
 
     // Places `picture`, stretched to `nominal` frame pixels, with its top-left
     // corner at `at`. False (and nothing changes) when the picture is null.
     bool placeMark(const QImage& picture, QSizeF nominal, QPoint at);
     void clearMark();
+    // Moves the placed mark, keeping its picture.
+    void moveMark(QPoint at);
     bool hasPlacedMark() const { return at_.has_value(); }
     std::optional<QPoint> markPosition() const { return at_; }
 
@@ -57,14 +74,24 @@ signals:
 protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
     // The mark as it shows: key-coloured pixels let the background through
     // and every pixel's alpha is scaled by the opacity, as the module does.
     void updateShownMark();
+    // What the screen shows, at the view's size: drawn once per change, so a
+    // drag repaints two ready pictures.
+    void updateViewBackground();
+    void renderViewBackground();
+    void updateViewMark();
 
     QSize frame_{1, 1};
+    double scale_ = 1.0;
+    QImage frameImage_;
+    QImage viewBackground_;
+    QImage viewMark_;
     QColor key_{Qt::black};
     QImage mark_;  // stretched to its nominal size, with its alpha
     bool markHasAlpha_ = false;

@@ -7,7 +7,9 @@
 #include "convert/activity_frames.h"
 #include "convert/canvas_geometry.h"
 #include "convert/mark_canvas.h"
+#include "runner/command_line.h"
 #include "runner/console_capture.h"
+#include "watermark/bmp_file.h"
 #include "watermark/palette_window.h"
 #include "watermark/working_bitmaps.h"
 
@@ -16,11 +18,13 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTimer>
 
 #include <exception>
 
@@ -60,6 +64,18 @@ protected:
         }
     }
 };
+
+// Where in the video the canvas's frame is taken from.
+constexpr double kFrameAt = 0.1;
+
+// Seconds of a duration text "HH:MM:SS.ss"; 0 when it cannot be read.
+double videoSeconds(const QString& duration) {
+    bool okH = false, okM = false, okS = false;
+    const double h = duration.mid(0, 2).toDouble(&okH);
+    const double m = duration.mid(3, 2).toDouble(&okM);
+    const double s = duration.mid(6).trimmed().toDouble(&okS);
+    return okH && okM && okS && h >= 0 && m >= 0 && s >= 0 ? h * 3600 + m * 60 + s : 0.0;
+}
 
 WindowSlot<PositioningWindow>& slot() {
     static WindowSlot<PositioningWindow> s;
@@ -164,6 +180,7 @@ void PositioningWindow::buildControls() {
 
 void PositioningWindow::load() {
     const Busy busy(*this);
+    skipOnFailure([this] { frameRunner_ = std::make_shared<ConsoleCapture>(); });
     skipOnFailure([this] {
         conversionRunner_ = std::make_shared<ConsoleCapture>();
         connect(conversionRunner_.get(), &ConsoleCapture::output, this,
@@ -197,14 +214,34 @@ PositioningWindow* PositioningWindow::loaded() {
     return slot().loaded();
 }
 
-void PositioningWindow::initialize(QSize frame, const QImage& preview) {
+void PositioningWindow::initialize(const ChosenVideo& video, const QImage& preview) {
     // The first touch loads the window: its message comes before anything is written.
     PositioningWindow& window = instance();
     const Busy busy(window);
     window.prepareMark(preview);
     window.placeMarkAtCanvasOrigin();
-    window.fitToFrame(frame);
+    window.fitToFrame(video.frameSize);
     window.show();
+    // Fetched once this handler has returned: the windows never wait for it,
+    // and the canvas shows the key colour until it comes.
+    QTimer::singleShot(0, &window, [w = QPointer<PositioningWindow>(&window), video] {
+        if (w && w->isLoaded()) w->showFrameOf(video, kFrameAt);
+    });
+}
+
+void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
+    const Busy busy(*this);
+    const std::shared_ptr<ConsoleCapture> runner = frameRunner_;
+    if (!runner || !runner->commandLine().isEmpty()) return;
+    const QString out = workingFolder() + QStringLiteral("/frame.bmp");
+    const double at = videoSeconds(video.duration) * share;
+    const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
+                         QStringLiteral(" -ss ") + QString::number(at, 'f', 3) + QStringLiteral(" -i ") +
+                         quoteArg(commandLineSafePath(video.path)) + QStringLiteral(" -vframes 1 -y ") + quoteArg(out);
+    if (runner->run(line) != 0 || !isLoaded()) return;
+    // Shown only when it is the frame the canvas stands for.
+    if (const std::optional<QImage> frame = bmp::read24(out, nullptr); frame && frame->size() == canvas_->frameSize())
+        canvas_->setFrame(*frame);
 }
 
 void PositioningWindow::prepareMark(const QImage& preview) {
@@ -235,11 +272,15 @@ void PositioningWindow::placeMarkAtCanvasOrigin() {
 }
 
 void PositioningWindow::fitToFrame(QSize frame) {
-    canvas_->setBoxSize(frame.width(), frame.height());
+    // Never larger than the screen's free area: a larger frame is shown scaled down.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QSize available = screen ? screen->availableGeometry().size() : QSize(1 << 20, 1 << 20);
+    const canvas::View view = canvas::fitFrame(frame, available);
+    canvas_->setView(frame, view.scale, view.view);
     // The frame's thickness is known once the window is shown (the load step
     // shows it); where the platform draws none it counts as zero.
     const QSize border = frameGeometry().size() - size();
-    const QSize outer = canvas::windowOuterSize(frame);
+    const QSize outer = canvas::windowOuterSize(view.view);
     setFixedSize(qMax(1, outer.width() - border.width()), qMax(1, outer.height() - border.height()));
     preparedMark_->move(canvas_->x() + canvas_->width(), preparedMark_->y());
 }

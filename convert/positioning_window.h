@@ -11,6 +11,7 @@
 // is running, so every handler that can dispatch events holds a Busy.
 #pragma once
 
+#include "app/chosen_video.h"
 #include "app/program_window.h"
 #include "convert/conversion_line.h"
 
@@ -42,8 +43,12 @@ public:
     static PositioningWindow* loaded();
 
     // "Initialize Watermarking": the preview becomes the mark, placed at the
-    // canvas's origin, and the canvas takes the frame's size.
-    static void initialize(QSize frame, const QImage& preview);
+    // canvas's origin, the canvas takes the video's frame size, and the frame
+    // at a tenth of the video comes to show behind the mark.
+    static void initialize(const ChosenVideo& video, const QImage& preview);
+    // Asks the encoder for the frame at `share` of the video's duration and
+    // shows it behind the mark; the key colour stays where none comes.
+    void showFrameOf(const ChosenVideo& video, double share);
 
     // The key colour RRGGBB the mask is keyed on.
     const QString& maskColour() const { return maskColour_; }
@@ -60,7 +65,8 @@ public:
     void prepareMark(const QImage& preview);
     // Paints the prepared mark at the canvas's origin.
     void placeMarkAtCanvasOrigin();
-    // One canvas pixel per frame pixel, the window around it.
+    // The canvas stands for the frame, shown one pixel per frame pixel or,
+    // where the screen is too small, scaled down; the window around it.
     void fitToFrame(QSize frame);
     // Writes the canvas as "mask.bmp". On failure shows why and returns false:
     // the encoder must not run on a stale mask.
@@ -92,6 +98,7 @@ private:
     ConversionRun lastRun_;
     int activityFrame_ = 0;                             // next frame of the animation, 0 or 1
     std::shared_ptr<ConsoleCapture> conversionRunner_;  // new at every load
+    std::shared_ptr<ConsoleCapture> frameRunner_;       // fetches the frame shown behind the mark
     bool closing_ = false;
     QString consoleTail_;  // the end of the encoder's text of the current run
 

@@ -157,6 +157,13 @@ struct FormatCase {
     double tolerance;
 };
 
+void PrintTo(const BlendCase& c, std::ostream* os) {
+    *os << c.name;
+}
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const FormatCase kFormats[] = {
     {"yuv420p", AV_PIX_FMT_YUV420P, 85, {96.33, 126.24, 194.70}, 1.5},
     {"bgr0", AV_PIX_FMT_BGR0, 85, {200, 40, 90}, 1.5},  // components in R G B order

@@ -258,7 +258,10 @@ void Overlay::apply(uint8_t* const planes[4], const int strides[4]) const noexce
         const uint16_t* v = values_.data() + r.first;
         const uint16_t* w = weights_.data() + r.first;
         if (!r.wide) {
-            if (r.opaque) {
+            if (r.opaque && r.step == 1) {
+                for (int i = 0; i < r.count; ++i)
+                    p[i] = uint8_t(v[i]);
+            } else if (r.opaque) {
                 for (int i = 0; i < r.count; ++i, p += r.step)
                     *p = uint8_t(v[i]);
             } else {

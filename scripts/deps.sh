@@ -9,7 +9,7 @@ packages=(cmake ninja-build g++ pkg-config
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev)
 case "${1:-run}" in
   run)  packages+=(xdg-utils) ;;
-  test) packages+=(libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file) ;;
+  test) packages+=(libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file imagemagick) ;;
   *)    echo "usage: $0 run|test" >&2; exit 2 ;;
 esac
 

@@ -11,7 +11,20 @@ int hexDigit(char c) {
 }
 
 bool isOption(const std::string& s) {
-    return s == "-f" || s == "-m" || s == "-t";
+    return s == "-f" || s == "-m" || s == "-t" || s == "-a";
+}
+
+// Plain decimal digits only: no sign, no space, no fraction, no per cent sign.
+bool parseOpacity(const std::string& text, int& out) {
+    if (text.empty() || text.size() > 3) return false;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < kMinOpacity || v > kFullOpacity) return false;
+    out = v;
+    return true;
 }
 
 }  // namespace
@@ -27,7 +40,7 @@ bool parseKeyColour(const std::string& text, Rgb& out) {
 
 bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::string& error) {
     HookArgs a;
-    bool haveMask = false;
+    bool haveMask = false, haveOpacity = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& opt = args[i];
         if (!isOption(opt)) {
@@ -49,6 +62,17 @@ bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::str
                 return false;
             }
             a.mode = 1;
+        } else if (opt == "-a") {
+            if (haveOpacity) {
+                error = "watermark option '-a' is given twice";
+                return false;
+            }
+            if (!parseOpacity(v, a.opacity)) {
+                error = "opacity '" + v + "' is not a whole number of per cent from " +
+                        std::to_string(kMinOpacity) + " to " + std::to_string(kFullOpacity);
+                return false;
+            }
+            haveOpacity = true;
         } else if (!parseKeyColour(v, a.key)) {
             error = "key colour '" + v + "' is not six hexadecimal digits RRGGBB";
             return false;

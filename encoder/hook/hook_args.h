@@ -1,4 +1,4 @@
-// The watermark module's own arguments: -f <mask.bmp> -m <mode> -t <RRGGBB>.
+// The watermark module's own arguments: -f <mask.bmp> -m <mode> -t <RRGGBB> [-a <opacity>].
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,13 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
+inline constexpr int kMinOpacity = 10, kFullOpacity = 100;
+
 struct HookArgs {
     std::string maskPath;
-    int mode = 1;  // 1: keyed overlay, the only mode there is
-    Rgb key{};     // mask pixels of this colour (within the tolerance) leave the video visible
+    int mode = 1;                // 1: keyed overlay, the only mode there is
+    Rgb key{};                   // mask pixels of this colour (within the tolerance) leave the video visible
+    int opacity = kFullOpacity;  // per cent, scales every mask pixel's alpha
 };
 
 // Parses "-t" text: exactly six hexadecimal digits RRGGBB, either case.

@@ -1,6 +1,7 @@
 #include "encoder/hook/mask_bmp.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -15,7 +16,36 @@ uint32_t u32(const std::vector<uint8_t>& b, size_t at) {
     return u16(b, at) | u16(b, at + 2) << 16;
 }
 
+std::string hex(uint32_t v) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08x", v);
+    return text;
+}
+
 constexpr int64_t kMaxSide = 16384;
+constexpr uint32_t kUncompressed = 0, kColourMasks = 3;
+constexpr uint32_t kRedMask = 0x00ff0000, kGreenMask = 0x0000ff00, kBlueMask = 0x000000ff,
+                   kAlphaMask = 0xff000000;
+constexpr size_t kMasksAt = 14 + 40;  // R G B [A] masks, in the longer headers or behind the 40-byte one
+
+const char* methodName(uint32_t method) {
+    switch (method) {
+        case 1:
+            return "RLE8";
+        case 2:
+            return "RLE4";
+        case 3:
+            return "colour masks";
+        case 4:
+            return "JPEG";
+        case 5:
+            return "PNG";
+        case 6:
+            return "colour and alpha masks";
+        default:
+            return "unknown";
+    }
+}
 
 }  // namespace
 
@@ -37,15 +67,53 @@ bool decodeMaskBmp(const std::vector<uint8_t>& f, RgbImage& out, std::string& er
     const int64_t width = int32_t(u32(f, 18));
     const int64_t rawHeight = int32_t(u32(f, 22));
     const uint32_t bits = u16(f, 28);
-    const uint32_t compression = u32(f, 30);
-    if (bits != 24) {
-        error = std::to_string(bits) + "-bit BMP; only 24-bit uncompressed bitmaps are supported";
+    const uint32_t method = u32(f, 30);
+    const std::string supported = "only 24-bit uncompressed and 32-bit bitmaps are supported";
+    if (method != kUncompressed && method != kColourMasks) {
+        error = "compressed BMP (method " + std::to_string(method) + ", " + methodName(method) + "); " +
+                supported;
         return false;
     }
-    if (compression != 0) {
-        error = "compressed BMP (method " + std::to_string(compression) +
-                "); only 24-bit uncompressed bitmaps are supported";
+    if (bits != 24 && bits != 32) {
+        error = std::to_string(bits) + "-bit BMP; " + supported;
         return false;
+    }
+    if (method == kColourMasks && bits != 32) {
+        error = "24-bit BMP with colour masks; " + supported;
+        return false;
+    }
+    // 40: the plain header; 52, 56: with colour masks, the latter with alpha; 108, 124: the two
+    // later headers. Others (the 64-byte OS/2 one) give the same fields other meanings.
+    if (bits == 32 && infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 &&
+        infoSize != 124) {
+        error = "32-bit BMP with a " + std::to_string(infoSize) + "-byte header is not supported";
+        return false;
+    }
+    const uint64_t headerEnd = 14 + uint64_t(infoSize) + (method == kColourMasks && infoSize == 40 ? 12 : 0);
+    if (f.size() < headerEnd) {
+        error = "truncated BMP header";
+        return false;
+    }
+    bool hasAlpha = false;
+    if (bits == 32) {
+        const uint32_t alphaMask = infoSize >= 56 ? u32(f, kMasksAt + 12) : 0;
+        if (method == kColourMasks) {
+            const uint32_t r = u32(f, kMasksAt), g = u32(f, kMasksAt + 4), b = u32(f, kMasksAt + 8);
+            if (r != kRedMask || g != kGreenMask || b != kBlueMask ||
+                (alphaMask != 0 && alphaMask != kAlphaMask)) {
+                error = "32-bit BMP with colour masks R " + hex(r) + " G " + hex(g) + " B " + hex(b) + " A " +
+                        hex(alphaMask) + "; only R " + hex(kRedMask) + " G " + hex(kGreenMask) + " B " +
+                        hex(kBlueMask) + " A " + hex(kAlphaMask) + " (or no alpha) are supported";
+                return false;
+            }
+        } else if (alphaMask != 0 && alphaMask != kAlphaMask) {
+            error = "uncompressed 32-bit BMP with alpha mask " + hex(alphaMask) + "; only " +
+                    hex(kAlphaMask) + " (or none) is supported";
+            return false;
+        }
+        // Without an alpha mask (always so behind the 40-byte header) the fourth byte is padding,
+        // which writers often leave at 0: such a picture is opaque.
+        hasAlpha = alphaMask == kAlphaMask;
     }
     const bool topDown = rawHeight < 0;
     const int64_t height = topDown ? -rawHeight : rawHeight;
@@ -53,23 +121,37 @@ bool decodeMaskBmp(const std::vector<uint8_t>& f, RgbImage& out, std::string& er
         error = "unusable BMP size " + std::to_string(width) + "x" + std::to_string(rawHeight);
         return false;
     }
-    const size_t rowBytes = size_t((width * 3 + 3) / 4 * 4);
-    const size_t need = size_t(offset) + rowBytes * size_t(height - 1) + size_t(width) * 3;
-    if (offset < 14 + infoSize || f.size() < need) {
-        error = "truncated BMP (" + std::to_string(f.size()) + " bytes, " + std::to_string(need) + " needed)";
+    if (offset < headerEnd) {
+        error = "BMP pixels at offset " + std::to_string(offset) + " overlap its " +
+                std::to_string(headerEnd) + "-byte header";
+        return false;
+    }
+    // In 64 bits and by division: the header's figures must not wrap round into a small need.
+    const uint64_t pixelBytes = bits / 8;
+    const uint64_t rowBytes = (uint64_t(width) * bits + 31) / 32 * 4;
+    const uint64_t lastRow = uint64_t(width) * pixelBytes;
+    const uint64_t available = f.size() > offset ? f.size() - offset : 0;
+    if (available < lastRow || (available - lastRow) / rowBytes < uint64_t(height - 1)) {
+        const uint64_t need = offset + rowBytes * uint64_t(height - 1) + lastRow;
+        error = "truncated BMP: a " + std::to_string(width) + "x" + std::to_string(height) + " " +
+                std::to_string(bits) + "-bit BMP needs " + std::to_string(need) + " bytes, the file has " +
+                std::to_string(f.size());
         return false;
     }
     RgbImage img;
     img.width = int(width);
     img.height = int(height);
     img.rgb.resize(size_t(width * height * 3));
+    img.alpha.assign(size_t(width * height), 255);
     for (int64_t y = 0; y < height; ++y) {
-        const uint8_t* src = f.data() + offset + rowBytes * size_t(topDown ? y : height - 1 - y);
+        const uint8_t* src = f.data() + offset + rowBytes * uint64_t(topDown ? y : height - 1 - y);
         uint8_t* dst = img.rgb.data() + size_t(y * width * 3);
-        for (int64_t x = 0; x < width; ++x, src += 3, dst += 3) {
+        uint8_t* a = img.alpha.data() + size_t(y * width);
+        for (int64_t x = 0; x < width; ++x, src += pixelBytes, dst += 3) {
             dst[0] = src[2];
             dst[1] = src[1];
             dst[2] = src[0];
+            if (hasAlpha) a[x] = src[3];
         }
     }
     out = std::move(img);

@@ -84,10 +84,15 @@ bool overlaySupportsFormat(const std::string& pixelFormat) {
            sws_isSupportedOutput(full) > 0;
 }
 
-bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::string& error) {
+bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::string& error, int opacity) {
     runs_.clear();
     values_.clear();
     weights_.clear();
+    if (opacity < 0 || opacity > kFullOpacity ||
+        (!mask.alpha.empty() && mask.alpha.size() != size_t(mask.width) * size_t(mask.height))) {
+        error = "invalid mask or opacity";
+        return false;
+    }
     const AVPixelFormat fmt = av_get_pix_fmt(f.pixelFormat.c_str());
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(fmt);
     if (f.width <= 0 || f.height <= 0) {
@@ -101,15 +106,22 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
     const AVPixelFormat fullFmt = fullResolutionOf(fmt, d);
     const AVPixFmtDescriptor* fd = av_pix_fmt_desc_get(fullFmt);
 
-    // Opaque mask pixels inside the frame, and their bounding box.
+    // The weight of every mask pixel inside the frame, and the bounding box of those above 0.
     const int cw = std::min(mask.width, f.width), ch = std::min(mask.height, f.height);
-    std::vector<uint8_t> opaque(size_t(f.width) * size_t(f.height), 0);
+    const bool hasAlpha = !mask.alpha.empty();
+    uint16_t weightOf[256];
+    for (unsigned a = 0; a < 256; ++a)
+        weightOf[a] = alphaWeight(a, unsigned(opacity));
+    std::vector<uint16_t> weight(size_t(cw) * size_t(ch), 0);
     int x0 = f.width, y0 = f.height, x1 = -1, y1 = -1;
     for (int y = 0; y < ch; ++y) {
-        const uint8_t* m = mask.rgb.data() + size_t(y) * size_t(mask.width) * 3;
+        const size_t row = size_t(y) * size_t(mask.width);
+        const uint8_t* m = mask.rgb.data() + row * 3;
         for (int x = 0; x < cw; ++x, m += 3) {
             if (isKeyColour(Rgb{m[0], m[1], m[2]}, key)) continue;
-            opaque[size_t(y) * size_t(f.width) + size_t(x)] = 1;
+            const uint16_t w = weightOf[hasAlpha ? mask.alpha[row + size_t(x)] : 255];
+            if (w == 0) continue;
+            weight[size_t(y) * size_t(cw) + size_t(x)] = w;
             x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
         }
     }
@@ -164,45 +176,80 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
     }
     sws_scale(sws.get(), rgbPlanes, rgbLines, 0, boxH, conv, convLines);
 
-    // Runs of covered samples per component and plane row, in the frame's own layout.
+    // Covered samples per component and plane row, in the frame's own layout, cut into runs.
+    std::vector<Sample> row;
     for (int c = 0; c < d->nb_components; ++c) {
         const AVComponentDescriptor& k = d->comp[c];
         const int sw = isChroma(d, c) ? d->log2_chroma_w : 0, sh = isChroma(d, c) ? d->log2_chroma_h : 0;
         for (int sy = y0 >> sh; sy <= (y1 >> sh); ++sy) {
-            Run run{};
-            run.count = 0;
-            auto close = [&] {
-                if (run.count > 0) runs_.push_back(run);
-                run.count = 0;
-            };
+            row.clear();
             for (int sx = x0 >> sw; sx <= (x1 >> sw); ++sx) {
-                int covered = 0, total = 0;
-                unsigned sum = 0;
+                // A 24-bit mask has weights 0 and 256 only: then this is the plain mean of the
+                // covered pixels' values, by the share of the pixels that are covered.
+                unsigned total = 0, weightSum = 0;
+                uint64_t sum = 0;
                 for (int py = sy << sh; py < std::min(f.height, (sy + 1) << sh); ++py)
                     for (int px = sx << sw; px < std::min(f.width, (sx + 1) << sw); ++px) {
                         ++total;
-                        if (!opaque[size_t(py) * size_t(f.width) + size_t(px)]) continue;
-                        ++covered;
-                        sum += readSample(conv, convLines, fd->comp[c], px - x0, py - y0);
+                        const unsigned w =
+                            px < cw && py < ch ? weight[size_t(py) * size_t(cw) + size_t(px)] : 0;
+                        if (w == 0) continue;
+                        weightSum += w;
+                        sum += uint64_t(readSample(conv, convLines, fd->comp[c], px - x0, py - y0)) * w;
                     }
-                if (covered == 0) {
-                    close();
-                    continue;
-                }
-                const uint16_t weight = uint16_t((covered * 256 + total / 2) / total);
-                if (run.count == 0) {
-                    run = Run{k.plane, sy,  sx * k.step + k.offset, k.step, 0, values_.size(), k.depth > 8,
-                              k.shift, true};
-                }
-                values_.push_back(uint16_t((sum + unsigned(covered) / 2) / unsigned(covered)));
-                weights_.push_back(weight);
-                run.opaque = run.opaque && weight == 256;
-                ++run.count;
+                const unsigned w = (weightSum + total / 2) / total;
+                if (w == 0) continue;
+                row.push_back(Sample{sx, uint16_t((sum + weightSum / 2) / weightSum), uint16_t(w)});
             }
-            close();
+            addRuns(row, k, sy);
         }
     }
     return true;
+}
+
+// Cuts a row of covered samples into runs of neighbours; a long enough stretch of opaque ones
+// inside gets a run of its own, which apply() copies rather than mixes.
+void Overlay::addRuns(const std::vector<Sample>& row, const AVComponentDescriptor& k, int sy) {
+    auto add = [&](size_t from, size_t to) {
+        Run run{k.plane,
+                sy,
+                row[from].x * k.step + k.offset,
+                k.step,
+                int(to - from),
+                values_.size(),
+                k.depth > 8,
+                k.shift,
+                true};
+        for (size_t i = from; i < to; ++i) {
+            values_.push_back(row[i].value);
+            weights_.push_back(row[i].weight);
+            run.opaque = run.opaque && row[i].weight == 256;
+        }
+        runs_.push_back(run);
+    };
+    for (size_t begin = 0; begin < row.size();) {
+        size_t end = begin + 1;
+        while (end < row.size() && row[end].x == row[end - 1].x + 1)
+            ++end;
+        size_t from = begin;
+        for (size_t i = begin; i < end;) {
+            if (row[i].weight != 256) {
+                ++i;
+                continue;
+            }
+            size_t j = i;
+            while (j < end && row[j].weight == 256)
+                ++j;
+            if (j - i >= kMinOpaqueRun) {
+                if (from < i) add(from, i);
+                add(i, j);
+                from = j;
+            }
+            i = j;
+        }
+        if (from < end) add(from, end);
+        begin = end;
+    }
 }
 
 void Overlay::apply(uint8_t* const planes[4], const int strides[4]) const noexcept {
@@ -214,6 +261,9 @@ void Overlay::apply(uint8_t* const planes[4], const int strides[4]) const noexce
             if (r.opaque && r.step == 1) {
                 for (int i = 0; i < r.count; ++i)
                     p[i] = uint8_t(v[i]);
+            } else if (r.opaque) {
+                for (int i = 0; i < r.count; ++i, p += r.step)
+                    *p = uint8_t(v[i]);
             } else {
                 for (int i = 0; i < r.count; ++i, p += r.step)
                     *p = uint8_t((unsigned(v[i]) * w[i] + unsigned(*p) * (256u - w[i]) + 128u) >> 8);

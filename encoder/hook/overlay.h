@@ -1,15 +1,17 @@
-// The keyed overlay of the watermark module, worked out once per run.
+// The overlay of the watermark module, worked out once per run.
 //
 // A mask pixel is "of the key colour", and leaves the video visible, when none of its red, green
 // and blue differs from the key by more than kKeyTolerance. That swallows the compression noise
 // of a JPEG picture whose background was the key colour, while a logo colour plainly different
-// from the key (more than 1/8 of full scale in some channel) stays opaque.
+// from the key (more than 1/8 of full scale in some channel) stays opaque. Every other pixel is
+// laid over by its alpha times the opacity: alpha 0 leaves the video, 255 at full opacity
+// replaces it, anything between mixes the two in proportion. A 24-bit mask is opaque everywhere.
 //
 // The mask is aligned with the frame's top-left corner and cut to the frame. At build time the
-// opaque pixels are converted with libswscale into the frame's own pixel format (full-resolution
+// covered pixels are converted with libswscale into the frame's own pixel format (full-resolution
 // components first), and stored as runs per plane row, so that apply() touches only the
-// watermark's own samples. A subsampled chroma sample that the watermark covers only in part is
-// blended with the frame by the share of its pixels that are covered.
+// watermark's own samples. A subsampled chroma sample takes the mean of its pixels' weights
+// (uncovered pixels count 0) and the mean of their values weighted alike.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +21,16 @@
 #include "encoder/hook/hook_args.h"
 #include "encoder/hook/mask_bmp.h"
 
+struct AVComponentDescriptor;
+
 namespace wm {
 
 inline constexpr int kKeyTolerance = 32;
+
+// The blend weight, 0..256, of a mask pixel of this alpha at this opacity (per cent), rounded.
+constexpr uint16_t alphaWeight(unsigned alpha, unsigned opacity) noexcept {
+    return uint16_t((alpha * opacity * 256 + 255 * 100 / 2) / (255 * 100));
+}
 
 bool isKeyColour(Rgb pixel, Rgb key) noexcept;
 // True when the hook can write frames of this libavutil pixel format.
@@ -36,10 +45,22 @@ struct OverlayFormat {
 
 class Overlay {
 public:
-    bool build(const RgbImage& mask, Rgb key, const OverlayFormat& format, std::string& error);
+    // opacity: per cent, 0..100.
+    bool build(const RgbImage& mask, Rgb key, const OverlayFormat& format, std::string& error,
+               int opacity = kFullOpacity);
     void apply(uint8_t* const planes[4], const int strides[4]) const noexcept;
 
 private:
+    struct Sample {
+        int x;  // in the plane's samples
+        uint16_t value, weight;
+    };
+    // Opaque stretches shorter than this stay inside the run around them: a run costs more than
+    // mixing a few samples whose weight is 256 anyway.
+    static constexpr size_t kMinOpaqueRun = 16;
+
+    void addRuns(const std::vector<Sample>& row, const AVComponentDescriptor& k, int sy);
+
     struct Run {
         int plane, row;  // row in the plane's samples
         int byteOffset;  // offset of the first sample within the row

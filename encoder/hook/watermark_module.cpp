@@ -1,4 +1,4 @@
-// "watermark.dll": the keyed-overlay frame hook, behind the C interface of hook_api.h.
+// "watermark.dll": the keyed, alpha-blended overlay frame hook, behind the C interface of hook_api.h.
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -50,7 +50,7 @@ WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHook
         auto hook = std::make_unique<WmHook>();
         wm::OverlayFormat f{format->width, format->height, format->pixel_format, format->color_matrix,
                             format->full_range != 0};
-        if (!hook->overlay.build(mask, parsed.key, f, why)) {
+        if (!hook->overlay.build(mask, parsed.key, f, why, parsed.opacity)) {
             setError(error, errorSize, why);
             return nullptr;
         }

@@ -237,10 +237,12 @@ void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
     const double at = videoSeconds(video.duration) * share;
     const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
                          QStringLiteral(" -ss ") + QString::number(at, 'f', 3) + QStringLiteral(" -i ") +
-                         quoteArg(commandLineSafePath(video.path)) + QStringLiteral(" -vframes 1 -y ") + quoteArg(out);
+                         quoteArg(commandLineSafePath(video.path)) + QStringLiteral(" -vframes 1 -y ") +
+                         quoteArg(out);
     if (runner->run(line) != 0 || !isLoaded()) return;
     // Shown only when it is the frame the canvas stands for.
-    if (const std::optional<QImage> frame = bmp::read24(out, nullptr); frame && frame->size() == canvas_->frameSize())
+    if (const std::optional<QImage> frame = bmp::read24(out, nullptr);
+        frame && frame->size() == canvas_->frameSize())
         canvas_->setFrame(*frame);
 }
 

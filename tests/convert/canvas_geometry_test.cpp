@@ -26,24 +26,25 @@ TEST_P(FramePixelAt, IsThePixelUnderThePointAndMapsBackOntoIt) {
     EXPECT_GT(far.y(), c.point.y());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scales, FramePixelAt,
-    testing::Values(PixelCase{"full_origin", 1.0, {0, 0}, {0, 0}},
-                    PixelCase{"full_inside_first_pixel", 1.0, {0.99, 0.5}, {0, 0}},
-                    PixelCase{"full_whole_point", 1.0, {12, 7}, {12, 7}},
-                    PixelCase{"full_fraction", 1.0, {12.5, 7.9}, {12, 7}},
-                    // A press on the canvas's edge stays outside it.
-                    PixelCase{"full_left_of_the_canvas", 1.0, {-0.5, 3}, {-1, 3}},
-                    PixelCase{"half", 0.5, {480, 270}, {960, 540}},
-                    PixelCase{"half_between", 0.5, {480.6, 270.9}, {961, 541}},
-                    // 1920 x 1080 on an 800 x 600 screen: a third, where
-                    // rounding would put 320 / (1/3) just below 960.
-                    PixelCase{"third", 1.0 / 3, {320, 180}, {960, 540}},
-                    PixelCase{"third_last_pixel", 1.0 / 3, {639.9, 359.9}, {1919, 1079}},
-                    PixelCase{"odd_scale", 0.37, {355.2, 199.8}, {960, 540}},
-                    PixelCase{"below_a_fifth", 0.15, {144, 81}, {960, 540}},
-                    PixelCase{"8k_on_a_small_screen", 0.0625, {60, 33.75}, {960, 540}}),
-    [](const testing::TestParamInfo<PixelCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scales, FramePixelAt,
+                         testing::Values(PixelCase{"full_origin", 1.0, {0, 0}, {0, 0}},
+                                         PixelCase{"full_inside_first_pixel", 1.0, {0.99, 0.5}, {0, 0}},
+                                         PixelCase{"full_whole_point", 1.0, {12, 7}, {12, 7}},
+                                         PixelCase{"full_fraction", 1.0, {12.5, 7.9}, {12, 7}},
+                                         // A press on the canvas's edge stays outside it.
+                                         PixelCase{"full_left_of_the_canvas", 1.0, {-0.5, 3}, {-1, 3}},
+                                         PixelCase{"half", 0.5, {480, 270}, {960, 540}},
+                                         PixelCase{"half_between", 0.5, {480.6, 270.9}, {961, 541}},
+                                         // 1920 x 1080 on an 800 x 600 screen: a third, where
+                                         // rounding would put 320 / (1/3) just below 960.
+                                         PixelCase{"third", 1.0 / 3, {320, 180}, {960, 540}},
+                                         PixelCase{"third_last_pixel", 1.0 / 3, {639.9, 359.9}, {1919, 1079}},
+                                         PixelCase{"odd_scale", 0.37, {355.2, 199.8}, {960, 540}},
+                                         PixelCase{"below_a_fifth", 0.15, {144, 81}, {960, 540}},
+                                         PixelCase{"8k_on_a_small_screen", 0.0625, {60, 33.75}, {960, 540}}),
+                         [](const testing::TestParamInfo<PixelCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 struct FitCase {
     const char* name;

@@ -4,6 +4,7 @@
 #include "convert/positioning_window.h"
 #include "app/picture_box.h"
 #include "convert/activity_frames.h"
+#include "convert/canvas_geometry.h"
 #include "runner/console_capture.h"
 #include "tests/support/own_encoder_name.h"
 #include "tests/support/window_test_support.h"
@@ -102,6 +103,8 @@ private slots:
     void accessibility();
     void opacityShowsOnTheCanvasAndGoesToTheMask();
     void aMarkWithAlphaKeepsItInTheMask();
+    void dragAndArrowKeysMoveTheMark();
+    void aLargeFrameIsShownScaledDown();
 };
 
 void PositioningWindowTest::layout_data() {
@@ -465,6 +468,61 @@ void PositioningWindowTest::aMarkWithAlphaKeepsItInTheMask() {
     for (const QPoint p : {QPoint(2, 2), QPoint(12, 2), QPoint(17, 2), QPoint(0, 9)})
         QCOMPARE(mask.pixel(p + QPoint(4, 6)), soft.pixel(p));
     QCOMPARE(qAlpha(mask.pixel(50, 40)), 0);
+}
+
+void PositioningWindowTest::dragAndArrowKeysMoveTheMark() {
+    PositioningWindow& form = loadedPositioningWindow();
+    const QImage mark = pattern(12, 8);
+    prepare(form, QSize(200, 100), mark);
+    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(10, 10));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(70, 40), canvas->mapToGlobal(QPointF(70, 40)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &drag);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(70, 40));
+    QCOMPARE(canvas->markPosition(), QPoint(70, 40));
+    // Without a button held the mouse moves nothing.
+    QMouseEvent hover(QEvent::MouseMove, QPointF(5, 5), canvas->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &hover);
+    QCOMPARE(canvas->markPosition(), QPoint(70, 40));
+
+    canvas->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(canvas, Qt::Key_Right);
+    QTest::keyClick(canvas, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(canvas, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(canvas, Qt::Key_Up);
+    QCOMPARE(canvas->markPosition(), QPoint(61, 49));
+    // The mask follows the mark.
+    QCOMPARE(canvas->image(), expectedCanvas(QSize(200, 100), Qt::black, mark, {{61, 49}}));
+}
+
+void PositioningWindowTest::aLargeFrameIsShownScaledDown() {
+    PositioningWindow& form = loadedPositioningWindow();
+    QImage mark(300, 150, QImage::Format_RGB32);
+    mark.fill(QColor(250, 20, 20));
+    prepare(form, QSize(10, 10), mark);
+    const QRect screen = form.screen()->availableGeometry();
+    const QSize frame(screen.width() * 3, screen.height() * 3);
+    form.fitToFrame(frame);
+    QVERIFY(form.frameGeometry().width() <= screen.width());
+    QVERIFY(form.frameGeometry().height() <= screen.height());
+    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    QVERIFY(canvas->scale() < 1.0);
+    QCOMPARE(canvas->frameSize(), frame);
+    // A click lands on the frame pixel under it; the mask keeps the frame's size.
+    const QPoint at = canvas::framePixelAt(QPointF(40, 30), canvas->scale());
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(40, 30));
+    QCOMPARE(canvas->markPosition(), at);
+    QVERIFY(at.x() > 40 && at.y() > 30);
+    QCOMPARE(canvas->image().size(), frame);
+    QCOMPARE(QColor(canvas->image().pixel(at)), QColor(mark.pixel(0, 0)));
+    // On the screen the mark is drawn at the same scale.
+    const QImage shown = canvas->grab().toImage();
+    QCOMPARE(QColor(shown.pixel(41, 31)), QColor(mark.pixel(0, 0)));
+    const QPoint beyond =
+        canvas::viewPointOf(at + QPoint(300, 150), canvas->scale()).toPoint() + QPoint(2, 2);
+    QCOMPARE(QColor(shown.pixel(beyond)), QColor(Qt::black));
 }
 
 QTEST_MAIN(PositioningWindowTest)

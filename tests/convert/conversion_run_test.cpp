@@ -7,6 +7,7 @@
 #include "app/shell.h"
 #include "app/user_button.h"
 #include "convert/positioning_window.h"
+#include "convert/canvas_geometry.h"
 #include "convert/program.h"
 #include "watermark/palette_window.h"
 
@@ -70,6 +71,7 @@ private slots:
     void theKeyColourIsTheCanvasColour_data();
     void theKeyColourIsTheCanvasColour();
     void aPngLogoKeepsItsTransparency();
+    void aFullHdVideoOnASmallerScreen();
     void startWithoutAMarkIsRefused();
     void aFailedConversionSaysSo();
     void stopEndsTheEncoderAndStartWorksAgain();
@@ -300,6 +302,59 @@ void ConversionTest::aPngLogoKeepsItsTransparency() {
             QVERIFY2(near(out.pixelColor(240, y), 255, 0, 0), "the opaque part is the mark");
         }
     }
+}
+
+// A full-HD video on a screen smaller than it: the window fits the screen,
+// the canvas shows the video's frame scaled down, and a click lands on the
+// frame pixel shown under it.
+void ConversionTest::aFullHdVideoOnASmallerScreen() {
+    const QString video = folder_.filePath(QStringLiteral("full hd.avi"));
+    QVERIFY(QFile::exists(video) || makeVideo(video, QStringLiteral("1920x1080"), 1));
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    w.show();
+    QVERIFY(prepare(w, video, 0, 0));
+    PositioningWindow& form = *PositioningWindow::loaded();
+    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    const QRect screen = form.screen()->availableGeometry();
+    QVERIFY2(screen.width() < 1920 + 160 && screen.height() < 1080 + 130, "the screen is smaller than the frame");
+    QVERIFY(form.frameGeometry().width() <= screen.width() && form.frameGeometry().height() <= screen.height());
+    QCOMPARE(canvas->frameSize(), QSize(1920, 1080));
+    QVERIFY(canvas->scale() < 1.0);
+
+    // The frame arrives in the background.
+    QTRY_VERIFY_WITH_TIMEOUT(canvas->showsFrame(), 10000);
+    const QImage shown = canvas->grab().toImage();
+    const QImage source = frameOf(video, 2, 1920, 1080);  // a tenth of 1 s at 25 frames a second
+    QVERIFY(!source.isNull());
+    for (const QPoint view : {QPoint(30, 30), QPoint(300, 200)}) {
+        const QColor a = shown.pixelColor(view);
+        const QColor b = source.pixelColor(canvas::framePixelAt(view, canvas->scale()));
+        QVERIFY2(qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) < 90,
+                 qPrintable(a.name() + " shown, " + b.name() + " in the frame"));
+    }
+
+    // The spot that shows frame pixel (960, 540).
+    const QPoint target(960, 540);
+    QPoint spot = canvas::viewPointOf(target, canvas->scale()).toPoint();
+    while (canvas::framePixelAt(spot, canvas->scale()).x() < target.x())
+        spot.rx() += 1;
+    while (canvas::framePixelAt(spot, canvas->scale()).y() < target.y())
+        spot.ry() += 1;
+    QCOMPARE(canvas::framePixelAt(spot, canvas->scale()), target);
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, spot);
+    QCOMPARE(canvas->markPosition(), target);
+
+    ModalAnswerer answer;
+    child<QPushButton>(form, "Command2")->click();
+    QVERIFY(answer.texts().isEmpty());
+    const QImage out = frameOf(folder_.filePath(QStringLiteral("watermarked/wm-full hd.avi")), 0, 1920, 1080);
+    QVERIFY(!out.isNull());
+    const auto red = [](const QColor& c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
+    QVERIFY(red(out.pixelColor(target + QPoint(4, 4))));
+    QVERIFY(red(out.pixelColor(target + QPoint(45, 20))));  // the mark is 50 x 25
+    QVERIFY(!red(out.pixelColor(target - QPoint(4, 4))));
+    QVERIFY(!red(out.pixelColor(target + QPoint(54, 4))));
 }
 
 void ConversionTest::startWithoutAMarkIsRefused() {

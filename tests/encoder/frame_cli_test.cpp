@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -245,5 +248,45 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"ExistingWithoutY", "already exists; give -y to overwrite it"},
         RefusalCase{"TwoFrames", "Only one frame can be written"}, RefusalCase{"NotBmp", "name it .bmp"}),
     [](const testing::TestParamInfo<RefusalCase>& i) { return std::string(i.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// An input that cannot seek (a pipe) is read from its start; a stop while it is read leaves nothing.
+
+std::string farKeysTs() {
+    return fixture("frame-far-keys.ts", with(turning("testsrc2", "320x240", 12),
+                                             {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
+                                              "-x264-params", "keyint=250:min-keyint=250:scenecut=0"}));
+}
+
+TEST(FramePipe, SameFrameAsFromTheFile) {
+    const std::string dir = enc_test::scratchFolder("frame-pipe");
+    const std::string source = farKeysTs(), fifo = dir + "/feed.ts";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto r = runEncoder({"-ss", "9.95", "-i", source, "-vframes", "1", dir + "/file.bmp"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    // The whole file at once; the encoder has its frame before the end and needs no end of file.
+    enc_test::FifoFeeder feeder(fifo, source, std::filesystem::file_size(source));
+    r = runEncoder({"-ss", "9.95", "-i", fifo, "-vframes", "1", dir + "/pipe.bmp"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(readAll(dir + "/pipe.bmp"), readAll(dir + "/file.bmp"));
+}
+
+TEST(FramePipe, StopWhileReadingLeavesNoPicture) {
+    const std::string dir = enc_test::scratchFolder("frame-pipe-stop");
+    const std::string source = farKeysTs(), fifo = dir + "/feed.ts", out = dir + "/frame.bmp";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Held still a third of the way in, well before the wanted time.
+    enc_test::FifoFeeder feeder(fifo, source, std::filesystem::file_size(source) / 3);
+    enc_test::Child child({"-ss", "11", "-i", fifo, "-vframes", "1", "-y", out});
+    ASSERT_NE(child.readUntil("Input #0", 20'000).find("Input #0"), std::string::npos);
+    usleep(300'000);
+    ASSERT_EQ(kill(child.pid(), SIGTERM), 0);  // our own child, by its id
+    enc_test::RunResult r;
+    ASSERT_TRUE(child.wait(10'000, r)) << "ignored the signal";
+    EXPECT_TRUE(r.exited && r.status == 128 + SIGTERM) << r.output;
+    EXPECT_NE(r.output.find("Stopped by signal 15; nothing was written."), std::string::npos) << r.output;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().find("frame.bmp"), std::string::npos) << e.path();
+}
 
 }  // namespace

@@ -1,8 +1,10 @@
 // mxcode.dll: the program's own encoder. Probe: prints the input's description and exits 1.
 // Conversion: writes the result with the frame hook applied to every video frame.
+// One frame ("-vframes 1"): writes the frame shown at "-ss" seconds as a BMP picture.
 #include <pthread.h>
 #include <csignal>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "encoder/console.h"
 #include "encoder/conversion.h"
+#include "encoder/frame_grab.h"
 #include "encoder/input_file.h"
 #include "encoder/options.h"
 #include "encoder/stop.h"
@@ -99,6 +102,20 @@ int main(int argc, char** argv) {
     }
     wm::console::write(wm::formatInputBlock(input.summary()));
     if (!options.output) return fail("At least one output file must be specified");
+
+    if (options.oneFrame) {
+        const wm::FrameRequest request{options.input, *options.output, options.overwrite,
+                                       options.frameAt.value_or(0)};
+        wm::FrameResult frame;
+        if (wm::Error e = wm::writeFrame(input, request, stopRequest, frame)) {
+            if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");
+            return fail(e.message());
+        }
+        char line[64];
+        std::snprintf(line, sizeof line, "%dx%d, shown at %.3f s", frame.width, frame.height, frame.seconds);
+        wm::console::write("Frame " + std::string(line) + ", written to '" + *options.output + "'\n");
+        return 0;
+    }
 
     wm::ConversionRequest request{options.input, *options.output, options.overwrite, options.hook,
                                   options.audioRate};

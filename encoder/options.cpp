@@ -1,6 +1,7 @@
 #include "encoder/options.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace wm {
 namespace {
@@ -9,6 +10,12 @@ bool parseRate(const std::string& text, int& rate) {
     const char* end = text.data() + text.size();
     auto [p, ec] = std::from_chars(text.data(), end, rate);
     return ec == std::errc() && p == end && rate > 0 && rate <= 384000;
+}
+
+bool parseSeconds(const std::string& text, double& seconds) {
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, seconds);
+    return ec == std::errc() && p == end && std::isfinite(seconds) && seconds >= 0;
 }
 
 }  // namespace
@@ -53,6 +60,27 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
                 return false;
             }
             o.audioRate = rate;
+        } else if (a == "-ss") {
+            if (!value(v)) return false;
+            double seconds = 0;
+            if (!parseSeconds(v, seconds)) {
+                error = "Invalid time '" + v + "' for option 'ss'; give seconds from the start, e.g. 3.5.";
+                return false;
+            }
+            o.frameAt = seconds;
+        } else if (a == "-vframes") {
+            if (!value(v)) return false;
+            int frames = 0;
+            const char* end = v.data() + v.size();
+            if (auto [p, ec] = std::from_chars(v.data(), end, frames); ec != std::errc() || p != end) {
+                error = "Invalid frame count '" + v + "' for option 'vframes'.";
+                return false;
+            }
+            if (frames != 1) {
+                error = "Only one frame can be written: use -vframes 1, not " + v + ".";
+                return false;
+            }
+            o.oneFrame = true;
         } else if (a.size() > 1 && a[0] == '-') {
             error = "Unrecognized option '" + a.substr(1) + "'.";
             return false;
@@ -69,6 +97,15 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
             }
             o.output = a;
         }
+    }
+    // A conversion always runs from the start, and a single frame is taken as it is.
+    if (o.frameAt && !o.oneFrame) {
+        error = "Option 'ss' is only supported with -vframes 1.";
+        return false;
+    }
+    if (o.oneFrame && (o.hook || o.audioRate)) {
+        error = std::string("Option '") + (o.hook ? "vhook" : "ar") + "' does not apply to -vframes 1.";
+        return false;
     }
     out = std::move(o);
     return true;

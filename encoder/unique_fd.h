@@ -22,6 +22,8 @@ public:
 
     int get() const noexcept { return fd_; }
     explicit operator bool() const noexcept { return fd_ >= 0; }
+    // Hands the descriptor over, e.g. to close it and see whether the last writes failed.
+    [[nodiscard]] int release() noexcept { return std::exchange(fd_, -1); }
     void reset(int fd = -1) noexcept {
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;

@@ -1,0 +1,30 @@
+// One frame of the input as a picture, for the positioning window to show under the mark:
+//   mxcode.dll -ss <seconds> -i <video> -vframes 1 [-y] <picture.bmp>
+// The frame is the first one shown at or after the given time, decoded from the keyframe before
+// it; past the end it is the last frame. It keeps the coded frame size and orientation the probe
+// reports (rotation hints are not applied, as the window's mask has that size too), and goes
+// through the same no-replace rules as a result.
+#pragma once
+
+#include <string>
+
+#include "encoder/error.h"
+#include "encoder/input_file.h"
+#include "encoder/stop.h"
+
+namespace wm {
+
+struct FrameRequest {
+    std::string input, output;
+    bool overwrite = false;
+    double seconds = 0;  // from the start of the input, finite and >= 0
+};
+
+struct FrameResult {
+    int width = 0, height = 0;
+    double seconds = 0;  // when the frame written is shown, from the start of the input
+};
+
+Error writeFrame(InputFile& input, const FrameRequest& request, const StopRequest& stop, FrameResult& result);
+
+}  // namespace wm

@@ -344,6 +344,8 @@ void ConversionTest::aFullHdVideoOnASmallerScreen() {
     QCOMPARE(canvas::framePixelAt(spot, canvas->scale()), target);
     QTest::mouseClick(canvas, Qt::LeftButton, {}, spot);
     QCOMPARE(canvas->markPosition(), target);
+    // What a user sees, for the README.
+    QVERIFY(form.grab().save(QStringLiteral(WM_TEST_BIN_DIR "/positioning-full-hd.png")));
 
     ModalAnswerer answer;
     child<QPushButton>(form, "Command2")->click();

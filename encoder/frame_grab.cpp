@@ -12,6 +12,7 @@
 #include "encoder/bmp_file.h"
 #include "encoder/output_target.h"
 #include "encoder/unique_fd.h"
+#include "encoder/video_path.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -101,22 +102,10 @@ Error FrameGrab::seekTo(int64_t at, bool& seeked) {
 }
 
 Error FrameGrab::openDecoder() {
-    const AVCodec* codec = avcodec_find_decoder(st_->codecpar->codec_id);
-    if (!codec)
-        return failure("decode video",
-                       std::string("no decoder for ") + avcodec_get_name(st_->codecpar->codec_id));
-    dec_.reset(avcodec_alloc_context3(codec));
-    if (!dec_) return avError(AVERROR(ENOMEM), "decode video");
-    if (int r = avcodec_parameters_to_context(dec_.get(), st_->codecpar); r < 0)
-        return avError(r, "decode video");
-    dec_->pkt_timebase = st_->time_base;
     const int64_t start = pendingEnd_ ? AV_NOPTS_VALUE : timeOf(pending_.get());
     const bool many =
         req_.seconds > 0 && start != AV_NOPTS_VALUE && wanted_ - start > kFramesWorthThreads * step_;
-    dec_->thread_count = many ? 0 : 1;
-    dec_->thread_type = FF_THREAD_FRAME;
-    if (int r = avcodec_open2(dec_.get(), codec, nullptr); r < 0) return avError(r, "open the video decoder");
-    return noError();
+    return openVideoDecoder(st_, many ? 0 : 1, FF_THREAD_FRAME, dec_);
 }
 
 // Frames shown before the wanted time are decoded only as far as later frames need them: a frame

@@ -31,20 +31,23 @@ Error FrameConformer::conform(FramePtr& frame) {
     return noError();
 }
 
-Error VideoDecoder::open(const AVStream* st) {
+Error openVideoDecoder(const AVStream* st, int threadCount, int threadType, CodecContextPtr& out) {
     const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
     if (!codec)
         return failure("decode video",
                        std::string("no decoder for ") + avcodec_get_name(st->codecpar->codec_id));
-    dec_.reset(avcodec_alloc_context3(codec));
-    if (!dec_) return avError(AVERROR(ENOMEM), "decode video");
-    if (int r = avcodec_parameters_to_context(dec_.get(), st->codecpar); r < 0)
-        return avError(r, "decode video");
-    dec_->pkt_timebase = st->time_base;
-    dec_->thread_count = 0;
-    dec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    if (int r = avcodec_open2(dec_.get(), codec, nullptr); r < 0) return avError(r, "open the video decoder");
+    out.reset(avcodec_alloc_context3(codec));
+    if (!out) return avError(AVERROR(ENOMEM), "decode video");
+    if (int r = avcodec_parameters_to_context(out.get(), st->codecpar); r < 0) return avError(r, "decode video");
+    out->pkt_timebase = st->time_base;
+    out->thread_count = threadCount;
+    out->thread_type = threadType;
+    if (int r = avcodec_open2(out.get(), codec, nullptr); r < 0) return avError(r, "open the video decoder");
     return noError();
+}
+
+Error VideoDecoder::open(const AVStream* st) {
+    return openVideoDecoder(st, 0, FF_THREAD_FRAME | FF_THREAD_SLICE, dec_);
 }
 
 Error VideoDecoder::decode(const AVPacket* pkt, const FrameSink& sink) {

@@ -29,6 +29,10 @@ private:
     AVPixelFormat srcFmt_ = AV_PIX_FMT_NONE;
 };
 
+// Opens a decoder for the video stream `st` into `out`; threadCount 0 lets
+// libavcodec choose.
+Error openVideoDecoder(const AVStream* st, int threadCount, int threadType, CodecContextPtr& out);
+
 class VideoDecoder {
 public:
     Error open(const AVStream* stream);

@@ -14,6 +14,7 @@
 #include "encoder/unique_fd.h"
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -22,9 +23,12 @@ namespace {
 
 // Later times are all past the end; the bound keeps the arithmetic within 64 bits.
 constexpr double kLatestSeconds = 1e9;
-// Frame threads decode several frames at once, but the first frame only comes out once every
-// thread has one: they pay off only when many frames lie between the keyframe and the one wanted.
+// Frame threads decode several frames at once, but a frame only comes out once every thread has
+// one: up to a frame per extra thread is decoded past the one wanted, for nothing. They pay off only
+// when many frames lie between the keyframe and the one wanted, and with one thread per core at
+// most (not libavcodec's default of one more), and few of them.
 constexpr int64_t kFramesWorthThreads = 8;
+constexpr int kMostThreads = 4;
 // How often a seek that landed after the wanted time is retried further back.
 constexpr int kSeekAttempts = 6;
 
@@ -113,7 +117,7 @@ Error FrameGrab::openDecoder() {
     const int64_t start = pendingEnd_ ? AV_NOPTS_VALUE : timeOf(pending_.get());
     const bool many =
         req_.seconds > 0 && start != AV_NOPTS_VALUE && wanted_ - start > kFramesWorthThreads * step_;
-    dec_->thread_count = many ? 0 : 1;
+    dec_->thread_count = many ? std::clamp(av_cpu_count(), 1, kMostThreads) : 1;
     dec_->thread_type = FF_THREAD_FRAME;
     if (int r = avcodec_open2(dec_.get(), codec, nullptr); r < 0) return avError(r, "open the video decoder");
     return noError();

@@ -25,8 +25,8 @@ namespace {
 constexpr double kLatestSeconds = 1e9;
 // Frame threads decode several frames at once, but a frame only comes out once every thread has
 // one: up to a frame per extra thread is decoded past the one wanted, for nothing. They pay off only
-// when many frames lie between the keyframe and the one wanted, and with one thread per core at
-// most (not libavcodec's default of one more), and few of them.
+// when many frames lie between the keyframe and the one wanted; then one per core (not libavcodec's
+// default of one more), four at most.
 constexpr int64_t kFramesWorthThreads = 8;
 constexpr int kMostThreads = 4;
 // How often a seek that landed after the wanted time is retried further back.

@@ -15,6 +15,7 @@
 #include "encoder/video_path.h"
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -23,9 +24,12 @@ namespace {
 
 // Later times are all past the end; the bound keeps the arithmetic within 64 bits.
 constexpr double kLatestSeconds = 1e9;
-// Frame threads decode several frames at once, but the first frame only comes out once every
-// thread has one: they pay off only when many frames lie between the keyframe and the one wanted.
+// Frame threads decode several frames at once, but a frame only comes out once every thread has
+// one: up to a frame per extra thread is decoded past the one wanted, for nothing. They pay off only
+// when many frames lie between the keyframe and the one wanted; then one per core (not libavcodec's
+// default of one more), four at most.
 constexpr int64_t kFramesWorthThreads = 8;
+constexpr int kMostThreads = 4;
 // How often a seek that landed after the wanted time is retried further back.
 constexpr int kSeekAttempts = 6;
 
@@ -105,7 +109,8 @@ Error FrameGrab::openDecoder() {
     const int64_t start = pendingEnd_ ? AV_NOPTS_VALUE : timeOf(pending_.get());
     const bool many =
         req_.seconds > 0 && start != AV_NOPTS_VALUE && wanted_ - start > kFramesWorthThreads * step_;
-    return openVideoDecoder(st_, many ? 0 : 1, FF_THREAD_FRAME, dec_);
+    return openVideoDecoder(st_, many ? std::clamp(av_cpu_count(), 1, kMostThreads) : 1, FF_THREAD_FRAME,
+                            dec_);
 }
 
 // Frames shown before the wanted time are decoded only as far as later frames need them: a frame

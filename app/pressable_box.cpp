@@ -55,25 +55,28 @@ void PressableBox::press() {
     emit mouseDown(Qt::LeftButton, Qt::NoModifier, 0.0, 0.0);
 }
 
+bool isPressKey(int key) {
+    return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+void paintFocusFrame(QWidget* widget) {
+    QStylePainter p(widget);
+    QStyleOptionFocusRect opt;
+    opt.initFrom(widget);
+    opt.rect = widget->rect().adjusted(1, 1, -1, -1);
+    p.drawPrimitive(QStyle::PE_FrameFocusRect, opt);
+}
+
 void PressableBox::keyPressEvent(QKeyEvent* e) {
-    switch (e->key()) {
-        case Qt::Key_Space:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            press();
-            return;
-        default:
-            PictureBox::keyPressEvent(e);
+    if (isPressKey(e->key())) {
+        press();
+        return;
     }
+    PictureBox::keyPressEvent(e);
 }
 
 void PressableBox::paintEvent(QPaintEvent* e) {
     PictureBox::paintEvent(e);
-    if (!hasFocus()) return;
     // Drawn on the screen only; the drawing itself (what is saved) is untouched.
-    QStylePainter p(this);
-    QStyleOptionFocusRect opt;
-    opt.initFrom(this);
-    opt.rect = rect().adjusted(1, 1, -1, -1);
-    p.drawPrimitive(QStyle::PE_FrameFocusRect, opt);
+    if (hasFocus()) paintFocusFrame(this);
 }

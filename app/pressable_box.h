@@ -13,6 +13,11 @@
 // press() slot, for assistive technology.
 void makeAccessiblyPressable(QWidget* widget, QAccessible::Role role);
 
+// The keys that press a focused pressable widget: Space, Return, Enter.
+bool isPressKey(int key);
+// Draws the keyboard focus frame just inside the widget, on the screen only.
+void paintFocusFrame(QWidget* widget);
+
 class PressableBox : public PictureBox {
     Q_OBJECT
 public:

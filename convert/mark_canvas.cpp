@@ -7,8 +7,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
 
 #include <algorithm>
 #include <cmath>
@@ -179,12 +177,10 @@ void MarkCanvas::paintEvent(QPaintEvent*) {
     if (viewBackground_.size() != size()) renderViewBackground();
     p.drawImage(0, 0, viewBackground_);
     if (at_) p.drawImage(canvas::viewPointOf(*at_, scale_), viewMark_);
-    if (!hasFocus()) return;
-    QStylePainter sp(this);
-    QStyleOptionFocusRect opt;
-    opt.initFrom(this);
-    opt.rect = rect().adjusted(1, 1, -1, -1);
-    sp.drawPrimitive(QStyle::PE_FrameFocusRect, opt);
+    if (hasFocus()) {
+        p.end();
+        paintFocusFrame(this);
+    }
 }
 
 void MarkCanvas::mousePressEvent(QMouseEvent* e) {
@@ -197,12 +193,11 @@ void MarkCanvas::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void MarkCanvas::keyPressEvent(QKeyEvent* e) {
+    if (isPressKey(e->key())) {
+        press();
+        return;
+    }
     switch (e->key()) {
-        case Qt::Key_Space:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            press();
-            return;
         case Qt::Key_Left:
         case Qt::Key_Right:
         case Qt::Key_Up:

@@ -21,10 +21,12 @@ bool holdsX(const std::string& s) {
 }
 
 std::string padLeft(std::string s, size_t n) {
-    return s.size() < n ? std::string(n - s.size(), ' ') + s : s;
+    if (s.size() < n) s.insert(0, n - s.size(), ' ');
+    return s;
 }
 std::string padRight(std::string s, size_t n) {
-    return s.size() < n ? s + std::string(n - s.size(), ' ') : s;
+    if (s.size() < n) s.append(n - s.size(), ' ');
+    return s;
 }
 
 std::string fpsText(double fps) {

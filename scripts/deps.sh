@@ -2,6 +2,7 @@
 # Installs the Debian packages the program needs that are missing.
 #   deps.sh run    what building and starting the program needs
 #   deps.sh test   that, plus what the tests need
+#   deps.sh fuzz   what building the fuzz harnesses needs (scripts/fuzz.sh)
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config
@@ -10,7 +11,8 @@ packages=(cmake ninja-build g++ pkg-config
 case "${1:-run}" in
   run)  packages+=(xdg-utils) ;;
   test) packages+=(libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file) ;;
-  *)    echo "usage: $0 run|test" >&2; exit 2 ;;
+  fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  *)    echo "usage: $0 run|test|fuzz" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -2,6 +2,7 @@
 # Installs the Debian packages the program needs that are missing.
 #   deps.sh run    what building and starting the program needs
 #   deps.sh test   that, plus what the tests need
+#   deps.sh fuzz   what building the fuzz harnesses needs (scripts/fuzz.sh)
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config
@@ -9,8 +10,9 @@ packages=(cmake ninja-build g++ pkg-config
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev)
 case "${1:-run}" in
   run)  packages+=(xdg-utils) ;;
-  test) packages+=(libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file imagemagick) ;;
-  *)    echo "usage: $0 run|test" >&2; exit 2 ;;
+  test) packages+=(libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file imagemagick valgrind) ;;
+  fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+  *)    echo "usage: $0 run|test|fuzz" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,6 +1,7 @@
-// Both bitmap readers on any file: the windows' decode24 and the module's decodeMaskBmp. Each must
-// stay inside the bytes, refuse with a reason, and when both take a file they must see the same
-// picture: the module lays over the video what the windows drew.
+// Both bitmap readers on any file: the windows' decode24 and decode32 and the module's
+// decodeMaskBmp. Each must stay inside the bytes, refuse with a reason, and when both take a file
+// they must see the same picture, alpha included: the module lays over the video what the windows
+// drew.
 #include "encoder/hook/mask_bmp.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "watermark/bmp_file.h"
@@ -25,6 +26,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // What the windows read they write back the same.
         const std::optional<QImage> again = bmp::decode24(bmp::encode24(*image));
         FUZZ_CHECK(again && *again == *image);
+    }
+
+    const std::optional<QImage> withAlpha = bmp::decode32(bytes);
+    if (withAlpha) {
+        FUZZ_CHECK(!withAlpha->isNull() && withAlpha->width() > 0 && withAlpha->height() > 0);
+        const std::optional<QImage> again = bmp::decode32(bmp::encode32(*withAlpha));
+        FUZZ_CHECK(again && *again == *withAlpha);
+    }
+    if (withAlpha && maskRead) {
+        FUZZ_CHECK(mask.width == withAlpha->width() && mask.height == withAlpha->height());
+        for (int y = 0; y < mask.height; ++y)
+            for (int x = 0; x < mask.width; ++x) {
+                const QRgb p = withAlpha->pixel(x, y);
+                const std::size_t at = std::size_t(y) * std::size_t(mask.width) + std::size_t(x);
+                const std::uint8_t* m = mask.rgb.data() + at * 3;
+                FUZZ_CHECK(m[0] == qRed(p) && m[1] == qGreen(p) && m[2] == qBlue(p));
+                FUZZ_CHECK((mask.alpha.empty() ? 255 : mask.alpha[at]) == qAlpha(p));
+            }
     }
 
     if (image && maskRead) {

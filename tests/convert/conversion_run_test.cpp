@@ -6,8 +6,8 @@
 #include "app/program_window.h"
 #include "app/shell.h"
 #include "app/user_button.h"
-#include "convert/positioning_window.h"
 #include "convert/canvas_geometry.h"
+#include "convert/positioning_window.h"
 #include "convert/program.h"
 #include "watermark/palette_window.h"
 
@@ -317,8 +317,10 @@ void ConversionTest::aFullHdVideoOnASmallerScreen() {
     PositioningWindow& form = *PositioningWindow::loaded();
     auto* canvas = child<MarkCanvas>(form, "Picture1");
     const QRect screen = form.screen()->availableGeometry();
-    QVERIFY2(screen.width() < 1920 + 160 && screen.height() < 1080 + 130, "the screen is smaller than the frame");
-    QVERIFY(form.frameGeometry().width() <= screen.width() && form.frameGeometry().height() <= screen.height());
+    QVERIFY2(screen.width() < 1920 + 160 && screen.height() < 1080 + 130,
+             "the screen is smaller than the frame");
+    QVERIFY(form.frameGeometry().width() <= screen.width() &&
+            form.frameGeometry().height() <= screen.height());
     QCOMPARE(canvas->frameSize(), QSize(1920, 1080));
     QVERIFY(canvas->scale() < 1.0);
 
@@ -352,7 +354,9 @@ void ConversionTest::aFullHdVideoOnASmallerScreen() {
     QVERIFY(answer.texts().isEmpty());
     const QImage out = frameOf(folder_.filePath(QStringLiteral("watermarked/wm-full hd.avi")), 0, 1920, 1080);
     QVERIFY(!out.isNull());
-    const auto red = [](const QColor& c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
+    const auto red = [](const QColor& c) {
+        return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+    };
     QVERIFY(red(out.pixelColor(target + QPoint(4, 4))));
     QVERIFY(red(out.pixelColor(target + QPoint(45, 20))));  // the mark is 50 x 25
     QVERIFY(!red(out.pixelColor(target - QPoint(4, 4))));

@@ -101,6 +101,9 @@ private:
 class InitializeTest : public QObject {
     Q_OBJECT
 private slots:
+    // A program folder of its own, away from other test programs' bitmaps.
+    void initTestCase() { setProgramFolderForTesting(folder_.path()); }
+    void cleanupTestCase() { setProgramFolderForTesting(QString()); }
     void init() {
         QFile::remove(tempPath());
         QFile::remove(maskPath());
@@ -117,6 +120,9 @@ private slots:
     void placingWithoutAPreparedMark();
     void fitToFrame();
     void unwritableProgramFolder();
+
+private:
+    QTemporaryDir folder_;
 };
 
 void InitializeTest::refusals_data() {

@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -86,6 +87,10 @@ QColor windowColor(QWidget* w) {
 class PositioningWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    // A program folder of its own: the masks it writes must not meet another
+    // test program's, which may run at the same time.
+    void initTestCase() { setProgramFolderForTesting(folder_.path()); }
+    void cleanupTestCase() { setProgramFolderForTesting(QString()); }
     void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void layout_data();
@@ -105,6 +110,9 @@ private slots:
     void aMarkWithAlphaKeepsItInTheMask();
     void dragAndArrowKeysMoveTheMark();
     void aLargeFrameIsShownScaledDown();
+
+private:
+    QTemporaryDir folder_;
 };
 
 void PositioningWindowTest::layout_data() {

@@ -16,20 +16,9 @@ PROG=${1:-$SRC/build/bin}
 ROUNDS=${2:-5}
 DIR=${BENCH_DIR:-/tmp/wm-bench}
 
-missing=()
-for tool in ffmpeg ffprobe python3 /usr/bin/time; do
-    command -v "$tool" >/dev/null || missing+=("$tool")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "alpha_bench.sh: missing ${missing[*]}; on Debian: apt-get install ffmpeg python3 time" >&2
-    exit 2
-fi
-for f in mxcode.dll watermark.dll; do
-    if [ ! -e "$PROG/$f" ]; then
-        echo "alpha_bench.sh: no $f in '$PROG'; build it (cmake --build build --target mxcode watermark)" >&2
-        exit 2
-    fi
-done
+. "$(dirname "$0")/needs.sh"
+needs_tools ffmpeg ffprobe python3 /usr/bin/time
+needs_program "$PROG" mxcode.dll watermark.dll
 PROG=$(cd "$PROG" && pwd)
 mkdir -p "$DIR"
 cd "$DIR"

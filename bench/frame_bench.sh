@@ -13,19 +13,9 @@ PROG=${1:-$(dirname "$0")/../build/bin}
 ROUNDS=${2:-11}
 DIR=${BENCH_DIR:-/tmp/wm-bench}
 
-missing=()
-for tool in ffmpeg ffprobe python3; do
-    command -v "$tool" >/dev/null || missing+=("$tool")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "frame_bench.sh: missing ${missing[*]}; on Debian: apt-get install ffmpeg python3" >&2
-    exit 2
-fi
-if [ ! -x "$PROG/mxcode.dll" ]; then
-    echo "frame_bench.sh: no mxcode.dll in '$PROG'; build it (cmake --build build --target mxcode)" >&2
-    echo "  or give the program folder: bench/frame_bench.sh <folder> [rounds]" >&2
-    exit 2
-fi
+. "$(dirname "$0")/needs.sh"
+needs_tools ffmpeg ffprobe python3
+needs_program "$PROG" mxcode.dll
 PROG=$(cd "$PROG" && pwd)
 mkdir -p "$DIR"
 cd "$DIR"

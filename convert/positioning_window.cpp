@@ -7,6 +7,7 @@
 #include "convert/activity_frames.h"
 #include "convert/canvas_geometry.h"
 #include "convert/mark_canvas.h"
+#include "convert/progress_parse.h"
 #include "runner/command_line.h"
 #include "runner/console_capture.h"
 #include "watermark/bmp_file.h"
@@ -67,15 +68,6 @@ protected:
 
 // Where in the video the canvas's frame is taken from.
 constexpr double kFrameAt = 0.1;
-
-// Seconds of a duration text "HH:MM:SS.ss"; 0 when it cannot be read.
-double videoSeconds(const QString& duration) {
-    bool okH = false, okM = false, okS = false;
-    const double h = duration.mid(0, 2).toDouble(&okH);
-    const double m = duration.mid(3, 2).toDouble(&okM);
-    const double s = duration.mid(6).trimmed().toDouble(&okS);
-    return okH && okM && okS && h >= 0 && m >= 0 && s >= 0 ? h * 3600 + m * 60 + s : 0.0;
-}
 
 WindowSlot<PositioningWindow>& slot() {
     static WindowSlot<PositioningWindow> s;
@@ -233,8 +225,8 @@ void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
     const Busy busy(*this);
     const std::shared_ptr<ConsoleCapture> runner = frameRunner_;
     if (!runner || !runner->commandLine().isEmpty()) return;
-    const QString out = workingFolder() + QStringLiteral("/frame.bmp");
-    const double at = videoSeconds(video.duration) * share;
+    const QString out = frameBitmapPath();
+    const double at = durationInSeconds(video.duration) * share;
     const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
                          QStringLiteral(" -ss ") + QString::number(at, 'f', 3) + QStringLiteral(" -i ") +
                          quoteArg(commandLineSafePath(video.path)) + QStringLiteral(" -vframes 1 -y ") +

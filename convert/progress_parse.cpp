@@ -50,6 +50,19 @@ qint32 durationSeconds(const QString& duration) {
     return static_cast<qint32>(total);
 }
 
+double durationInSeconds(const QString& duration) {
+    bool okH = false, okM = false, okS = false;
+    const double h = duration.mid(0, 2).toDouble(&okH);
+    const double m = duration.mid(3, 2).toDouble(&okM);
+    // The seconds end where their digits do ("05.3," at a chunk's end).
+    const QString seconds = duration.mid(6);
+    qsizetype end = 0;
+    while (end < seconds.size() && (seconds[end].isDigit() || seconds[end] == u'.'))
+        ++end;
+    const double s = seconds.left(end).toDouble(&okS);
+    return okH && okM && okS && h >= 0 && m >= 0 && s >= 0 ? h * 3600 + m * 60 + s : 0.0;
+}
+
 int progressPercent(const QString& duration, const QString& elapsed) {
     const qint32 total = durationSeconds(duration);
     const auto e = number(elapsed);

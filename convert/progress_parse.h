@@ -13,6 +13,9 @@ std::optional<QString> elapsedTextOf(const QString& chunk);
 // Whole seconds of a duration text "HH:MM:SS..." (characters 1-2, 4-5, 7-8);
 // 0 when any of the three is not a number.
 qint32 durationSeconds(const QString& duration);
+// The same with the fraction of the last second ("00:01:02.50" is 62.5); 0
+// when the text cannot be read.
+double durationInSeconds(const QString& duration);
 
 // The percentage shown for an elapsed-time text against a duration text:
 // rounded halves to even, at most 100; 0 when either cannot be read or the

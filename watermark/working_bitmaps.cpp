@@ -11,6 +11,10 @@ QString maskBitmapPath() {
     return workingFolder() + QStringLiteral("/mask.bmp");
 }
 
+QString frameBitmapPath() {
+    return workingFolder() + QStringLiteral("/frame.bmp");
+}
+
 bool hasTransparency(const QImage& image) {
     if (!image.hasAlphaChannel()) return false;
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);

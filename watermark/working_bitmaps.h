@@ -1,4 +1,4 @@
-// The two bitmaps a conversion works from, both in workingFolder():
+// The bitmaps a conversion works from, all in workingFolder():
 // "temp.bmp", the preview as it is placed on the canvas, and "mask.bmp", the
 // canvas that the encoder's module lays over every frame.
 #pragma once
@@ -10,6 +10,8 @@
 
 QString previewBitmapPath();
 QString maskBitmapPath();
+// "frame.bmp": the video's frame that the canvas shows behind the mark.
+QString frameBitmapPath();
 
 // True when some pixel of `image` is not fully opaque.
 bool hasTransparency(const QImage& image);

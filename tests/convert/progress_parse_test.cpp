@@ -56,4 +56,12 @@ TEST(DurationSeconds, WholeSecondsOfTheText) {
     EXPECT_EQ(durationSeconds(QString()), 0);
 }
 
+TEST(DurationInSeconds, KeepsTheFraction) {
+    EXPECT_DOUBLE_EQ(durationInSeconds(QStringLiteral("00:01:05.30")), 65.3);
+    EXPECT_DOUBLE_EQ(durationInSeconds(QStringLiteral("00:01:05.3,")), 65.3);
+    EXPECT_DOUBLE_EQ(durationInSeconds(QStringLiteral("01:00:00.00")), 3600);
+    EXPECT_DOUBLE_EQ(durationInSeconds(QStringLiteral("N/A")), 0);
+    EXPECT_DOUBLE_EQ(durationInSeconds(QString()), 0);
+}
+
 }  // namespace

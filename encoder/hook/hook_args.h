@@ -1,6 +1,8 @@
 // The watermark module's own arguments: -f <mask.bmp> -m <mode> -t <RRGGBB> [-a <opacity>].
 #pragma once
 
+#include "rules/mark_rules.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,7 +14,8 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-inline constexpr int kMinOpacity = 10, kFullOpacity = 100;
+using rules::kFullOpacity;
+using rules::kMinOpacity;
 
 struct HookArgs {
     std::string maskPath;

@@ -71,8 +71,7 @@ AvMemPtr<uint8_t> swsImage(uint8_t* planes[4], int lines[4], int w, int h, AVPix
 }  // namespace
 
 bool isKeyColour(Rgb p, Rgb key) noexcept {
-    return std::abs(p.r - key.r) <= kKeyTolerance && std::abs(p.g - key.g) <= kKeyTolerance &&
-           std::abs(p.b - key.b) <= kKeyTolerance;
+    return rules::isKeyColour(p.r, p.g, p.b, key.r, key.g, key.b);
 }
 
 bool overlaySupportsFormat(const std::string& pixelFormat) {

@@ -20,17 +20,14 @@
 
 #include "encoder/hook/hook_args.h"
 #include "encoder/hook/mask_bmp.h"
+#include "rules/mark_rules.h"
 
 struct AVComponentDescriptor;
 
 namespace wm {
 
-inline constexpr int kKeyTolerance = 32;
-
-// The blend weight, 0..256, of a mask pixel of this alpha at this opacity (per cent), rounded.
-constexpr uint16_t alphaWeight(unsigned alpha, unsigned opacity) noexcept {
-    return uint16_t((alpha * opacity * 256 + 255 * 100 / 2) / (255 * 100));
-}
+using rules::alphaWeight;
+using rules::kKeyTolerance;
 
 bool isKeyColour(Rgb pixel, Rgb key) noexcept;
 // True when the hook can write frames of this libavutil pixel format.

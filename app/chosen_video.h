@@ -2,6 +2,8 @@
 // main window hands to the rest of the program.
 #pragma once
 
+#include "rules/orientation.h"
+
 #include <QSize>
 #include <QString>
 
@@ -11,5 +13,9 @@ struct ChosenVideo {
     QString duration;  // the probe's duration text, "" until one was read
     QString width;     // the frame width as the probe's text gave it, e.g. "720"
     QString height;    // likewise the height, e.g. "576" or "576,"
-    QSize frameSize;   // whole frame pixels; invalid until the probe gave a usable size
+    QSize frameSize;   // the upright frame (as a player shows it) in whole pixels; invalid until the
+                       // probe gave a usable size
+    QSize codedSize;   // the frame as it is decoded, which the masks are made for; equal to frameSize
+                       // unless the video carries a display rotation
+    rules::Orientation orientation;  // how the coded frame is turned for showing
 };

@@ -3,6 +3,8 @@
 // occurrence, and nothing carries over from an earlier chunk.
 #pragma once
 
+#include "rules/orientation.h"
+
 #include <QSize>
 #include <QString>
 
@@ -12,6 +14,9 @@ struct ProbeFacts {
     std::optional<QString> duration;  // 11 characters from behind "Duration: " (fewer at the chunk's end)
     std::optional<QString> width;     // as cut from the text, e.g. "320"
     std::optional<QString> height;    // as cut, e.g. "240" or "576," when a comma follows a short height
+    // The display turn from the "Display:" line after the video's line; nothing when the chunk has
+    // none (the video is shown as coded).
+    std::optional<rules::Orientation> orientation;
 };
 
 // The duration text of a chunk, or nothing when the chunk has no "Duration".

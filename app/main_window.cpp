@@ -132,6 +132,10 @@ void MainWindow::buildControls() {
     preview_->setAccessibleName(QStringLiteral("Preview"));
     preview_->setAccessibleDescription(QStringLiteral("The watermark picture at its final size"));
     preview_->setPicture(artwork::placeholder());
+    // The mark's size in the video, under the preview that may show it smaller.
+    markSizeLabel_ = label("markSize", 328, 354, 200, 14, Qt::white);
+    markSizeLabel_->setAutoFillBackground(false);
+    markSizeLabel_->setAccessibleName(QStringLiteral("Watermark size"));
 
     titleLabel_ = label("vidtitle", 64, 173, 209, 17, kDarkGrey);
     titleLabel_->setAlignment(Qt::AlignCenter);
@@ -180,7 +184,9 @@ void MainWindow::resizePreview(QSize box, QSizeF scale) {
     preview_->setScaleSize(scale);
 }
 
-void MainWindow::showPreview(const QImage& mark) {
+void MainWindow::showPreview(const QImage& mark, QSize markSize) {
+    resizePreview(mark.size(), QSizeF(mark.size()));
+    markSizeLabel_->setText(QStringLiteral("%1 x %2 pixels").arg(markSize.width()).arg(markSize.height()));
     previewMark_ = mark;
     // Transparent parts show the preview's own background, not what was there before.
     preview_->setPicture(QImage());

@@ -36,8 +36,8 @@ public:
     const ChosenVideo& video() const { return video_; }
     // The zoom in per cent, 1..100.
     int zoom() const;
-    // The watermark at the size it will have in the video, with its alpha;
-    // null until a picture was shown.
+    // The preview as shown: the whole mark, scaled down to fit the preview's
+    // box when it is larger, with its alpha; null until a picture was shown.
     const QImage& previewImage() const { return previewMark_; }
 
     // --- the probe's answers ---
@@ -49,11 +49,14 @@ public:
     // --- the picture preview's answers ---
     // The preview's pixel size.
     QSize previewBoxSize() const;
+    // The largest the preview can show: 240 x 240 pixels.
+    static QSize previewBoxLimit() { return {240, 240}; }
     // Gives the preview `box` pixels and the coordinate range `scale`; the
     // drawing keeps its top-left pixels.
     void resizePreview(QSize box, QSizeF scale);
-    // Shows `mark`, the size of the preview, on the preview's background.
-    void showPreview(const QImage& mark);
+    // Shows `shown` (at most previewBoxLimit()) on the preview's background,
+    // and under it the mark's size in the video, `markSize`.
+    void showPreview(const QImage& shown, QSize markSize);
 
 signals:
     // "Video Selection" chose a file: the probe learns its details.
@@ -96,6 +99,7 @@ private:
     QLabel* zoomLabel_ = nullptr;
     QFrame* previewFrame_ = nullptr;
     PictureBox* preview_ = nullptr;
+    QLabel* markSizeLabel_ = nullptr;
     QLabel* titleLabel_ = nullptr;
     QPlainTextEdit* videoPathView_ = nullptr;
     QLabel* frameSizeLabel_ = nullptr;

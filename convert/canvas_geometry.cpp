@@ -14,7 +14,10 @@ QSize windowOuterSize(QSize view) {
 }
 
 View fitFrame(QSize frame, QSize available) {
-    const QSize room = available - kAround;
+    return fitInto(frame, available - kAround);
+}
+
+View fitInto(QSize frame, QSize room) {
     if (frame.isEmpty()) return {1.0, QSize(1, 1)};
     if (room.width() >= frame.width() && room.height() >= frame.height()) return {1.0, frame};
     const double scale = std::max(std::min(double(std::max(1, room.width())) / frame.width(),
@@ -23,6 +26,12 @@ View fitFrame(QSize frame, QSize available) {
     const QSize view(std::max(1, static_cast<int>(std::floor(frame.width() * scale))),
                      std::max(1, static_cast<int>(std::floor(frame.height() * scale))));
     return {scale, view};
+}
+
+QRect insideArea(QRect window, QRect area) {
+    const int x = std::max(area.left(), std::min(window.left(), area.right() + 1 - window.width()));
+    const int y = std::max(area.top(), std::min(window.top(), area.bottom() + 1 - window.height()));
+    return QRect(QPoint(x, y), window.size());
 }
 
 QPoint framePixelAt(QPointF viewPoint, double scale) {

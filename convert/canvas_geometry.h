@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
 #include <QSize>
 
 namespace canvas {
@@ -21,6 +22,13 @@ struct View {
     QSize view;
 };
 View fitFrame(QSize frame, QSize available);
+// The same for a canvas that has exactly `room` to show the frame in.
+View fitInto(QSize frame, QSize room);
+
+// A window's frame rectangle moved to lie wholly inside `area` (the screen's
+// free area): moved in where it hangs over an edge; one larger than the area
+// keeps its top-left corner in it.
+QRect insideArea(QRect window, QRect area);
 
 // The frame pixel under a point of the canvas shown at `scale`.
 QPoint framePixelAt(QPointF viewPoint, double scale = 1.0);

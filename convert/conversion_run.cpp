@@ -1,6 +1,5 @@
 // The conversion: Start, Stop, the progress display and the end of a run
 // when the window closes.
-#include "app/main_window.h"
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
@@ -31,8 +30,6 @@ QString lastLine(const QString& text) {
 
 void PositioningWindow::startConversion() {
     const Busy busy(*this);
-    const MainWindow* main = MainWindow::instance();
-    if (!main) return;
     // A canvas without the mark (none placed yet, or cleared by a new colour)
     // would make a copy with no watermark.
     if (!canvas_->hasPlacedMark()) {
@@ -40,25 +37,21 @@ void PositioningWindow::startConversion() {
         return;
     }
 
-    // The preview as it stands now becomes "temp.bmp" and the mark of the
-    // next click; the canvas keeps what was placed.
-    prepareMark(main->previewImage());
     if (!writeMask()) return;
 
     const QString folder = commandLineSafePath(programFolder());
     lastRun_ = ConversionRun{};
     lastRun_.programFolder = folder;
     lastRun_.encoder = encoderName();
-    lastRun_.video = commandLineSafePath(main->video().path);
+    lastRun_.video = commandLineSafePath(video_.path);
     lastRun_.mask = commandLineSafePath(maskBitmapPath());
     // Quoted on the command line, so the results folder needs no alias.
-    lastRun_.result = resultPath(outputFolder(), main->video().title);
+    lastRun_.result = resultPath(outputFolder(), video_.title);
     // The key colour is the colour the mask's background really has, whichever
     // palette command set it.
-    maskColour_ = rrggbbOf(canvas_->backColor());
-    lastRun_.maskColour = maskColour_;
+    lastRun_.maskColour = maskColour();
     lastRun_.enhanceAudio = enhanceAudioCheck_->checkState() != Qt::Unchecked;
-    lastRun_.opacity = canvas_->opacity();
+    lastRun_.opacity = canvas_->placement().opacity();
 
     const std::shared_ptr<ConsoleCapture> runner = conversionRunner_;
     if (!runner) return;
@@ -90,8 +83,7 @@ void PositioningWindow::onConversionOutput(const QString& chunk) {
 
 void PositioningWindow::showProgress(const QString& elapsed) {
     const Busy busy(*this);
-    const MainWindow* main = MainWindow::instance();
-    const int percent = main ? progressPercent(main->video().duration, elapsed) : 0;
+    const int percent = progressPercent(video_.duration, elapsed);
     advanceActivityAnimation();
     progressLabel_->setText(progressCaption(percent));
 }

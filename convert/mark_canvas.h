@@ -1,15 +1,16 @@
-// The positioning window's canvas. It stands for one video frame, pixel for
-// pixel: it holds the key colour, the mark and where the mark is placed, and
-// shows what the result will look like: the video's frame (or the key colour
-// until one arrives) with the mark over it as the module will lay it. The
-// masks the module reads are made from that model, never from what is on the
-// screen. A frame larger than the screen allows is shown scaled down by one
-// factor; points on the canvas map to frame pixels.
+// The positioning window's canvas. It stands for one upright video frame:
+// it shows the frame (or the key colour until one arrives) with the mark of a
+// Placement over it as the module will lay it, and edits that placement. A
+// frame larger than the room it has is shown scaled down by one factor;
+// points on the canvas map to frame pixels.
 //
-// A press places the mark (through the window); moving with the button held
-// drags it, and on the focused canvas the arrow keys move it by one frame
-// pixel, ten with Shift.
+// A press reports the frame pixel under it (the window places the mark's
+// top-left corner there); moving with the button held drags the mark, and on
+// the focused canvas the arrow keys move it by one frame pixel, ten with
+// Shift. Every edit comes out as placementChanged().
 #pragma once
+
+#include "watermark/placement.h"
 
 #include <QColor>
 #include <QImage>
@@ -17,22 +18,20 @@
 #include <QSize>
 #include <QWidget>
 
-#include <optional>
-
 class MarkCanvas : public QWidget {
     Q_OBJECT
 public:
     explicit MarkCanvas(QWidget* parent = nullptr);
 
-    // The key colour: the canvas's background, and the colour the mask is
-    // keyed on. A new one clears the placed mark.
+    // The key colour the mask is keyed on: the background until a frame
+    // comes, and the colour that makes mark pixels vanish. With `tint`, the
+    // mark's pixels of that colour show tinted instead, so the user sees what
+    // will vanish.
     QColor backColor() const { return key_; }
-    void setBackColor(const QColor& colour);
+    void setKeyColour(const QColor& key, bool tint);
 
-    // The frame the canvas stands for; the mark stays where it is.
+    // The upright frame the canvas stands for.
     QSize frameSize() const { return frame_; }
-    // One canvas pixel per frame pixel.
-    void setBoxSize(int width, int height);
     // The frame shown `view` pixels large, `scale` canvas pixels per frame pixel.
     void setView(QSize frame, double scale, QSize view);
     double scale() const { return scale_; }
@@ -41,27 +40,17 @@ public:
     void setFrame(const QImage& frame);
     bool showsFrame() const { return !frameImage_.isNull(); }
 
-    // Places `picture`, stretched to `nominal` frame pixels, with its top-left
-    // corner at `at`. False (and nothing changes) when the picture is null.
-    bool placeMark(const QImage& picture, QSizeF nominal, QPoint at);
-    void clearMark();
-    // Moves the placed mark, keeping its picture.
-    void moveMark(QPoint at);
-    bool hasPlacedMark() const { return at_.has_value(); }
-    std::optional<QPoint> markPosition() const { return at_; }
-
-    // How much of the mark covers the video, 10..100 per cent.
-    int opacity() const { return opacity_; }
-    void setOpacity(int percent);
-
-    // The frame-sized picture of the canvas: the key colour with the mark
-    // laid on it. For an opaque mark at full opacity, the 24-bit mask.
-    QImage image() const;
-    // The mask with alpha: fully transparent but for the mark's own pixels.
-    QImage alphaMask() const;
-    // The mask must carry alpha: the mark has transparent parts, or its
-    // opacity is below 100 %.
-    bool needsAlphaMask() const;
+    const Placement& placement() const { return placement_; }
+    void setPlacement(const Placement& placement);
+    // Shows the mark or not (nothing placed yet).
+    bool hasPlacedMark() const { return shown_; }
+    void setMarkShown(bool shown);
+    // The mark's rectangle in the frame.
+    MarkRect markRect() const { return placement_.rectIn(frame_); }
+    // The whole picture at the mark's size in this frame.
+    const QImage& laidMark() const { return laid_; }
+    // Moves the mark's top-left corner to `pixel`, keeping its size.
+    void moveMarkTo(QPoint pixel);
 
 public slots:
     // A left-button press at (0, 0), as from the keyboard.
@@ -70,6 +59,8 @@ public slots:
 signals:
     // A mouse button went down at (x, y) in frame pixels.
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
+    // A drag or a key moved the mark.
+    void placementChanged(const Placement& placement);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -78,12 +69,11 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    // The laid mark again when the picture or its size changed, then what shows.
+    void updateLaidMark();
     // The mark as it shows: key-coloured pixels let the background through
-    // and every pixel's alpha is scaled by the opacity, as the module does.
+    // (or are tinted) and every pixel's alpha is scaled by the opacity.
     void updateShownMark();
-    // What the screen shows, at the view's size: drawn once per change, so a
-    // drag repaints two ready pictures.
-    void updateViewBackground();
     void renderViewBackground();
     void updateViewMark();
 
@@ -91,11 +81,11 @@ private:
     double scale_ = 1.0;
     QImage frameImage_;
     QImage viewBackground_;
-    QImage viewMark_;
     QColor key_{Qt::black};
-    QImage mark_;  // stretched to its nominal size, with its alpha
-    bool markHasAlpha_ = false;
-    QImage shownMark_;
-    std::optional<QPoint> at_;
-    int opacity_ = 100;
+    bool tint_ = false;
+    Placement placement_;
+    bool shown_ = false;
+    QImage laid_;
+    qint64 laidFrom_ = 0;  // cache key of the picture laid_ was made from
+    QImage viewMark_;
 };

@@ -3,6 +3,7 @@
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
+#include "app/chosen_video.h"
 #include "app/window_steps.h"
 #include "convert/activity_frames.h"
 #include "convert/canvas_geometry.h"
@@ -11,10 +12,18 @@
 #include "runner/command_line.h"
 #include "runner/console_capture.h"
 #include "watermark/bmp_file.h"
+#include "watermark/color_text.h"
+#include "watermark/key_colour.h"
 #include "watermark/palette_window.h"
 #include "watermark/working_bitmaps.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QResizeEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -68,6 +77,10 @@ protected:
 
 // Where in the video the canvas's frame is taken from.
 constexpr double kFrameAt = 0.1;
+// The margin the place control starts with, per cent of the frame.
+constexpr double kDefaultMargin = 3.0;
+// Text on the window's light grey: dark enough to read (contrast above 12:1).
+const QColor kText(0x1a, 0x1a, 0x1a);
 
 WindowSlot<PositioningWindow>& slot() {
     static WindowSlot<PositioningWindow> s;
@@ -75,6 +88,37 @@ WindowSlot<PositioningWindow>& slot() {
 }
 
 }  // namespace
+
+// The room the canvas has: it shows the frame as large as fits, by one
+// factor, at most one canvas pixel per frame pixel.
+class CanvasArea : public QWidget {
+public:
+    CanvasArea(MarkCanvas* canvas, QWidget* parent) : QWidget(parent), canvas_(canvas) {
+        canvas_->setParent(this);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        setMinimumSize(64, 48);
+    }
+    void setFrame(QSize frame, QSize wanted) {
+        frame_ = frame;
+        wanted_ = wanted;
+        updateGeometry();
+        fit();
+    }
+    QSize sizeHint() const override { return wanted_; }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { fit(); }
+
+private:
+    void fit() {
+        const canvas::View v = canvas::fitInto(frame_, size());
+        canvas_->setView(frame_, v.scale, v.view);
+        canvas_->move(0, 0);
+    }
+    MarkCanvas* canvas_;
+    QSize frame_{1, 1};
+    QSize wanted_{544, 384};
+};
 
 PositioningWindow::PositioningWindow(QWidget* parent) : ProgramWindow(parent) {
     buildControls();
@@ -85,85 +129,164 @@ PositioningWindow::~PositioningWindow() = default;
 void PositioningWindow::buildControls() {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Watermark Positioning"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(574, 478);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
-    auto button = [this](const char* name, const QString& caption, int x) {
+    auto button = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(x, 8, 129, 25);
+        b->setMinimumSize(129, 25);
         return b;
     };
-    changeMaskButton_ = button("Command3", QStringLiteral("Change Mask Color"), 16);
-    startButton_ = button("Command2", QStringLiteral("Start Watermarking"), 160);
-    stopButton_ = button("stop", QStringLiteral("Stop conversion"), 304);
+    changeMaskButton_ = button("Command3", QStringLiteral("Change Mask Color"));
+    startButton_ = button("Command2", QStringLiteral("Start Watermarking"));
+    stopButton_ = button("stop", QStringLiteral("Stop conversion"));
 
     progressLabel_ = new QLabel(QStringLiteral("Progress: 0%"), this);
     progressLabel_->setObjectName(QStringLiteral("Label1"));
-    progressLabel_->setGeometry(24, 48, 89, 17);
-    QPalette white = progressLabel_->palette();
-    white.setColor(QPalette::WindowText, Qt::white);
-    progressLabel_->setPalette(white);
-    fitFont(progressLabel_, QStringLiteral("Progress: 100%"));
+    progressLabel_->setMinimumWidth(89);
+    QPalette dark = progressLabel_->palette();
+    dark.setColor(QPalette::WindowText, kText);
+    progressLabel_->setPalette(dark);
 
-    for (int i = 0; i < 2; ++i) {
-        auto* frame = new PictureBox(this);
-        frame->setObjectName(QStringLiteral("pb%1").arg(i));
-        frame->setGeometry(136 + 40 * (i + 1), 480, 36, 36);  // below the visible area
-        frame->setAccessibleName(i == 0 ? QStringLiteral("Activity frame, bright")
-                                        : QStringLiteral("Activity frame, dimmed"));
-        frame->setPicture(activityFrame(i));
-        frame->hide();
-        activityFrames_[i] = frame;
-    }
+    for (int i = 0; i < 2; ++i)
+        activityPictures_[static_cast<size_t>(i)] = activityFrame(i);
     activityBox_ = new PictureBox(this);
     activityBox_->setObjectName(QStringLiteral("pbox"));
-    activityBox_->setGeometry(136, 40, 36, 36);
+    activityBox_->setFixedSize(36, 36);
     activityBox_->setAccessibleName(QStringLiteral("Conversion activity"));
-    activityBox_->setPicture(activityFrames_[1]->picture());
+    activityBox_->setPicture(activityPictures_[1]);
 
     enhanceAudioCheck_ = new WrappingCheckBox(kEnhanceAudioCaption, this);
     enhanceAudioCheck_->setObjectName(QStringLiteral("Check1"));
-    enhanceAudioCheck_->setGeometry(192, 40, 289, 33);
+    enhanceAudioCheck_->setFixedSize(289, 33);
     enhanceAudioCheck_->setChecked(false);
 
-    // The mark's opacity: not part of the window's first layout, so it takes
-    // the free corner right of the buttons.
     opacitySlider_ = new QSlider(Qt::Horizontal, this);
     opacitySlider_->setObjectName(QStringLiteral("opacity"));
-    opacitySlider_->setGeometry(448, 8, 82, 25);
+    opacitySlider_->setFixedWidth(82);
     opacitySlider_->setRange(10, 100);
     opacitySlider_->setValue(100);
     opacitySlider_->setAccessibleName(QStringLiteral("Opacity"));
-    opacitySlider_->setAccessibleDescription(
-        QStringLiteral("How much of the watermark covers the video, in per cent"));
+    opacitySlider_->setAccessibleDescription(QStringLiteral("How much of the watermark covers the video, in per cent"));
     opacityLabel_ = new QLabel(QStringLiteral("100%"), this);
     opacityLabel_->setObjectName(QStringLiteral("opacityValue"));
-    opacityLabel_->setGeometry(532, 8, 38, 25);
+    opacityLabel_->setMinimumWidth(38);
     opacityLabel_->setTextFormat(Qt::PlainText);
-    opacityLabel_->setPalette(white);
+    opacityLabel_->setPalette(dark);
     opacityLabel_->setAccessibleName(QStringLiteral("Opacity value"));
 
     canvas_ = new MarkCanvas(this);
     canvas_->setObjectName(QStringLiteral("Picture1"));
-    canvas_->setGeometry(8, 80, 544, 384);
-    canvas_->setBoxSize(544, 384);
     canvas_->setAccessibleName(QStringLiteral("Canvas"));
     canvas_->setAccessibleDescription(
         QStringLiteral("Click to place the watermark with its top-left corner at that point"));
-    canvas_->setBackColor(Qt::black);
+    canvasArea_ = new CanvasArea(canvas_, this);
+    canvasArea_->setObjectName(QStringLiteral("canvasArea"));
 
-    preparedMark_ = new PictureBox(this);
-    preparedMark_->setObjectName(QStringLiteral("Picture2"));
-    preparedMark_->setGeometry(8 + 544, 80, 16, 16);
-    preparedMark_->setAccessibleName(QStringLiteral("Prepared watermark"));
-    preparedMark_->hide();
+    // The place control: the nine anchors, in a 3 x 3 grid.
+    auto* place = new QWidget(this);
+    place->setObjectName(QStringLiteral("place"));
+    auto* grid = new QGridLayout(place);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(2);
+    static constexpr std::array<const char*, 9> kArrows{"↖", "↑", "↗", "←", "•", "→", "↙", "↓", "↘"};
+    for (size_t i = 0; i < kAnchors.size(); ++i) {
+        auto* b = new QToolButton(place);
+        b->setObjectName(QStringLiteral("place%1").arg(i));
+        b->setText(QString::fromUtf8(kArrows[i]));
+        b->setAccessibleName(QLatin1String(anchorName(kAnchors[i])));
+        b->setToolTip(QLatin1String(anchorName(kAnchors[i])));
+        b->setCheckable(true);
+        b->setAutoExclusive(true);
+        b->setFixedSize(28, 28);
+        b->setFocusPolicy(Qt::StrongFocus);
+        grid->addWidget(b, int(i / 3), int(i % 3));
+        connect(b, &QToolButton::clicked, this, [this, i] { moveMarkTo(kAnchors[i]); });
+        placeButtons_[i] = b;
+    }
+
+    auto spin = [this](const char* name, const QString& accessible, double min, double max, double value) {
+        auto* s = new QDoubleSpinBox(this);
+        s->setObjectName(QLatin1String(name));
+        s->setRange(min, max);
+        s->setDecimals(1);
+        s->setSingleStep(0.5);
+        s->setSuffix(QStringLiteral(" %"));
+        s->setValue(value);
+        s->setAccessibleName(accessible);
+        s->setKeyboardTracking(false);
+        return s;
+    };
+    marginSpin_ = spin("margin", QStringLiteral("Margin"), 0.0, 45.0, kDefaultMargin);
+    marginSpin_->setAccessibleDescription(QStringLiteral("Distance of the watermark from the frame's edges, per cent of the frame"));
+    sizeSpin_ = spin("size", QStringLiteral("Size"), 0.1, 100.0, 20.0);
+    sizeSpin_->setAccessibleDescription(QStringLiteral("Width of the watermark, per cent of the frame's width"));
+
+    noteLabel_ = new QLabel(this);
+    noteLabel_->setObjectName(QStringLiteral("note"));
+    noteLabel_->setTextFormat(Qt::PlainText);
+    noteLabel_->setPalette(dark);
+    noteLabel_->setWordWrap(true);
+    noteLabel_->setAccessibleName(QStringLiteral("Placement note"));
+
+    auto caption = [this, &dark](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setPalette(dark);
+        l->setBuddy(buddy);
+        return l;
+    };
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(changeMaskButton_);
+    top->addWidget(startButton_);
+    top->addWidget(stopButton_);
+    top->addSpacing(8);
+    top->addWidget(opacitySlider_);
+    top->addWidget(opacityLabel_);
+    top->addStretch(1);
+    auto* second = new QHBoxLayout;
+    second->addSpacing(16);
+    second->addWidget(progressLabel_);
+    second->addWidget(activityBox_);
+    second->addWidget(enhanceAudioCheck_);
+    second->addStretch(1);
+    auto* side = new QVBoxLayout;
+    side->addWidget(caption(QStringLiteral("Place:"), placeButtons_[0]));
+    side->addWidget(place);
+    side->addSpacing(8);
+    side->addWidget(caption(QStringLiteral("&Margin:"), marginSpin_));
+    side->addWidget(marginSpin_);
+    side->addWidget(caption(QStringLiteral("Si&ze:"), sizeSpin_));
+    side->addWidget(sizeSpin_);
+    side->addStretch(1);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(canvasArea_, 1);
+    middle->addLayout(side);
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(8, 8, 8, 8);
+    root->addLayout(top);
+    root->addLayout(second);
+    root->addLayout(middle, 1);
+    root->addWidget(noteLabel_);
 
     connect(canvas_, &MarkCanvas::mouseDown, this, &PositioningWindow::placeMark);
+    connect(canvas_, &MarkCanvas::placementChanged, this, [this] { showPlacement(); });
     connect(opacitySlider_, &QSlider::valueChanged, this, [this](int percent) {
-        canvas_->setOpacity(percent);
         opacityLabel_->setText(QString::number(percent) + u'%');
+        if (syncing_) return;
+        Placement p = canvas_->placement();
+        p.setOpacity(percent);
+        setPlacement(p);
+    });
+    connect(marginSpin_, &QDoubleSpinBox::valueChanged, this, [this] {
+        if (!syncing_) moveMarkTo(canvas_->placement().anchor());
+    });
+    connect(sizeSpin_, &QDoubleSpinBox::valueChanged, this, [this](double percent) {
+        if (syncing_) return;
+        Placement p = canvas_->placement();
+        p.setWidthShare(percent / 100.0);
+        setPlacement(p);
     });
     connect(changeMaskButton_, &QPushButton::clicked, this, &PositioningWindow::changeMaskColour);
     connect(startButton_, &QPushButton::clicked, this, &PositioningWindow::startConversion);
@@ -175,22 +298,17 @@ void PositioningWindow::load() {
     skipOnFailure([this] { frameRunner_ = std::make_shared<ConsoleCapture>(); });
     skipOnFailure([this] {
         conversionRunner_ = std::make_shared<ConsoleCapture>();
-        connect(conversionRunner_.get(), &ConsoleCapture::output, this,
-                &PositioningWindow::onConversionOutput);
+        connect(conversionRunner_.get(), &ConsoleCapture::output, this, &PositioningWindow::onConversionOutput);
     });
     skipOnFailure([this] {
         const QColor grey = colorFromHexText(rgbHexText(200, 200, 200));
         setBackground(this, grey);
         setBackground(progressLabel_, grey);
         setBackground(enhanceAudioCheck_, grey);
-        for (PictureBox* frame : {activityBox_, activityFrames_[0], activityFrames_[1]})
-            frame->setBackColor(grey);
+        activityBox_->setBackColor(grey);
     });
-    maskColour_ = QStringLiteral("000000");
     skipOnFailure([this] {
-        // Centred on first showing; later sizing keeps the top-left corner.
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        fitToFrame(QSize(544, 384));
         show();
     });
     msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
@@ -206,13 +324,23 @@ PositioningWindow* PositioningWindow::loaded() {
     return slot().loaded();
 }
 
-void PositioningWindow::initialize(const ChosenVideo& video, const QImage& preview) {
+void PositioningWindow::initialize(const ChosenVideo& video, const QImage& picture, QSize markSize) {
     // The first touch loads the window: its message comes before anything is written.
     PositioningWindow& window = instance();
     const Busy busy(window);
-    window.prepareMark(preview);
-    window.placeMarkAtCanvasOrigin();
+    window.video_ = video;
     window.fitToFrame(video.frameSize);
+    if (picture.isNull()) {
+        window.canvas_->setMarkShown(false);
+        msgBox(&window, QStringLiteral("Please select a valid picture first"));
+    } else {
+        Placement p = window.canvas_->placement();
+        p.setPicture(picture);
+        p.setPixelWidth(markSize.width(), window.canvas_->frameSize().width());
+        p.moveTo(Anchor::TopLeft, 0);
+        window.canvas_->setMarkShown(true);
+        window.setPlacement(p);
+    }
     window.show();
     // Fetched once this handler has returned: the windows never wait for it,
     // and the canvas shows the key colour until it comes.
@@ -229,8 +357,9 @@ void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
     const double at = durationInSeconds(video.duration) * share;
     const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
                          QStringLiteral(" -ss ") + QString::number(at, 'f', 3) + QStringLiteral(" -i ") +
-                         quoteArg(commandLineSafePath(video.path)) + QStringLiteral(" -vframes 1 -y ") +
-                         quoteArg(out);
+                         quoteArg(commandLineSafePath(video.path)) + QStringLiteral(" -vframes 1") +
+                         (video.orientation.upright() ? QString() : QStringLiteral(" -upright")) +
+                         QStringLiteral(" -y ") + quoteArg(out);
     if (runner->run(line) != 0 || !isLoaded()) return;
     // Shown only when it is the frame the canvas stands for.
     if (const std::optional<QImage> frame = bmp::read24(out, nullptr);
@@ -238,70 +367,111 @@ void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
         canvas_->setFrame(*frame);
 }
 
-void PositioningWindow::prepareMark(const QImage& preview) {
-    const Busy busy(*this);
-    // The nominal size is the preview's pixel size, so the canvas shows the
-    // watermark exactly as the preview does.
-    preparedMark_->setBoxSize(preview.width(), preview.height());
-    preparedMark_->setScaleSize(QSizeF(preview.width(), preview.height()));
-    QString why;
-    std::optional<QImage> back = writePreviewBitmap(preview, &why);
-    if (!back) {
-        // The canvas can still use the preview itself; the conversion will
-        // need the program folder writable for "mask.bmp".
-        msgBox(this, QStringLiteral("Could not save the watermark as %1: %2\nThe program folder must be "
-                                    "writable for the conversion.")
-                         .arg(previewBitmapPath(), why));
-        back = preview.convertToFormat(QImage::Format_RGB32);
-    }
-    preparedMark_->setPicture(*back);
+const Placement& PositioningWindow::placement() const {
+    return canvas_->placement();
 }
 
-void PositioningWindow::placeMarkAtCanvasOrigin() {
-    const Busy busy(*this);
-    const QImage& mark = preparedMark_->picture();
-    const QSizeF nominal = preparedMark_->scaleSize();
-    if (!canvas_->placeMark(mark, nominal, QPoint(0, 0)))
-        msgBox(this, QStringLiteral("Please select a valid picture first"));
+QColor PositioningWindow::keyColour() const {
+    const Placement& p = canvas_->placement();
+    if (p.pickedKey()) return *p.pickedKey();
+    return unusedKeyColour(canvas_->laidMark()).value_or(QColor(Qt::black));
+}
+
+QString PositioningWindow::maskColour() const {
+    return rrggbbOf(keyColour());
+}
+
+void PositioningWindow::setPickedKey(const QColor& colour) {
+    Placement p = canvas_->placement();
+    // The program's own choice saved back is no choice of the user's.
+    p.setPickedKey(std::nullopt);
+    const QColor chosen = unusedKeyColour(canvas_->laidMark()).value_or(QColor(Qt::black));
+    if (colour.rgb() != chosen.rgb()) p.setPickedKey(colour);
+    setPlacement(p);
+}
+
+void PositioningWindow::setPlacement(const Placement& placement) {
+    canvas_->setPlacement(placement);
+    showPlacement();
+}
+
+void PositioningWindow::showPlacement() {
+    const Placement& p = canvas_->placement();
+    const QColor key = keyColour();
+    const bool eats = p.pickedKey() && pixelsOfKey(canvas_->laidMark(), key) > 0;
+    canvas_->setKeyColour(key, eats);
+    syncing_ = true;
+    placeButtons_[static_cast<size_t>(p.anchor())]->setChecked(true);
+    sizeSpin_->setValue(p.widthShare() * 100.0);
+    opacitySlider_->setValue(p.opacity());
+    syncing_ = false;
+    noteLabel_->setText(noteText());
+}
+
+QString PositioningWindow::noteText() const {
+    if (!canvas_->hasPlacedMark()) return {};
+    QStringList notes;
+    const MarkRect r = canvas_->markRect();
+    if (r.shrunk)
+        notes << QStringLiteral("The watermark is larger than the frame: it is shown at %1 x %2 pixels to fit.")
+                     .arg(r.rect.width())
+                     .arg(r.rect.height());
+    if (r.clamped) notes << QStringLiteral("The margin would push the watermark out of the frame: it stands at the edge.");
+    if (canvas_->placement().pickedKey()) {
+        const qsizetype gone = pixelsOfKey(canvas_->laidMark(), keyColour());
+        if (gone > 0)
+            notes << QStringLiteral("The mask colour is in the watermark: %1 of its pixels (tinted) will not show.")
+                         .arg(gone);
+    }
+    return notes.join(u' ');
 }
 
 void PositioningWindow::fitToFrame(QSize frame) {
-    // Never larger than the screen's free area: a larger frame is shown scaled down.
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    const QSize available = screen ? screen->availableGeometry().size() : QSize(1 << 20, 1 << 20);
-    const canvas::View view = canvas::fitFrame(frame, available);
-    canvas_->setView(frame, view.scale, view.view);
-    // The frame's thickness is known once the window is shown (the load step
-    // shows it); where the platform draws none it counts as zero.
-    const QSize border = frameGeometry().size() - size();
-    const QSize outer = canvas::windowOuterSize(view.view);
-    setFixedSize(qMax(1, outer.width() - border.width()), qMax(1, outer.height() - border.height()));
-    preparedMark_->move(canvas_->x() + canvas_->width(), preparedMark_->y());
-}
-
-void PositioningWindow::setCanvasColour(const QColor& colour) {
-    canvas_->setBackColor(colour);
+    const QSize f = frame.isValid() && !frame.isEmpty() ? frame : QSize(544, 384);
+    // The screen that shows the main window, else this one's.
+    const QWidget* anchor = parentWidget() ? parentWidget() : this;
+    const QScreen* screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 20, 1 << 20);
+    // Everything but the canvas, and the frame the window manager draws.
+    canvasArea_->setFrame(f, f);
+    if (QLayout* l = layout()) l->activate();
+    const QSize chrome = (sizeHint() - canvasArea_->sizeHint()).expandedTo(QSize(0, 0));
+    const QSize border = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
+    const canvas::View view = canvas::fitInto(f, area.size() - chrome - border);
+    canvasArea_->setFrame(f, view.view);
+    if (isMaximized()) return;
+    const QSize wanted = (chrome + view.view).boundedTo(area.size() - border).expandedTo(minimumSizeHint());
+    resize(wanted);
+    const QRect placed = canvas::insideArea(QRect(frameGeometry().topLeft(), wanted + border), area);
+    move(placed.topLeft());
 }
 
 void PositioningWindow::placeMark(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    canvas_->clearMark();
-    const QImage& mark = preparedMark_->picture();
-    const QSizeF nominal = preparedMark_->scaleSize();
-    const QPoint at = canvas::framePixelAt(QPointF(x, y));
-    canvas_->placeMark(mark, nominal, at);
+    if (canvas_->placement().picture().isNull()) {
+        msgBox(this, QStringLiteral("Please select a valid picture first"));
+        return;
+    }
+    Placement p = canvas_->placement();
+    p.placeAt(canvas::framePixelAt(QPointF(x, y)), canvas_->frameSize());
+    canvas_->setMarkShown(true);
+    setPlacement(p);
+}
+
+void PositioningWindow::moveMarkTo(Anchor anchor) {
+    Placement p = canvas_->placement();
+    p.moveTo(anchor, marginSpin_->value() / 100.0);
+    setPlacement(p);
 }
 
 void PositioningWindow::changeMaskColour() {
     const Busy busy(*this);
     const bool fresh = PaletteWindow::loaded() == nullptr;
     PaletteWindow& palette = PaletteWindow::instance();
+    // What the palette saves goes to the window that opened it, while it is open.
+    disconnect(&palette, &PaletteWindow::colourSaved, nullptr, nullptr);
+    connect(&palette, &PaletteWindow::colourSaved, this, &PositioningWindow::setPickedKey);
+    palette.showKeyColour(keyColour(), unusedKeyColour(canvas_->laidMark()).value_or(QColor(Qt::black)));
     if (fresh) {
-        // The palette may outlive this window: what it reports goes to the
-        // loaded positioning window, loading a fresh one if need be.
-        connect(&palette, &PaletteWindow::maskColourChosen, &palette,
-                [](const QString& rrggbb) { PositioningWindow::instance().setMaskColour(rrggbb); });
-        connect(&palette, &PaletteWindow::colourSaved, &palette,
-                [](const QColor& colour) { PositioningWindow::instance().setCanvasColour(colour); });
         // Beside this window when the screen has room, else where it opens.
         const QRect me = frameGeometry();
         const QScreen* screen = this->screen();
@@ -316,15 +486,23 @@ void PositioningWindow::advanceActivityAnimation() {
     const Busy busy(*this);
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
-    activityBox_->setPicture(activityFrames_[static_cast<size_t>(activityFrame_)]->picture());
+    activityBox_->setPicture(activityPictures_[static_cast<size_t>(activityFrame_)]);
     activityFrame_ = activityFrame_ == 0 ? 1 : 0;
+}
+
+Mask PositioningWindow::currentMask() const {
+    const Placement& p = canvas_->placement();
+    return makeMask(canvas_->laidMark(), canvas_->markRect().rect, canvas_->frameSize(), keyColour(), p.opacity(),
+                    video_.orientation);
 }
 
 bool PositioningWindow::writeMask() {
     const Busy busy(*this);
     QString why;
-    const bool withAlpha = canvas_->needsAlphaMask();
-    if (writeMaskBitmap(withAlpha ? canvas_->alphaMask() : canvas_->image(), withAlpha, &why)) return true;
+    const Mask mask = currentMask();
+    // "temp.bmp" keeps the mark as it is laid, beside the mask made from it.
+    if (writePreviewBitmap(canvas_->laidMark(), &why) && writeMaskBitmap(mask.image, mask.withAlpha, &why))
+        return true;
     msgBox(this, QStringLiteral("Could not write %1: %2\nThe conversion needs this file; the program "
                                 "folder must be writable.")
                      .arg(maskBitmapPath(), why));

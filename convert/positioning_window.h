@@ -1,19 +1,22 @@
 // The positioning window "Watermark Positioning": the canvas that stands for
-// one video frame pixel for pixel, where a click places the watermark, and
-// the conversion controls (Start, Stop, the audio option, the progress line
-// and its activity animation).
+// the video's upright frame, where a click, a drag, the arrow keys or the
+// place control put the mark, the margin and size controls, and the
+// conversion controls (Start, Stop, the audio option, the progress line and
+// its activity animation).
 //
 // One loaded instance at a time, created and loaded by the first use
-// (instance(), see app/program_window.h). "Initialize Watermarking" reaches
-// it through initialize(); the palette through its signals; Start reads the
-// chosen video and the preview from the main window. Closing it ends its
-// conversion and unloads it; it is destroyed only when none of its handlers
-// is running, so every handler that can dispatch events holds a Busy.
+// (instance(), see app/program_window.h). "Initialize Watermarking" hands it
+// the chosen video and the mark's picture through initialize(); what the
+// user decides lives in a Placement the canvas shows and edits. Closing it
+// ends its conversion and unloads it; it is destroyed only when none of its
+// handlers is running, so every handler that can dispatch events holds a Busy.
 #pragma once
 
 #include "app/chosen_video.h"
 #include "app/program_window.h"
 #include "convert/conversion_line.h"
+#include "watermark/mark_mask.h"
+#include "watermark/placement.h"
 
 #include <QImage>
 #include <QString>
@@ -21,13 +24,16 @@
 #include <array>
 #include <memory>
 
+class CanvasArea;
 class ConsoleCapture;
 class PictureBox;
 class MarkCanvas;
 class QCheckBox;
+class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QToolButton;
 
 class PositioningWindow : public ProgramWindow {
     Q_OBJECT
@@ -42,35 +48,42 @@ public:
     // The loaded window, or nullptr.
     static PositioningWindow* loaded();
 
-    // "Initialize Watermarking": the preview becomes the mark, placed at the
-    // canvas's origin, the canvas takes the video's frame size, and the frame
-    // at a tenth of the video comes to show behind the mark.
-    static void initialize(const ChosenVideo& video, const QImage& preview);
-    // Asks the encoder for the frame at `share` of the video's duration and
-    // shows it behind the mark; the key colour stays where none comes.
+    // "Initialize Watermarking": `picture` (whole) becomes the mark,
+    // `markSize` pixels large in the frame, its top-left corner at the
+    // frame's origin; the canvas takes the video's upright frame, and the
+    // frame at a tenth of the video comes to show behind the mark.
+    static void initialize(const ChosenVideo& video, const QImage& picture, QSize markSize);
+    // Asks the encoder for the upright frame at `share` of the video's
+    // duration and shows it behind the mark; the key colour stays where none
+    // comes.
     void showFrameOf(const ChosenVideo& video, double share);
 
-    // The key colour RRGGBB the mask is keyed on.
-    const QString& maskColour() const { return maskColour_; }
-    void setMaskColour(const QString& rrggbb) { maskColour_ = rrggbb; }
-    // The canvas takes this background; what was placed on it is cleared.
-    void setCanvasColour(const QColor& colour);
+    const ChosenVideo& video() const { return video_; }
+    const Placement& placement() const;
+    // The key colour RRGGBB the mask is keyed on: the user's, or one the mark
+    // does not use.
+    QString maskColour() const;
+    QColor keyColour() const;
+    // The user picked a key colour (the palette's "Save Settings"): the
+    // canvas shows it, and any mark pixels it will take away, tinted.
+    void setPickedKey(const QColor& colour);
 
     // The paths and options of the last Start.
     const ConversionRun& lastRun() const { return lastRun_; }
     std::shared_ptr<ConsoleCapture> conversionRunner() const { return conversionRunner_; }
 
-    // Writes the preview as "temp.bmp" and takes it back as the mark a click
-    // places, at the preview's size.
-    void prepareMark(const QImage& preview);
-    // Paints the prepared mark at the canvas's origin.
-    void placeMarkAtCanvasOrigin();
-    // The canvas stands for the frame, shown one pixel per frame pixel or,
-    // where the screen is too small, scaled down; the window around it.
+    // The canvas stands for the upright frame, shown one pixel per frame
+    // pixel or, where the window has less room, scaled down; the window is
+    // sized for it and lies wholly on the screen that shows it.
     void fitToFrame(QSize frame);
-    // Writes the canvas as "mask.bmp". On failure shows why and returns false:
-    // the encoder must not run on a stale mask.
+    // The mask of the placed mark for the coded frame, as "mask.bmp" gets it.
+    Mask currentMask() const;
+    // Writes currentMask() as "mask.bmp". On failure shows why and returns
+    // false: the encoder must not run on a stale mask.
     bool writeMask();
+    // The line under the canvas: what gave way for the mark, and what the key
+    // colour takes away from it.
+    QString noteText() const;
 
     // One step of the activity animation: five yields to the event loop, then
     // the next frame, alternating bright and dimmed.
@@ -79,6 +92,8 @@ public:
 
 public slots:
     void placeMark(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
+    // The place control: the mark to `anchor` at the margin control's margin.
+    void moveMarkTo(Anchor anchor);
     void changeMaskColour();
     void startConversion();
     void stopConversion();
@@ -89,18 +104,23 @@ protected:
 private:
     void buildControls();
     void load();  // each step skipped on failure
+    // The canvas and the controls show `placement`.
+    void setPlacement(const Placement& placement);
+    void showPlacement();
     void onConversionOutput(const QString& chunk);
     void showProgress(const QString& elapsed);
     // Ends the conversion in progress; part of the close, never refuses it.
     void endConversion();
 
-    QString maskColour_ = QStringLiteral("000000");
+    ChosenVideo video_;
     ConversionRun lastRun_;
     int activityFrame_ = 0;                             // next frame of the animation, 0 or 1
+    std::array<QImage, 2> activityPictures_;            // bright, dimmed
     std::shared_ptr<ConsoleCapture> conversionRunner_;  // new at every load
     std::shared_ptr<ConsoleCapture> frameRunner_;       // fetches the frame shown behind the mark
     bool closing_ = false;
-    QString consoleTail_;  // the end of the encoder's text of the current run
+    bool syncing_ = false;  // the controls are being set from the placement
+    QString consoleTail_;   // the end of the encoder's text of the current run
 
     QPushButton* changeMaskButton_ = nullptr;
     QPushButton* startButton_ = nullptr;
@@ -108,9 +128,12 @@ private:
     QLabel* progressLabel_ = nullptr;
     PictureBox* activityBox_ = nullptr;
     QCheckBox* enhanceAudioCheck_ = nullptr;
-    std::array<PictureBox*, 2> activityFrames_{};  // hidden: bright, dimmed
     QSlider* opacitySlider_ = nullptr;
     QLabel* opacityLabel_ = nullptr;
+    CanvasArea* canvasArea_ = nullptr;
     MarkCanvas* canvas_ = nullptr;
-    PictureBox* preparedMark_ = nullptr;  // hidden: the mark and its nominal size
+    std::array<QToolButton*, 9> placeButtons_{};
+    QDoubleSpinBox* marginSpin_ = nullptr;
+    QDoubleSpinBox* sizeSpin_ = nullptr;
+    QLabel* noteLabel_ = nullptr;
 };

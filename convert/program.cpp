@@ -27,7 +27,7 @@ std::unique_ptr<MainWindow> buildProgram() {
             msgBox(main, QStringLiteral("Please select a valid picture first"));
             return;
         }
-        PositioningWindow::initialize(main->video(), main->previewImage());
+        PositioningWindow::initialize(main->video(), picture->picture(), picture->markSize());
     });
     return window;
 }

@@ -7,6 +7,7 @@
 #include "watermark/color_text.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -132,7 +133,6 @@ void PaletteWindow::chooseSwatch(int index) {
     if (index < 0 || index >= static_cast<int>(kSwatches.size())) return;
     const Busy busy(*this);  // whoever hears it may show a message
     const auto i = static_cast<size_t>(index);
-    emit maskColourChosen(QLatin1String(kSwatches[i].text));
     showChosen(swatches_[i]->backColor());
     colourText_->setText(QLatin1String(kSwatches[i].text));
 }
@@ -150,14 +150,27 @@ void PaletteWindow::previewTypedColour() {
 
 void PaletteWindow::restoreDefaults() {
     const Busy busy(*this);
-    showChosen(Qt::black);
-    emit maskColourChosen(QStringLiteral("000000"));
-    colourText_->setText(QStringLiteral("000000"));
+    showChosen(programDefault_);
+    colourText_->setText(rrggbbOf(programDefault_));
 }
 
 void PaletteWindow::saveMaskColour() {
     const Busy busy(*this);
     emit colourSaved(chosenColour_->backColor());
+}
+
+void PaletteWindow::showKeyColour(const QColor& current, const QColor& programDefault) {
+    programDefault_ = programDefault;
+    showChosen(current);
+    colourText_->setText(rrggbbOf(current));
+}
+
+void PaletteWindow::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    ProgramWindow::keyPressEvent(e);
 }
 
 void PaletteWindow::closeEvent(QCloseEvent* e) {

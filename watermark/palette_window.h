@@ -1,7 +1,7 @@
-// The palette window "Palette Selection": chooses the mask colour. A swatch
-// or "Restore Defaults" reports the colour text for the mask colour; "Save
-// Settings" reports the chosen colour for the canvas. It keeps no state
-// beyond its controls.
+// The palette window "Palette Selection": chooses the mask colour. It opens
+// on the key colour in use; a swatch, a typed colour or "Restore Defaults"
+// (the colour the program chose) only shows a colour, and "Save Settings"
+// reports it to the window that opened the palette. Escape closes it.
 //
 // One instance, created on first use and shown without blocking
 // (PaletteWindow::instance()); closing it discards it, so the next "Change
@@ -41,10 +41,12 @@ public:
 
     QColor chosenColour() const;
 
+    // Shows `current` as the chosen colour; "Restore Defaults" brings back
+    // `programDefault`.
+    void showKeyColour(const QColor& current, const QColor& programDefault);
+
 signals:
-    // A swatch or "Restore Defaults": the key colour the mask is keyed on, RRGGBB.
-    void maskColourChosen(const QString& rrggbb);
-    // "Save Settings": the canvas takes this colour.
+    // "Save Settings": the mask is keyed on this colour.
     void colourSaved(const QColor& colour);
 
 public slots:
@@ -55,6 +57,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void showChosen(const QColor& colour);
@@ -66,4 +69,5 @@ private:
     QPushButton* previewButton_ = nullptr;
     QPushButton* restoreButton_ = nullptr;
     QPushButton* saveButton_ = nullptr;
+    QColor programDefault_{Qt::black};
 };

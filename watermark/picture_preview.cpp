@@ -2,11 +2,8 @@
 
 #include "app/main_window.h"
 #include "app/message.h"
-#include "watermark/image_size.h"
 #include "watermark/picture_loader.h"
 #include "watermark/scale.h"
-
-#include <QPainter>
 
 #include <exception>
 
@@ -24,6 +21,10 @@ PicturePreview::PicturePreview(MainWindow& window) : QObject(&window), window_(w
     connect(&window, &MainWindow::zoomChanged, this, &PicturePreview::onZoomChanged);
 }
 
+QSize PicturePreview::markSize() const {
+    return picture_.isNull() ? QSize() : zoom::zoomedSize(picture_.size(), window_.zoom());
+}
+
 void PicturePreview::onPictureChosen(const QString& path) {
     // A cancel leaves the dialog's last choice, so the path stays as it was.
     if (!path.isEmpty()) path_ = path;
@@ -31,21 +32,11 @@ void PicturePreview::onPictureChosen(const QString& path) {
 }
 
 void PicturePreview::onZoomChanged() {
-    if (!path_.isEmpty()) rebuild();
+    // The loaded picture serves every zoom: no reading from disk per step.
+    if (holdsChosen_) show();
 }
 
 void PicturePreview::rebuild() {
-    // The holder still has the size of the previous picture (or 240 by 240).
-    const QSize holder = holder_;
-    QSize header = window_.previewBoxSize();
-    if (!path_.isEmpty()) {
-        const imagesize::Size s = imagesize::readImageSize(path_);
-        header = QSize(s.width, s.height);
-    }
-    const zoom::PreviewSize size =
-        zoom::previewSize(window_.zoom(), holder.width(), holder.height(), header.width(), header.height());
-    window_.resizePreview(QSize(zoom::pixelWidth(size.ws), size.hs), QSizeF(size.ws, size.hs));
-
     holdsChosen_ = false;
     try {
         const QImage picture = picture::load(path_);
@@ -53,31 +44,24 @@ void PicturePreview::rebuild() {
             msgBox(&window_, invalidPicture());
             return;
         }
-        hold(picture);
-        // The holder's region of the picture stretched over the preview's
-        // pixels, alpha and all: this is the watermark.
-        const QSize box(zoom::pixelWidth(size.ws), size.hs);
-        QImage mark(box, QImage::Format_ARGB32);
-        mark.fill(Qt::transparent);
-        {
-            QPainter p(&mark);
-            p.setCompositionMode(QPainter::CompositionMode_Source);
-            p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-            p.drawImage(QRectF(QPointF(0, 0), QSizeF(box)), picture_, QRectF(QPointF(0, 0), QSizeF(holder_)));
-        }
-        window_.showPreview(mark);
+        picture_ = picture;
         holdsChosen_ = true;
+        show();
     } catch (const std::exception&) {
         // A picture too large to hold in memory ends up here.
+        holdsChosen_ = false;
         msgBox(&window_, invalidPicture());
     }
 }
 
-void PicturePreview::hold(const QImage& picture) {
-    picture_ = picture;
-    // Only the holder shrinks: the picture keeps its pixels and the preview
-    // shows its top-left part.
-    holder_ = zoom::holderSize(picture.size());
-    if (holder_ == picture.size()) return;
-    msgBox(&window_, QStringLiteral("Images smaller than 240x240 are recommended"));
+void PicturePreview::show() {
+    const QSize mark = markSize();
+    const QSize shown = zoom::fittedIn(mark, window_.previewBoxLimit());
+    // Drawn from the whole picture straight to the shown size: one scaling, so
+    // a large picture is quick and sharp.
+    const QImage image =
+        picture_.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+            .scaled(shown, Qt::IgnoreAspectRatio, shown == picture_.size() ? Qt::FastTransformation : Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_ARGB32);
+    window_.showPreview(image, mark);
 }

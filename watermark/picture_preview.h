@@ -1,7 +1,7 @@
 // The watermark picture behind the main window's preview: loads the chosen
-// picture, keeps it in a holder of at most 240 x 240 pixels, and rebuilds
-// the preview at the zoom's size whenever the picture or the zoom changes.
-// The preview's pixel size is the watermark's size in the video.
+// picture whole and shows the mark it makes at the zoom: the whole picture
+// scaled by the zoom (100 % = its own pixels), shown scaled down to fit the
+// preview's box when it is larger, with its size in pixels under it.
 #pragma once
 
 #include <QImage>
@@ -19,11 +19,12 @@ public:
 
     // The chosen picture's path; "" while none was chosen.
     const QString& path() const { return path_; }
-    // The holder: the picture's size, cut to 240 x 240. The next zoom step
-    // keeps its shape.
-    QSize holderSize() const { return holder_; }
+    // The whole chosen picture with its alpha; null while none loaded.
+    const QImage& picture() const { return picture_; }
+    // The mark's size in the video at the window's zoom.
+    QSize markSize() const;
 
-    // Rebuilds the preview from the chosen picture at the window's zoom.
+    // Loads the chosen picture again and shows it at the window's zoom.
     void rebuild();
     // The preview shows the chosen picture: false after a picture failed to
     // load, when the preview still shows an earlier one (or the placeholder).
@@ -32,12 +33,10 @@ public:
 private:
     void onPictureChosen(const QString& path);
     void onZoomChanged();
-    // Takes a freshly loaded picture into the holder, with the clamp.
-    void hold(const QImage& picture);
+    void show();
 
     MainWindow& window_;
     QString path_;
     QImage picture_;
-    QSize holder_{240, 240};
     bool holdsChosen_ = false;
 };

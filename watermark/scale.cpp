@@ -1,52 +1,23 @@
 #include "watermark/scale.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zoom {
 
-namespace {
-constexpr int kHolderMax = 240;
-
-// Rounds to the nearest integer, halves to the even neighbour (the default
-// floating-point rounding mode).
-qint32 roundEven(double v) {
-    return static_cast<qint32>(std::nearbyint(v));
+QSize zoomedSize(QSize picture, int percent) {
+    const int pw = std::max(1, picture.width()), ph = std::max(1, picture.height());
+    const int p = std::clamp(percent, 1, 100);
+    const int w = std::max(1, static_cast<int>(std::lround(pw * p / 100.0)));
+    const int h = std::max(1, static_cast<int>(std::lround(double(w) * ph / pw)));
+    return {w, h};
 }
 
-}  // namespace
-
-PreviewSize previewSize(int s, int holderW, int holderH, qint32 W, qint32 H) {
-    // Same order of operations as the zoom always used: per cent first.
-    double ws = s / 100.0 * holderW;
-    qint32 hs = roundEven(s / 100.0 * holderH);
-    if (ws == 0) ws = 1;
-    if (hs == 0) hs = 1;
-
-    if (W != 0 && H != 0) {
-        if (W > H) {
-            hs = roundEven(H * ws / W);
-        } else if (W < H) {
-            ws = double(W) * hs / H;
-        } else if (ws > W) {
-            // A square picture is never enlarged beyond its own size.
-            ws = W;
-            hs = H;
-        } else if (ws < W) {
-            hs = roundEven(ws);
-        }
-    }
-    // A zero-high preview would later be saved as an empty bitmap.
-    if (hs == 0) hs = 1;
-    return {ws, hs};
-}
-
-int pixelWidth(double ws) {
-    const int w = static_cast<int>(std::nearbyint(ws));
-    return w < 1 ? 1 : w;
-}
-
-QSize holderSize(QSize picture) {
-    return picture.boundedTo(QSize(kHolderMax, kHolderMax));
+QSize fittedIn(QSize size, QSize box) {
+    const int w = std::max(1, size.width()), h = std::max(1, size.height());
+    if (w <= box.width() && h <= box.height()) return {w, h};
+    const double f = std::min(double(std::max(1, box.width())) / w, double(std::max(1, box.height())) / h);
+    return {std::max(1, static_cast<int>(std::lround(w * f))), std::max(1, static_cast<int>(std::lround(h * f)))};
 }
 
 }  // namespace zoom

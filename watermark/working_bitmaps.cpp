@@ -15,17 +15,6 @@ QString frameBitmapPath() {
     return workingFolder() + QStringLiteral("/frame.bmp");
 }
 
-bool hasTransparency(const QImage& image) {
-    if (!image.hasAlphaChannel()) return false;
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        for (int x = 0; x < argb.width(); ++x)
-            if (qAlpha(line[x]) != 255) return true;
-    }
-    return false;
-}
-
 std::optional<QImage> writePreviewBitmap(const QImage& preview, QString* why) {
     const QString path = previewBitmapPath();
     const bool written =

@@ -3,6 +3,8 @@
 // canvas that the encoder's module lays over every frame.
 #pragma once
 
+#include "watermark/mark_mask.h"
+
 #include <QImage>
 #include <QString>
 
@@ -13,8 +15,6 @@ QString maskBitmapPath();
 // "frame.bmp": the video's frame that the canvas shows behind the mark.
 QString frameBitmapPath();
 
-// True when some pixel of `image` is not fully opaque.
-bool hasTransparency(const QImage& image);
 
 // Writes the preview as "temp.bmp" (with its alpha when it has transparent
 // parts) and reads it back: the canvas places exactly what the file holds.

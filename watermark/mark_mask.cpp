@@ -1,0 +1,73 @@
+#include "watermark/mark_mask.h"
+
+
+#include <QTransform>
+
+bool hasTransparency(const QImage& image) {
+    if (!image.hasAlphaChannel()) return false;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(line[x]) != 255) return true;
+    }
+    return false;
+}
+
+QImage laidMark(const QImage& picture, QSize size) {
+    if (picture.isNull() || size.isEmpty()) return {};
+    // Scaled with premultiplied alpha: the colour of a transparent pixel must
+    // not bleed into its visible neighbours.
+    QImage scaled = picture.size() == size
+                        ? picture
+                        : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                              .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return scaled.convertToFormat(QImage::Format_ARGB32);
+}
+
+Mask makeMask(const QImage& mark, QRect rect, QSize upright, const QColor& key, int opacity,
+              rules::Orientation orientation) {
+    Mask out;
+    out.withAlpha = opacity < 100 || hasTransparency(mark);
+    const QRect area = rect.intersected(QRect(QPoint(0, 0), upright));
+    if (out.withAlpha) {
+        QImage img(upright, QImage::Format_ARGB32);
+        img.fill(QColor(key.red(), key.green(), key.blue(), 0));
+        // Copied pixel by pixel: a painter would round the colours of
+        // half-transparent pixels.
+        const QImage argb = mark.convertToFormat(QImage::Format_ARGB32);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y - rect.y()));
+            auto* to = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = area.left(); x <= area.right(); ++x)
+                to[x] = from[x - rect.x()];
+        }
+        out.image = std::move(img);
+    } else {
+        QImage img(upright, QImage::Format_RGB32);
+        img.fill(key);
+        const QImage rgb = mark.convertToFormat(QImage::Format_RGB32);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(rgb.constScanLine(y - rect.y()));
+            auto* to = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = area.left(); x <= area.right(); ++x)
+                to[x] = from[x - rect.x()];
+        }
+        out.image = std::move(img);
+    }
+    out.image = toCodedOrientation(out.image, orientation);
+    return out;
+}
+
+QImage toCodedOrientation(const QImage& upright, rules::Orientation o) {
+    if (o.upright()) return upright;
+    // Quarter turns go through Qt's exact rotation: no pixel is mixed.
+    QImage turned = o.quarterTurns ? upright.transformed(QTransform().rotate(-90.0 * o.quarterTurns)) : upright;
+    return o.mirrored ? turned.mirrored(true, false) : turned;
+}
+
+QImage toUprightOrientation(const QImage& coded, rules::Orientation o) {
+    if (o.upright()) return coded;
+    const QImage mirrored = o.mirrored ? coded.mirrored(true, false) : coded;
+    return o.quarterTurns ? mirrored.transformed(QTransform().rotate(90.0 * o.quarterTurns)) : mirrored;
+}

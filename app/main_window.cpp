@@ -133,7 +133,7 @@ void MainWindow::buildControls() {
     preview_->setAccessibleDescription(QStringLiteral("The watermark picture at its final size"));
     preview_->setPicture(artwork::placeholder());
     // The mark's size in the video, under the preview that may show it smaller.
-    markSizeLabel_ = label("markSize", 328, 354, 200, 14, Qt::white);
+    markSizeLabel_ = label("markSize", 328, 354, 200, 14, kDarkGrey);
     markSizeLabel_->setAutoFillBackground(false);
     markSizeLabel_->setAccessibleName(QStringLiteral("Watermark size"));
 

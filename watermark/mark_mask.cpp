@@ -18,11 +18,10 @@ QImage laidMark(const QImage& picture, QSize size) {
     if (picture.isNull() || size.isEmpty()) return {};
     // Scaled with premultiplied alpha: the colour of a transparent pixel must
     // not bleed into its visible neighbours.
-    QImage scaled = picture.size() == size
-                        ? picture
-                        : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                              .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return scaled.convertToFormat(QImage::Format_ARGB32);
+    if (picture.size() == size) return picture.convertToFormat(QImage::Format_ARGB32);
+    const QImage from = picture.hasAlphaChannel() ? picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                                  : picture.convertToFormat(QImage::Format_RGB32);
+    return from.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_ARGB32);
 }
 
 Mask makeMask(const QImage& mark, QRect rect, QSize upright, const QColor& key, int opacity,

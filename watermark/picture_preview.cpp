@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/message.h"
+#include "watermark/mark_mask.h"
 #include "watermark/picture_loader.h"
 #include "watermark/scale.h"
 
@@ -59,9 +60,6 @@ void PicturePreview::show() {
     const QSize shown = zoom::fittedIn(mark, window_.previewBoxLimit());
     // Drawn from the whole picture straight to the shown size: one scaling, so
     // a large picture is quick and sharp.
-    const QImage image =
-        picture_.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-            .scaled(shown, Qt::IgnoreAspectRatio, shown == picture_.size() ? Qt::FastTransformation : Qt::SmoothTransformation)
-            .convertToFormat(QImage::Format_ARGB32);
+    const QImage image = laidMark(picture_, shown);
     window_.showPreview(image, mark);
 }

@@ -12,10 +12,11 @@
 //    "time" of a chunk. File and codec names are cleaned of both words;
 //  - when the chosen video is shown turned (its display matrix, or else its "rotate" tag, is not
 //    the identity), the line right after its own starts with six spaces and "Display: ", then
-//    "rotate N, " when it is turned (N is 90, 180 or 270, clockwise), "mirror, " when it is
-//    mirrored left to right before the turn, and "shown WxH", the frame as shown (rules/orientation.h
-//    says how the two combine). The line holds no "video", "time" or "duration", and a video of
-//    unknown size gets none;
+//    "rotate N, " when it is turned (N is 90, 180 or 270, clockwise; FFmpeg's own tools give the
+//    same turn anticlockwise, "rotation=-90" for "rotate 90"), "mirror, " when it is mirrored left
+//    to right before the turn, and "shown WxH", the frame as shown (rules/orientation.h says how
+//    the two combine). The line holds no "video", "time" or "duration", and a video of unknown
+//    size gets none;
 //  - a stream left out of the result gets a note on the line after its own (after its "Display:"
 //    line, if any), which starts with "Note:" and holds no digit, "x", "time" or "duration", so it
 //    reads as no size, length or time.

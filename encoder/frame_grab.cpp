@@ -10,6 +10,7 @@
 
 #include "encoder/av_ptr.h"
 #include "encoder/bmp_file.h"
+#include "encoder/frame_turn.h"
 #include "encoder/output_target.h"
 #include "encoder/unique_fd.h"
 #include "encoder/video_path.h"
@@ -70,6 +71,7 @@ private:
     bool pendingEnd_ = false, nextEnd_ = false;
     FramePtr frame_ = makeFrame(), shown_ = makeFrame();
     int64_t shownPts_ = AV_NOPTS_VALUE;
+    int writtenWidth_ = 0, writtenHeight_ = 0;  // the picture's size
     bool haveShown_ = false;
     bool mayGoBack_ = false;   // a seek further back is possible
     bool landedLate_ = false;  // the first frame decoded after the seek is shown too late
@@ -214,10 +216,19 @@ Error FrameGrab::toPicture(std::vector<uint8_t>& file) {
     bgr->width = w, bgr->height = h, bgr->format = AV_PIX_FMT_BGR24;
     if (int r = av_frame_get_buffer(bgr.get(), 0); r < 0) return avError(r, "convert the frame");
     sws_scale(sws.get(), f->data, f->linesize, 0, f->height, bgr->data, bgr->linesize);
-    file = bmpFile(bgr->data[0], bgr->linesize[0], w, h);
+    const rules::Orientation turn = req_.upright ? in_.videoTurn() : rules::Orientation{};
+    if (turn.upright()) {
+        file = bmpFile(bgr->data[0], bgr->linesize[0], w, h);
+        writtenWidth_ = w, writtenHeight_ = h;
+    } else {
+        const BgrPicture shown = turnUpright(bgr->data[0], bgr->linesize[0], {w, h}, turn);
+        file = bmpFile(shown.pixels.data(), shown.width * 3, shown.width, shown.height);
+        writtenWidth_ = shown.width, writtenHeight_ = shown.height;
+    }
     if (file.empty())
-        return failure("output '" + req_.output + "'", "a frame of " + std::to_string(w) + "x" +
-                                                           std::to_string(h) + " does not fit a BMP file");
+        return failure("output '" + req_.output + "'", "a frame of " + std::to_string(writtenWidth_) + "x" +
+                                                           std::to_string(writtenHeight_) +
+                                                           " does not fit a BMP file");
     return noError();
 }
 
@@ -263,8 +274,8 @@ Error FrameGrab::run(FrameResult& result) {
     if (Error e = save(file)) return e;
     std::string keptAs;
     if (Error e = target_.commit(false, keptAs)) return e;
-    result.width = st_->codecpar->width > 0 ? st_->codecpar->width : shown_->width;
-    result.height = st_->codecpar->height > 0 ? st_->codecpar->height : shown_->height;
+    result.width = writtenWidth_;
+    result.height = writtenHeight_;
     result.seconds = shownPts_ == AV_NOPTS_VALUE
                          ? 0
                          : double(av_rescale_q(shownPts_, st_->time_base, AV_TIME_BASE_Q) - in_.startTime()) /

@@ -139,6 +139,16 @@ std::string leftOutNote(const std::string& why) {
     return text;
 }
 
+std::string displayLine(const StreamSummary& s) {
+    if (s.kind != StreamSummary::Kind::Video || s.orientation.upright() || s.width <= 0 || s.height <= 0)
+        return {};
+    const rules::PixelSize shown = rules::uprightSize({s.width, s.height}, s.orientation);
+    std::string text = "      Display: ";
+    if (s.orientation.quarterTurns != 0) text += "rotate " + std::to_string(s.orientation.degrees()) + ", ";
+    if (s.orientation.mirrored) text += "mirror, ";
+    return text + "shown " + std::to_string(shown.width) + "x" + std::to_string(shown.height);
+}
+
 std::string formatInputBlock(const InputSummary& in) {
     std::string block =
         "Input #0, " + cleanName(in.formatName, 32) + ", from '" + cleanName(in.fileName) + "':\n";
@@ -153,6 +163,7 @@ std::string formatInputBlock(const InputSummary& in) {
     block += ", bitrate: " + (in.bitRate > 0 ? kbps(in.bitRate) : std::string("N/A")) + "\n";
     for (size_t i = 0; i < in.streams.size(); ++i) {
         std::string line = formatStreamLine(in.streams[i], 0) + "\n";
+        if (std::string display = displayLine(in.streams[i]); !display.empty()) line += display + "\n";
         if (!in.streams[i].leftOut.empty()) line += leftOutNote(in.streams[i].leftOut) + "\n";
         if (block.size() + line.size() > kBlockBudget) {
             block += "    (" + std::to_string(in.streams.size() - i) + " more streams)\n";

@@ -10,13 +10,23 @@
 //    of it trim to exactly "WxH";
 //  - no line holds "time" or a second "duration" (any case): progress is read from the first
 //    "time" of a chunk. File and codec names are cleaned of both words;
-//  - a stream left out of the result gets a note on the line after its own, which starts with
-//    "Note:" and holds no digit, "x", "time" or "duration", so it reads as no size, length or time.
+//  - when the chosen video is shown turned (its display matrix, or else its "rotate" tag, is not
+//    the identity), the line right after its own starts with six spaces and "Display: ", then
+//    "rotate N, " when it is turned (N is 90, 180 or 270, clockwise; FFmpeg's own tools give the
+//    same turn anticlockwise, "rotation=-90" for "rotate 90"), "mirror, " when it is mirrored left
+//    to right before the turn, and "shown WxH", the frame as shown (rules/orientation.h says how
+//    the two combine). The line holds no "video", "time" or "duration", and a video of unknown
+//    size gets none;
+//  - a stream left out of the result gets a note on the line after its own (after its "Display:"
+//    line, if any), which starts with "Note:" and holds no digit, "x", "time" or "duration", so it
+//    reads as no size, length or time.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "rules/orientation.h"
 
 namespace wm {
 
@@ -32,8 +42,9 @@ struct StreamSummary {
     int sampleRate = 0;
     std::string channelLayout;
     std::string sampleFormat;
-    int64_t bitRate = 0;  // bits per second, 0 when unknown
-    std::string leftOut;  // why the stream stays out of a result; empty when it is carried
+    int64_t bitRate = 0;             // bits per second, 0 when unknown
+    std::string leftOut;             // why the stream stays out of a result; empty when it is carried
+    rules::Orientation orientation;  // video only: how the frame is turned for showing
 };
 
 struct InputSummary {
@@ -49,6 +60,9 @@ std::string formatInputBlock(const InputSummary& in);
 std::string formatStreamLine(const StreamSummary& s, int fileIndex);
 // The note line for a stream left out of the result, without the line end.
 std::string leftOutNote(const std::string& why);
+// The "Display:" line of a video shown turned, without the line end; empty when it is shown as
+// coded or its size is unknown.
+std::string displayLine(const StreamSummary& s);
 // "HH:MM:SS.ff", hundredths cut, not rounded.
 std::string formatDuration(int64_t us);
 // A name made safe for the console block: no control characters, "time" / "duration" broken up,

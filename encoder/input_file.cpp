@@ -1,12 +1,41 @@
 #include "encoder/input_file.h"
 
 #include <sys/stat.h>
+#include <charconv>
+#include <cmath>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
 namespace wm {
+
+rules::Orientation displayTurn(const int32_t* matrix, const char* rotateTag) {
+    if (matrix) return rules::orientationOfMatrix(matrix);
+    if (!rotateTag) return {};
+    const char* begin = rotateTag;
+    const char* end = rotateTag + std::strlen(rotateTag);
+    while (begin < end && *begin == ' ')
+        ++begin;
+    while (end > begin && end[-1] == ' ')
+        --end;
+    double degrees = 0;
+    const auto [p, ec] = std::from_chars(begin, end, degrees);
+    // Past a million degrees the tag is no angle a camera wrote.
+    if (ec != std::errc() || p != end || !std::isfinite(degrees) || std::fabs(degrees) > 1e6) return {};
+    return rules::orientationOfDegrees(degrees);
+}
+
+rules::Orientation displayTurn(const AVStream* st) {
+    size_t size = 0;
+    const uint8_t* data = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    int32_t matrix[9] = {};
+    const bool hasMatrix = data && size >= sizeof matrix;
+    if (hasMatrix) std::memcpy(matrix, data, sizeof matrix);  // side data promises no alignment
+    const AVDictionaryEntry* tag = av_dict_get(st->metadata, "rotate", nullptr, 0);
+    return displayTurn(hasMatrix ? matrix : nullptr, tag ? tag->value : nullptr);
+}
 
 std::string incompleteParameters(const AVStream* st) {
     const AVCodecParameters* p = st->codecpar;
@@ -71,6 +100,10 @@ int64_t InputFile::videoBitRate() const {
     return total > 0 ? total : 0;
 }
 
+rules::Orientation InputFile::videoTurn() const {
+    return video_ >= 0 ? displayTurn(format_->streams[video_]) : rules::Orientation{};
+}
+
 InputSummary InputFile::summary() const {
     const AVFormatContext* f = format_.get();
     InputSummary s;
@@ -106,6 +139,7 @@ InputSummary InputFile::summary() const {
                 AVRational fr =
                     av_guess_frame_rate(const_cast<AVFormatContext*>(f), const_cast<AVStream*>(st), nullptr);
                 if (fr.num > 0 && fr.den > 0) d.fps = av_q2d(fr);
+                if (int(i) == video_) d.orientation = displayTurn(st);
                 break;
             }
             case AVMEDIA_TYPE_AUDIO: {

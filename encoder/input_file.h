@@ -7,8 +7,15 @@
 #include "encoder/error.h"
 #include "encoder/input_block.h"
 #include "encoder/stop.h"
+#include "rules/orientation.h"
 
 namespace wm {
+
+// How a video is turned for showing: by its display matrix (nine values, FFmpeg's layout) when it
+// has one, else by its "rotate" tag (degrees clockwise, as older files carry it); as coded when
+// neither is given or the tag is no number.
+rules::Orientation displayTurn(const int32_t* matrix, const char* rotateTag);
+rules::Orientation displayTurn(const AVStream* stream);
 
 // Why a stream cannot go into a result: its parameters were never learnt (a stream only glimpsed
 // while probing). Empty when it can.
@@ -26,6 +33,8 @@ public:
     // Video bit rate of the source, estimated from the container when the stream does not say.
     int64_t videoBitRate() const;
     InputSummary summary() const;
+    // How the chosen video is turned for showing; as coded when there is no video.
+    rules::Orientation videoTurn() const;
 
 private:
     InputFormatPtr format_;

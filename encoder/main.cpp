@@ -1,6 +1,7 @@
 // mxcode.dll: the program's own encoder. Probe: prints the input's description and exits 1.
 // Conversion: writes the result with the frame hook applied to every video frame.
-// One frame ("-vframes 1"): writes the frame shown at "-ss" seconds as a BMP picture.
+// One frame ("-vframes 1"): writes the frame shown at "-ss" seconds as a BMP picture, turned as
+// the video is shown with "-upright".
 #include <pthread.h>
 #include <csignal>
 #include <cstdarg>
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
 
     if (options.oneFrame) {
         const wm::FrameRequest request{options.input, *options.output, options.overwrite,
-                                       options.frameAt.value_or(0)};
+                                       options.frameAt.value_or(0), options.upright};
         wm::FrameResult frame;
         if (wm::Error e = wm::writeFrame(input, request, stopRequest, frame)) {
             if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");

@@ -68,6 +68,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
                 return false;
             }
             o.frameAt = seconds;
+        } else if (a == "-upright") {
+            o.upright = true;
         } else if (a == "-vframes") {
             if (!value(v)) return false;
             int frames = 0;
@@ -101,6 +103,11 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
     // A conversion always runs from the start, and a single frame is taken as it is.
     if (o.frameAt && !o.oneFrame) {
         error = "Option 'ss' is only supported with -vframes 1.";
+        return false;
+    }
+    // A conversion keeps the coded frames and their display matrix; only a picture is turned.
+    if (o.upright && !o.oneFrame) {
+        error = "Option 'upright' is only supported with -vframes 1.";
         return false;
     }
     if (o.oneFrame && (o.hook || o.audioRate)) {

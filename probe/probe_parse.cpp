@@ -17,6 +17,40 @@ QString trimSpaces(const QString& s) {
     return s.mid(b, e - b);
 }
 
+// The turn a "Display:" line's text after the marker gives, as the encoder writes it:
+// ["rotate N, "]["mirror, "]"shown WxH", with the shown size the coded one turned. Nothing for any
+// other text, the identity included (the encoder writes no line for it).
+std::optional<rules::Orientation> turnOf(QStringView text, QSize coded) {
+    rules::Orientation o;
+    auto take = [&text](QStringView word) {
+        if (!text.startsWith(word, Qt::CaseInsensitive)) return false;
+        text = text.mid(word.size());
+        return true;
+    };
+    if (take(u"rotate ")) {
+        if (take(u"90, "))
+            o.quarterTurns = 1;
+        else if (take(u"180, "))
+            o.quarterTurns = 2;
+        else if (take(u"270, "))
+            o.quarterTurns = 3;
+        else
+            return std::nullopt;
+    }
+    o.mirrored = take(u"mirror, ");
+    if (o.upright() || !take(u"shown ")) return std::nullopt;
+    const qsizetype x = text.indexOf(u'x', 0, Qt::CaseInsensitive);
+    if (x < 0) return std::nullopt;
+    const std::optional<int> w = sizeValue(text.left(x).toString());
+    const std::optional<int> h = sizeValue(text.mid(x + 1).toString());
+    // Nothing but the two numbers: a line cut short or run on is no turn.
+    if (!w || !h || QString::number(*w) != text.left(x) || QString::number(*h) != text.mid(x + 1))
+        return std::nullopt;
+    const rules::PixelSize shown = rules::uprightSize({coded.width(), coded.height()}, o);
+    if (shown != rules::PixelSize{*w, *h}) return std::nullopt;
+    return o;
+}
+
 }  // namespace
 
 std::optional<QString> durationOf(const QString& chunk) {
@@ -45,6 +79,19 @@ ProbeFacts parseProbeChunk(const QString& chunk) {
     if (y < 0) return facts;
     facts.width = size.left(y);
     facts.height = size.mid(y + 1);
+
+    // The "Display:" line is the one right after the video's, whole (up to its line end).
+    const std::optional<QSize> coded = frameSizeOf(*facts.width, *facts.height);
+    const qsizetype videoEnd = chunk.indexOf(u'\n', p + v);
+    if (!coded || videoEnd < 0) return facts;
+    const qsizetype lineEnd = chunk.indexOf(u'\n', videoEnd + 1);
+    if (lineEnd < 0) return facts;
+    QStringView line = QStringView(chunk).mid(videoEnd + 1, lineEnd - videoEnd - 1);
+    while (line.startsWith(u' '))
+        line = line.mid(1);
+    const QStringView marker = u"Display: ";
+    if (line.startsWith(marker, Qt::CaseInsensitive))
+        facts.orientation = turnOf(line.mid(marker.size()), *coded);
     return facts;
 }
 

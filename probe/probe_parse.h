@@ -14,8 +14,9 @@ struct ProbeFacts {
     std::optional<QString> duration;  // 11 characters from behind "Duration: " (fewer at the chunk's end)
     std::optional<QString> width;     // as cut from the text, e.g. "320"
     std::optional<QString> height;    // as cut, e.g. "240" or "576," when a comma follows a short height
-    // The display turn from the "Display:" line after the video's line; nothing when the chunk has
-    // none (the video is shown as coded).
+    // The display turn from the "Display:" line right after the video's line; nothing when the
+    // chunk has none (the video is shown as coded), and nothing for a line cut short, written
+    // otherwise than the encoder writes it, or whose shown size is not the coded size turned.
     std::optional<rules::Orientation> orientation;
 };
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -288,5 +289,163 @@ TEST(FramePipe, StopWhileReadingLeavesNoPicture) {
     for (const auto& e : std::filesystem::directory_iterator(dir))
         EXPECT_EQ(e.path().filename().string().find("frame.bmp"), std::string::npos) << e.path();
 }
+
+// ---------------------------------------------------------------------------------------------
+// A video shown turned: the description says how, and -upright writes the frame as players show
+// it, every pixel moved whole.
+
+// 66x38 keeps the fixtures small and pads the rows of both the coded and the turned picture.
+std::string unturnedMp4() {
+    return fixture("turn-none.mp4", with(turning("testsrc2", "66x38", 2),
+                                         {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"}));
+}
+
+// Debian's ffmpeg (5.1) stores "-metadata:s:v:0 rotate=N" on a copy as a display matrix that
+// turns the frame N degrees anticlockwise: ffprobe reads it as "rotation=N", and ffmpeg's own
+// decode turns it left. So a tag of 90 is shown turned 270 degrees clockwise, and a tag of 270
+// writes a phone's usual quarter turn to the right.
+std::string rotatedCopy(int degrees) {
+    const std::string d = std::to_string(degrees);
+    return fixture("turn-tag-" + d + ".mp4",
+                   {"-i", unturnedMp4(), "-c", "copy", "-metadata:s:v:0", "rotate=" + d});
+}
+
+// An older file's "rotate" tag without a matrix: Matroska keeps it as a plain tag (ffmpeg turns
+// only the lower-case name into a matrix). It reads as degrees clockwise; Debian's ffmpeg ignores
+// it when decoding.
+std::string tagOnlyMkv() {
+    return fixture("turn-tag-only.mkv", {"-i", unturnedMp4(), "-c", "copy", "-metadata:s:v:0", "ROTATE=90"});
+}
+
+uint32_t bigEndian(const std::string& f, size_t at) {
+    return uint32_t(uint8_t(f[at])) << 24 | uint32_t(uint8_t(f[at + 1])) << 16 |
+           uint32_t(uint8_t(f[at + 2])) << 8 | uint32_t(uint8_t(f[at + 3]));
+}
+
+// Where the first video track's header matrix starts in an MP4, found by walking the boxes.
+std::optional<size_t> trackMatrixAt(const std::string& f) {
+    auto box = [&](size_t from, size_t end, const char* type) -> std::optional<std::pair<size_t, size_t>> {
+        while (from + 8 <= end) {
+            uint64_t size = bigEndian(f, from);
+            size_t head = 8;
+            if (size == 1 && from + 16 <= end)
+                size = uint64_t(bigEndian(f, from + 8)) << 32 | bigEndian(f, from + 12), head = 16;
+            if (size == 0) size = end - from;
+            if (size < head || from + size > end) return std::nullopt;
+            if (f.compare(from + 4, 4, type) == 0) return std::make_pair(from + head, from + size);
+            from += size;
+        }
+        return std::nullopt;
+    };
+    const auto moov = box(0, f.size(), "moov");
+    if (!moov) return std::nullopt;
+    const auto trak = box(moov->first, moov->second, "trak");
+    if (!trak) return std::nullopt;
+    const auto tkhd = box(trak->first, trak->second, "tkhd");
+    if (!tkhd) return std::nullopt;
+    // Version and flags, the times and ids (wider in version 1), reserved, layer, group, volume.
+    const size_t at = tkhd->first + 4 + (f[tkhd->first] == 1 ? 32 : 20) + 16;
+    if (at + 36 > tkhd->second) return std::nullopt;
+    return at;
+}
+
+// The untagged clip with its track's display matrix set by hand to (a b; c d), in units of one:
+// the mirrored turns, which ffmpeg's command line cannot write.
+std::string matrixMp4(const std::string& name, int a, int b, int c, int d) {
+    const std::string folder = std::filesystem::path(unturnedMp4()).parent_path().string();
+    const std::string path = folder + "/" + name;
+    if (std::filesystem::exists(path)) return path;
+    std::string f = readAll(unturnedMp4());
+    const std::optional<size_t> at = trackMatrixAt(f);
+    if (!at) throw std::runtime_error("no track header in " + unturnedMp4());
+    const int32_t m[9] = {a << 16, b << 16, 0, c << 16, d << 16, 0, 0, 0, 1 << 30};
+    for (int i = 0; i < 9; ++i)
+        for (int k = 0; k < 4; ++k)
+            f[*at + size_t(4 * i + k)] = char(uint32_t(m[i]) >> (24 - 8 * k));
+    const std::string tmp = folder + "/.tmp-" + std::to_string(getpid()) + "-" + name;
+    std::ofstream(tmp, std::ios::binary) << f;
+    std::filesystem::rename(tmp, path);
+    return path;
+}
+
+struct TurnCase {
+    const char* name;
+    std::string (*source)();
+    const char* display;  // the description's line; nullptr: none
+    const char* size;     // of the upright picture
+    const char* filter;   // ffmpeg's filter for the same turn of the coded picture
+    bool ffmpegTurns;     // ffmpeg's own decode turns it (else it is given the filter)
+};
+void PrintTo(const TurnCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Turned : public testing::TestWithParam<TurnCase> {};
+
+TEST_P(Turned, DescribedAndWrittenAsShown) {
+    const TurnCase& c = GetParam();
+    const std::string dir = enc_test::scratchFolder(std::string("turned-") + c.name);
+    const std::string video = c.source(), coded = dir + "/coded.bmp", upright = dir + "/upright.bmp";
+
+    const auto probe = runEncoder({"-i", video});
+    const size_t line = probe.output.find("      Display: ");
+    if (c.display) {
+        ASSERT_NE(line, std::string::npos) << probe.output;
+        // Right after the video's line, whole.
+        EXPECT_EQ(probe.output.rfind('\n', line), probe.output.find('\n', probe.output.find("Video: ")));
+        EXPECT_EQ(probe.output.substr(line, probe.output.find('\n', line) - line), c.display) << probe.output;
+    } else {
+        EXPECT_EQ(line, std::string::npos) << probe.output;
+    }
+
+    auto r = runEncoder({"-ss", "0.5", "-i", video, "-vframes", "1", "-y", coded});
+    ASSERT_EQ(r.status, 0) << r.output;
+    r = runEncoder({"-ss", "0.5", "-i", video, "-vframes", "1", "-upright", "-y", upright});
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find(std::string("Frame ") + c.size + ", shown at "), std::string::npos) << r.output;
+    const Picture p = readBmp(upright);
+    EXPECT_EQ(std::to_string(p.width) + "x" + std::to_string(p.height), c.size);
+    if (!c.display) {
+        EXPECT_EQ(readAll(upright), readAll(coded));  // as coded, byte for byte
+    }
+
+    // As ffmpeg shows the video, within its own colour conversion.
+    Args ff = {"-hide_banner", "-v", "error", "-nostdin", "-ss", "0.5", "-i", video, "-frames:v", "1"};
+    if (!c.ffmpegTurns) ff = with(ff, {"-vf", c.filter});
+    const auto f =
+        enc_test::run("ffmpeg", with(ff, {"-f", "rawvideo", "-pix_fmt", "rgb24", "-y", dir + "/ffmpeg.rgb"}));
+    ASSERT_EQ(f.status, 0) << f.output;
+    EXPECT_GE(psnr(p.rgb, readAll(dir + "/ffmpeg.rgb")), 35.0);
+
+    // Exactly the coded picture's pixels, moved as ffmpeg's filter moves them.
+    const auto t =
+        enc_test::run("ffmpeg", {"-hide_banner", "-v", "error", "-nostdin", "-i", coded, "-vf", c.filter,
+                                 "-f", "rawvideo", "-pix_fmt", "rgb24", "-y", dir + "/moved.rgb"});
+    ASSERT_EQ(t.status, 0) << t.output;
+    EXPECT_TRUE(p.rgb == readAll(dir + "/moved.rgb"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Turns, Turned,
+    testing::Values(TurnCase{"Untagged", unturnedMp4, nullptr, "66x38", "null", true},
+                    TurnCase{"Tag90", [] { return rotatedCopy(90); },
+                             "      Display: rotate 270, shown 38x66", "38x66", "transpose=cclock", true},
+                    TurnCase{"Tag180", [] { return rotatedCopy(180); },
+                             "      Display: rotate 180, shown 66x38", "66x38", "hflip,vflip", true},
+                    TurnCase{"Tag270", [] { return rotatedCopy(270); },
+                             "      Display: rotate 90, shown 38x66", "38x66", "transpose=clock", true},
+                    TurnCase{"Mirror", [] { return matrixMp4("turn-mirror.mp4", -1, 0, 0, 1); },
+                             "      Display: mirror, shown 66x38", "66x38", "hflip", true},
+                    TurnCase{"UpsideDown", [] { return matrixMp4("turn-upside-down.mp4", 1, 0, 0, -1); },
+                             "      Display: rotate 180, mirror, shown 66x38", "66x38", "vflip", true},
+                    TurnCase{"Transposed", [] { return matrixMp4("turn-transposed.mp4", 0, 1, 1, 0); },
+                             "      Display: rotate 270, mirror, shown 38x66", "38x66",
+                             "transpose=cclock_flip", true},
+                    TurnCase{"MirrorRight", [] { return matrixMp4("turn-mirror-right.mp4", 0, -1, -1, 0); },
+                             "      Display: rotate 90, mirror, shown 38x66", "38x66", "transpose=clock_flip",
+                             true},
+                    TurnCase{"TagWithoutMatrix", tagOnlyMkv, "      Display: rotate 90, shown 38x66", "38x66",
+                             "transpose=clock", false}),
+    [](const testing::TestParamInfo<TurnCase>& i) { return std::string(i.param.name); });
 
 }  // namespace

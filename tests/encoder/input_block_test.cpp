@@ -2,6 +2,7 @@
 // line through the conversion window's.
 #include "encoder/input_block.h"
 #include "convert/progress_parse.h"
+#include "encoder/input_file.h"
 #include "encoder/progress.h"
 #include "probe/probe_parse.h"
 
@@ -9,6 +10,12 @@
 
 #include <algorithm>
 #include <cctype>
+
+namespace rules {
+void PrintTo(const Orientation& o, std::ostream* os) {
+    *os << "{" << o.quarterTurns << (o.mirrored ? ", mirrored}" : "}");
+}
+}  // namespace rules
 
 namespace {
 
@@ -117,6 +124,102 @@ TEST(InputBlock, ManyStreamsStayInOneChunk) {
     EXPECT_EQ(facts.width.value_or("?"), "720");
     EXPECT_EQ(facts.height.value_or("?"), "576");
 }
+
+// ---------------------------------------------------------------------------------------------
+// A video shown turned: the "Display:" line, read back by the main window's parse.
+
+struct TurnCase {
+    const char* name;
+    rules::Orientation turn;
+    const char* line;  // nullptr: no line
+};
+void PrintTo(const TurnCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class InputBlockTurn : public testing::TestWithParam<TurnCase> {};
+
+TEST_P(InputBlockTurn, WindowParseReadsTheTurn) {
+    const TurnCase& c = GetParam();
+    wm::InputSummary in;
+    in.formatName = "mov,mp4,m4a,3gp,3g2,mj2";
+    in.fileName = "phone.mp4";
+    in.durationUs = 12'500'000;
+    wm::StreamSummary v;
+    v.kind = Kind::Video, v.codec = "h264", v.pixelFormat = "yuv420p", v.width = 1920, v.height = 1080;
+    v.sarNum = v.sarDen = 1, v.fps = 30, v.orientation = c.turn;
+    wm::StreamSummary a;
+    a.index = 1, a.kind = Kind::Audio, a.codec = "aac", a.sampleRate = 48000, a.channelLayout = "stereo";
+    in.streams = {v, a};
+
+    const std::string block = wm::formatInputBlock(in);
+    const size_t video = block.find("Video: ");
+    ASSERT_NE(video, std::string::npos) << block;
+    const size_t next = block.find('\n', video) + 1;
+    const std::string after = block.substr(next, block.find('\n', next) - next);
+    if (c.line)
+        EXPECT_EQ(after, c.line) << block;
+    else
+        EXPECT_EQ(block.find("Display"), std::string::npos) << block;
+    EXPECT_EQ(lower(block).find("time"), std::string::npos) << block;
+
+    const ProbeFacts facts = parseProbeChunk(QString::fromStdString(block));
+    EXPECT_EQ(facts.width.value_or("?"), "1920") << block;
+    EXPECT_EQ(facts.height.value_or("?"), "1080") << block;
+    EXPECT_EQ(facts.orientation.value_or(rules::Orientation{}), c.turn) << block;
+    EXPECT_EQ(facts.orientation.has_value(), c.line != nullptr) << block;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Turns, InputBlockTurn,
+    testing::Values(
+        TurnCase{"AsCoded", {0, false}, nullptr},
+        TurnCase{"Rotate90", {1, false}, "      Display: rotate 90, shown 1080x1920"},
+        TurnCase{"Rotate180", {2, false}, "      Display: rotate 180, shown 1920x1080"},
+        TurnCase{"Rotate270", {3, false}, "      Display: rotate 270, shown 1080x1920"},
+        TurnCase{"Mirror", {0, true}, "      Display: mirror, shown 1920x1080"},
+        TurnCase{"Rotate90Mirror", {1, true}, "      Display: rotate 90, mirror, shown 1080x1920"},
+        TurnCase{"Rotate180Mirror", {2, true}, "      Display: rotate 180, mirror, shown 1920x1080"},
+        TurnCase{"Rotate270Mirror", {3, true}, "      Display: rotate 270, mirror, shown 1080x1920"}),
+    [](const testing::TestParamInfo<TurnCase>& i) { return std::string(i.param.name); });
+
+TEST(InputBlockTurn, NoLineWithoutASize) {
+    wm::StreamSummary v;
+    v.kind = Kind::Video, v.codec = "h264", v.orientation = {1, false};
+    EXPECT_EQ(wm::displayLine(v), "");
+}
+
+// The turn a stream asks for: its display matrix first, else its "rotate" tag in degrees clockwise.
+// (The matrices themselves are checked against ffmpeg's own turn in frame_cli_test.)
+struct TagCase {
+    const char* name;
+    bool identityMatrix;  // the stream also has a display matrix that keeps the frame as coded
+    const char* tag;      // nullptr: no tag
+    rules::Orientation turn;
+};
+void PrintTo(const TagCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DisplayTurn : public testing::TestWithParam<TagCase> {};
+
+TEST_P(DisplayTurn, MatrixFirstThenTag) {
+    const TagCase& c = GetParam();
+    const int32_t identity[9] = {1 << 16, 0, 0, 0, 1 << 16, 0, 0, 0, 1 << 30};
+    EXPECT_EQ(wm::displayTurn(c.identityMatrix ? identity : nullptr, c.tag), c.turn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tags, DisplayTurn,
+    testing::Values(TagCase{"Nothing", false, nullptr, {}}, TagCase{"Ninety", false, "90", {1, false}},
+                    TagCase{"Decimal", false, "180.0", {2, false}},
+                    TagCase{"Negative", false, "-90", {3, false}},
+                    TagCase{"Spaces", false, " 270 ", {3, false}},
+                    TagCase{"MoreThanATurn", false, "450", {1, false}}, TagCase{"MatrixWins", true, "90", {}},
+                    TagCase{"Word", false, "ninety", {}}, TagCase{"NumberThenText", false, "90deg", {}},
+                    TagCase{"Empty", false, "", {}}, TagCase{"NotANumber", false, "nan", {}},
+                    TagCase{"Infinite", false, "inf", {}}, TagCase{"Huge", false, "1e300", {}}),
+    [](const testing::TestParamInfo<TagCase>& i) { return std::string(i.param.name); });
 
 TEST(Duration, CutsToHundredths) {
     EXPECT_EQ(wm::formatDuration(0), "00:00:00.00");

@@ -82,6 +82,57 @@ INSTANTIATE_TEST_SUITE_P(
         refused("EmptyOutput", {"-i", "a.avi", ""}, "output file name is empty")),
     [](const testing::TestParamInfo<OptionCase>& i) { return std::string(i.param.name); });
 
+// "-upright" turns the one frame written; nothing else can be turned.
+struct UprightCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* error;  // nullptr: accepted
+    bool upright;
+};
+void PrintTo(const UprightCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class UprightOption : public testing::TestWithParam<UprightCase> {};
+
+TEST_P(UprightOption, OnlyWithOneFrame) {
+    const UprightCase& c = GetParam();
+    wm::Options o;
+    std::string error;
+    const bool ok = wm::parseOptions(c.args, o, error);
+    if (c.error) {
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error, c.error);
+        return;
+    }
+    ASSERT_TRUE(ok) << error;
+    EXPECT_TRUE(o.oneFrame);
+    EXPECT_EQ(o.upright, c.upright);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UprightOption,
+    testing::Values(
+        UprightCase{
+            "FrameAsCoded", {"-ss", "2", "-i", "a.mp4", "-vframes", "1", "-y", "f.bmp"}, nullptr, false},
+        UprightCase{
+            "FrameUpright", {"-ss", "2", "-i", "a.mp4", "-vframes", "1", "-upright", "f.bmp"}, nullptr, true},
+        UprightCase{
+            "BeforeTheFrameCount", {"-upright", "-i", "a.mp4", "f.bmp", "-vframes", "1"}, nullptr, true},
+        UprightCase{"Conversion",
+                    {"-i", "a.mp4", "-sameq", "-vhook", kHook, "-upright", "-y", "r.mp4"},
+                    "Option 'upright' is only supported with -vframes 1.",
+                    false},
+        UprightCase{"Probe",
+                    {"-i", "a.mp4", "-upright"},
+                    "Option 'upright' is only supported with -vframes 1.",
+                    false},
+        UprightCase{"TakesNoValue",
+                    {"-i", "a.mp4", "-vframes", "1", "-upright", "1", "f.bmp"},
+                    "Only one output file is supported ('f.bmp' is a second one).",
+                    false}),
+    [](const testing::TestParamInfo<UprightCase>& i) { return std::string(i.param.name); });
+
 TEST(SplitHookCommand, SplitsAtWhiteSpace) {
     EXPECT_EQ(wm::splitHookCommand(" /p/w.dll  -f /p/m.bmp\t-m 1 -t 000000 "),
               (std::vector<std::string>{"/p/w.dll", "-f", "/p/m.bmp", "-m", "1", "-t", "000000"}));

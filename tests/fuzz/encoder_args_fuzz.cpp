@@ -71,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (options.audioRate) FUZZ_CHECK(*options.audioRate > 0 && *options.audioRate <= 384000 && given("-ar"));
     if (options.overwrite) FUZZ_CHECK(given("-y"));
     if (options.sameQuality) FUZZ_CHECK(given("-sameq"));
+    if (options.upright) FUZZ_CHECK(given("-upright") && options.oneFrame);
 
     if (options.hook) {
         const std::vector<std::string> words = wm::splitHookCommand(*options.hook);

@@ -1,6 +1,6 @@
 // The parse of the encoder's description on any chunk: what it cuts comes from the chunk, the
-// duration is read the same on its own and within the facts, and size texts read as their leading
-// ASCII digits do.
+// duration is read the same on its own and within the facts, size texts read as their leading
+// ASCII digits do, and a display turn needs the size and its line.
 #include "probe/probe_parse.h"
 #include "tests/fuzz/fuzz_check.h"
 
@@ -53,6 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::optional<int> h = sizeValue(*facts.height);
         FUZZ_CHECK(frame.has_value() == (w && h && *w > 0 && *h > 0));
         if (frame) FUZZ_CHECK(frame->width() == *w && frame->height() == *h);
+    }
+
+    // A turn comes only with a frame size, from a "Display:" line, and is never the identity.
+    if (facts.orientation) {
+        FUZZ_CHECK(facts.width && chunk.contains(QStringLiteral("Display: "), Qt::CaseInsensitive));
+        FUZZ_CHECK(!facts.orientation->upright());
+        FUZZ_CHECK(facts.orientation->quarterTurns >= 0 && facts.orientation->quarterTurns <= 3);
     }
 
     // Size texts on their own, also with digits from other scripts, which do not count.

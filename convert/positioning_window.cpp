@@ -17,6 +17,7 @@
 #include "watermark/palette_window.h"
 #include "watermark/working_bitmaps.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -329,6 +330,9 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
     PositioningWindow& window = instance();
     const Busy busy(window);
     window.video_ = video;
+    // On the screen of the window Initialize was pressed in.
+    if (const QWidget* from = QApplication::activeWindow(); from && from != &window && from->screen())
+        window.setScreen(from->screen());
     window.fitToFrame(video.frameSize);
     if (picture.isNull()) {
         window.canvas_->setMarkShown(false);
@@ -428,9 +432,7 @@ QString PositioningWindow::noteText() const {
 
 void PositioningWindow::fitToFrame(QSize frame) {
     const QSize f = frame.isValid() && !frame.isEmpty() ? frame : QSize(544, 384);
-    // The screen that shows the main window, else this one's.
-    const QWidget* anchor = parentWidget() ? parentWidget() : this;
-    const QScreen* screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 20, 1 << 20);
     // Everything but the canvas, and the frame the window manager draws.
     canvasArea_->setFrame(f, f);

@@ -10,7 +10,7 @@ packages=(cmake ninja-build g++ pkg-config
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev)
 case "${1:-run}" in
   run)  packages+=(xdg-utils) ;;
-  test) packages+=(libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file imagemagick valgrind) ;;
+  test) packages+=(libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file imagemagick valgrind xvfb openbox) ;;
   fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
   *)    echo "usage: $0 run|test|fuzz" >&2; exit 2 ;;
 esac

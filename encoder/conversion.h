@@ -23,7 +23,7 @@ struct ConversionRequest {
 };
 
 struct ConversionResult {
-    bool stopped = false;  // reading ended early on a stop; the result holds the part before it
+    bool stopped = false;  // reading ended early on a stop; keptAs holds the part before it
     std::string keptAs;    // where the result went: the requested name, or when stopped the part's name
 };
 

@@ -8,6 +8,18 @@ QString resultPath(const QString& resultsFolder, const QString& videoTitle) {
     return resultsFolder + QStringLiteral("/wm-") + videoTitle;
 }
 
+QString keepBothPath(const QString& takenPath, const std::function<bool(const QString&)>& isTaken) {
+    const qsizetype nameStart = takenPath.lastIndexOf(u'/') + 1;
+    qsizetype dot = takenPath.lastIndexOf(u'.');
+    if (dot <= nameStart) dot = takenPath.size();
+    const QString stem = takenPath.left(dot), ext = takenPath.mid(dot);
+    for (int n = 2; n <= 9999; ++n) {
+        const QString candidate = stem + QStringLiteral(" (") + QString::number(n) + u')' + ext;
+        if (!isTaken(candidate)) return candidate;
+    }
+    return QString();
+}
+
 QString conversionCommandLine(const ConversionRun& run) {
     QStringList tokens;
     tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.video

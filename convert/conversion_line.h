@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 struct ConversionRun {
     QString programFolder;                           // the program folder in its command-line-safe form
     QString encoder = QStringLiteral("mxcode.dll");  // the encoder's file name in it
@@ -16,6 +18,11 @@ struct ConversionRun {
 
 // resultsFolder + "/wm-" + the video's title.
 QString resultPath(const QString& resultsFolder, const QString& videoTitle);
+
+// "Keep both" for a result path that is taken: the first of "<stem> (2).<ext>", "<stem> (3).<ext>",
+// ... in the same folder that isTaken says is free (the extension as the encoder splits it: after
+// the name's last dot, never a leading one). "" when every number up to 9999 is taken.
+QString keepBothPath(const QString& takenPath, const std::function<bool(const QString&)>& isTaken);
 
 // The nine tokens: the encoder, -i, the video, -sameq, -vhook, the quoted hook
 // with its arguments (" -a N" at their end for an opacity below 100), [-ar 22050],

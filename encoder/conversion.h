@@ -23,8 +23,8 @@ struct ConversionRequest {
 };
 
 struct ConversionResult {
-    bool stopped = false;  // reading ended early on a stop; the result holds the part before it
-    std::string keptAs;    // where the result went: the requested name, or beside it when stopped
+    bool stopped = false;  // reading ended early on a stop; keptAs holds the part before it
+    std::string keptAs;    // where the result went: the requested name, or when stopped the part's name
 };
 
 // stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading

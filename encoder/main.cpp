@@ -125,11 +125,10 @@ int main(int argc, char** argv) {
         if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");
         return fail(e.message());
     }
-    if (result.stopped) {
-        if (result.keptAs == *options.output) return stopped("; the result holds the part converted so far.");
+    // The windows read the part's name from this line: it is the last one, and names the file whole.
+    if (result.stopped)
         return stopped("; the part converted so far is kept as '" + result.keptAs +
-                       "', the file of the result's name is untouched.");
-    }
+                       "', the result's name is left untouched.");
     if (stopRequest.asked()) return stopped("; the result was already complete.");
     return 0;
 }

@@ -15,6 +15,7 @@ namespace wm {
 namespace {
 
 constexpr const char* kPartMark = ".part-";
+constexpr int kMaxStoppedNames = 9999;
 
 std::string folderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
@@ -88,7 +89,7 @@ int renameNoReplace(const std::string& from, const std::string& to) {
 }  // namespace
 
 std::string stoppedName(const std::string& path, int n) {
-    const std::string mark = n > 0 ? "-stopped-" + std::to_string(n) : "-stopped";
+    const std::string mark = n > 1 ? "-stopped (" + std::to_string(n) + ")" : "-stopped";
     const auto slash = path.find_last_of('/');
     const auto dot = path.find_last_of('.');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -120,7 +121,6 @@ OutputTarget::~OutputTarget() {
 }
 
 Error OutputTarget::prepare(const std::string& input, const std::string& output, bool overwrite) {
-    input_ = input;
     final_ = output;
     overwrite_ = overwrite;
     const std::string what = "output '" + output + "'";
@@ -160,23 +160,24 @@ Error OutputTarget::commit(bool stopped, std::string& keptAs) {
     const std::string what = "output '" + final_ + "'";
     if (!pending_) return failure(what, "nothing to commit");
     int err = 0;
-    keptAs = final_;
-    if (overwrite_ && !stopped) {
-        if (::rename(work_.c_str(), final_.c_str()) != 0) err = errno;
+    if (stopped) {
+        // Each name is taken exclusively: a file that appears meanwhile, even another run's part,
+        // only moves this part on to the next number.
+        err = EEXIST;
+        for (int n = 1; err == EEXIST && n <= kMaxStoppedNames; ++n)
+            err = renameNoReplace(work_, keptAs = stoppedName(final_, n));
+        if (err == EEXIST)
+            return failure("keep the stopped part beside " + what, "no free name up to '" + keptAs + "'");
+        if (err != 0) return sysError(err, "keep the stopped part as '" + keptAs + "'");
     } else {
-        err = renameNoReplace(work_, final_);
-        if (err == EEXIST && stopped) {
-            keptAs = stoppedName(final_);
-            if (!isFileOf(input_, keptAs)) {
-                err = ::rename(work_.c_str(), keptAs.c_str()) == 0 ? 0 : errno;
-            } else {
-                for (int n = 1; err == EEXIST && n < 100; ++n)
-                    err = renameNoReplace(work_, keptAs = stoppedName(final_, n));
-            }
-        }
+        keptAs = final_;
+        if (overwrite_)
+            err = ::rename(work_.c_str(), final_.c_str()) == 0 ? 0 : errno;
+        else
+            err = renameNoReplace(work_, final_);
+        if (err == EEXIST) return failure(what, "already exists; give -y to overwrite it");
+        if (err != 0) return sysError(err, "finish " + what);
     }
-    if (err == EEXIST) return failure(what, "already exists; give -y to overwrite it");
-    if (err != 0) return sysError(err, "finish " + what);
     pending_ = false;
     lock_.reset();
     return noError();

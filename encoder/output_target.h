@@ -1,6 +1,7 @@
 // Where the result goes. The encoder writes a hidden part file beside the result and moves it to
-// the result's name only when it holds a finished container, so a failed run never leaves a broken
-// file under the result's name nor destroys an earlier result. The source is never a valid result.
+// the result's name only when it holds the whole conversion in a finished container, so a failed or
+// stopped run never leaves a broken or short file under the result's name nor destroys an earlier
+// result. The source is never a valid result.
 //
 // The part file stays locked (flock) for the run's whole life. A part file whose lock can be taken
 // belongs to no live run (its writer was killed or crashed) and is removed by the next run into
@@ -26,21 +27,22 @@ public:
     Error prepare(const std::string& input, const std::string& output, bool overwrite);
     const std::string& workPath() const noexcept { return work_; }
     // Moves the finished file into place. Without `overwrite` an existing file is never replaced,
-    // even one that appeared during the run. A stopped run never replaces a file either: when the
-    // name is taken its part is kept beside it as "<stem>-stopped.<ext>" (or, should that name be
-    // the source, "<stem>-stopped-<n>.<ext>"). keptAs: the name used.
+    // even one that appeared during the run. A stopped run's part never takes the result's name,
+    // so it never passes for a complete result: it goes to the first free name of
+    // "<stem>-stopped.<ext>", "<stem>-stopped (2).<ext>", ..., and never replaces a file, whatever
+    // `overwrite` says. keptAs: the name used.
     Error commit(bool stopped, std::string& keptAs);
     void discard() noexcept;
 
 private:
-    std::string input_, work_, final_;
+    std::string work_, final_;
     bool overwrite_ = false;
     bool pending_ = false;
     UniqueFd lock_;  // the part file, open and locked while pending
 };
 
-// "<folder>/<stem>-stopped.<ext>" for "<folder>/<stem>.<ext>"; "-stopped-<n>" when n > 0.
-std::string stoppedName(const std::string& path, int n = 0);
+// "<folder>/<stem>-stopped.<ext>" for "<folder>/<stem>.<ext>"; "-stopped (<n>)" when n > 1.
+std::string stoppedName(const std::string& path, int n = 1);
 // Removes the part files in folder that no live run holds; returns how many.
 int removeAbandonedParts(const std::string& folder);
 

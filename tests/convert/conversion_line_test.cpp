@@ -41,6 +41,32 @@ TEST(ConversionLine, OpacityBelowFullGoesToTheModuleOnly) {
     }
 }
 
+TEST(KeepBoth, FirstFreeNumberBeforeTheExtension) {
+    const struct {
+        const char* taken;
+        QStringList alsoTaken;
+        const char* expected;
+    } cases[] = {
+        {"/w/wm-clip.mp4", {}, "/w/wm-clip (2).mp4"},
+        {"/w/wm-clip.mp4",
+         {"/w/wm-clip (2).mp4", "/w/wm-clip (3).mp4", "/w/wm-clip (5).mp4"},
+         "/w/wm-clip (4).mp4"},
+        // Taken in another folder is not taken here.
+        {"/w/wm-clip.mp4", {"/x/wm-clip (2).mp4"}, "/w/wm-clip (2).mp4"},
+        {"/w/wm-clip.tar.mkv", {}, "/w/wm-clip.tar (2).mkv"},
+        {"/w.d/wm-clip", {}, "/w.d/wm-clip (2)"},
+        {"/w/.clip", {}, "/w/.clip (2)"},
+    };
+    for (const auto& c : cases) {
+        const auto isTaken = [&](const QString& path) {
+            return c.alsoTaken.contains(path);
+        };
+        EXPECT_EQ(keepBothPath(QString::fromUtf8(c.taken), isTaken), QString::fromUtf8(c.expected))
+            << c.taken;
+    }
+    EXPECT_EQ(keepBothPath(QStringLiteral("/w/wm-clip.mp4"), [](const QString&) { return true; }), QString());
+}
+
 struct SplitCase {
     const char* label;
     const char* title;

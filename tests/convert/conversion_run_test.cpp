@@ -431,13 +431,15 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
     ModalAnswerer answer;
     QVERIFY(!startActingAtFirstProgress(form, stop).isEmpty());
     QVERIFY(answer.texts().isEmpty());
-    // The run's own encoder ends and leaves what it wrote so far, playable.
+    // The run's own encoder ends and leaves what it wrote so far, playable,
+    // under a name that says it is a part.
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 3000);
-    const double played = durationOf(result);
+    const double played = durationOf(stopped);
     QVERIFY2(played > 0 && played < 100, qPrintable(QString::number(played)));
+    QVERIFY(!QFile::exists(result));
 
     // Start again at once: a second run, stopped too, keeps an earlier result
-    // as it is and puts its own part beside it.
+    // and the first part as they are and puts its own part beside them.
     QFile earlier(result);
     QVERIFY(earlier.open(QIODevice::WriteOnly | QIODevice::Truncate));
     const QByteArray earlierBytes("an earlier result, complete");
@@ -448,9 +450,11 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
     QVERIFY(answer.texts().isEmpty());
     QVERIFY(earlier.open(QIODevice::ReadOnly));
     QCOMPARE(earlier.readAll(), earlierBytes);
-    QVERIFY2(durationOf(stopped) > 0, qPrintable(QDir(folder_.filePath(QStringLiteral("watermarked")))
-                                                     .entryList(QDir::Files | QDir::Hidden)
-                                                     .join(u',')));
+    QCOMPARE(durationOf(stopped), played);
+    const QString second = folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped (2).avi"));
+    QVERIFY2(durationOf(second) > 0, qPrintable(QDir(folder_.filePath(QStringLiteral("watermarked")))
+                                                    .entryList(QDir::Files | QDir::Hidden)
+                                                    .join(u',')));
 }
 
 void ConversionTest::closingTheWindowEndsTheEncoder() {
@@ -466,7 +470,8 @@ void ConversionTest::closingTheWindowEndsTheEncoder() {
     QVERIFY(answer.texts().isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 5000);
     // Ended early, and what it wrote so far plays.
-    const double played = durationOf(folder_.filePath(QStringLiteral("watermarked/wm-long take.avi")));
+    const double played =
+        durationOf(folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped.avi")));
     QVERIFY2(played > 0 && played < 100, qPrintable(QString::number(played)));
 }
 

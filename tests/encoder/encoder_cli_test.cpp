@@ -436,11 +436,12 @@ TEST(Overwrite, TwoRunsToOneNewNameWithoutY) {
 // ---------------------------------------------------------------------------------------------
 // Signals and a console reader that goes away.
 
-TEST(Signals, TermLeavesPlayablePartialResult) {
+// A stopped run keeps its part under a name that says so; the result's name stays free.
+TEST(Signals, TermKeepsAPlayablePartUnderItsOwnName) {
     const std::string source = longSource();
     const std::string dir = enc_test::scratchFolder("sigterm");
     ASSERT_TRUE(enc_test::writeMask(dir + "/mask.bmp", 1280, 720, kLogoX, kLogoY));
-    const std::string result = dir + "/wm-long.mp4";
+    const std::string result = dir + "/wm-long.mp4", part = dir + "/wm-long-stopped.mp4";
     enc_test::Child child({"-i", source, "-sameq", "-vhook",
                            enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-y", result});
     const std::string seen = child.readUntil("time=", 30'000);
@@ -450,44 +451,46 @@ TEST(Signals, TermLeavesPlayablePartialResult) {
     ASSERT_TRUE(child.wait(10'000, r)) << "did not stop";
     ASSERT_TRUE(r.exited) << r.output;
     EXPECT_EQ(r.status, 128 + SIGTERM) << r.output;
-    const std::string duration = probeValue(result, "", "format=duration");
-    ASSERT_FALSE(duration.empty()) << "result unreadable";
+    // The closing line is the last one and names the part whole.
+    const std::string closing = "Stopped by signal " + std::to_string(SIGTERM) +
+                                "; the part converted so far is kept as '" + part +
+                                "', the result's name is left untouched.\n";
+    ASSERT_GE(r.output.size(), closing.size()) << r.output;
+    EXPECT_EQ(r.output.substr(r.output.size() - closing.size()), closing) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(result));
+    const std::string duration = probeValue(part, "", "format=duration");
+    ASSERT_FALSE(duration.empty()) << "part unreadable";
     EXPECT_GT(std::stod(duration), 0.0);
     EXPECT_LT(std::stod(duration), 19.0);
-    EXPECT_GT(enc_test::countFrames(result), 0);
+    EXPECT_GT(enc_test::countFrames(part), 0);
+    EXPECT_TRUE(partFiles(dir).empty());
 }
 
-TEST(Signals, StopNeverReplacesACompleteResult) {
+TEST(Signals, StopNeverReplacesAFile) {
+    // Taken: the complete result, the first part's name by the source itself (a video really
+    // called so), the second by an earlier part. Even with -y the part takes the next free name.
     const std::string dir = enc_test::scratchFolder("stop-keeps");
-    const std::string result = dir + "/clip.mp4";
+    const std::string result = dir + "/clip.mp4", source = dir + "/clip-stopped.mp4";
+    const std::string earlier = dir + "/clip-stopped (2).mp4";
+    std::filesystem::copy_file(longSource(), source);
     ASSERT_EQ(runEncoder({"-i", make(kH264Mp4), "-sameq", result}).status, 0);
-    const std::string complete = readAll(result);
-    std::ofstream(dir + "/clip-stopped.mp4") << "an earlier stopped part";
+    std::ofstream(earlier) << "an earlier stopped part";
+    const std::string resultBytes = readAll(result), sourceBytes = readAll(source);
 
-    enc_test::Child child({"-i", longSource(), "-sameq", "-y", result});
+    enc_test::Child child({"-i", source, "-sameq", "-y", result});
     ASSERT_NE(child.readUntil("time=", 30'000).find("time="), std::string::npos);
     ASSERT_EQ(kill(child.pid(), SIGTERM), 0);
     enc_test::RunResult r;
     ASSERT_TRUE(child.wait(10'000, r)) << "did not stop";
     EXPECT_TRUE(r.exited && r.status == 128 + SIGTERM) << r.output;
-    EXPECT_NE(r.output.find("kept as '" + dir + "/clip-stopped.mp4'"), std::string::npos) << r.output;
-    EXPECT_EQ(readAll(result), complete);
-    const std::string duration = probeValue(dir + "/clip-stopped.mp4", "", "format=duration");
+    EXPECT_NE(r.output.find("kept as '" + dir + "/clip-stopped (3).mp4'"), std::string::npos) << r.output;
+    EXPECT_EQ(readAll(result), resultBytes);
+    EXPECT_EQ(readAll(source), sourceBytes);
+    EXPECT_EQ(readAll(earlier), "an earlier stopped part");
+    const std::string duration = probeValue(dir + "/clip-stopped (3).mp4", "", "format=duration");
     ASSERT_FALSE(duration.empty()) << "the stopped part is unreadable";
     EXPECT_GT(std::stod(duration), 0.0);
     EXPECT_TRUE(partFiles(dir).empty());
-
-    // The name beside the result may be the source itself: the source stays, the part goes elsewhere.
-    const std::string source = dir + "/clip-stopped.mp4";
-    std::filesystem::copy_file(longSource(), source, std::filesystem::copy_options::overwrite_existing);
-    const std::string sourceBytes = readAll(source);
-    enc_test::Child again({"-i", source, "-sameq", "-y", result});
-    ASSERT_NE(again.readUntil("time=", 30'000).find("time="), std::string::npos);
-    ASSERT_EQ(kill(again.pid(), SIGTERM), 0);
-    ASSERT_TRUE(again.wait(10'000, r)) << "did not stop";
-    EXPECT_NE(r.output.find("kept as '" + dir + "/clip-stopped-1.mp4'"), std::string::npos) << r.output;
-    EXPECT_EQ(readAll(source), sourceBytes);
-    EXPECT_EQ(readAll(result), complete);
 }
 
 TEST(PartFiles, AbandonedOnesGoLiveOnesStay) {
@@ -525,7 +528,7 @@ TEST(PartFiles, AbandonedOnesGoLiveOnesStay) {
     enc_test::RunResult lr;
     ASSERT_TRUE(live.wait(10'000, lr));
     EXPECT_EQ(lr.status, 128 + SIGTERM) << lr.output;
-    EXPECT_GT(enc_test::countFrames(dir + "/live.mp4"), 0);
+    EXPECT_GT(enc_test::countFrames(dir + "/live-stopped.mp4"), 0);
 }
 
 struct StallCase {
@@ -574,7 +577,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StallCase{"StallWhileProbing", 0.01, "", "while the input was being opened"},
                     StallCase{"StallBeforeTheFirstFrame", 0.25, "", "; nothing was written"},
                     StallCase{"StallWhileConverting", 0.6, "Output #0",
-                              "the result holds the part converted"}),
+                              "the part converted so far is kept as '"}),
     [](const testing::TestParamInfo<StallCase>& i) { return std::string(i.param.name); });
 
 TEST(Console, LibraryLinesOnlyWithDebug) {

@@ -1,0 +1,24 @@
+// The line the window shows when a conversion ends, read from the encoder's exit code and text.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+struct RunEnd {
+    enum class Kind { Done, Stopped, Failed };
+    Kind kind = Kind::Failed;
+    QString text;  // "Done: <file>", "Stopped at N %: the part is <file>", "Failed: <reason>"
+    QString path;  // the complete result or the kept part; "" when nothing was kept
+};
+
+// The path of the part a stopped run kept, from the encoder's closing line "Stopped by signal N; the
+// part converted so far is kept as '<path>', the result's name is left untouched."; nothing unless
+// the text ends with that line. The path is taken whole, whatever quotes or line breaks it holds.
+// The text as the runner hands it (one character per byte) or already decoded.
+std::optional<QString> stoppedPartPath(const QString& encoderText);
+
+// exitCode: the encoder's exit status (0 for a complete result, 128 + N after signal N); percent:
+// the progress shown last; resultPath: the result asked for; encoderText: what the encoder wrote,
+// at least its last lines, as for stoppedPartPath.
+RunEnd endOfRun(int exitCode, int percent, const QString& resultPath, const QString& encoderText);

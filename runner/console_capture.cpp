@@ -108,6 +108,10 @@ void ConsoleCapture::stop() {
     core_->stop();
 }
 
+void ConsoleCapture::interrupt() {
+    core_->interrupt();
+}
+
 void ConsoleCapture::terminateAllChildren() {
     ConsoleCaptureCore::terminateAllChildren();
     armReapTimer();

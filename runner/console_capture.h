@@ -51,6 +51,11 @@ public:
     // idle: it never starts a process.
     void stop();
 
+    // Asks the run's child to end (SIGTERM) and lets the run go on reading
+    // what it writes until it exits: run() then returns its own exit code.
+    // Follow with stop() if it takes too long.
+    void interrupt();
+
     // For the program's shut-down: stops every run in progress and ends every
     // child the runner started that is still alive, SIGTERM now and SIGKILL
     // 3 s later. The reap timer sends the SIGKILLs while the event loop runs;

@@ -139,6 +139,11 @@ void ConsoleCaptureCore::stop() noexcept {
     killAt_ = std::chrono::steady_clock::now() + kKillGrace;
 }
 
+void ConsoleCaptureCore::interrupt() noexcept {
+    if (!running_ || !child_ || killAt_ || hasExited(*child_)) return;
+    signalChild(*child_, SIGTERM);
+}
+
 void ConsoleCaptureCore::terminateAllChildren() {
     // stop() changes no list; the children reach the outstanding list as the
     // runs unwind, with their deadlines.

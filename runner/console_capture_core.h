@@ -52,6 +52,12 @@ public:
     // of the SIGTERM itself. Does nothing when idle.
     void stop() noexcept;
 
+    // Asks the child of the run in progress to end (SIGTERM) and keeps
+    // reading: run() returns when the child has written its last words and
+    // closed its output, with its real exit code. Does nothing when idle or
+    // once stop() was called.
+    void interrupt() noexcept;
+
     bool running() const noexcept { return running_; }
     pid_t processId() const noexcept { return pid_; }  // 0 when idle
 

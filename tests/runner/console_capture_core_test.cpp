@@ -115,6 +115,24 @@ TEST(RunnerCore, EndingTheRunFromTheYieldIsSeenAtOnce) {
     }
 }
 
+// An interrupted run reads on to the child's last words and gives its own exit code.
+TEST(RunnerCore, AnInterruptedRunReadsTheChildsLastWords) {
+    ConsoleCaptureCore core;
+    CountingYield yield;
+    std::string out;
+    yield.then = [&] {
+        if (yield.yields == 1) core.interrupt();
+    };
+    const std::int32_t code =
+        core.run(child({"t:closing line", "p:started", "s:20000"}),
+                 [&](const char* data, std::size_t size) { out.append(data, size); }, yield.get());
+    EXPECT_EQ(code, 143);
+    EXPECT_EQ(out, "startedclosing line");
+    EXPECT_FALSE(core.running());
+    // Idle, it touches nothing.
+    core.interrupt();
+}
+
 // At the very end of the program no event loop reaps: awaitTerminatedChildren
 // does, SIGKILL included, and leaves others alone.
 TEST(RunnerCore, AwaitTerminatedChildrenEndsThemAllBeforeReturning) {

@@ -120,12 +120,14 @@ TEST(RunnerCore, AnInterruptedRunReadsTheChildsLastWords) {
     ConsoleCaptureCore core;
     CountingYield yield;
     std::string out;
-    yield.then = [&] {
-        if (yield.yields == 1) core.interrupt();
-    };
-    const std::int32_t code =
-        core.run(child({"t:closing line", "p:started", "s:20000"}),
-                 [&](const char* data, std::size_t size) { out.append(data, size); }, yield.get());
+    // Once the child has said it started, its handler is in place.
+    const std::int32_t code = core.run(
+        child({"t:closing line", "p:started", "s:20000"}),
+        [&](const char* data, std::size_t size) {
+            out.append(data, size);
+            if (out == "started") core.interrupt();
+        },
+        yield.get());
     EXPECT_EQ(code, 143);
     EXPECT_EQ(out, "startedclosing line");
     EXPECT_FALSE(core.running());

@@ -16,6 +16,7 @@
 #include <QWidget>
 
 class ClickArea;
+class DesktopOpener;
 class PictureBox;
 class UserButton;
 class QFrame;
@@ -102,4 +103,5 @@ private:
     QLabel* durationLabel_ = nullptr;
     UserButton* openFolderButton_ = nullptr;
     ClickArea* guideArea_ = nullptr;
+    DesktopOpener* opener_ = nullptr;  // the results folder and the user guide
 };

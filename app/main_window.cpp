@@ -194,10 +194,29 @@ void MainWindow::setVideoDuration(const QString& duration) {
 }
 
 void MainWindow::setVideoFrame(const QString& width, const QString& height, QSize frameSize) {
+    setVideoFrame(width, height, frameSize, rules::Orientation{});
+}
+
+void MainWindow::setVideoFrame(const QString& width, const QString& height, QSize codedSize,
+                               rules::Orientation orientation) {
     video_.width = width;
     video_.height = height;
-    video_.frameSize = frameSize;
+    video_.codedSize = codedSize;
+    video_.orientation = orientation;
+    video_.frameSize = QSize();
+    if (codedSize.isValid()) {
+        const rules::PixelSize upright =
+            rules::uprightSize({codedSize.width(), codedSize.height()}, orientation);
+        video_.frameSize = QSize(upright.width, upright.height);
+    }
     frameSizeLabel_->setText(width + QStringLiteral(" x ") + height);
+}
+
+void MainWindow::setVideoDetailsPending() {
+    clearVideoDetails();
+    const QString pending(QChar(0x2026));
+    frameSizeLabel_->setText(pending);
+    durationLabel_->setText(pending);
 }
 
 void MainWindow::clearVideoDetails() {
@@ -205,6 +224,8 @@ void MainWindow::clearVideoDetails() {
     video_.width.clear();
     video_.height.clear();
     video_.frameSize = QSize();
+    video_.codedSize = QSize();
+    video_.orientation = {};
     frameSizeLabel_->clear();
 }
 

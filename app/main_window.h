@@ -96,8 +96,8 @@ private:
 
     ChosenVideo video_;
     QImage previewMark_;
-    OpenFileDialog pictureDialog_;
-    OpenFileDialog videoDialog_;
+    OpenFileDialog pictureDialog_{QStringLiteral("dialogs/pictureFolder"), QStandardPaths::PicturesLocation};
+    OpenFileDialog videoDialog_{QStringLiteral("dialogs/videoFolder"), QStandardPaths::MoviesLocation};
 
     UserButton* chooseVideoButton_ = nullptr;
     UserButton* choosePictureButton_ = nullptr;

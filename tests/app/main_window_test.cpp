@@ -73,6 +73,7 @@ private slots:
     void desktopOpenings();
     void userGuideOnEveryClick();
     void aWaitingXdgOpenNeitherHoldsTheWindowNorOutlivesIt();
+    void dialogsOpenInTheUsersFoldersThenInTheLastChosen();
     void screenshotWithPicture();
 };
 
@@ -371,6 +372,76 @@ void MainWindowTest::aWaitingXdgOpenNeitherHoldsTheWindowNorOutlivesIt() {
     // The window went first: its xdg-open was ended and reaped, quietly.
     QCOMPARE(childStates(), QString());
     QVERIFY(answer.boxes().isEmpty());
+}
+
+void MainWindowTest::dialogsOpenInTheUsersFoldersThenInTheLastChosen() {
+    // The names main.cpp gives; the settings go to this test's config folder.
+    const QString testName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("Watermark Image"));
+    const QString settingsFile = testConfigFolder() + QStringLiteral("/Watermark Image/Watermark Image.conf");
+    QFile::remove(settingsFile);
+    // The user's videos and pictures folders, as the XDG folder names give them.
+    QTemporaryDir home;
+    const QString videos = home.filePath(QStringLiteral("Films"));
+    const QString pictures = home.filePath(QStringLiteral("Photos"));
+    const QString clips = home.filePath(QStringLiteral("clips"));
+    const QString logos = home.filePath(QStringLiteral("logos"));
+    for (const QString& folder : {videos, pictures, clips, logos})
+        QVERIFY(QDir().mkpath(folder));
+    QFile names(testConfigFolder() + QStringLiteral("/user-dirs.dirs"));
+    const QByteArray userNames = names.open(QIODevice::ReadOnly) ? names.readAll() : QByteArray();
+    names.close();
+    QVERIFY(names.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    names.write(
+        QStringLiteral("XDG_VIDEOS_DIR=\"%1\"\nXDG_PICTURES_DIR=\"%2\"\n").arg(videos, pictures).toUtf8());
+    names.close();
+
+    // Each dialog notes the folder it opens in and answers `next` ("": cancel).
+    QStringList opened;
+    QString next;
+    OpenFileDialog::setAnswer([&](const OpenFileDialog& dialog) {
+        opened << dialog.folder();
+        return next;
+    });
+    ModalAnswerer answer;  // a cancelled first video choice asks for one
+    auto chooseBoth = [&](const MainWindow& w, const QString& video, const QString& picture) {
+        next = video;
+        child<UserButton>(w, "Command6")->click();
+        next = picture;
+        child<UserButton>(w, "browse")->click();
+    };
+    {
+        MainWindow w;
+        chooseBoth(w, QString(), QString());
+        chooseBoth(w, clips + QStringLiteral("/holiday.avi"), logos + QStringLiteral("/mark.png"));
+        chooseBoth(w, QString(), QString());
+        QCOMPARE(opened, (QStringList{videos, pictures, videos, pictures, clips, logos}));
+    }
+    // The next run starts where the last one chose, from the settings file.
+    QFile settings(settingsFile);
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QByteArray kept = settings.readAll();
+    QVERIFY2(kept.contains(QFile::encodeName(clips)) && kept.contains(QFile::encodeName(logos)),
+             kept.constData());
+    opened.clear();
+    {
+        MainWindow w;
+        chooseBoth(w, QString(), QString());
+        QCOMPARE(opened, (QStringList{clips, logos}));
+    }
+    // A folder that is gone gives way to the user's folder.
+    QVERIFY(QDir(clips).removeRecursively());
+    opened.clear();
+    {
+        MainWindow w;
+        chooseBoth(w, QString(), QString());
+        QCOMPARE(opened, (QStringList{videos, logos}));
+    }
+
+    QVERIFY(names.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    names.write(userNames);
+    names.close();
+    QCoreApplication::setApplicationName(testName);
 }
 
 void MainWindowTest::screenshotWithPicture() {

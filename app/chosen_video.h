@@ -11,7 +11,8 @@ struct ChosenVideo {
     QString path;      // exactly as chosen, whatever characters the name holds
     QString title;     // the file name without its folder
     QString duration;  // the probe's duration text, "" until one was read
-    QString width;     // the frame width as the probe's text gave it, e.g. "720"
+    QString width;     // the upright frame width as shown: the probe's text as cut, e.g. "720", or
+                       // the number when a quarter turn swaps the sides
     QString height;    // likewise the height, e.g. "576" or "576,"
     QSize frameSize;   // the upright frame (as a player shows it) in whole pixels; invalid until the
                        // probe gave a usable size

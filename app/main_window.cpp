@@ -2,12 +2,12 @@
 
 #include "app/artwork.h"
 #include "app/click_area.h"
+#include "app/desktop_opener.h"
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_button.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
@@ -18,7 +18,6 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSlider>
-#include <QUrl>
 
 #include <exception>
 
@@ -55,6 +54,8 @@ MainWindow* MainWindow::instance() {
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     g_instance = this;
     buildControls();
+    opener_ = new DesktopOpener(this);
+    connect(opener_, &DesktopOpener::failed, this, [this](const QString& message) { msgBox(this, message); });
     prepare();
 }
 
@@ -199,10 +200,29 @@ void MainWindow::setVideoDuration(const QString& duration) {
 }
 
 void MainWindow::setVideoFrame(const QString& width, const QString& height, QSize frameSize) {
+    setVideoFrame(width, height, frameSize, rules::Orientation{});
+}
+
+void MainWindow::setVideoFrame(const QString& width, const QString& height, QSize codedSize,
+                               rules::Orientation orientation) {
     video_.width = width;
     video_.height = height;
-    video_.frameSize = frameSize;
+    video_.codedSize = codedSize;
+    video_.orientation = orientation;
+    video_.frameSize = QSize();
+    if (codedSize.isValid()) {
+        const rules::PixelSize upright =
+            rules::uprightSize({codedSize.width(), codedSize.height()}, orientation);
+        video_.frameSize = QSize(upright.width, upright.height);
+    }
     frameSizeLabel_->setText(width + QStringLiteral(" x ") + height);
+}
+
+void MainWindow::setVideoDetailsPending() {
+    clearVideoDetails();
+    const QString pending(QChar(0x2026));
+    frameSizeLabel_->setText(pending);
+    durationLabel_->setText(pending);
 }
 
 void MainWindow::clearVideoDetails() {
@@ -210,6 +230,8 @@ void MainWindow::clearVideoDetails() {
     video_.width.clear();
     video_.height.clear();
     video_.frameSize = QSize();
+    video_.codedSize = QSize();
+    video_.orientation = {};
     frameSizeLabel_->clear();
 }
 
@@ -263,13 +285,9 @@ void MainWindow::onZoomChanged() {
 }
 
 void MainWindow::openVideoFolder() {
-    // A missing folder is the file manager's to report; only a desktop that
-    // cannot start one at all gets our message.
-    const QString folder = outputFolder();
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
-        msgBox(this, QStringLiteral("No file manager could be started to show the folder\n%1")
-                         .arg(QDir::toNativeSeparators(folder)));
-    }
+    // xdg-open's exit code is all we learn: the message carries it, as the
+    // reason may be a missing file manager as well as a folder gone since.
+    opener_->open(outputFolder(), QStringLiteral("No file manager could be started to show the folder"));
 }
 
 void MainWindow::openUserGuide() {
@@ -280,8 +298,5 @@ void MainWindow::openUserGuide() {
                          .arg(QDir::toNativeSeparators(guide)));
         return;
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide))) {
-        msgBox(this, QStringLiteral("No web browser could be started to show the user guide\n%1")
-                         .arg(QDir::toNativeSeparators(guide)));
-    }
+    opener_->open(guide, QStringLiteral("No web browser could be started to show the user guide"));
 }

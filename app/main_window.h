@@ -16,6 +16,7 @@
 #include <QWidget>
 
 class ClickArea;
+class DesktopOpener;
 class PictureBox;
 class UserButton;
 class QFrame;
@@ -42,7 +43,16 @@ public:
 
     // --- the probe's answers ---
     void setVideoDuration(const QString& duration);
+    // A video shown as coded: `frameSize` is its coded and its upright frame.
     void setVideoFrame(const QString& width, const QString& height, QSize frameSize);
+    // A video whose coded frame is shown turned by `orientation`; `width` and
+    // `height` are the texts shown for the upright frame. An invalid
+    // `codedSize` leaves the frame size unknown.
+    void setVideoFrame(const QString& width, const QString& height, QSize codedSize,
+                       rules::Orientation orientation);
+    // The details of a video being probed: the earlier video's duration and
+    // frame size are forgotten and "…" stands for both.
+    void setVideoDetailsPending();
     // Forgets the duration and frame size: the chosen file told neither.
     void clearVideoDetails();
 
@@ -89,8 +99,8 @@ private:
 
     ChosenVideo video_;
     QImage previewMark_;
-    OpenFileDialog pictureDialog_;
-    OpenFileDialog videoDialog_;
+    OpenFileDialog pictureDialog_{QStringLiteral("dialogs/pictureFolder"), QStandardPaths::PicturesLocation};
+    OpenFileDialog videoDialog_{QStringLiteral("dialogs/videoFolder"), QStandardPaths::MoviesLocation};
 
     UserButton* chooseVideoButton_ = nullptr;
     UserButton* choosePictureButton_ = nullptr;
@@ -106,4 +116,5 @@ private:
     QLabel* durationLabel_ = nullptr;
     UserButton* openFolderButton_ = nullptr;
     ClickArea* guideArea_ = nullptr;
+    DesktopOpener* opener_ = nullptr;  // the results folder and the user guide
 };

@@ -1,15 +1,47 @@
 #include "app/open_file_dialog.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSettings>
 #include <QStringList>
 
+#include <utility>
+
 namespace {
+
 OpenFileDialog::Answer& answerSlot() {
     static OpenFileDialog::Answer answer;
     return answer;
 }
+
+// The user's settings for the program, in the user's config folder. Qt files
+// settings without an organisation name under "Unknown Organization" and
+// counts them an access error, so the program's name stands in for it.
+QSettings userSettings() {
+    const QString application = QCoreApplication::applicationName();
+    const QString organisation = QCoreApplication::organizationName();
+    return QSettings(QSettings::UserScope, organisation.isEmpty() ? application : organisation, application);
+}
+
+bool isFolder(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
 }  // namespace
+
+OpenFileDialog::OpenFileDialog(QString settingsKey, QStandardPaths::StandardLocation firstFolder)
+    : settingsKey_(std::move(settingsKey)), firstFolder_(firstFolder) {}
+
+QString OpenFileDialog::folder() const {
+    if (settingsKey_.isEmpty()) return {};
+    const QString last = userSettings().value(settingsKey_).toString();
+    if (isFolder(last)) return last;
+    const QString first = QStandardPaths::writableLocation(firstFolder_);
+    if (isFolder(first)) return first;
+    return QDir::homePath();
+}
 
 void OpenFileDialog::setAnswer(Answer answer) {
     answerSlot() = std::move(answer);
@@ -46,6 +78,7 @@ void OpenFileDialog::exec(QWidget* parent) {
         chosen = answerSlot()(*this);
     } else {
         QFileDialog dialog(parent);
+        if (const QString start = folder(); !start.isEmpty()) dialog.setDirectory(start);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         // Only a file that exists can be chosen: a typed "*" filters the list
         // instead of naming a file.
@@ -58,4 +91,12 @@ void OpenFileDialog::exec(QWidget* parent) {
     if (chosen.isEmpty()) return;
     fileName_ = chosen;
     fileTitle_ = QFileInfo(chosen).fileName();
+    if (settingsKey_.isEmpty()) return;
+    // Only a convenience: a settings file that cannot be written costs the
+    // user nothing but the folder next time, so it gets no message box.
+    QSettings settings = userSettings();
+    settings.setValue(settingsKey_, QFileInfo(chosen).absolutePath());
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qWarning("The folder of the choice could not be kept in %s", qPrintable(settings.fileName()));
 }

@@ -3,11 +3,24 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/shell.h"
-#include "probe/probe_parse.h"
 #include "runner/command_line.h"
 #include "runner/console_capture.h"
 
 #include <QFileInfo>
+
+namespace {
+
+// Every description ends with this, as the probe names no output file; it
+// says nothing about the video.
+constexpr char kNoOutputNote[] = "At least one output file must be specified";
+// A line is kept up to this many bytes, however long the encoder makes it.
+constexpr qsizetype kMaxLine = 1024;
+
+bool worthShowing(const QByteArray& line) {
+    return !line.isEmpty() && line != kNoOutputNote;
+}
+
+}  // namespace
 
 VideoProbe::VideoProbe(MainWindow& window)
     : QObject(&window), window_(window), probeRunner_(std::make_shared<ConsoleCapture>()) {
@@ -23,8 +36,9 @@ void VideoProbe::probeVideo(const QString& path) {
     const std::shared_ptr<ConsoleCapture> runner = probeRunner_;
     if (!runner) return;
     const QString encoder = programFolder() + u'/' + encoderName();
+    const QString given = commandLineSafePath(path);
     const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
-                         QStringLiteral(" -i ") + quoteArg(commandLineSafePath(path));
+                         QStringLiteral(" -i ") + quoteArg(given);
     const quint64 probe = ++probes_;
     if (!runner->commandLine().isEmpty()) {
         // Busy: the run in progress ends and nothing starts.
@@ -38,10 +52,27 @@ void VideoProbe::probeVideo(const QString& path) {
         return;
     }
     sizeFound_ = false;
+    durationFound_ = false;
+    frameTold_ = false;
+    orientation_ = {};
+    lastLine_.clear();
+    partialLine_.clear();
+    window_.setVideoDetailsPending();
     runner->run(line);
-    if (probe != probes_ || !probeRunner_ || sizeFound_) return;
+    if (probe != probes_ || !probeRunner_) return;
+    if (sizeFound_) {
+        // A description without a duration leaves none, rather than "…".
+        if (!durationFound_) window_.setVideoDuration(QString());
+        return;
+    }
     window_.clearVideoDetails();
-    msgBox(&window_, QStringLiteral("Please select a valid video file"));
+    QString reason = lastLine();
+    // The encoder names the file as it was given, which may be an alias of
+    // an awkward name: the user knows it by the name chosen.
+    if (!given.isEmpty() && given != path) reason.replace(given, path);
+    QString text = QStringLiteral("Please select a valid video file");
+    if (!reason.isEmpty()) text += u'\n' + reason;
+    msgBox(&window_, text);
 }
 
 void VideoProbe::stop() {
@@ -50,10 +81,49 @@ void VideoProbe::stop() {
 }
 
 void VideoProbe::onProbeOutput(const QString& chunk) {
-    if (const std::optional<QString> d = durationOf(chunk)) window_.setVideoDuration(*d);
-    const ProbeFacts facts = parseProbeChunk(chunk);
-    if (!facts.width || !facts.height) return;
-    const std::optional<QSize> frame = frameSizeOf(*facts.width, *facts.height);
-    sizeFound_ = sizeFound_ || frame.has_value();
-    window_.setVideoFrame(*facts.width, *facts.height, frame.value_or(QSize()));
+    noteLines(chunk);
+    takeFacts(parseProbeChunk(chunk));
+}
+
+void VideoProbe::takeFacts(const ProbeFacts& facts) {
+    if (facts.duration) {
+        durationFound_ = true;
+        window_.setVideoDuration(*facts.duration);
+    }
+    if (facts.width && facts.height) {
+        width_ = *facts.width;
+        height_ = *facts.height;
+        frameTold_ = true;
+    }
+    if (facts.orientation) orientation_ = *facts.orientation;
+    if (!frameTold_ || (!facts.width && !facts.orientation)) return;
+
+    const std::optional<QSize> coded = frameSizeOf(width_, height_);
+    sizeFound_ = sizeFound_ || coded.has_value();
+    if (coded && orientation_.quarterTurns % 2 != 0) {
+        // Shown a quarter turned: the upright width is the coded height.
+        window_.setVideoFrame(QString::number(coded->height()), QString::number(coded->width()), *coded,
+                              orientation_);
+    } else {
+        window_.setVideoFrame(width_, height_, coded.value_or(QSize()), orientation_);
+    }
+}
+
+void VideoProbe::noteLines(const QString& chunk) {
+    // The runner hands one character per byte: these are the encoder's bytes.
+    partialLine_ += chunk.toLatin1();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < partialLine_.size(); ++i) {
+        if (partialLine_[i] != '\n' && partialLine_[i] != '\r') continue;
+        const QByteArray line = partialLine_.mid(start, i - start).trimmed();
+        if (worthShowing(line)) lastLine_ = line;
+        start = i + 1;
+    }
+    partialLine_.remove(0, start);
+    partialLine_.truncate(kMaxLine);
+}
+
+QString VideoProbe::lastLine() const {
+    const QByteArray unfinished = partialLine_.trimmed();
+    return QString::fromUtf8(worthShowing(unfinished) ? unfinished : lastLine_);
 }

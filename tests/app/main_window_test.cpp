@@ -3,9 +3,11 @@
 #include "app/main_window.h"
 #include "convert/program.h"
 
+#include "app/desktop_opener.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_button.h"
+#include "tests/support/fake_xdg_open.h"
 #include "tests/support/modal_answerer.h"
 #include "tests/support/picture_fixtures.h"
 
@@ -13,7 +15,7 @@
 
 #include <QAccessible>
 #include <QAccessibleInterface>
-#include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -27,20 +29,29 @@
 
 namespace {
 
-// Stands in for the desktop while it lives: records every local address it
-// is asked to open. A method name that does not exist makes every opening
-// fail, as when no file manager or browser can be started.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    explicit UrlRecorder(const char* method = "open") {
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, method);
+// The state letter of every child process this test has, running or not
+// yet reaped ("Z"), from /proc.
+QString childStates() {
+    QString states;
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+    for (const QString& pid : pids) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == self) states += QLatin1String(fields[0]);
     }
-    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
+    return states;
+}
+
+// Waits for the window's opener to end `count` runs in all.
+bool openerEnded(QSignalSpy& ended, int count) {
+    for (int turn = 0; ended.count() < count && turn < 100; ++turn)
+        ended.wait(1000);
+    return ended.count() == count;
+}
 
 QColor at(const QImage& img, int x, int y) {
     return img.pixelColor(x, y);
@@ -58,9 +69,11 @@ private slots:
     void looks();
     void buttonFaces();
     void accessibility();
-    void openVideoFolder();
+    void desktopOpenings_data();
+    void desktopOpenings();
     void userGuideOnEveryClick();
-    void noDesktopHandlerGivesMessage();
+    void aWaitingXdgOpenNeitherHoldsTheWindowNorOutlivesIt();
+    void dialogsOpenInTheUsersFoldersThenInTheLastChosen();
     void screenshotWithPicture();
 };
 
@@ -258,16 +271,57 @@ void MainWindowTest::accessibility() {
     QCOMPARE(preview->rect(), QRect(w.mapToGlobal(QPoint(344, 96)), QSize(240, 240)));
 }
 
-void MainWindowTest::openVideoFolder() {
-    MainWindow w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    UrlRecorder desktop;
-    ModalAnswerer answer;
-    QTest::mouseClick(child<UserButton>(w, "Command5"), Qt::LeftButton);
-    QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(outputFolder())});
-    QCOMPARE(QFileInfo(desktop.urls.first().toLocalFile()).fileName(), QStringLiteral("watermarked"));
-    QVERIFY(answer.boxes().isEmpty());
+void MainWindowTest::desktopOpenings_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("xdgOpenExit");  // -1: no xdg-open on PATH
+    QTest::addColumn<QString>("failure");  // the message's first line, "" for none
+    QTest::addColumn<QString>("reason");   // how its last line starts
+    const QString folder = QStringLiteral("No file manager could be started to show the folder");
+    const QString guide = QStringLiteral("No web browser could be started to show the user guide");
+    QTest::newRow("folder shown") << "Command5" << 0 << QString() << QString();
+    QTest::newRow("folder, xdg-open fails")
+        << "Command5" << 1 << folder << "xdg-open ended with exit code 1.";
+    QTest::newRow("folder, no xdg-open") << "Command5" << -1 << folder << "xdg-open was not found";
+    QTest::newRow("guide shown") << "Image2" << 0 << QString() << QString();
+    QTest::newRow("guide, xdg-open fails") << "Image2" << 4 << guide << "xdg-open ended with exit code 4.";
+    QTest::newRow("guide, no xdg-open") << "Image2" << -1 << guide << "xdg-open was not found";
+}
+
+void MainWindowTest::desktopOpenings() {
+    QFETCH(QString, button);
+    QFETCH(int, xdgOpenExit);
+    QFETCH(QString, failure);
+    QFETCH(QString, reason);
+    const QString guide = programFolder() + QStringLiteral("/user-guide.html");
+    QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide) ||
+            QFile::exists(guide));
+    const QString path = button == QLatin1String("Command5") ? outputFolder() : guide;
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        FakeXdgOpen desktop(xdgOpenExit < 0 ? std::nullopt : std::optional<int>(xdgOpenExit));
+        QSignalSpy ended(w.findChild<DesktopOpener*>(), &DesktopOpener::ended);
+        ModalAnswerer answer;
+        child<QAbstractButton>(w, button)->click();
+        QVERIFY(openerEnded(ended, 1));
+        QCOMPARE(desktop.calls(), xdgOpenExit < 0 ? QStringList() : QStringList{path});
+        if (failure.isEmpty()) {
+            QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join(" | ")));
+        } else {
+            QCOMPARE(answer.texts().size(), 1);
+            const QStringList lines = answer.texts().first().split(u'\n');
+            QCOMPARE(lines.size(), 3);
+            QCOMPARE(lines[0], failure);
+            QCOMPARE(lines[1], path);
+            QVERIFY2(lines[2].startsWith(reason), qPrintable(lines[2]));
+            QCOMPARE(answer.boxes().first().title, QStringLiteral("Watermark Image"));
+            QCOMPARE(answer.boxes().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        }
+        // xdg-open has been reaped, whatever its end.
+        QCOMPARE(childStates(), QString());
+    }
+    QFile::remove(guide);
 }
 
 void MainWindowTest::userGuideOnEveryClick() {
@@ -281,46 +335,113 @@ void MainWindowTest::userGuideOnEveryClick() {
     MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    UrlRecorder desktop;
+    FakeXdgOpen desktop(0);
+    QSignalSpy ended(w.findChild<DesktopOpener*>(), &DesktopOpener::ended);
     {
         ModalAnswerer answer;
         QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(60, 20));
         QCOMPARE(answer.texts().size(), 1);
         QVERIFY(answer.texts().first().startsWith(QStringLiteral("The user guide is missing")));
-        QVERIFY(desktop.urls.isEmpty());
+        QVERIFY(desktop.calls().isEmpty());
+        QVERIFY(ended.isEmpty());
     }
     QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide));
     ModalAnswerer answer;
     QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(60, 20));
     QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(100, 30));
+    QVERIFY(openerEnded(ended, 2));
     QFile::remove(guide);
-    const QUrl url = QUrl::fromLocalFile(guide);
-    QCOMPARE(desktop.urls, (QList<QUrl>{url, url}));
+    QCOMPARE(desktop.calls(), (QStringList{guide, guide}));
     QVERIFY(answer.boxes().isEmpty());
 }
 
-void MainWindowTest::noDesktopHandlerGivesMessage() {
-    const QString guide = programFolder() + QStringLiteral("/user-guide.html");
-    QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide) ||
-            QFile::exists(guide));
-    MainWindow w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    UrlRecorder desktop("noSuchMethod");
+void MainWindowTest::aWaitingXdgOpenNeitherHoldsTheWindowNorOutlivesIt() {
+    // This xdg-open waits for good: the click has returned all the same.
+    FakeXdgOpen desktop(0, true);
     ModalAnswerer answer;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No such method"));
-    QTest::mouseClick(child<UserButton>(w, "Command5"), Qt::LeftButton);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No such method"));
-    QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(60, 20));
-    QFile::remove(guide);
-    QCOMPARE(answer.texts().size(), 2);
-    QVERIFY(answer.texts()[0].startsWith(QStringLiteral("No file manager could be started")));
-    QVERIFY(answer.texts()[0].contains(outputFolder()));
-    QVERIFY(answer.texts()[1].startsWith(QStringLiteral("No web browser could be started")));
-    for (const ModalAnswerer::Box& b : answer.boxes()) {
-        QCOMPARE(b.title, QStringLiteral("Watermark Image"));
-        QCOMPARE(b.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QSignalSpy ended(w.findChild<DesktopOpener*>(), &DesktopOpener::ended);
+        child<UserButton>(w, "Command5")->click();
+        QTRY_COMPARE(desktop.calls(), QStringList{outputFolder()});
+        QVERIFY(ended.isEmpty());
+        QCOMPARE(childStates().size(), 1);
     }
+    // The window went first: its xdg-open was ended and reaped, quietly.
+    QCOMPARE(childStates(), QString());
+    QVERIFY(answer.boxes().isEmpty());
+}
+
+void MainWindowTest::dialogsOpenInTheUsersFoldersThenInTheLastChosen() {
+    // The names main.cpp gives; the settings go to this test's config folder.
+    const QString testName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("Watermark Image"));
+    const QString settingsFile = testConfigFolder() + QStringLiteral("/Watermark Image/Watermark Image.conf");
+    QFile::remove(settingsFile);
+    // The user's videos and pictures folders, as the XDG folder names give them.
+    QTemporaryDir home;
+    const QString videos = home.filePath(QStringLiteral("Films"));
+    const QString pictures = home.filePath(QStringLiteral("Photos"));
+    const QString clips = home.filePath(QStringLiteral("clips"));
+    const QString logos = home.filePath(QStringLiteral("logos"));
+    for (const QString& folder : {videos, pictures, clips, logos})
+        QVERIFY(QDir().mkpath(folder));
+    QFile names(testConfigFolder() + QStringLiteral("/user-dirs.dirs"));
+    const QByteArray userNames = names.open(QIODevice::ReadOnly) ? names.readAll() : QByteArray();
+    names.close();
+    QVERIFY(names.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    names.write(
+        QStringLiteral("XDG_VIDEOS_DIR=\"%1\"\nXDG_PICTURES_DIR=\"%2\"\n").arg(videos, pictures).toUtf8());
+    names.close();
+
+    // Each dialog notes the folder it opens in and answers `next` ("": cancel).
+    QStringList opened;
+    QString next;
+    OpenFileDialog::setAnswer([&](const OpenFileDialog& dialog) {
+        opened << dialog.folder();
+        return next;
+    });
+    ModalAnswerer answer;  // a cancelled first video choice asks for one
+    auto chooseBoth = [&](const MainWindow& w, const QString& video, const QString& picture) {
+        next = video;
+        child<UserButton>(w, "Command6")->click();
+        next = picture;
+        child<UserButton>(w, "browse")->click();
+    };
+    {
+        MainWindow w;
+        chooseBoth(w, QString(), QString());
+        chooseBoth(w, clips + QStringLiteral("/holiday.avi"), logos + QStringLiteral("/mark.png"));
+        chooseBoth(w, QString(), QString());
+        QCOMPARE(opened, (QStringList{videos, pictures, videos, pictures, clips, logos}));
+    }
+    // The next run starts where the last one chose, from the settings file.
+    QFile settings(settingsFile);
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QByteArray kept = settings.readAll();
+    QVERIFY2(kept.contains(QFile::encodeName(clips)) && kept.contains(QFile::encodeName(logos)),
+             kept.constData());
+    opened.clear();
+    {
+        MainWindow w;
+        chooseBoth(w, QString(), QString());
+        QCOMPARE(opened, (QStringList{clips, logos}));
+    }
+    // A folder that is gone gives way to the user's folder.
+    QVERIFY(QDir(clips).removeRecursively());
+    opened.clear();
+    {
+        MainWindow w;
+        chooseBoth(w, QString(), QString());
+        QCOMPARE(opened, (QStringList{videos, logos}));
+    }
+
+    QVERIFY(names.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    names.write(userNames);
+    names.close();
+    QCoreApplication::setApplicationName(testName);
 }
 
 void MainWindowTest::screenshotWithPicture() {

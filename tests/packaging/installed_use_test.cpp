@@ -6,21 +6,21 @@
 //   WM_INSTALLED_PROGRAM_DIR  the installed program folder
 //   WM_EXPECTED_VIDEOS_DIR    the videos folder the user's XDG folders name
 //   WM_EXPECTED_CACHE_DIR     the program's folder in the user's cache
+#include "app/desktop_opener.h"
 #include "app/main_window.h"
 #include "app/shell.h"
 #include "convert/positioning_window.h"
 #include "convert/program.h"
 #include "watermark/working_bitmaps.h"
 
+#include "tests/support/fake_xdg_open.h"
 #include "tests/support/modal_answerer.h"
 #include "tests/support/video_fixtures.h"
 #include "tests/support/window_test_support.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QUrl>
 #include <QtTest>
 
 #include <unistd.h>
@@ -44,16 +44,6 @@ QStringList snapshot(const QString& folder) {
     out.sort();
     return out;
 }
-
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    UrlRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 }  // namespace
 
@@ -122,9 +112,15 @@ void InstalledUseTest::aConversionLandsInTheVideosFolder() {
         QVERIFY2(QFileInfo(cache + u'/' + QLatin1String(name)).size() > 0, name);
 
     // "Open Video Folder" shows the folder the result is in.
-    UrlRecorder desktop;
-    child<UserButton>(w, "Command5")->click();
-    QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(results)});
+    {
+        FakeXdgOpen desktop(0);
+        QSignalSpy ended(w.findChild<DesktopOpener*>(), &DesktopOpener::ended);
+        ModalAnswerer answer;
+        child<UserButton>(w, "Command5")->click();
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(desktop.calls(), QStringList{results});
+        QCOMPARE(answer.texts(), QStringList{});
+    }
 
     form->close();
     QCoreApplication::processEvents();

@@ -25,6 +25,8 @@
 
 #include "app/user_button.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 using fixtures::makeVideo;
@@ -44,6 +46,26 @@ using fixtures::makeVideo;
     return f.error() == QFileDevice::NoError && f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
 }
 
+// An encoder stand-in that writes the first line of a description, waits
+// until the pipe `gate` in its folder is opened and closed, and then tells a
+// 1280x720 video of 3 seconds.
+[[nodiscard]] bool writeGatedEncoder(const QString& folder) {
+    if (::mkfifo(QFile::encodeName(folder + QStringLiteral("/gate")).constData(), 0600) != 0) return false;
+    QFile f(folder + QStringLiteral("/mxcode.dll"));
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    // The rest in one write, as the encoder's buffered output comes.
+    f.write(
+        "#!/bin/sh\n"
+        "echo \"Input #0, avi, from 'clip.avi':\"\n"
+        "read line < \"$(dirname \"$0\")/gate\"\n"
+        "printf '  Duration: 00:00:03.00, start: 0.000000, bitrate: 100 kb/s\\n"
+        "    Stream #0.0: Video: mpeg4, yuv420p, 1280x720 [SAR 1:1 DAR 16:9], 25 fps\\n"
+        "At least one output file must be specified\\n'\n"
+        "exit 1\n");
+    f.close();
+    return f.error() == QFileDevice::NoError && f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+}
+
 QStringList loggedCalls(const QString& folder) {
     QFile f(folder + QStringLiteral("/args.log"));
     if (!f.open(QIODevice::ReadOnly)) return {};
@@ -59,7 +81,11 @@ private slots:
     void cleanup();
     void aChosenVideoFillsItsDetails_data();
     void aChosenVideoFillsItsDetails();
-    void aVideoWhoseProbeFindsNothingIsRefused();
+    void aFileTheEncoderCannotUseIsRefusedWithItsReason_data();
+    void aFileTheEncoderCannotUseIsRefusedWithItsReason();
+    void whileAProbeRunsTheDetailsArePending();
+    void aTurnedVideoShowsItsUprightSize_data();
+    void aTurnedVideoShowsItsUprightSize();
     void cancellingTheFirstDialogAsksForAVideo();
     void aSecondChoiceDuringAProbeEndsItAndProbesNothing();
     void aMissingEncoderIsNamed();
@@ -77,10 +103,19 @@ void VideoProbeTest::initTestCase() {
     QVERIFY(makeVideo(videos_.filePath(QStringLiteral("full hd.mpg")), QStringLiteral("1920x1080"), 1));
     QVERIFY(QFile::copy(videos_.filePath(QStringLiteral("my clip.avi")),
                         videos_.filePath(QStringLiteral("odd\u00a0name\r\u2028.avi"))));
-    QFile notVideo(videos_.filePath(QStringLiteral("notes.avi")));
-    QVERIFY(notVideo.open(QIODevice::WriteOnly));
-    notVideo.write("this is not a video\n");
-    notVideo.close();
+    for (const QString& name : {QStringLiteral("notes.avi"), QStringLiteral("n\u00f6tes.avi")}) {
+        QFile notVideo(videos_.filePath(name));
+        QVERIFY(notVideo.open(QIODevice::WriteOnly));
+        notVideo.write("this is not a video\n");
+        notVideo.close();
+    }
+    int rc = -1;
+    fixtures::runProgram(QStringLiteral("ffmpeg"),
+                         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
+                          QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=duration=1"),
+                          videos_.filePath(QStringLiteral("sound only.mp4"))},
+                         &rc);
+    QCOMPARE(rc, 0);
     QVERIFY(QFile::link(QStringLiteral(WM_PROGRAM_DIR "/mxcode.dll"),
                         realFolder_.filePath(QStringLiteral("mxcode.dll"))));
 }
@@ -139,7 +174,23 @@ void VideoProbeTest::aChosenVideoFillsItsDetails() {
     QCOMPARE(child<QLabel>(w, "vidres")->text(), res);
 }
 
-void VideoProbeTest::aVideoWhoseProbeFindsNothingIsRefused() {
+void VideoProbeTest::aFileTheEncoderCannotUseIsRefusedWithItsReason_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");  // what the second line of the message holds
+    QTest::newRow("not a video") << "notes.avi"
+                                 << ": Invalid data found when processing input";
+    // The encoder is given an alias of this name; the user is told the name.
+    QTest::newRow("not a video, an awkward name")
+        << QStringLiteral("n\u00f6tes.avi") << ": Invalid data found when processing input";
+    // The encoder describes it, then notes that no output was named: that
+    // note is no reason.
+    QTest::newRow("sound only") << "sound only.mp4"
+                                << "Audio:";
+}
+
+void VideoProbeTest::aFileTheEncoderCannotUseIsRefusedWithItsReason() {
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
     setProgramFolderForTesting(realFolder_.path());
     const std::unique_ptr<MainWindow> program = buildProgram();
     MainWindow& w = *program;
@@ -150,16 +201,132 @@ void VideoProbeTest::aVideoWhoseProbeFindsNothingIsRefused() {
 
     // The earlier video's size and duration must not stand beside the new
     // title: Initialize would size the canvas for the wrong video.
-    next = videos_.filePath(QStringLiteral("notes.avi"));
+    next = videos_.filePath(name);
     ModalAnswerer answer;
     child<UserButton>(w, "Command6")->click();
-    QCOMPARE(answer.texts(), QStringList{QStringLiteral("Please select a valid video file")});
+    QCOMPARE(answer.texts().size(), 1);
+    const QStringList lines = answer.texts().first().split(u'\n');
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QStringLiteral("Please select a valid video file"));
+    QVERIFY2(lines[1].contains(reason), qPrintable(lines[1]));
+    if (!name.startsWith(QStringLiteral("sound"))) QVERIFY2(lines[1].contains(next), qPrintable(lines[1]));
     QCOMPARE(child<QPlainTextEdit>(w, "textvid")->toPlainText(), next);
-    QCOMPARE(child<QLabel>(w, "vidtitle")->text(), QStringLiteral("notes.avi"));
+    QCOMPARE(child<QLabel>(w, "vidtitle")->text(), name);
     QVERIFY(child<QLabel>(w, "vidres")->text().isEmpty());
     QVERIFY(child<QLabel>(w, "Label5")->text().isEmpty());
     QVERIFY(w.video().width.isEmpty() && w.video().height.isEmpty() && w.video().duration.isEmpty());
-    QVERIFY(!w.video().frameSize.isValid());
+    QVERIFY(!w.video().frameSize.isValid() && !w.video().codedSize.isValid());
+}
+
+void VideoProbeTest::whileAProbeRunsTheDetailsArePending() {
+    setProgramFolderForTesting(realFolder_.path());
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    QString next = videos_.filePath(QStringLiteral("my clip.avi"));
+    OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
+    child<UserButton>(w, "Command6")->click();
+    QCOMPARE(child<QLabel>(w, "vidres")->text(), QStringLiteral("320 x 240"));
+    QCOMPARE(child<QLabel>(w, "Label5")->text(), QStringLiteral("00:00:02.00"));
+
+    QTemporaryDir gated;
+    QVERIFY(writeGatedEncoder(gated.path()));
+    setProgramFolderForTesting(gated.path());
+    next = videos_.filePath(QStringLiteral("wide.mov"));
+    // What the window shows once the encoder has begun, before it tells anything.
+    QStringList seen;
+    ChosenVideo meanwhile;
+    VideoProbe* probe = w.findChild<VideoProbe*>();
+    QMetaObject::Connection watch =
+        connect(probe->runner(), &ConsoleCapture::output, probe, [&](const QString&) {
+            if (!seen.isEmpty()) return;
+            seen << child<QLabel>(w, "vidtitle")->text() << child<QLabel>(w, "vidres")->text()
+                 << child<QLabel>(w, "Label5")->text();
+            meanwhile = w.video();
+            // Lets the encoder go on: it reads the pipe until we close it.
+            QFile gate(gated.filePath(QStringLiteral("gate")));
+            QVERIFY(gate.open(QIODevice::WriteOnly));
+        });
+    ModalAnswerer answer;
+    child<UserButton>(w, "Command6")->click();
+    disconnect(watch);
+    QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join(" | ")));
+    const QString pending(QChar(0x2026));
+    QCOMPARE(seen, (QStringList{QStringLiteral("wide.mov"), pending, pending}));
+    QVERIFY(!meanwhile.frameSize.isValid() && !meanwhile.codedSize.isValid());
+    QVERIFY(meanwhile.width.isEmpty() && meanwhile.height.isEmpty() && meanwhile.duration.isEmpty());
+    // And then what the encoder told.
+    QCOMPARE(child<QLabel>(w, "vidres")->text(), QStringLiteral("1280 x 720"));
+    QCOMPARE(child<QLabel>(w, "Label5")->text(), QStringLiteral("00:00:03.00"));
+    QCOMPARE(w.video().frameSize, QSize(1280, 720));
+}
+
+void VideoProbeTest::aTurnedVideoShowsItsUprightSize_data() {
+    QTest::addColumn<QString>("width");  // as cut from the description
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<int>("turns");  // quarter turns clockwise; -1: the description tells none
+    QTest::addColumn<bool>("mirrored");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QSize>("upright");
+    QTest::addColumn<QSize>("coded");
+    QTest::newRow("untagged") << "1920"
+                              << "1080" << -1 << false << "1920 x 1080" << QSize(1920, 1080)
+                              << QSize(1920, 1080);
+    // As it always was: the height as cut, comma and all.
+    QTest::newRow("untagged, a comma behind the height")
+        << "720"
+        << "576," << -1 << false << "720 x 576," << QSize(720, 576) << QSize(720, 576);
+    QTest::newRow("no turn") << "1920"
+                             << "1080" << 0 << false << "1920 x 1080" << QSize(1920, 1080)
+                             << QSize(1920, 1080);
+    QTest::newRow("a quarter turn") << "1920"
+                                    << "1080" << 1 << false << "1080 x 1920" << QSize(1080, 1920)
+                                    << QSize(1920, 1080);
+    QTest::newRow("half a turn") << "1920"
+                                 << "1080" << 2 << false << "1920 x 1080" << QSize(1920, 1080)
+                                 << QSize(1920, 1080);
+    QTest::newRow("three quarters, mirrored")
+        << "1920"
+        << "1080" << 3 << true << "1080 x 1920" << QSize(1080, 1920) << QSize(1920, 1080);
+    QTest::newRow("a quarter turn, a comma behind the height")
+        << "720"
+        << "576," << 1 << false << "576 x 720" << QSize(576, 720) << QSize(720, 576);
+}
+
+void VideoProbeTest::aTurnedVideoShowsItsUprightSize() {
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    QFETCH(int, turns);
+    QFETCH(bool, mirrored);
+    QFETCH(QString, shown);
+    QFETCH(QSize, upright);
+    QFETCH(QSize, coded);
+    const rules::Orientation turn{qMax(turns, 0), mirrored};
+    ProbeFacts facts;
+    facts.duration = QStringLiteral("00:00:01.00");
+    facts.width = width;
+    facts.height = height;
+    if (turns >= 0) facts.orientation = turn;
+    // The turn told with the size, and in a chunk after it.
+    for (const bool apart : {false, true}) {
+        const std::unique_ptr<MainWindow> program = buildProgram();
+        MainWindow& w = *program;
+        VideoProbe* probe = w.findChild<VideoProbe*>();
+        if (apart && facts.orientation) {
+            ProbeFacts size = facts;
+            size.orientation.reset();
+            probe->takeFacts(size);
+            ProbeFacts later;
+            later.orientation = facts.orientation;
+            probe->takeFacts(later);
+        } else {
+            probe->takeFacts(facts);
+        }
+        QCOMPARE(child<QLabel>(w, "vidres")->text(), shown);
+        QCOMPARE(w.video().width + QStringLiteral(" x ") + w.video().height, shown);
+        QCOMPARE(w.video().frameSize, upright);
+        QCOMPARE(w.video().codedSize, coded);
+        QCOMPARE(w.video().orientation, turn);
+    }
 }
 
 void VideoProbeTest::cancellingTheFirstDialogAsksForAVideo() {

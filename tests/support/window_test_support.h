@@ -1,12 +1,14 @@
 // Helpers of the window tests: finding a window's controls by their object
 // names, closing the program's windows, and the positioning window loaded
-// with its message answered.
+// with its message answered. Including it gives the test a config folder of
+// its own (own_config_folder.h).
 #pragma once
 
 #include "app/program_window.h"
 #include "app/shell.h"
 #include "convert/positioning_window.h"
 #include "tests/support/modal_answerer.h"
+#include "tests/support/own_config_folder.h"
 #include "watermark/palette_window.h"
 
 #include "app/picture_box.h"

@@ -4,6 +4,7 @@
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/chosen_video.h"
+#include "app/desktop_opener.h"
 #include "app/window_steps.h"
 #include "convert/activity_frames.h"
 #include "convert/canvas_geometry.h"
@@ -20,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QResizeEvent>
@@ -224,6 +226,24 @@ void PositioningWindow::buildControls() {
     sizeSpin_ = spin("size", QStringLiteral("Size"), 0.1, 100.0, 20.0);
     sizeSpin_->setAccessibleDescription(QStringLiteral("Width of the watermark, per cent of the frame's width"));
 
+    endLabel_ = new QLabel(this);
+    endLabel_->setObjectName(QStringLiteral("runEnd"));
+    endLabel_->setTextFormat(Qt::PlainText);
+    endLabel_->setPalette(dark);
+    endLabel_->setAccessibleName(QStringLiteral("How the conversion ended"));
+    endLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    showInFolderButton_ = new QPushButton(QStringLiteral("Show in folder"), this);
+    showInFolderButton_->setObjectName(QStringLiteral("showInFolder"));
+    playButton_ = new QPushButton(QStringLiteral("Play"), this);
+    playButton_->setObjectName(QStringLiteral("play"));
+    opener_ = new DesktopOpener(this);
+    connect(opener_, &DesktopOpener::failed, this, [this](const QString& why) { msgBox(this, why); });
+    connect(showInFolderButton_, &QPushButton::clicked, this, [this] {
+        opener_->open(QFileInfo(endPath_).absolutePath(), QStringLiteral("The results folder could not be shown."));
+    });
+    connect(playButton_, &QPushButton::clicked, this,
+            [this] { opener_->open(endPath_, QStringLiteral("The result could not be played.")); });
+
     noteLabel_ = new QLabel(this);
     noteLabel_->setObjectName(QStringLiteral("note"));
     noteLabel_->setTextFormat(Qt::PlainText);
@@ -252,6 +272,11 @@ void PositioningWindow::buildControls() {
     second->addWidget(activityBox_);
     second->addWidget(enhanceAudioCheck_);
     second->addStretch(1);
+    auto* ending = new QHBoxLayout;
+    ending->addSpacing(16);
+    ending->addWidget(endLabel_, 1);
+    ending->addWidget(showInFolderButton_);
+    ending->addWidget(playButton_);
     auto* side = new QVBoxLayout;
     side->addWidget(caption(QStringLiteral("Place:"), placeButtons_[0]));
     side->addWidget(place);
@@ -268,8 +293,11 @@ void PositioningWindow::buildControls() {
     root->setContentsMargins(8, 8, 8, 8);
     root->addLayout(top);
     root->addLayout(second);
+    root->addLayout(ending);
     root->addLayout(middle, 1);
     root->addWidget(noteLabel_);
+
+    showRunEnd(std::nullopt);
 
     connect(canvas_, &MarkCanvas::mouseDown, this, &PositioningWindow::placeMark);
     connect(canvas_, &MarkCanvas::placementChanged, this, [this] { showPlacement(); });
@@ -428,6 +456,23 @@ QString PositioningWindow::noteText() const {
                          .arg(gone);
     }
     return notes.join(u' ');
+}
+
+QString PositioningWindow::endText() const {
+    return endLabel_->text();
+}
+
+void PositioningWindow::showRunEnd(const std::optional<RunEnd>& end) {
+    endLabel_->setText(end ? end->text : QString());
+    endPath_ = end ? end->path : QString();
+    const bool kept = end && !end->path.isEmpty();
+    // Laid out even while hidden: the canvas must not jump when a run ends.
+    for (QPushButton* b : {showInFolderButton_, playButton_}) {
+        QSizePolicy keep = b->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        b->setSizePolicy(keep);
+        b->setVisible(kept);
+    }
 }
 
 void PositioningWindow::fitToFrame(QSize frame) {

@@ -15,6 +15,7 @@
 #include "app/chosen_video.h"
 #include "app/program_window.h"
 #include "convert/conversion_line.h"
+#include "convert/run_end.h"
 #include "watermark/mark_mask.h"
 #include "watermark/placement.h"
 
@@ -22,9 +23,11 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <memory>
 
 class CanvasArea;
+class DesktopOpener;
 class ConsoleCapture;
 class PictureBox;
 class MarkCanvas;
@@ -81,6 +84,9 @@ public:
     // Writes currentMask() as "mask.bmp". On failure shows why and returns
     // false: the encoder must not run on a stale mask.
     bool writeMask();
+    // The line under the progress caption when a run ended; "" while none has.
+    QString endText() const;
+
     // The line under the canvas: what gave way for the mark, and what the key
     // colour takes away from it.
     QString noteText() const;
@@ -107,6 +113,9 @@ private:
     // The canvas and the controls show `placement`.
     void setPlacement(const Placement& placement);
     void showPlacement();
+    // Shows how the last run ended, with "Show in folder" and "Play" for a
+    // kept file; nothing hides the line.
+    void showRunEnd(const std::optional<RunEnd>& end);
     void onConversionOutput(const QString& chunk);
     void showProgress(const QString& elapsed);
     // Ends the conversion in progress; part of the close, never refuses it.
@@ -121,6 +130,8 @@ private:
     bool closing_ = false;
     bool syncing_ = false;  // the controls are being set from the placement
     QString consoleTail_;   // the end of the encoder's text of the current run
+    int lastPercent_ = 0;   // the progress shown last
+    QString endPath_;       // the file the last run kept
 
     QPushButton* changeMaskButton_ = nullptr;
     QPushButton* startButton_ = nullptr;
@@ -136,4 +147,8 @@ private:
     QDoubleSpinBox* marginSpin_ = nullptr;
     QDoubleSpinBox* sizeSpin_ = nullptr;
     QLabel* noteLabel_ = nullptr;
+    QLabel* endLabel_ = nullptr;
+    QPushButton* showInFolderButton_ = nullptr;
+    QPushButton* playButton_ = nullptr;
+    DesktopOpener* opener_ = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "app/open_file_dialog.h"
 
+#include "app/user_settings.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -14,15 +16,6 @@ namespace {
 OpenFileDialog::Answer& answerSlot() {
     static OpenFileDialog::Answer answer;
     return answer;
-}
-
-// The user's settings for the program, in the user's config folder. Qt files
-// settings without an organisation name under "Unknown Organization" and
-// counts them an access error, so the program's name stands in for it.
-QSettings userSettings() {
-    const QString application = QCoreApplication::applicationName();
-    const QString organisation = QCoreApplication::organizationName();
-    return QSettings(QSettings::UserScope, organisation.isEmpty() ? application : organisation, application);
 }
 
 bool isFolder(const QString& path) {

@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "app/chosen_video.h"
 #include "app/desktop_opener.h"
+#include "app/user_settings.h"
 #include "app/window_steps.h"
 #include "convert/activity_frames.h"
 #include "convert/canvas_geometry.h"
@@ -15,6 +16,7 @@
 #include "watermark/bmp_file.h"
 #include "watermark/color_text.h"
 #include "watermark/key_colour.h"
+#include "watermark/placement_settings.h"
 #include "watermark/palette_window.h"
 #include "watermark/working_bitmaps.h"
 
@@ -34,6 +36,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -299,6 +303,13 @@ void PositioningWindow::buildControls() {
 
     showRunEnd(std::nullopt);
 
+    rememberTimer_ = new QTimer(this);
+    rememberTimer_->setSingleShot(true);
+    rememberTimer_->setInterval(300);
+    connect(rememberTimer_, &QTimer::timeout, this, &PositioningWindow::rememberChoices);
+    connect(enhanceAudioCheck_, &QCheckBox::toggled, rememberTimer_, qOverload<>(&QTimer::start));
+    connect(marginSpin_, &QDoubleSpinBox::valueChanged, rememberTimer_, qOverload<>(&QTimer::start));
+
     connect(canvas_, &MarkCanvas::mouseDown, this, &PositioningWindow::placeMark);
     connect(canvas_, &MarkCanvas::placementChanged, this, [this] { showPlacement(); });
     connect(opacitySlider_, &QSlider::valueChanged, this, [this](int percent) {
@@ -337,6 +348,15 @@ void PositioningWindow::load() {
         activityBox_->setBackColor(grey);
     });
     skipOnFailure([this] {
+        const QSettings settings = userSettings();
+        const QSignalBlocker quietCheck(enhanceAudioCheck_);
+        const QSignalBlocker quietMargin(marginSpin_);
+        enhanceAudioCheck_->setChecked(settings.value(QStringLiteral("conversion/enhanceAudio"), false).toBool());
+        bool ok = false;
+        const double margin = settings.value(QStringLiteral("mark/marginControl")).toDouble(&ok);
+        if (ok) marginSpin_->setValue(margin);
+    });
+    skipOnFailure([this] {
         fitToFrame(QSize(544, 384));
         show();
     });
@@ -370,6 +390,8 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
         p.setPicture(picture);
         p.setPixelWidth(markSize.width(), window.canvas_->frameSize().width());
         p.moveTo(Anchor::TopLeft, 0);
+        // Where the last mark went, at the size this picture's zoom gives.
+        restorePlacement(userSettings(), p);
         window.canvas_->setMarkShown(true);
         window.setPlacement(p);
     }
@@ -438,6 +460,14 @@ void PositioningWindow::showPlacement() {
     opacitySlider_->setValue(p.opacity());
     syncing_ = false;
     noteLabel_->setText(noteText());
+    if (canvas_->hasPlacedMark()) rememberTimer_->start();
+}
+
+void PositioningWindow::rememberChoices() const {
+    QSettings settings = userSettings();
+    if (canvas_->hasPlacedMark()) savePlacement(settings, canvas_->placement());
+    settings.setValue(QStringLiteral("conversion/enhanceAudio"), enhanceAudioCheck_->isChecked());
+    settings.setValue(QStringLiteral("mark/marginControl"), marginSpin_->value());
 }
 
 QString PositioningWindow::noteText() const {
@@ -562,6 +592,10 @@ void PositioningWindow::closeEvent(QCloseEvent* e) {
     closing_ = true;
     const Busy busy(*this);
     hide();
+    if (rememberTimer_->isActive()) {
+        rememberTimer_->stop();
+        skipOnFailure([this] { rememberChoices(); });
+    }
     skipOnFailure([this] { endConversion(); });
     unload();
 }

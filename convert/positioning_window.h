@@ -36,6 +36,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QTimer;
 class QToolButton;
 
 class PositioningWindow : public ProgramWindow {
@@ -113,6 +114,9 @@ private:
     // The canvas and the controls show `placement`.
     void setPlacement(const Placement& placement);
     void showPlacement();
+    // Keeps the placement, the audio option and the margin for the next
+    // window and the next run.
+    void rememberChoices() const;
     // Shows how the last run ended, with "Show in folder" and "Play" for a
     // kept file; nothing hides the line.
     void showRunEnd(const std::optional<RunEnd>& end);
@@ -151,4 +155,5 @@ private:
     QPushButton* showInFolderButton_ = nullptr;
     QPushButton* playButton_ = nullptr;
     DesktopOpener* opener_ = nullptr;
+    QTimer* rememberTimer_ = nullptr;  // a drag is remembered once it rests
 };

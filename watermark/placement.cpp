@@ -133,6 +133,11 @@ void Placement::moveTo(Anchor anchor, double margin) {
     marginY_ = vertical(anchor) == Side::Middle ? 0 : m;
 }
 
+void Placement::setMargins(double marginX, double marginY) {
+    marginX_ = std::isfinite(marginX) ? marginX : 0;
+    marginY_ = std::isfinite(marginY) ? marginY : 0;
+}
+
 void Placement::placeAt(QPoint pixel, QSize frame) {
     const int fw = std::max(1, frame.width()), fh = std::max(1, frame.height());
     const QRect r = rectIn(frame).rect;

@@ -58,6 +58,8 @@ public:
     // the anchor nearest to where the mark then stands (its centre's third
     // of the frame on each axis) and the margins that give back that pixel.
     void placeAt(QPoint pixel, QSize frame);
+    // Margins from the anchor's edges as they are, for a remembered place.
+    void setMargins(double marginX, double marginY);
     // The mark as wide as `pixels` are in a frame `frameWidth` wide.
     void setPixelWidth(int pixels, int frameWidth);
 

@@ -27,3 +27,19 @@ function(wm_qtest name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
 endfunction()
+
+# wm_valgrind_test(NAME PROGRAM [ARG...]): the GoogleTest program PROGRAM run with ARGs under
+# valgrind's memcheck, a memory error failing it. Skipped where valgrind is missing or cannot run
+# the program's libraries on this processor (cmake/valgrind_run.sh says why). A sanitized tree
+# leaves these to the main one by their name, so every name ends in UnderValgrind.
+set(WM_VALGRIND_RUN ${CMAKE_CURRENT_LIST_DIR}/valgrind_run.sh)
+function(wm_valgrind_test name program)
+  if(NOT name MATCHES "UnderValgrind$")
+    message(FATAL_ERROR "wm_valgrind_test(${name}): the name must end in UnderValgrind")
+  endif()
+  add_test(NAME ${name} COMMAND bash ${WM_VALGRIND_RUN} $<TARGET_FILE:${program}> ${ARGN})
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+endfunction()
+
+# The wrapper itself, against stand-ins for valgrind and for a test program.
+add_test(NAME ValgrindRunScript COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/valgrind_run_test.sh ${WM_VALGRIND_RUN})

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the program needs that are missing.
-#   deps.sh run    what building and starting the program needs
-#   deps.sh test   that, plus what the tests need
-#   deps.sh fuzz   what building the fuzz harnesses needs (scripts/fuzz.sh)
+#   deps.sh run      what building, starting and packaging the program needs (cpack -G DEB)
+#   deps.sh test     what building the program and running its tests needs
+#   deps.sh fuzz     what building the fuzz harnesses needs (scripts/fuzz.sh)
+#   deps.sh format   the one clang-format the code style is checked with (scripts/format.sh)
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config
+build=(cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins fonts-dejavu-core
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev)
 case "${1:-run}" in
-  run)  packages+=(xdg-utils) ;;
-  test) packages+=(libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file imagemagick valgrind xvfb openbox) ;;
-  fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-  *)    echo "usage: $0 run|test|fuzz" >&2; exit 2 ;;
+  # cpack needs file to find the binaries and dpkg-shlibdeps (dpkg-dev) for the package's Depends.
+  run)    packages=("${build[@]}" xdg-utils dpkg-dev file) ;;
+  test)   packages=("${build[@]}" libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file imagemagick
+                    valgrind xvfb openbox) ;;
+  fuzz)   packages=("${build[@]}" clang-14 libclang-rt-14-dev) ;;
+  format) packages=(clang-format-14) ;;
+  *)      echo "usage: $0 run|test|fuzz|format" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         const QSize shown = zoom::fittedIn(zoom::zoomedSize(picture.size(), 100), QSize(240, 240));
         (void)laidMark(picture, shown);
     });
-    std::printf("4000x3000 JPEG: load alone %.1f ms, load and preview %.1f ms (goal < 300 ms)\n", loadOnly, preview);
+    std::printf("4000x3000 JPEG: load alone %.1f ms, load and preview %.1f ms (goal < 300 ms)\n", loadOnly,
+                preview);
 
     QImage logo(606, 179, QImage::Format_ARGB32);
     logo.fill(QColor(20, 20, 20, 200));
@@ -74,8 +75,12 @@ int main(int argc, char** argv) {
     const MarkRect r = placement.rectIn(upright);
     const QImage laid = laidMark(logo, r.rect.size());
     const double plain = bestMs(rounds, [&] { (void)makeMask(laid, r.rect, upright, Qt::magenta, 100, {}); });
-    const double turned = bestMs(rounds, [&] { (void)makeMask(laid, r.rect, upright, Qt::magenta, 100, {1, false}); });
-    std::printf("1080x1920 mask: upright %.1f ms, turned for a 90-degree video %.1f ms (turn adds %.1f ms, goal < 50 ms)\n",
-                plain, turned, turned - plain);
+    const double turned = bestMs(rounds, [&] {
+        (void)makeMask(laid, r.rect, upright, Qt::magenta, 100, {1, false});
+    });
+    std::printf(
+        "1080x1920 mask: upright %.1f ms, turned for a 90-degree video %.1f ms (turn adds %.1f ms, goal < 50 "
+        "ms)\n",
+        plain, turned, turned - plain);
     return 0;
 }

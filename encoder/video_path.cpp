@@ -38,7 +38,8 @@ Error openVideoDecoder(const AVStream* st, int threadCount, int threadType, Code
                        std::string("no decoder for ") + avcodec_get_name(st->codecpar->codec_id));
     out.reset(avcodec_alloc_context3(codec));
     if (!out) return avError(AVERROR(ENOMEM), "decode video");
-    if (int r = avcodec_parameters_to_context(out.get(), st->codecpar); r < 0) return avError(r, "decode video");
+    if (int r = avcodec_parameters_to_context(out.get(), st->codecpar); r < 0)
+        return avError(r, "decode video");
     out->pkt_timebase = st->time_base;
     out->thread_count = threadCount;
     out->thread_type = threadType;

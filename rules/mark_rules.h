@@ -23,7 +23,8 @@ inline constexpr int kKeyTolerance = 32;
 inline constexpr int kMinOpacity = 10, kFullOpacity = 100;
 
 constexpr bool isKeyColour(int r, int g, int b, int keyR, int keyG, int keyB) noexcept {
-    return (r > keyR ? r - keyR : keyR - r) <= kKeyTolerance && (g > keyG ? g - keyG : keyG - g) <= kKeyTolerance &&
+    return (r > keyR ? r - keyR : keyR - r) <= kKeyTolerance &&
+           (g > keyG ? g - keyG : keyG - g) <= kKeyTolerance &&
            (b > keyB ? b - keyB : keyB - b) <= kKeyTolerance;
 }
 

@@ -28,7 +28,8 @@ void spread(std::vector<unsigned char>& cells, int axis) {
     for (int a = 0; a < kCells; ++a)
         for (int b = 0; b < kCells; ++b) {
             auto at = [&](int c) {
-                const int r = axis == 0 ? c : a, g = axis == 1 ? c : (axis == 0 ? a : b), bl = axis == 2 ? c : b;
+                const int r = axis == 0 ? c : a, g = axis == 1 ? c : (axis == 0 ? a : b),
+                          bl = axis == 2 ? c : b;
                 return cellIndex(r, g, bl);
             };
             for (int c = 0; c < kCells; ++c) {
@@ -55,7 +56,9 @@ std::optional<QColor> unusedKeyColour(const QImage& mark) {
     for (int axis = 0; axis < 3; ++axis)
         spread(used, axis);
 
-    auto freeCell = [&](int r, int g, int b) { return !used[cellIndex(r >> kCellBits, g >> kCellBits, b >> kCellBits)]; };
+    auto freeCell = [&](int r, int g, int b) {
+        return !used[cellIndex(r >> kCellBits, g >> kCellBits, b >> kCellBits)];
+    };
     static constexpr std::array<QRgb, 8> kPreferred{0xff00ff, 0x00ff00, 0x0000ff, 0x00ffff,
                                                     0xff0000, 0xffff00, 0x000000, 0xffffff};
     for (QRgb c : kPreferred)
@@ -74,8 +77,8 @@ qsizetype pixelsOfKey(const QImage& mark, const QColor& key) {
     for (int y = 0; y < argb.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
         for (int x = 0; x < argb.width(); ++x)
-            if (qAlpha(line[x]) != 0 &&
-                rules::isKeyColour(qRed(line[x]), qGreen(line[x]), qBlue(line[x]), key.red(), key.green(), key.blue()))
+            if (qAlpha(line[x]) != 0 && rules::isKeyColour(qRed(line[x]), qGreen(line[x]), qBlue(line[x]),
+                                                           key.red(), key.green(), key.blue()))
                 ++n;
     }
     return n;
@@ -89,8 +92,8 @@ QImage keyedPixels(const QImage& mark, const QColor& key) {
         const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
         auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < argb.width(); ++x)
-            if (qAlpha(from[x]) != 0 &&
-                rules::isKeyColour(qRed(from[x]), qGreen(from[x]), qBlue(from[x]), key.red(), key.green(), key.blue()))
+            if (qAlpha(from[x]) != 0 && rules::isKeyColour(qRed(from[x]), qGreen(from[x]), qBlue(from[x]),
+                                                           key.red(), key.green(), key.blue()))
                 to[x] = qRgba(255, 255, 255, 255);
     }
     return out;

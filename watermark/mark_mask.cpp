@@ -1,6 +1,5 @@
 #include "watermark/mark_mask.h"
 
-
 #include <QTransform>
 
 bool hasTransparency(const QImage& image) {
@@ -19,9 +18,11 @@ QImage laidMark(const QImage& picture, QSize size) {
     // Scaled with premultiplied alpha: the colour of a transparent pixel must
     // not bleed into its visible neighbours.
     if (picture.size() == size) return picture.convertToFormat(QImage::Format_ARGB32);
-    const QImage from = picture.hasAlphaChannel() ? picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                                                  : picture.convertToFormat(QImage::Format_RGB32);
-    return from.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_ARGB32);
+    const QImage from = picture.hasAlphaChannel()
+                            ? picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                            : picture.convertToFormat(QImage::Format_RGB32);
+    return from.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_ARGB32);
 }
 
 Mask makeMask(const QImage& mark, QRect rect, QSize upright, const QColor& key, int opacity,
@@ -61,7 +62,8 @@ Mask makeMask(const QImage& mark, QRect rect, QSize upright, const QColor& key, 
 QImage toCodedOrientation(const QImage& upright, rules::Orientation o) {
     if (o.upright()) return upright;
     // Quarter turns go through Qt's exact rotation: no pixel is mixed.
-    QImage turned = o.quarterTurns ? upright.transformed(QTransform().rotate(-90.0 * o.quarterTurns)) : upright;
+    QImage turned =
+        o.quarterTurns ? upright.transformed(QTransform().rotate(-90.0 * o.quarterTurns)) : upright;
     return o.mirrored ? turned.mirrored(true, false) : turned;
 }
 

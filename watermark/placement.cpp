@@ -91,13 +91,13 @@ Side nearestSide(int at, int length, int frame) {
 }  // namespace
 
 const char* anchorName(Anchor anchor) {
-    static constexpr std::array<const char*, 9> names{"Top left",    "Top",    "Top right",
-                                                      "Left",        "Centre", "Right",
-                                                      "Bottom left", "Bottom", "Bottom right"};
+    static constexpr std::array<const char*, 9> names{
+        "Top left", "Top", "Top right", "Left", "Centre", "Right", "Bottom left", "Bottom", "Bottom right"};
     return names[static_cast<size_t>(anchor)];
 }
 
-MarkRect markRect(QSize picture, Anchor anchor, double marginX, double marginY, double widthShare, QSize frame) {
+MarkRect markRect(QSize picture, Anchor anchor, double marginX, double marginY, double widthShare,
+                  QSize frame) {
     MarkRect out;
     const int fw = std::max(1, frame.width()), fh = std::max(1, frame.height());
     const int pw = std::max(1, picture.width()), ph = std::max(1, picture.height());
@@ -163,6 +163,7 @@ void Placement::setOpacity(int percent) {
 }
 
 bool Placement::operator==(const Placement& o) const {
-    return picture_ == o.picture_ && anchor_ == o.anchor_ && marginX_ == o.marginX_ && marginY_ == o.marginY_ &&
-           widthShare_ == o.widthShare_ && pickedKey_ == o.pickedKey_ && opacity_ == o.opacity_;
+    return picture_ == o.picture_ && anchor_ == o.anchor_ && marginX_ == o.marginX_ &&
+           marginY_ == o.marginY_ && widthShare_ == o.widthShare_ && pickedKey_ == o.pickedKey_ &&
+           opacity_ == o.opacity_;
 }

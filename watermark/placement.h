@@ -37,7 +37,8 @@ struct MarkRect {
 // at least 1; never outside the frame. Margins count from the anchor's edges
 // (round(share x frame side) pixels); on an axis where the anchor is centred
 // the margin moves the mark from the centre, positive to the right or down.
-MarkRect markRect(QSize picture, Anchor anchor, double marginX, double marginY, double widthShare, QSize frame);
+MarkRect markRect(QSize picture, Anchor anchor, double marginX, double marginY, double widthShare,
+                  QSize frame);
 
 class Placement {
 public:

@@ -17,7 +17,8 @@ QSize fittedIn(QSize size, QSize box) {
     const int w = std::max(1, size.width()), h = std::max(1, size.height());
     if (w <= box.width() && h <= box.height()) return {w, h};
     const double f = std::min(double(std::max(1, box.width())) / w, double(std::max(1, box.height())) / h);
-    return {std::max(1, static_cast<int>(std::lround(w * f))), std::max(1, static_cast<int>(std::lround(h * f)))};
+    return {std::max(1, static_cast<int>(std::lround(w * f))),
+            std::max(1, static_cast<int>(std::lround(h * f)))};
 }
 
 }  // namespace zoom

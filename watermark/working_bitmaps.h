@@ -15,7 +15,6 @@ QString maskBitmapPath();
 // "frame.bmp": the video's frame that the canvas shows behind the mark.
 QString frameBitmapPath();
 
-
 // Writes the preview as "temp.bmp" (with its alpha when it has transparent
 // parts) and reads it back: the canvas places exactly what the file holds.
 // On failure gives nothing and sets `why`.

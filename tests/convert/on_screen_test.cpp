@@ -54,8 +54,8 @@ private:
 
 void OnScreenTest::wholeOnScreen_data() {
     QTest::addColumn<QSize>("frame");
-    for (const QSize f : {QSize(320, 240), QSize(720, 528), QSize(1280, 720), QSize(1920, 1080), QSize(3840, 2160),
-                          QSize(1080, 1920)})
+    for (const QSize f : {QSize(320, 240), QSize(720, 528), QSize(1280, 720), QSize(1920, 1080),
+                          QSize(3840, 2160), QSize(1080, 1920)})
         QTest::newRow(qPrintable(QStringLiteral("%1x%2").arg(f.width()).arg(f.height()))) << f;
 }
 
@@ -91,8 +91,9 @@ void OnScreenTest::wholeOnScreen() {
     form->showMaximized();
     // The manager's frame of a maximised window may round up by a logical
     // pixel at a scale factor of 2 (an odd number of device pixels).
-    QTRY_VERIFY2_WITH_TIMEOUT(form->isMaximized() && area.adjusted(0, 0, 1, 1).contains(form->frameGeometry()),
-                              qPrintable(where(*form, area)), 5000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        form->isMaximized() && area.adjusted(0, 0, 1, 1).contains(form->frameGeometry()),
+        qPrintable(where(*form, area)), 5000);
     QVERIFY(canvas->scale() >= before);
     QVERIFY(QRect(canvas->mapTo(form, QPoint(0, 0)), canvas->size()).intersected(form->rect()) ==
             QRect(canvas->mapTo(form, QPoint(0, 0)), canvas->size()));

@@ -58,7 +58,9 @@ private slots:
 
 private:
     PositioningWindow& open(const QString& video, const QString& duration);
-    QString result(const QString& name) const { return folder_.filePath(QStringLiteral("watermarked/") + name); }
+    QString result(const QString& name) const {
+        return folder_.filePath(QStringLiteral("watermarked/") + name);
+    }
 
     QTemporaryDir folder_;
     QString shortVideo_, longVideo_;

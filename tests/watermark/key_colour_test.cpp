@@ -42,7 +42,8 @@ TEST(UnusedKeyColour, TransparentPixelsUseNothingAndAFullMarkLeavesNone) {
     for (int r = 0; r < 17; ++r)
         for (int g = 0; g < 17; ++g)
             for (int b = 0; b < 17; ++b)
-                all.setPixel(r * 17 + g, b, qRgb(std::min(255, r * 16), std::min(255, g * 16), std::min(255, b * 16)));
+                all.setPixel(r * 17 + g, b,
+                             qRgb(std::min(255, r * 16), std::min(255, g * 16), std::min(255, b * 16)));
     EXPECT_FALSE(unusedKeyColour(all));
 }
 

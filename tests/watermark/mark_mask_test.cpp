@@ -25,7 +25,8 @@ TEST(Orientation, TheMaskTurnsBackToTheCodedFramePixelForPixel) {
             for (int y = 0; y < coded.height; ++y)
                 for (int x = 0; x < coded.width; ++x) {
                     const rules::Pixel u = rules::toUpright({x, y}, coded, o);
-                    EXPECT_EQ(back.pixel(x, y), upright.pixel(u.x, u.y)) << turns << mirrored << " " << x << "," << y;
+                    EXPECT_EQ(back.pixel(x, y), upright.pixel(u.x, u.y))
+                        << turns << mirrored << " " << x << "," << y;
                     EXPECT_EQ(rules::toCoded(u, coded, o), (rules::Pixel{x, y}));
                 }
             EXPECT_EQ(toUprightOrientation(back, o), upright.convertToFormat(back.format()));

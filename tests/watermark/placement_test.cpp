@@ -17,7 +17,7 @@ TEST(MarkRect, OnePlacementOnEveryFrame) {
         QRect rect;
     };
     const Case cases[] = {
-        {{320, 240}, {246, 214, 64, 19}},       {{1280, 720}, {986, 622, 256, 76}},
+        {{320, 240}, {246, 214, 64, 19}},      {{1280, 720}, {986, 622, 256, 76}},
         {{1920, 1080}, {1478, 935, 384, 113}}, {{3840, 2160}, {2957, 1868, 768, 227}},
         {{1080, 1920}, {832, 1798, 216, 64}},
     };
@@ -36,12 +36,13 @@ TEST(MarkRect, EveryAnchorCountsItsMarginFromItsOwnEdges) {
     };
     // 100 x 30 at margins of 10 % (100 px) and 10 % (50 px); centred axes move by the margin.
     const Case cases[] = {
-        {Anchor::TopLeft, {100, 50}},    {Anchor::Top, {550, 50}},    {Anchor::TopRight, {800, 50}},
-        {Anchor::Left, {100, 285}},      {Anchor::Centre, {550, 285}}, {Anchor::Right, {800, 285}},
+        {Anchor::TopLeft, {100, 50}},     {Anchor::Top, {550, 50}},     {Anchor::TopRight, {800, 50}},
+        {Anchor::Left, {100, 285}},       {Anchor::Centre, {550, 285}}, {Anchor::Right, {800, 285}},
         {Anchor::BottomLeft, {100, 420}}, {Anchor::Bottom, {550, 420}}, {Anchor::BottomRight, {800, 420}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(markRect({100, 30}, c.anchor, 0.1, 0.1, 0.1, frame).rect.topLeft(), c.at) << anchorName(c.anchor);
+        EXPECT_EQ(markRect({100, 30}, c.anchor, 0.1, 0.1, 0.1, frame).rect.topLeft(), c.at)
+            << anchorName(c.anchor);
 }
 
 TEST(MarkRect, NeverOutsideTheFrameAndSaysWhatGaveWay) {
@@ -61,7 +62,8 @@ TEST(MarkRect, NeverOutsideTheFrameAndSaysWhatGaveWay) {
     // A vanishing size is still one pixel; nonsense shares change nothing dangerous.
     r = markRect(kLogo, Anchor::TopLeft, 0, 0, 1e-9, {320, 240});
     EXPECT_EQ(r.rect, QRect(0, 0, 1, 1));
-    r = markRect(kLogo, Anchor::Centre, std::nan(""), std::numeric_limits<double>::infinity(), std::nan(""), {320, 240});
+    r = markRect(kLogo, Anchor::Centre, std::nan(""), std::numeric_limits<double>::infinity(), std::nan(""),
+                 {320, 240});
     EXPECT_TRUE(QRect(0, 0, 320, 240).contains(r.rect));
 }
 

@@ -33,8 +33,8 @@ void PicturePreview::onPictureChosen(const QString& path) {
 }
 
 void PicturePreview::onZoomChanged() {
-    // The loaded picture serves every zoom: no reading from disk per step.
-    if (holdsChosen_) show();
+    // Read again: a picture edited since it was chosen shows as it is now.
+    if (!path_.isEmpty()) rebuild();
 }
 
 void PicturePreview::rebuild() {

@@ -1,11 +1,14 @@
 // The palette window on real widgets (offscreen): its layout and swatches,
 // and what its commands do to the mask colour, the preview swatch and the
-// positioning window's canvas.
+// positioning window's canvas: only "Save Settings" changes the key, and
+// only for the window that opened the palette.
 #include "watermark/palette_window.h"
 #include "app/picture_box.h"
+#include "app/user_settings.h"
 #include "convert/positioning_window.h"
 #include "tests/support/own_encoder_name.h"
 #include "tests/support/window_test_support.h"
+#include "watermark/color_text.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -16,22 +19,22 @@
 
 namespace {
 
-// Every pixel of the canvas has this colour.
-bool onlyColor(const QImage& img, const QColor& c) {
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (QColor(img.pixel(x, y)) != c) return false;
-    return true;
-}
+// The program's key for the yellow mark below: a colour it does not use.
+const QColor kProgramKey(255, 0, 255);
 
-// The positioning window with a watermark placed, and its palette open.
-PaletteWindow& openPalette(PositioningWindow& form) {
+// The positioning window with a yellow watermark placed on a 64 x 48 frame,
+// and its palette open.
+PaletteWindow& openPalette() {
+    ChosenVideo video;
+    video.path = QStringLiteral("/nonexistent/clip.avi");
+    video.frameSize = video.codedSize = QSize(64, 48);
     QImage mark(10, 10, QImage::Format_RGB32);
     mark.fill(QColor(250, 240, 10));
-    child<MarkCanvas>(form, "Picture1")->setBoxSize(64, 48);
-    child<PictureBox>(form, "Picture2")->setBoxSize(10, 10);
-    child<PictureBox>(form, "Picture2")->setScaleSize(QSizeF(10, 10));
-    child<PictureBox>(form, "Picture2")->setPicture(mark);
+    {
+        ModalAnswerer answer;
+        PositioningWindow::initialize(video, mark, mark.size());
+    }
+    PositioningWindow& form = *PositioningWindow::loaded();
     QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
     return *PaletteWindow::loaded();
@@ -42,6 +45,8 @@ PaletteWindow& openPalette(PositioningWindow& form) {
 class PaletteWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    // Each case starts from a program that remembers nothing.
+    void init() { userSettings().clear(); }
     void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void layout();
@@ -49,7 +54,8 @@ private slots:
     void swatches();
     void commands_data();
     void commands();
-    void swatchTouchesAClosedPositioningWindow();
+    void aPaletteWhoseWindowClosedChangesNothing();
+    void escapeClosesIt();
 };
 
 void PaletteWindowTest::layout() {
@@ -100,8 +106,8 @@ void PaletteWindowTest::swatches() {
     QFETCH(QColor, color);
     QFETCH(QString, text);
 
-    PositioningWindow& form = loadedPositioningWindow();
-    PaletteWindow& palette = openPalette(form);
+    PaletteWindow& palette = openPalette();
+    PositioningWindow& form = *PositioningWindow::loaded();
     PictureBox* swatch = child<PictureBox>(palette, QString("Picture%1").arg(index + 1));
     QCOMPARE(swatch->geometry(), geometry);
     QCOMPARE(swatch->backColor(), color);
@@ -112,17 +118,18 @@ void PaletteWindowTest::swatches() {
     QCOMPARE(iface->role(), QAccessible::Button);
     QVERIFY(!iface->text(QAccessible::Name).isEmpty());
     iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(form.maskColour(), text);
     QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), text);
     QCOMPARE(child<PictureBox>(palette, "Picture13")->backColor(), color);
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(),
-             QColor(Qt::black));  // only Save Settings paints the canvas
+    // Only Save Settings changes the key.
+    QCOMPARE(form.maskColour(), rrggbbOf(kProgramKey));
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), kProgramKey);
 
     // The mouse does the same.
     child<QPushButton>(palette, "Command3")->click();
     QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(3, 3));
-    QCOMPARE(form.maskColour(), text);
     QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), text);
+    child<QPushButton>(palette, "Command1")->click();
+    QCOMPARE(form.maskColour(), text);
 }
 
 void PaletteWindowTest::commands_data() {
@@ -135,39 +142,42 @@ void PaletteWindowTest::commands_data() {
 
     const QString format = "Please use the RRGGBB format";
     const QColor none;
-    const QColor black(0, 0, 0), blue(0, 0, 255), paleBlue(192, 192, 255);
-    QTest::newRow("preview at once") << QStringList{"preview"} << "000000"
-                                     << "RGB Value" << black << none << QStringList{format};
-    QTest::newRow("preview lower case") << QStringList{"type c0c0ff", "preview"} << "000000"
+    const QColor black(0, 0, 0), blue(0, 0, 255), paleBlue(192, 192, 255), magenta = kProgramKey;
+    // The palette opens on the key in use, the program's own.
+    QTest::newRow("preview at once") << QStringList{"preview"} << "ff00ff"
+                                     << "ff00ff" << magenta << none << QStringList{};
+    QTest::newRow("preview lower case") << QStringList{"type c0c0ff", "preview"} << "ff00ff"
                                         << "c0c0ff" << paleBlue << none << QStringList{};
-    QTest::newRow("preview upper case") << QStringList{"type C0C0FF", "preview"} << "000000"
+    QTest::newRow("preview upper case") << QStringList{"type C0C0FF", "preview"} << "ff00ff"
                                         << "C0C0FF" << paleBlue << none << QStringList{};
-    QTest::newRow("preview five digits") << QStringList{"type c0c0f", "preview"} << "000000"
-                                         << "c0c0f" << black << none << QStringList{format};
-    QTest::newRow("preview seven digits") << QStringList{"type C0C0FF0", "preview"} << "000000"
-                                          << "C0C0FF0" << black << none << QStringList{format};
-    QTest::newRow("preview six, not hex") << QStringList{"type gg00zz", "preview"} << "000000"
-                                          << "gg00zz" << black << none << QStringList{format};
+    QTest::newRow("preview five digits") << QStringList{"type c0c0f", "preview"} << "ff00ff"
+                                         << "c0c0f" << magenta << none << QStringList{format};
+    QTest::newRow("preview seven digits") << QStringList{"type C0C0FF0", "preview"} << "ff00ff"
+                                          << "C0C0FF0" << magenta << none << QStringList{format};
+    QTest::newRow("preview six, not hex") << QStringList{"type gg00zz", "preview"} << "ff00ff"
+                                          << "gg00zz" << magenta << none << QStringList{format};
     QTest::newRow("bad text keeps the last preview")
-        << QStringList{"swatch 3", "type GG00ZZ", "preview"} << "c0c0ff"
+        << QStringList{"swatch 3", "type GG00ZZ", "preview"} << "ff00ff"
         << "GG00ZZ" << paleBlue << none << QStringList{format};
-    QTest::newRow("swatch without saving") << QStringList{"swatch 7"} << "0000ff"
+    QTest::newRow("swatch without saving") << QStringList{"swatch 7"} << "ff00ff"
                                            << "0000ff" << blue << none << QStringList{};
     QTest::newRow("swatch and save") << QStringList{"swatch 7", "save"} << "0000ff"
                                      << "0000ff" << blue << blue << QStringList{};
-    QTest::newRow("black swatch") << QStringList{"swatch 5", "swatch 12"} << "000000"
+    QTest::newRow("black swatch") << QStringList{"swatch 5", "swatch 12"} << "ff00ff"
                                   << "000000" << black << none << QStringList{};
-    QTest::newRow("restore is the black swatch") << QStringList{"swatch 5", "restore"} << "000000"
-                                                 << "000000" << black << none << QStringList{};
-    QTest::newRow("restore keeps a saved canvas") << QStringList{"swatch 7", "save", "restore"} << "000000"
-                                                  << "000000" << black << blue << QStringList{};
-    QTest::newRow("typed and saved") << QStringList{"type 123456", "preview", "save"} << "000000"
+    QTest::newRow("restore is the program's colour") << QStringList{"swatch 5", "restore"} << "ff00ff"
+                                                     << "ff00ff" << magenta << none << QStringList{};
+    QTest::newRow("restore keeps a saved canvas") << QStringList{"swatch 7", "save", "restore"} << "0000ff"
+                                                  << "ff00ff" << magenta << blue << QStringList{};
+    QTest::newRow("restore and save") << QStringList{"swatch 7", "save", "restore", "save"} << "ff00ff"
+                                      << "ff00ff" << magenta << magenta << QStringList{};
+    QTest::newRow("typed and saved") << QStringList{"type 123456", "preview", "save"} << "123456"
                                      << "123456" << QColor(0x12, 0x34, 0x56) << QColor(0x12, 0x34, 0x56)
                                      << QStringList{};
-    QTest::newRow("reopen after a swatch") << QStringList{"swatch 5", "reopen"} << "ff0000"
-                                           << "RGB Value" << black << none << QStringList{};
-    QTest::newRow("reopen after saving") << QStringList{"swatch 8", "save", "reopen"} << "ff00ff"
-                                         << "RGB Value" << black << QColor(255, 0, 255) << QStringList{};
+    QTest::newRow("reopen after a swatch") << QStringList{"swatch 5", "reopen"} << "ff00ff"
+                                           << "ff00ff" << magenta << none << QStringList{};
+    QTest::newRow("reopen after saving") << QStringList{"swatch 7", "save", "reopen"} << "0000ff"
+                                         << "0000ff" << blue << blue << QStringList{};
 }
 
 void PaletteWindowTest::commands() {
@@ -178,9 +188,9 @@ void PaletteWindowTest::commands() {
     QFETCH(QColor, canvas);
     QFETCH(QStringList, messages);
 
-    PositioningWindow& form = loadedPositioningWindow();
-    QPointer<PaletteWindow> palette = &openPalette(form);
-    const QImage placed = child<MarkCanvas>(form, "Picture1")->image();
+    QPointer<PaletteWindow> palette = &openPalette();
+    PositioningWindow& form = *PositioningWindow::loaded();
+    const QRect placed = child<MarkCanvas>(form, "Picture1")->markRect().rect;
     ModalAnswerer answer;
     for (const QString& step : steps) {
         if (step.startsWith("swatch ")) {
@@ -206,28 +216,30 @@ void PaletteWindowTest::commands() {
     QCOMPARE(form.maskColour(), maskColour);
     QCOMPARE(child<QLineEdit>(*palette, "rgbval")->text(), colourText);
     QCOMPARE(child<PictureBox>(*palette, "Picture13")->backColor(), preview);
-    if (canvas.isValid()) {
-        // The new colour fills the canvas: the watermark must be placed again.
-        QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), canvas);
-        QVERIFY(onlyColor(child<MarkCanvas>(form, "Picture1")->image(), canvas));
-    } else {
-        QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), QColor(Qt::black));
-        QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(), placed);
-    }
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), canvas.isValid() ? canvas : kProgramKey);
+    // A saved colour keeps the mark where it was placed.
+    QVERIFY(child<MarkCanvas>(form, "Picture1")->hasPlacedMark());
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->markRect().rect, placed);
 }
 
-void PaletteWindowTest::swatchTouchesAClosedPositioningWindow() {
-    // The palette outlives the positioning window; a command that touches
-    // the closed window loads a fresh one, message and all.
-    PositioningWindow& first = loadedPositioningWindow();
-    PaletteWindow& palette = openPalette(first);
-    first.close();
+void PaletteWindowTest::aPaletteWhoseWindowClosedChangesNothing() {
+    // The palette outlives the positioning window that opened it; what it
+    // saves then goes nowhere, and no window is loaded for it.
+    PaletteWindow& palette = openPalette();
+    PositioningWindow::loaded()->close();
     QCOMPARE(PositioningWindow::loaded(), nullptr);
     ModalAnswerer answer;
     palette.chooseSwatch(6);
-    QCOMPARE(answer.texts(), QStringList{"Click on the canvas area to place your watermark"});
+    child<QPushButton>(palette, "Command1")->click();
+    QCOMPARE(answer.texts(), QStringList{});
+    QCOMPARE(PositioningWindow::loaded(), nullptr);
+}
+
+void PaletteWindowTest::escapeClosesIt() {
+    QPointer<PaletteWindow> palette = &openPalette();
+    QTest::keyClick(palette.data(), Qt::Key_Escape);
+    QTRY_VERIFY(palette.isNull());
     QVERIFY(PositioningWindow::loaded());
-    QCOMPARE(PositioningWindow::loaded()->maskColour(), QString("0000ff"));
 }
 
 QTEST_MAIN(PaletteWindowTest)

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "convert/program.h"
 #include "watermark/picture_loader.h"
+#include "watermark/scale.h"
 
 #include "app/picture_box.h"
 #include "app/user_button.h"
@@ -23,7 +24,6 @@
 namespace {
 
 const QString kInvalid = QStringLiteral("Please select a valid picture");
-const QString kClamp = QStringLiteral("Images smaller than 240x240 are recommended");
 
 }  // namespace
 
@@ -35,10 +35,10 @@ private slots:
     void filterOneEntryEachTime();
     void choose_data();
     void choose();
-    void sliderRebuildsFromHolder_data();
-    void sliderRebuildsFromHolder();
-    void previewShowsTopLeftRegion_data();
-    void previewShowsTopLeftRegion();
+    void sliderScalesTheWholePicture_data();
+    void sliderScalesTheWholePicture();
+    void previewShowsTheWholePicture_data();
+    void previewShowsTheWholePicture();
     void sliderWithoutPictureOnlyLabels();
     void dragRebuildsOnceOnRelease();
     void cancelKeepsPath();
@@ -97,33 +97,32 @@ void PicturePreviewTest::choose_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QString>("format");  // "" for a text file, "none" for no file
     QTest::addColumn<QSize>("preview");
-    QTest::addColumn<QSize>("holder");
+    QTest::addColumn<QString>("markSize");  // the line under the preview
     QTest::addColumn<QStringList>("messages");
 
-    QTest::newRow("landscape bmp") << QSize(100, 50) << "BMP" << QSize(240, 120) << QSize(100, 50)
+    // The whole picture at its own size, shown smaller only when it does not fit.
+    QTest::newRow("landscape bmp") << QSize(100, 50) << "BMP" << QSize(100, 50) << "100 x 50 pixels"
                                    << QStringList();
-    QTest::newRow("640x480 jpeg") << QSize(640, 480) << "JPG" << QSize(240, 180) << QSize(240, 240)
-                                  << QStringList{kClamp};
-    QTest::newRow("square gif") << QSize(200, 200) << "GIF" << QSize(200, 200) << QSize(200, 200)
+    QTest::newRow("640x480 jpeg") << QSize(640, 480) << "JPG" << QSize(240, 180) << "640 x 480 pixels"
+                                  << QStringList();
+    QTest::newRow("square gif") << QSize(200, 200) << "GIF" << QSize(200, 200) << "200 x 200 pixels"
                                 << QStringList();
-    QTest::newRow("portrait bmp") << QSize(150, 300) << "BMP" << QSize(120, 240) << QSize(150, 240)
-                                  << QStringList{kClamp};
-    QTest::newRow("flat bmp") << QSize(1000, 1) << "BMP" << QSize(240, 1) << QSize(240, 1)
-                              << QStringList{kClamp};
-    // A kind the program does not take; its header size is unknown too.
-    QTest::newRow("ppm refused") << QSize(100, 50) << "PPM" << QSize(240, 240) << QSize(240, 240)
-                                 << QStringList{kInvalid};
-    QTest::newRow("not a picture") << QSize() << "" << QSize(240, 240) << QSize(240, 240)
-                                   << QStringList{kInvalid};
-    QTest::newRow("typed name of no file")
-        << QSize() << "none" << QSize(240, 240) << QSize(240, 240) << QStringList{kInvalid};
+    QTest::newRow("portrait bmp") << QSize(150, 300) << "BMP" << QSize(120, 240) << "150 x 300 pixels"
+                                  << QStringList();
+    QTest::newRow("wide logo png") << QSize(606, 179) << "PNG" << QSize(240, 71) << "606 x 179 pixels"
+                                   << QStringList();
+    QTest::newRow("flat bmp") << QSize(1000, 1) << "BMP" << QSize(240, 1) << "1000 x 1 pixels" << QStringList();
+    // A kind the program does not take.
+    QTest::newRow("ppm refused") << QSize(100, 50) << "PPM" << QSize(240, 240) << "" << QStringList{kInvalid};
+    QTest::newRow("not a picture") << QSize() << "" << QSize(240, 240) << "" << QStringList{kInvalid};
+    QTest::newRow("typed name of no file") << QSize() << "none" << QSize(240, 240) << "" << QStringList{kInvalid};
 }
 
 void PicturePreviewTest::choose() {
     QFETCH(QSize, picture);
     QFETCH(QString, format);
     QFETCH(QSize, preview);
-    QFETCH(QSize, holder);
+    QFETCH(QString, markSize);
     QFETCH(QStringList, messages);
 
     QString path = dir_->filePath(QStringLiteral("picture.jpg"));
@@ -149,30 +148,32 @@ void PicturePreviewTest::choose() {
     QCOMPARE(w.findChild<PicturePreview*>()->path(), path);
     QCOMPARE(child<PictureBox>(w, "Image1")->size(), preview);
     QCOMPARE(child<PictureBox>(w, "Image1")->image().size(), preview);
-    QCOMPARE(w.findChild<PicturePreview*>()->holderSize(), holder);
+    QCOMPARE(child<QLabel>(w, "markSize")->text(), markSize);
+    QCOMPARE(w.findChild<PicturePreview*>()->markSize(), messages.isEmpty() ? picture : QSize());
     QCOMPARE(child<PictureBox>(w, "Image1")->pos(), QPoint(344, 96));
 }
 
-void PicturePreviewTest::sliderRebuildsFromHolder_data() {
+void PicturePreviewTest::sliderScalesTheWholePicture_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<int>("slider");
-    QTest::addColumn<QSize>("preview");
-    QTest::addColumn<int>("messages");  // clamp messages on the move
+    QTest::addColumn<QSize>("mark");     // in the video
+    QTest::addColumn<QSize>("preview");  // as shown
 
-    QTest::newRow("100x50 at 50") << QSize(100, 50) << 50 << QSize(50, 25) << 0;
-    QTest::newRow("100x50 at 100") << QSize(100, 50) << 100 << QSize(100, 50) << 0;
-    QTest::newRow("200x200 at 50") << QSize(200, 200) << 50 << QSize(100, 100) << 0;
-    QTest::newRow("150x300 at 50") << QSize(150, 300) << 50 << QSize(60, 120) << 1;
-    QTest::newRow("640x480 at 50") << QSize(640, 480) << 50 << QSize(120, 90) << 1;
-    QTest::newRow("240x240 at 1") << QSize(240, 240) << 1 << QSize(2, 2) << 0;
-    QTest::newRow("1000x1 at 1") << QSize(1000, 1) << 1 << QSize(2, 1) << 1;
+    QTest::newRow("100x50 at 50") << QSize(100, 50) << 50 << QSize(50, 25) << QSize(50, 25);
+    QTest::newRow("100x50 at 100") << QSize(100, 50) << 100 << QSize(100, 50) << QSize(100, 50);
+    QTest::newRow("200x200 at 50") << QSize(200, 200) << 50 << QSize(100, 100) << QSize(100, 100);
+    QTest::newRow("150x300 at 50") << QSize(150, 300) << 50 << QSize(75, 150) << QSize(75, 150);
+    QTest::newRow("640x480 at 50") << QSize(640, 480) << 50 << QSize(320, 240) << QSize(240, 180);
+    QTest::newRow("606x179 at 37") << QSize(606, 179) << 37 << QSize(224, 66) << QSize(224, 66);
+    QTest::newRow("240x240 at 1") << QSize(240, 240) << 1 << QSize(2, 2) << QSize(2, 2);
+    QTest::newRow("1000x1 at 1") << QSize(1000, 1) << 1 << QSize(10, 1) << QSize(10, 1);
 }
 
-void PicturePreviewTest::sliderRebuildsFromHolder() {
+void PicturePreviewTest::sliderScalesTheWholePicture() {
     QFETCH(QSize, picture);
     QFETCH(int, slider);
+    QFETCH(QSize, mark);
     QFETCH(QSize, preview);
-    QFETCH(int, messages);
     const QString path =
         make("p.bmp", fixtures::halves(picture.width(), picture.height(), Qt::red, Qt::blue), "BMP");
 
@@ -190,26 +191,27 @@ void PicturePreviewTest::sliderRebuildsFromHolder() {
     ModalAnswerer onMove;
     child<QSlider>(w, "Slider1")->setValue(slider);
     QCOMPARE(child<QLabel>(w, "Label1")->text(), QString::number(slider) + u'%');
+    QCOMPARE(w.findChild<PicturePreview*>()->markSize(), mark);
+    QCOMPARE(child<QLabel>(w, "markSize")->text(),
+             QStringLiteral("%1 x %2 pixels").arg(mark.width()).arg(mark.height()));
     QCOMPARE(child<PictureBox>(w, "Image1")->size(), preview);
-    QCOMPARE(onMove.texts(), QStringList(messages, kClamp));
+    QVERIFY(onMove.texts().isEmpty());
 }
 
-void PicturePreviewTest::previewShowsTopLeftRegion_data() {
+void PicturePreviewTest::previewShowsTheWholePicture_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QPoint>("redAt");
-    QTest::addColumn<QPoint>("blueAt");   // (-1, -1): no blue in the preview
-    QTest::addColumn<QPoint>("whiteAt");  // (-1, -1): the last column is cut off
+    QTest::addColumn<QPoint>("blueAt");
+    QTest::addColumn<QPoint>("whiteAt");  // (-1, -1): the last column is scaled with its neighbours
 
-    // Picture: left half red, right half blue, last column white.
-    QTest::newRow("whole picture stretched")
-        << QSize(100, 50) << QPoint(10, 60) << QPoint(230, 60) << QPoint(239, 60);
-    QTest::newRow("clamped to its top-left 240x240")
-        << QSize(640, 480) << QPoint(239, 179) << QPoint(-1, -1) << QPoint(-1, -1);
-    QTest::newRow("portrait cut at 240 rows")
-        << QSize(150, 300) << QPoint(10, 239) << QPoint(110, 239) << QPoint(119, 120);
+    // Picture: left half red, right half blue, last column white; nothing is cut.
+    QTest::newRow("at its own size") << QSize(100, 50) << QPoint(10, 25) << QPoint(90, 25) << QPoint(99, 25);
+    QTest::newRow("larger, scaled down") << QSize(640, 480) << QPoint(10, 170) << QPoint(200, 170) << QPoint(-1, -1);
+    QTest::newRow("portrait, scaled down") << QSize(150, 300) << QPoint(10, 230) << QPoint(100, 230)
+                                           << QPoint(-1, -1);
 }
 
-void PicturePreviewTest::previewShowsTopLeftRegion() {
+void PicturePreviewTest::previewShowsTheWholePicture() {
     QFETCH(QSize, picture);
     QFETCH(QPoint, redAt);
     QFETCH(QPoint, blueAt);
@@ -224,14 +226,10 @@ void PicturePreviewTest::previewShowsTopLeftRegion() {
     choose(w, path);
     const QImage img = child<PictureBox>(w, "Image1")->image();
     QCOMPARE(img.pixelColor(redAt), QColor(Qt::red));
-    if (blueAt.x() >= 0) QCOMPARE(img.pixelColor(blueAt), QColor(Qt::blue));
-    if (whiteAt.x() >= 0) {
-        QCOMPARE(img.pixelColor(whiteAt), QColor(Qt::white));
-    } else {
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                QCOMPARE(img.pixelColor(x, y), QColor(Qt::red));
-    }
+    QCOMPARE(img.pixelColor(blueAt), QColor(Qt::blue));
+    if (whiteAt.x() >= 0) QCOMPARE(img.pixelColor(whiteAt), QColor(Qt::white));
+    // The shape is the picture's: no squeezing into a square.
+    QVERIFY(std::abs(double(img.width()) / img.height() - double(picture.width()) / picture.height()) < 0.02);
 }
 
 void PicturePreviewTest::sliderWithoutPictureOnlyLabels() {
@@ -246,13 +244,12 @@ void PicturePreviewTest::sliderWithoutPictureOnlyLabels() {
     QCOMPARE(child<QLabel>(w, "Label1")->text(), QStringLiteral("31%"));
     QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(240, 240));
     QCOMPARE(child<PictureBox>(w, "Image1")->image(), before);
-    QCOMPARE(w.findChild<PicturePreview*>()->holderSize(), QSize(240, 240));
+    QVERIFY(w.findChild<PicturePreview*>()->picture().isNull());
     QVERIFY(answer.boxes().isEmpty());
 }
 
 void PicturePreviewTest::dragRebuildsOnceOnRelease() {
-    // Each rebuild of a large picture shows the clamp message: a drag must
-    // not show one per step.
+    // Each rebuild reads the picture again: a drag must not do it per step.
     const QString path = make("big.bmp", fixtures::halves(640, 480, Qt::red, Qt::blue), "BMP");
     const std::unique_ptr<MainWindow> program = buildProgram();
     MainWindow& w = *program;
@@ -279,10 +276,12 @@ void PicturePreviewTest::dragRebuildsOnceOnRelease() {
         QTest::mouseMove(s, handle - QPoint(25 * step, 0));
     QVERIFY(answer.boxes().isEmpty());
     QCOMPARE(child<QLabel>(w, "Label1")->text(), QStringLiteral("100%"));
+    QCOMPARE(child<QLabel>(w, "markSize")->text(), QStringLiteral("640 x 480 pixels"));
     QTest::mouseRelease(s, Qt::LeftButton, {}, handle - QPoint(100, 0));
     QVERIFY(s->value() < 100);
     QCOMPARE(child<QLabel>(w, "Label1")->text(), QString::number(s->value()) + u'%');
-    QCOMPARE(answer.texts(), QStringList{kClamp});
+    QCOMPARE(w.findChild<PicturePreview*>()->markSize(), zoom::zoomedSize(QSize(640, 480), s->value()));
+    QVERIFY(answer.boxes().isEmpty());
 }
 
 void PicturePreviewTest::cancelKeepsPath() {
@@ -304,7 +303,7 @@ void PicturePreviewTest::cancelKeepsPath() {
     QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(50, 25));
     choose(w, QString());
     QCOMPARE(w.findChild<PicturePreview*>()->path(), path);
-    // Rebuilt from the kept path and the holder's 100 x 50 at 50 per cent.
+    // Rebuilt from the kept path: 100 x 50 at 50 per cent.
     QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(50, 25));
     QCOMPARE(child<PictureBox>(w, "Image1")->image().pixelColor(2, 2), QColor(Qt::red));
     QVERIFY(answer.boxes().isEmpty());

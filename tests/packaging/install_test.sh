@@ -18,7 +18,7 @@ program=$prefix/lib/watermark-image
 
 files=(bin/watermark-image
   lib/watermark-image/watermark-image lib/watermark-image/mxcode.dll lib/watermark-image/watermark.dll
-  lib/watermark-image/user-guide.html lib/watermark-image/main-window.png
+  lib/watermark-image/user-guide.html lib/watermark-image/main-window.png lib/watermark-image/positioning-window.png
   share/applications/$id.desktop share/metainfo/$id.metainfo.xml)
 for f in "${files[@]}"; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"

@@ -374,6 +374,7 @@ PositioningWindow* PositioningWindow::loaded() {
 }
 
 void PositioningWindow::initialize(const ChosenVideo& video, const QImage& picture, QSize markSize) {
+    const bool fresh = loaded() == nullptr;
     // The first touch loads the window: its message comes before anything is written.
     PositioningWindow& window = instance();
     const Busy busy(window);
@@ -387,11 +388,14 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
         msgBox(&window, QStringLiteral("Please select a valid picture first"));
     } else {
         Placement p = window.canvas_->placement();
+        if (fresh || !window.canvas_->hasPlacedMark()) {
+            // Where the last mark went (the frame's origin the first time).
+            p.moveTo(Anchor::TopLeft, 0);
+            restorePlacement(userSettings(), p);
+        }
+        // The new picture at the size its zoom gives, in the same place.
         p.setPicture(picture);
         p.setPixelWidth(markSize.width(), window.canvas_->frameSize().width());
-        p.moveTo(Anchor::TopLeft, 0);
-        // Where the last mark went, at the size this picture's zoom gives.
-        restorePlacement(userSettings(), p);
         window.canvas_->setMarkShown(true);
         window.setPlacement(p);
     }
@@ -578,11 +582,15 @@ bool PositioningWindow::writeMask() {
     QString why;
     const Mask mask = currentMask();
     // "temp.bmp" keeps the mark as it is laid, beside the mask made from it.
-    if (writePreviewBitmap(canvas_->laidMark(), &why) && writeMaskBitmap(mask.image, mask.withAlpha, &why))
-        return true;
+    QString failed;
+    if (!writePreviewBitmap(canvas_->laidMark(), &why))
+        failed = previewBitmapPath();
+    else if (!writeMaskBitmap(mask.image, mask.withAlpha, &why))
+        failed = maskBitmapPath();
+    if (failed.isEmpty()) return true;
     msgBox(this, QStringLiteral("Could not write %1: %2\nThe conversion needs this file; the program "
                                 "folder must be writable.")
-                     .arg(maskBitmapPath(), why));
+                     .arg(failed, why));
     return false;
 }
 

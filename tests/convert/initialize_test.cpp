@@ -5,6 +5,7 @@
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_button.h"
+#include "app/user_settings.h"
 #include "convert/positioning_window.h"
 #include "convert/program.h"
 #include "probe/probe_parse.h"
@@ -40,11 +41,11 @@ QImage pattern(int w, int h) {
     return img;
 }
 
-// What the canvas must show: black, and the watermark painted at each point
-// in turn, cut at the edges.
-QImage expectedCanvas(QSize canvas, const QImage& mark, const QList<QPoint>& at) {
+// The 24-bit mask an opaque mark makes: the key colour, and the watermark
+// painted at each point in turn.
+QImage expectedCanvas(QSize canvas, const QImage& mark, const QList<QPoint>& at, const QColor& key) {
     QImage img(canvas, QImage::Format_RGB32);
-    img.fill(Qt::black);
+    img.fill(key);
     for (const QPoint p : at)
         for (int y = 0; y < mark.height(); ++y)
             for (int x = 0; x < mark.width(); ++x)
@@ -78,8 +79,11 @@ void ready(MainWindow& w, QSize frame, const QImage& preview) {
     const QString file = pictures.filePath(QStringLiteral("mark.bmp"));
     QVERIFY(preview.save(file, "BMP"));
     choosePicture(w, file);
-    w.resizePreview(preview.size(), QSizeF(preview.size()));
-    w.showPreview(preview);
+}
+
+// The mask Start would write now.
+QImage maskOf(const PositioningWindow& form) {
+    return form.currentMask().image.convertToFormat(QImage::Format_RGB32);
 }
 
 // Makes a name in the program folder unwritable even for root: a folder
@@ -107,17 +111,19 @@ private slots:
     void init() {
         QFile::remove(tempPath());
         QFile::remove(maskPath());
+        // Each case starts from a program that remembers nothing.
+        userSettings().clear();
     }
     void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void refusals_data();
     void refusals();
     void aFailedPictureLeavesNothingToStamp();
-    void writesTempAndPlacesAtTheCorner();
+    void placesTheWholePictureAtTheCorner();
     void secondInitializeReplacesTheMark();
     void maskIsTheCanvas();
     void closedWindowLoadsAfresh();
-    void placingWithoutAPreparedMark();
+    void placingWithoutAPicture();
     void fitToFrame();
     void unwritableProgramFolder();
 
@@ -197,8 +203,8 @@ void InitializeTest::refusals() {
     QVERIFY(!QFile::exists(maskPath()));
 }
 
-void InitializeTest::writesTempAndPlacesAtTheCorner() {
-    // The preview made by the real zoom from a 240 x 180 picture file.
+void InitializeTest::placesTheWholePictureAtTheCorner() {
+    // The mark made by the real zoom from a 240 x 180 picture file: all of it.
     QTemporaryDir dir;
     const QString file = dir.filePath("mark.bmp");
     const QImage picture = pattern(240, 180);
@@ -209,37 +215,38 @@ void InitializeTest::writesTempAndPlacesAtTheCorner() {
     choosePicture(w, file);
     QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(240, 180));
 
-    bool tempBeforeMessage = true;
     bool shownAtMessage = false;
     ModalAnswerer answer([&](QMessageBox*) {
-        tempBeforeMessage = QFile::exists(tempPath());
         shownAtMessage = PositioningWindow::loaded() && PositioningWindow::loaded()->isVisible();
     });
     QTest::mouseClick(child<UserButton>(w, "Command9"), Qt::LeftButton);
     QCOMPARE(answer.texts(), QStringList{kLoadMessage});
-    QVERIFY(!tempBeforeMessage);  // the window's message comes first
     QVERIFY(shownAtMessage);
+    QVERIFY(!QFile::exists(tempPath()) && !QFile::exists(maskPath()));  // written by Start only
 
+    PositioningWindow* form = PositioningWindow::loaded();
+    QVERIFY(form && form->isVisible());
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->laidMark().convertToFormat(QImage::Format_RGB32), picture);
+    const QImage placed = expectedCanvas(QSize(320, 240), picture, {{0, 0}}, form->keyColour());
+    QCOMPARE(maskOf(*form), placed);
+
+    // A click at (0, 0) changes nothing.
+    pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(0, 0));
+    QCOMPARE(maskOf(*form), placed);
+
+    // "temp.bmp" is the mark as laid, "mask.bmp" the 24-bit mask, byte for byte.
+    QVERIFY(form->writeMask());
     QFile temp(tempPath());
     QVERIFY(temp.open(QIODevice::ReadOnly));
     const QByteArray bytes = temp.readAll();
     QCOMPARE(bytes.size(), 129654);
-    const auto back = bmp::decode24(bytes);
-    QVERIFY(back);
-    QCOMPARE(*back, child<PictureBox>(w, "Image1")->image().convertToFormat(QImage::Format_RGB32));
-
-    PositioningWindow* form = PositioningWindow::loaded();
-    QVERIFY(form && form->isVisible());
-    QCOMPARE(child<PictureBox>(*form, "Picture2")->picture(), *back);
-    QCOMPARE(child<PictureBox>(*form, "Picture2")->scaleSize(), QSizeF(240, 180));
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
-    const QImage placed = expectedCanvas(QSize(320, 240), *back, {{0, 0}});
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(), placed);
-
-    // A click at (0, 0) changes nothing.
-    pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(0, 0));
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(), placed);
-    QVERIFY(!QFile::exists(maskPath()));  // written by Start only
+    QCOMPARE(*bmp::decode24(bytes), picture);
+    QFile mask(maskPath());
+    QVERIFY(mask.open(QIODevice::ReadOnly));
+    const QByteArray maskBytes = mask.readAll();
+    QCOMPARE(maskBytes.size(), 54 + 240 * 960);
+    QCOMPARE(*bmp::decode24(maskBytes), placed);
 }
 
 void InitializeTest::secondInitializeReplacesTheMark() {
@@ -254,17 +261,18 @@ void InitializeTest::secondInitializeReplacesTheMark() {
     PositioningWindow* form = PositioningWindow::loaded();
     pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(60, 50));
 
-    // The preview changes (a zoom, say); Initialize again with the window open:
-    // no load step, no message, and the new picture replaces the old one, at
-    // the origin: the result carries one watermark, the one last prepared.
+    // Another picture; Initialize again with the window open: no load step,
+    // no message, and the new picture replaces the old one in the same place
+    // (its centre, by the anchor nearest the first): the result carries one
+    // watermark, the one last prepared.
     const QImage second = pattern(40, 30).mirrored(true, false);
     ready(w, QSize(320, 240), second);
     ModalAnswerer answer;
     child<UserButton>(w, "Command9")->click();
     QVERIFY(answer.texts().isEmpty());
     QCOMPARE(PositioningWindow::loaded(), form);
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(),
-             expectedCanvas(QSize(320, 240), second, {{0, 0}}));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->markRect().rect, QRect(90, 75, 40, 30));
+    QCOMPARE(maskOf(*form), expectedCanvas(QSize(320, 240), second, {{90, 75}}, form->keyColour()));
 }
 
 void InitializeTest::maskIsTheCanvas() {
@@ -277,8 +285,11 @@ void InitializeTest::maskIsTheCanvas() {
         child<UserButton>(w, "Command9")->click();
     }
     PositioningWindow* form = PositioningWindow::loaded();
+    // Near the far corner: the mark stops at the frame's edges, whole.
     pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(300, 220));
     QVERIFY(form->writeMask());
+    const QColor key = form->keyColour();
+    QCOMPARE(key, QColor(255, 0, 255));  // a colour the mark does not use
 
     QFile file(maskPath());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -286,20 +297,14 @@ void InitializeTest::maskIsTheCanvas() {
     QCOMPARE(bytes.size(), 54 + 240 * 960);
     const auto mask = bmp::decode24(bytes);
     QVERIFY(mask);
-    QCOMPARE(mask->size(), QSize(320, 240));
-    QCOMPARE(*mask, child<MarkCanvas>(*form, "Picture1")->image());
-    // Black but for the 20 x 20 top-left piece of the watermark at the corner.
-    QCOMPARE(*mask, expectedCanvas(QSize(320, 240), mark, {{300, 220}}));
-    QCOMPARE(QColor(mask->pixel(299, 239)), QColor(Qt::black));
-    QCOMPARE(mask->pixel(319, 239), mark.pixel(19, 19));
-    QCOMPARE(mask->pixel(300, 220), mark.pixel(0, 0));
+    QCOMPARE(*mask, expectedCanvas(QSize(320, 240), mark, {{220, 190}}, key));
+    QCOMPARE(mask->pixel(319, 239), mark.pixel(99, 49));
+    QCOMPARE(QColor(mask->pixel(219, 239)), key);
 
-    // A new colour from the palette and no click: a mask without the watermark.
-    child<MarkCanvas>(*form, "Picture1")->setBackColor(QColor(255, 0, 255));
+    // A colour from the palette keeps the mark where it is.
+    form->setPickedKey(QColor(0, 0, 255));
     QVERIFY(form->writeMask());
-    QImage magenta(320, 240, QImage::Format_RGB32);
-    magenta.fill(QColor(255, 0, 255));
-    QCOMPARE(*bmp::read24(maskPath(), nullptr), magenta);
+    QCOMPARE(*bmp::read24(maskPath(), nullptr), expectedCanvas(QSize(320, 240), mark, {{220, 190}}, Qt::blue));
 }
 
 void InitializeTest::closedWindowLoadsAfresh() {
@@ -313,29 +318,28 @@ void InitializeTest::closedWindowLoadsAfresh() {
     }
     QPointer<PositioningWindow> first = PositioningWindow::loaded();
     const auto firstRunner = first->conversionRunner();
-    first->setMaskColour("ff00ff");
+    first->setPickedKey(Qt::blue);
     first->advanceActivityAnimation();
-    child<MarkCanvas>(*first, "Picture1")->setBackColor(Qt::blue);
     first->close();
     QTRY_VERIFY(first.isNull());
 
+    // A fresh window with a runner of its own; the key the user picked is remembered.
     ModalAnswerer answer;
     child<UserButton>(w, "Command9")->click();
     QCOMPARE(answer.texts(), QStringList{kLoadMessage});
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form->conversionRunner() && form->conversionRunner() != firstRunner);
-    QCOMPARE(form->maskColour(), QString("000000"));
+    QCOMPARE(form->maskColour(), QString("0000ff"));
     QCOMPARE(form->nextActivityFrame(), qint16(0));
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(), expectedCanvas(QSize(200, 150), mark, {{0, 0}}));
+    QCOMPARE(maskOf(*form), expectedCanvas(QSize(200, 150), mark, {{0, 0}}, Qt::blue));
 }
 
-void InitializeTest::placingWithoutAPreparedMark() {
+void InitializeTest::placingWithoutAPicture() {
     PositioningWindow& form = loadedPositioningWindow();
-    const QImage before = child<MarkCanvas>(form, "Picture1")->image();
     ModalAnswerer answer;
-    form.placeMarkAtCanvasOrigin();
+    pressAt(child<MarkCanvas>(form, "Picture1"), QPoint(10, 10));
     QCOMPARE(answer.texts(), QStringList{"Please select a valid picture first"});
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(), before);
+    QVERIFY(!child<MarkCanvas>(form, "Picture1")->hasPlacedMark());
 }
 
 void InitializeTest::fitToFrame() {
@@ -345,13 +349,17 @@ void InitializeTest::fitToFrame() {
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form && form->isVisible());
     QVERIFY(!form->isModal());
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->geometry(), QRect(8, 80, 320, 240));
-    // Outer size, frame and title bar included (a platform without a frame
-    // makes that the inner size).
-    QCOMPARE(form->frameGeometry().size(), QSize(480, 370));
-    QCOMPARE(form->minimumSize(), form->maximumSize());
-    QCOMPARE(child<PictureBox>(*form, "Picture2")->x(), 8 + 320);
-    QCOMPARE(child<PictureBox>(*form, "Picture2")->y(), 80);
+    // One canvas pixel per frame pixel where it fits, in a window the user may resize.
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->scale(), 1.0);
+    QVERIFY(form->minimumSize() != form->maximumSize());
+    QVERIFY(form->screen()->availableGeometry().contains(form->frameGeometry()));
+    // Larger, the canvas stays one pixel per frame pixel; smaller, it shows the whole frame smaller.
+    form->resize(form->size() + QSize(200, 200));
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
+    form->resize(form->size() - QSize(360, 320));
+    QVERIFY(child<MarkCanvas>(*form, "Picture1")->scale() < 1.0);
+    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->frameSize(), QSize(320, 240));
 }
 
 void InitializeTest::unwritableProgramFolder() {
@@ -359,19 +367,21 @@ void InitializeTest::unwritableProgramFolder() {
     MainWindow& w = *program;
     const QImage mark = pattern(60, 40);
     ready(w, QSize(160, 120), mark);
-    const Blocked temp(tempPath());
-    const Blocked mask(maskPath());
     ModalAnswerer answer;
     child<UserButton>(w, "Command9")->click();
-    // One clear message, and the positioning goes on with the preview itself.
-    QCOMPARE(answer.texts().size(), 2);
-    QCOMPARE(answer.texts()[0], kLoadMessage);
-    QVERIFY2(answer.texts()[1].startsWith("Could not save the watermark as " + tempPath()),
-             qPrintable(answer.texts()[1]));
+    // Nothing is written before Start: the positioning goes on.
+    QCOMPARE(answer.texts(), QStringList{kLoadMessage});
     PositioningWindow* form = PositioningWindow::loaded();
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->image(), expectedCanvas(QSize(160, 120), mark, {{0, 0}}));
+    QCOMPARE(maskOf(*form), expectedCanvas(QSize(160, 120), mark, {{0, 0}}, form->keyColour()));
 
-    // Start must not go on with a stale mask: savemask says so and fails.
+    // Start must not go on with a stale mask: writing says which file failed.
+    {
+        const Blocked temp(tempPath());
+        QVERIFY(!form->writeMask());
+        QCOMPARE(answer.texts().size(), 2);
+        QVERIFY2(answer.texts()[1].startsWith("Could not write " + tempPath()), qPrintable(answer.texts()[1]));
+    }
+    const Blocked mask(maskPath());
     QVERIFY(!form->writeMask());
     QCOMPARE(answer.texts().size(), 3);
     QVERIFY2(answer.texts()[2].startsWith("Could not write " + maskPath()), qPrintable(answer.texts()[2]));

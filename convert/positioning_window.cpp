@@ -523,7 +523,10 @@ void PositioningWindow::fitToFrame(QSize frame) {
     if (isMaximized()) return;
     const QSize wanted = (chrome + view.view).boundedTo(area.size() - border).expandedTo(minimumSizeHint());
     resize(wanted);
-    const QRect placed = canvas::insideArea(QRect(frameGeometry().topLeft(), wanted + border), area);
+    // Centred the first time it shows; after that it stays where the user put it.
+    const QPoint from = isVisible() ? frameGeometry().topLeft()
+                                    : area.center() - QPoint((wanted + border).width() / 2, (wanted + border).height() / 2);
+    const QRect placed = canvas::insideArea(QRect(from, wanted + border), area);
     move(placed.topLeft());
 }
 
@@ -573,7 +576,8 @@ void PositioningWindow::advanceActivityAnimation() {
 
 Mask PositioningWindow::currentMask() const {
     const Placement& p = canvas_->placement();
-    return makeMask(canvas_->laidMark(), canvas_->markRect().rect, canvas_->frameSize(), keyColour(), p.opacity(),
+    // Without a placed mark the mask is the key colour alone.
+    return makeMask(canvas_->hasPlacedMark() ? canvas_->laidMark() : QImage(), canvas_->markRect().rect, canvas_->frameSize(), keyColour(), p.opacity(),
                     video_.orientation);
 }
 

@@ -29,7 +29,9 @@ Mask makeMask(const QImage& mark, QRect rect, QSize upright, const QColor& key, 
               rules::Orientation orientation) {
     Mask out;
     out.withAlpha = opacity < 100 || hasTransparency(mark);
-    const QRect area = rect.intersected(QRect(QPoint(0, 0), upright));
+    // Only what the mark really covers: nothing when there is no mark.
+    const QRect area =
+        rect.intersected(QRect(QPoint(0, 0), upright)).intersected(QRect(rect.topLeft(), mark.size()));
     if (out.withAlpha) {
         QImage img(upright, QImage::Format_ARGB32);
         img.fill(QColor(key.red(), key.green(), key.blue(), 0));

@@ -3,6 +3,7 @@
 // and its lifetime when closed from inside one of its own handlers.
 #include "convert/positioning_window.h"
 #include "app/picture_box.h"
+#include "app/user_settings.h"
 #include "convert/activity_frames.h"
 #include "convert/canvas_geometry.h"
 #include "runner/console_capture.h"
@@ -22,6 +23,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // Every pixel different, so that a shifted or flipped placement shows.
@@ -33,8 +37,8 @@ QImage pattern(int w, int h) {
     return img;
 }
 
-// What the canvas must show: its colour, and the watermark painted at each
-// point in turn, cut at the edges.
+// The 24-bit mask an opaque mark makes: the key colour, and the watermark
+// painted at each point in turn.
 QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, const QList<QPoint>& at) {
     QImage img(canvas, QImage::Format_RGB32);
     img.fill(back);
@@ -47,12 +51,29 @@ QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, cons
     return img;
 }
 
-// Gives the loaded window a prepared watermark, as "Initialize" would.
+// Gives the loaded window a frame of that size and the mark at its own size,
+// as "Initialize" does.
 void prepare(PositioningWindow& form, QSize canvas, const QImage& mark) {
-    child<MarkCanvas>(form, "Picture1")->setBoxSize(canvas.width(), canvas.height());
-    child<PictureBox>(form, "Picture2")->setBoxSize(mark.width(), mark.height());
-    child<PictureBox>(form, "Picture2")->setScaleSize(QSizeF(mark.size()));
-    child<PictureBox>(form, "Picture2")->setPicture(mark);
+    ChosenVideo video;
+    video.path = QStringLiteral("/nonexistent/clip.avi");
+    video.frameSize = video.codedSize = canvas;
+    PositioningWindow::initialize(video, mark, mark.size());
+    QCOMPARE(PositioningWindow::loaded(), &form);
+}
+
+// The mask Start would write now.
+QImage maskOf(const PositioningWindow& form) {
+    return form.currentMask().image.convertToFormat(QImage::Format_RGB32);
+}
+
+// The contrast of two colours as the web's accessibility guidelines reckon it.
+double contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // A button press at a point; QTest takes (0, 0) for "the middle".
@@ -91,6 +112,8 @@ private slots:
     // test program's, which may run at the same time.
     void initTestCase() { setProgramFolderForTesting(folder_.path()); }
     void cleanupTestCase() { setProgramFolderForTesting(QString()); }
+    // Each case starts from a program that remembers nothing.
+    void init() { userSettings().clear(); }
     void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void layout_data();
@@ -117,24 +140,26 @@ private:
 
 void PositioningWindowTest::layout_data() {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("shown");
-    QTest::newRow("Command3") << "Command3" << QRect(16, 8, 129, 25) << "Change Mask Color" << true;
-    QTest::newRow("Command2") << "Command2" << QRect(160, 8, 129, 25) << "Start Watermarking" << true;
-    QTest::newRow("stop") << "stop" << QRect(304, 8, 129, 25) << "Stop conversion" << true;
-    QTest::newRow("Label1") << "Label1" << QRect(24, 48, 89, 17) << "Progress: 0%" << true;
-    QTest::newRow("pbox") << "pbox" << QRect(136, 40, 36, 36) << QString() << true;
-    QTest::newRow("Check1") << "Check1" << QRect(192, 40, 289, 33) << QString() << true;
-    QTest::newRow("Picture1") << "Picture1" << QRect(8, 80, 544, 384) << QString() << true;
-    QTest::newRow("Picture2") << "Picture2" << QRect() << QString() << false;
-    QTest::newRow("pb0") << "pb0" << QRect(QPoint(), QSize(36, 36)) << QString() << false;
-    QTest::newRow("pb1") << "pb1" << QRect(QPoint(), QSize(36, 36)) << QString() << false;
+    QTest::newRow("Command3") << "Command3" << "Change Mask Color" << true;
+    QTest::newRow("Command2") << "Command2" << "Start Watermarking" << true;
+    QTest::newRow("stop") << "stop" << "Stop conversion" << true;
+    QTest::newRow("Label1") << "Label1" << "Progress: 0%" << true;
+    QTest::newRow("pbox") << "pbox" << QString() << true;
+    QTest::newRow("Check1") << "Check1" << QString() << true;
+    QTest::newRow("Picture1") << "Picture1" << QString() << true;
+    QTest::newRow("opacity") << "opacity" << QString() << true;
+    QTest::newRow("place8") << "place8" << QString() << true;
+    QTest::newRow("margin") << "margin" << QString() << true;
+    QTest::newRow("size") << "size" << QString() << true;
+    QTest::newRow("runEnd") << "runEnd" << QString() << true;
+    QTest::newRow("play") << "play" << "Play" << false;  // until a run kept a file
+    QTest::newRow("showInFolder") << "showInFolder" << "Show in folder" << false;
 }
 
 void PositioningWindowTest::layout() {
     QFETCH(QString, name);
-    QFETCH(QRect, geometry);
     QFETCH(QString, text);
     QFETCH(bool, shown);
 
@@ -142,16 +167,17 @@ void PositioningWindowTest::layout() {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.windowTitle(), QString("Watermark Positioning"));
-    QCOMPARE(form.size(), QSize(574, 478));
-    QCOMPARE(form.minimumSize(), form.maximumSize());  // fixed
+    // The user may resize and maximise it.
+    QVERIFY(form.minimumSize() != form.maximumSize());
+    QVERIFY(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    // Storage in hidden controls is gone.
+    for (const char* gone : {"Picture2", "pb0", "pb1"})
+        QCOMPARE(form.findChild<QWidget*>(QLatin1String(gone)), nullptr);
 
     auto* w = form.findChild<QWidget*>(name);
     QVERIFY(w);
     QCOMPARE(w->isVisible(), shown);
-    if (shown)
-        QCOMPARE(w->geometry(), geometry);
-    else if (!geometry.isNull())
-        QCOMPARE(w->size(), geometry.size());
+    if (shown) QVERIFY(form.rect().contains(QRect(w->mapTo(&form, QPoint()), w->size())));
     if (!text.isEmpty()) {
         const QString actual = qobject_cast<QPushButton*>(w) ? qobject_cast<QPushButton*>(w)->text()
                                                              : qobject_cast<QLabel*>(w)->text();
@@ -166,11 +192,12 @@ void PositioningWindowTest::checkBoxCaptionHasItsSpaces() {
         QString("Enhance Audio quality                         (necessary for some videocameras output)"));
     QCOMPARE(child<QCheckBox>(form, "Check1")->text().count(u' '), 25 + 2 + 4);
     QVERIFY(!child<QCheckBox>(form, "Check1")->isChecked());
-    QCOMPARE(child<QLabel>(form, "Label1")->palette().color(QPalette::WindowText), QColor(Qt::white));
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), QColor(Qt::black));
+    // The progress and opacity read well on the window's grey.
+    for (const char* name : {"Label1", "opacityValue"})
+        QVERIFY2(contrast(child<QLabel>(form, name)->palette().color(QPalette::WindowText), QColor(200, 200, 200)) >=
+                     4.5,
+                 name);
     QCOMPARE(child<PictureBox>(form, "pbox")->picture(), activityFrame(1));  // starts dimmed
-    QCOMPARE(child<PictureBox>(form, QStringLiteral("pb%1").arg(0))->picture(), activityFrame(0));
-    QCOMPARE(child<PictureBox>(form, QStringLiteral("pb%1").arg(1))->picture(), activityFrame(1));
     // A click anywhere on the box, the wrapped second line included, toggles it.
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -180,57 +207,51 @@ void PositioningWindowTest::checkBoxCaptionHasItsSpaces() {
 
 void PositioningWindowTest::loadStep() {
     bool shownAtMessage = false;
-    QString maskAtMessage;
     ModalAnswerer answer([&](QMessageBox*) {
         PositioningWindow* f = PositioningWindow::loaded();
         shownAtMessage = f && f->isVisible();
-        maskAtMessage = f ? f->maskColour() : QString();
     });
     PositioningWindow& form = PositioningWindow::instance();
     QCOMPARE(answer.texts(), QStringList{"Click on the canvas area to place your watermark"});
     QCOMPARE(answer.lastTitle(), QString("Watermark Image"));
     QVERIFY(shownAtMessage);
-    QCOMPARE(maskAtMessage, QString("000000"));
     QCOMPARE(PositioningWindow::loaded(), &form);
     QCOMPARE(&PositioningWindow::instance(), &form);  // loaded once
     QCOMPARE(answer.texts().size(), 1);
     QVERIFY(form.conversionRunner());
     QCOMPARE(form.nextActivityFrame(), qint16(0));
-    QCOMPARE(form.maskColour(), QString("000000"));
     for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(child<QLabel>(form, "Label1")),
                        static_cast<QWidget*>(child<QCheckBox>(form, "Check1"))})
         QCOMPARE(windowColor(w), QColor(200, 200, 200));
-    QCOMPARE(form.size(), QSize(574, 478));
     const QRect screen = form.screen()->availableGeometry();
+    QVERIFY(screen.contains(form.frameGeometry()));
     // Centred, up to rounding and the frame the platform adds.
     const QPoint off = form.frameGeometry().center() - screen.center();
-    QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3,
-             qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
-    const QImage canvas = child<MarkCanvas>(form, "Picture1")->image();
-    QCOMPARE(canvas, expectedCanvas(QSize(544, 384), Qt::black, QImage(), {}));
+    QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    // Nothing placed: the mask is the key colour alone.
+    QVERIFY(!child<MarkCanvas>(form, "Picture1")->hasPlacedMark());
+    const QImage mask = maskOf(form);
+    QCOMPARE(mask, expectedCanvas(mask.size(), form.keyColour(), QImage(), {}));
 }
 
 void PositioningWindowTest::closingLoadsAFreshWindow() {
     PositioningWindow* first = &loadedPositioningWindow();
     const std::shared_ptr<ConsoleCapture> firstRunner = first->conversionRunner();
-    first->setMaskColour("ff00ff");
     first->advanceActivityAnimation();
-    child<MarkCanvas>(*first, "Picture1")->setBackColor(Qt::blue);
     child<QCheckBox>(*first, "Check1")->setChecked(true);
     QPointer<PositioningWindow> gone = first;
     first->close();
     QCOMPARE(PositioningWindow::loaded(), nullptr);
     QTRY_VERIFY(gone.isNull());
 
+    // A new window and runner; the audio option is remembered.
     ModalAnswerer answer;
     PositioningWindow& second = PositioningWindow::instance();
     QCOMPARE(answer.texts().size(), 1);
     QVERIFY(second.conversionRunner());
     QVERIFY(second.conversionRunner() != firstRunner);
-    QCOMPARE(second.maskColour(), QString("000000"));
     QCOMPARE(second.nextActivityFrame(), qint16(0));
-    QCOMPARE(child<MarkCanvas>(second, "Picture1")->backColor(), QColor(Qt::black));
-    QVERIFY(!child<QCheckBox>(second, "Check1")->isChecked());
+    QVERIFY(child<QCheckBox>(second, "Check1")->isChecked());
     QCOMPARE(child<QLabel>(second, "Label1")->text(), QString("Progress: 0%"));
 }
 
@@ -240,29 +261,35 @@ void PositioningWindowTest::canvasClick_data() {
 
     using B = QList<Qt::MouseButton>;
     using P = QList<QPoint>;
-    QTest::newRow("cut at the bottom-right corner") << B{Qt::LeftButton} << P{{300, 220}};
-    QTest::newRow("inside") << B{Qt::LeftButton} << P{{50, 60}};
-    QTest::newRow("at the origin") << B{Qt::LeftButton} << P{{0, 0}};
-    QTest::newRow("last pixel") << B{Qt::LeftButton} << P{{319, 239}};
+    QTest::addColumn<QPoint>("at");  // where the mark's top-left corner lands
+
+    using B = QList<Qt::MouseButton>;
+    using P = QList<QPoint>;
+    // Near the far edges the mark stops at them, whole.
+    QTest::newRow("stopped at the bottom-right corner") << B{Qt::LeftButton} << P{{300, 220}} << QPoint(220, 190);
+    QTest::newRow("inside") << B{Qt::LeftButton} << P{{50, 60}} << QPoint(50, 60);
+    QTest::newRow("at the origin") << B{Qt::LeftButton} << P{{0, 0}} << QPoint(0, 0);
+    QTest::newRow("last pixel") << B{Qt::LeftButton} << P{{319, 239}} << QPoint(220, 190);
     QTest::newRow("second click replaces the first")
-        << B{Qt::LeftButton, Qt::LeftButton} << P{{10, 10}, {200, 100}};
-    QTest::newRow("right button") << B{Qt::RightButton} << P{{120, 30}};
-    QTest::newRow("middle button") << B{Qt::MiddleButton} << P{{30, 120}};
+        << B{Qt::LeftButton, Qt::LeftButton} << P{{10, 10}, {200, 100}} << QPoint(200, 100);
+    QTest::newRow("right button") << B{Qt::RightButton} << P{{120, 30}} << QPoint(120, 30);
+    QTest::newRow("middle button") << B{Qt::MiddleButton} << P{{30, 120}} << QPoint(30, 120);
 }
 
 void PositioningWindowTest::canvasClick() {
     QFETCH(QList<Qt::MouseButton>, buttons);
     QFETCH(QList<QPoint>, points);
+    QFETCH(QPoint, at);
 
     PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(100, 50);
     prepare(form, QSize(320, 240), mark);
     // A mark placed before the clicks must go.
-    child<MarkCanvas>(form, "Picture1")->placeMark(mark, QSizeF(mark.size()), QPoint(150, 150));
+    child<MarkCanvas>(form, "Picture1")->moveMarkTo(QPoint(150, 150));
     for (int i = 0; i < points.size(); ++i)
         pressAt(child<MarkCanvas>(form, "Picture1"), buttons[i], points[i]);
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(),
-             expectedCanvas(QSize(320, 240), Qt::black, mark, {points.last()}));
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->markRect().rect, QRect(at, mark.size()));
+    QCOMPARE(maskOf(form), expectedCanvas(QSize(320, 240), form.keyColour(), mark, {at}));
 }
 
 void PositioningWindowTest::canvasPressWithoutMouse() {
@@ -272,8 +299,7 @@ void PositioningWindowTest::canvasPressWithoutMouse() {
     QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(60, 60));
     child<MarkCanvas>(form, "Picture1")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(child<MarkCanvas>(form, "Picture1"), Qt::Key_Space);
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(),
-             expectedCanvas(QSize(100, 80), Qt::black, mark, {{0, 0}}));
+    QCOMPARE(maskOf(form), expectedCanvas(QSize(100, 80), form.keyColour(), mark, {{0, 0}}));
 }
 
 void PositioningWindowTest::changeMaskColorShowsOnePalette() {
@@ -290,8 +316,7 @@ void PositioningWindowTest::changeMaskColorShowsOnePalette() {
     // Both stay usable: a click on the canvas still works with the palette up.
     prepare(form, QSize(50, 50), pattern(5, 5));
     QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(7, 9));
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(),
-             expectedCanvas(QSize(50, 50), Qt::black, pattern(5, 5), {{7, 9}}));
+    QCOMPARE(maskOf(form), expectedCanvas(QSize(50, 50), form.keyColour(), pattern(5, 5), {{7, 9}}));
 }
 
 void PositioningWindowTest::activityFrames() {
@@ -388,6 +413,11 @@ void PositioningWindowTest::accessibility() {
         {child<QCheckBox>(form, "Check1"), QAccessible::CheckBox, child<QCheckBox>(form, "Check1")->text()},
         {child<MarkCanvas>(form, "Picture1"), QAccessible::Canvas, "Canvas"},
         {child<PictureBox>(form, "pbox"), QAccessible::Client, "Conversion activity"},
+        {child<QWidget>(form, "place0"), QAccessible::Button, "Top left"},
+        {child<QWidget>(form, "place4"), QAccessible::Button, "Centre"},
+        {child<QWidget>(form, "place8"), QAccessible::Button, "Bottom right"},
+        {child<QWidget>(form, "margin"), QAccessible::SpinBox, "Margin"},
+        {child<QWidget>(form, "size"), QAccessible::SpinBox, "Size"},
     };
     for (const Want& w : wants) {
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w.widget);
@@ -397,14 +427,15 @@ void PositioningWindowTest::accessibility() {
         const QRect place(w.widget->mapToGlobal(QPoint()), w.widget->size());
         QVERIFY(!iface->rect().isEmpty());
         QVERIFY(place.contains(iface->rect()));  // a check box reports its first line
+        if (w.role != QAccessible::StaticText && w.role != QAccessible::Client)  // keyboard reachable
+            QVERIFY2(w.widget->focusPolicy() & Qt::TabFocus, qPrintable(w.widget->objectName()));
     }
     // Pressing the canvas through the accessibility interface places the watermark.
     QAccessibleInterface* canvas = QAccessible::queryAccessibleInterface(child<MarkCanvas>(form, "Picture1"));
     QVERIFY(canvas->actionInterface());
     QVERIFY(canvas->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     canvas->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->image(),
-             expectedCanvas(QSize(60, 60), Qt::black, mark, {{0, 0}}));
+    QCOMPARE(maskOf(form), expectedCanvas(QSize(60, 60), form.keyColour(), mark, {{0, 0}}));
     // And the check box.
     QAccessibleInterface* check = QAccessible::queryAccessibleInterface(child<QCheckBox>(form, "Check1"));
     check->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
@@ -437,14 +468,17 @@ void PositioningWindowTest::opacityShowsOnTheCanvasAndGoesToTheMask() {
 
     // Full opacity, an opaque picture: the 24-bit mask, the canvas as it is.
     QVERIFY(form.writeMask());
-    QCOMPARE(writtenMask(), canvas->image());
+    QCOMPARE(writtenMask(), maskOf(form));
     QCOMPARE(writtenMask().format(), QImage::Format_RGB32);
 
     slider->setValue(50);
     QCOMPARE(child<QLabel>(form, "opacityValue")->text(), QString("50%"));
+    QCOMPARE(form.placement().opacity(), 50);
+    // Until the frame comes the background is the key colour, magenta here.
+    QCOMPARE(form.keyColour(), QColor(255, 0, 255));
     const QImage shown = canvas->grab().toImage();
-    QVERIFY2(qAbs(QColor(shown.pixel(15, 12)).red() - 128) <= 2, "half white over the black background");
-    QCOMPARE(QColor(shown.pixel(40, 40)), QColor(Qt::black));
+    QVERIFY2(qAbs(QColor(shown.pixel(15, 12)).green() - 128) <= 2, "half white over the background");
+    QCOMPARE(QColor(shown.pixel(40, 40)), form.keyColour());
     // The mask keeps the mark's own pixels, opaque; the module applies the opacity.
     QVERIFY(form.writeMask());
     const QImage mask = writtenMask();
@@ -465,7 +499,7 @@ void PositioningWindowTest::aMarkWithAlphaKeepsItInTheMask() {
     pressAt(canvas, Qt::LeftButton, QPoint(4, 6));
 
     const QImage shown = canvas->grab().toImage();
-    QCOMPARE(QColor(shown.pixel(4 + 2, 6 + 2)), QColor(Qt::black));  // transparent: the background
+    QCOMPARE(QColor(shown.pixel(4 + 2, 6 + 2)), form.keyColour());  // transparent: the background
     QVERIFY2(qAbs(QColor(shown.pixel(4 + 12, 6 + 2)).green() - 100) <= 2, "half the mark");
     QCOMPARE(QColor(shown.pixel(4 + 17, 6 + 2)), QColor(0, 200, 0));
 
@@ -488,31 +522,30 @@ void PositioningWindowTest::dragAndArrowKeysMoveTheMark() {
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(canvas, &drag);
     QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(70, 40));
-    QCOMPARE(canvas->markPosition(), QPoint(70, 40));
+    QCOMPARE(canvas->markRect().rect.topLeft(), QPoint(70, 40));
     // Without a button held the mouse moves nothing.
     QMouseEvent hover(QEvent::MouseMove, QPointF(5, 5), canvas->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
                       Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(canvas, &hover);
-    QCOMPARE(canvas->markPosition(), QPoint(70, 40));
+    QCOMPARE(canvas->markRect().rect.topLeft(), QPoint(70, 40));
 
     canvas->setFocus(Qt::TabFocusReason);
     QTest::keyClick(canvas, Qt::Key_Right);
     QTest::keyClick(canvas, Qt::Key_Down, Qt::ShiftModifier);
     QTest::keyClick(canvas, Qt::Key_Left, Qt::ShiftModifier);
     QTest::keyClick(canvas, Qt::Key_Up);
-    QCOMPARE(canvas->markPosition(), QPoint(61, 49));
+    QCOMPARE(canvas->markRect().rect.topLeft(), QPoint(61, 49));
     // The mask follows the mark.
-    QCOMPARE(canvas->image(), expectedCanvas(QSize(200, 100), Qt::black, mark, {{61, 49}}));
+    QCOMPARE(maskOf(form), expectedCanvas(QSize(200, 100), form.keyColour(), mark, {{61, 49}}));
 }
 
 void PositioningWindowTest::aLargeFrameIsShownScaledDown() {
     PositioningWindow& form = loadedPositioningWindow();
     QImage mark(300, 150, QImage::Format_RGB32);
     mark.fill(QColor(250, 20, 20));
-    prepare(form, QSize(10, 10), mark);
     const QRect screen = form.screen()->availableGeometry();
     const QSize frame(screen.width() * 3, screen.height() * 3);
-    form.fitToFrame(frame);
+    prepare(form, frame, mark);
     QVERIFY(form.frameGeometry().width() <= screen.width());
     QVERIFY(form.frameGeometry().height() <= screen.height());
     auto* canvas = child<MarkCanvas>(form, "Picture1");
@@ -521,16 +554,17 @@ void PositioningWindowTest::aLargeFrameIsShownScaledDown() {
     // A click lands on the frame pixel under it; the mask keeps the frame's size.
     const QPoint at = canvas::framePixelAt(QPointF(40, 30), canvas->scale());
     QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(40, 30));
-    QCOMPARE(canvas->markPosition(), at);
+    QCOMPARE(canvas->markRect().rect.topLeft(), at);
     QVERIFY(at.x() > 40 && at.y() > 30);
-    QCOMPARE(canvas->image().size(), frame);
-    QCOMPARE(QColor(canvas->image().pixel(at)), QColor(mark.pixel(0, 0)));
+    const QImage mask = maskOf(form);
+    QCOMPARE(mask.size(), frame);
+    QCOMPARE(QColor(mask.pixel(at)), QColor(mark.pixel(0, 0)));
     // On the screen the mark is drawn at the same scale.
     const QImage shown = canvas->grab().toImage();
     QCOMPARE(QColor(shown.pixel(41, 31)), QColor(mark.pixel(0, 0)));
     const QPoint beyond =
         canvas::viewPointOf(at + QPoint(300, 150), canvas->scale()).toPoint() + QPoint(2, 2);
-    QCOMPARE(QColor(shown.pixel(beyond)), QColor(Qt::black));
+    QCOMPARE(QColor(shown.pixel(beyond)), form.keyColour());
 }
 
 QTEST_MAIN(PositioningWindowTest)

@@ -72,6 +72,10 @@ TEST(MakeMask, AlphaOrOpacityMakeTheMaskWithAlphaTurnedForTheCodedFrame) {
     EXPECT_EQ(m.image.pixel(0, 1), qRgba(255, 0, 0, 128));
     EXPECT_EQ(qAlpha(m.image.pixel(3, 2)), 0);
 
+    // No mark: the key colour alone, whatever the rectangle says.
+    const Mask none = makeMask(QImage(), QRect(0, 0, 5, 5), QSize(4, 4), Qt::green, 100, {});
+    EXPECT_EQ(none.image.pixel(1, 1) & 0xffffff, 0x00ff00u);
+
     QImage opaque(1, 1, QImage::Format_ARGB32);
     opaque.fill(Qt::red);
     EXPECT_TRUE(makeMask(opaque, QRect(0, 0, 1, 1), QSize(2, 2), Qt::black, 50, {}).withAlpha);

@@ -413,9 +413,9 @@ void PositioningWindowTest::accessibility() {
         {child<QCheckBox>(form, "Check1"), QAccessible::CheckBox, child<QCheckBox>(form, "Check1")->text()},
         {child<MarkCanvas>(form, "Picture1"), QAccessible::Canvas, "Canvas"},
         {child<PictureBox>(form, "pbox"), QAccessible::Client, "Conversion activity"},
-        {child<QWidget>(form, "place0"), QAccessible::Button, "Top left"},
-        {child<QWidget>(form, "place4"), QAccessible::Button, "Centre"},
-        {child<QWidget>(form, "place8"), QAccessible::Button, "Bottom right"},
+        {child<QWidget>(form, "place0"), QAccessible::CheckBox, "Top left"},  // checked where the mark is
+        {child<QWidget>(form, "place4"), QAccessible::CheckBox, "Centre"},
+        {child<QWidget>(form, "place8"), QAccessible::CheckBox, "Bottom right"},
         {child<QWidget>(form, "margin"), QAccessible::SpinBox, "Margin"},
         {child<QWidget>(form, "size"), QAccessible::SpinBox, "Size"},
     };

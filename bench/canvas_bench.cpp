@@ -90,13 +90,19 @@ void dragRepaint(int repaints) {
         for (int x = 0; x < frame.width(); x += 64)
             p.fillRect(x, 0, 64, frame.height(), QColor::fromHsv(x / 64 * 7 % 360, 200, 220));
     }
-    QImage mark(240, 240, QImage::Format_ARGB32);
+    // A wide logo with a soft edge, at its own size.
+    QImage mark(606, 179, QImage::Format_ARGB32);
     mark.fill(QColor(255, 255, 255, 140));
 
     MarkCanvas canvas;
     canvas.setView(frame, view.scale, view.view);
     canvas.setFrame(picture);
-    canvas.placeMark(mark, QSizeF(mark.size()), QPoint(100, 100));
+    Placement placement;
+    placement.setPicture(mark);
+    placement.setPixelWidth(mark.width(), frame.width());
+    placement.placeAt(QPoint(100, 100), frame);
+    canvas.setPlacement(placement);
+    canvas.setMarkShown(true);
     canvas.show();
     QImage target(view.view, QImage::Format_RGB32);
 
@@ -105,7 +111,7 @@ void dragRepaint(int repaints) {
         const QPoint at(100 + (i * 37) % 3000, 100 + (i * 23) % 1700);
         QElapsedTimer clock;
         clock.start();
-        canvas.moveMark(at);
+        canvas.moveMarkTo(at);
         canvas.render(&target);
         ours.push_back(clock.nsecsElapsed() / 1e6);
 

@@ -528,6 +528,23 @@ void PositioningWindow::fitToFrame(QSize frame) {
                                     : area.center() - QPoint((wanted + border).width() / 2, (wanted + border).height() / 2);
     const QRect placed = canvas::insideArea(QRect(from, wanted + border), area);
     move(placed.topLeft());
+    // Once the manager has drawn its frame, the window may hang over an edge
+    // it did not know of before.
+    for (const int ms : {0, 200, 600})
+        QTimer::singleShot(ms, this, &PositioningWindow::keepOnScreen);
+}
+
+void PositioningWindow::keepOnScreen() {
+    if (!isVisible() || isMaximized() || isFullScreen()) return;
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QRect outer = frameGeometry();
+    if (area.contains(outer)) return;
+    const QSize border = outer.size() - size();
+    const QSize inner = size().boundedTo(area.size() - border).expandedTo(minimumSizeHint());
+    if (inner != size()) resize(inner);
+    move(canvas::insideArea(QRect(outer.topLeft(), inner + border), area).topLeft());
 }
 
 void PositioningWindow::placeMark(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {

@@ -80,6 +80,9 @@ public:
     // pixel or, where the window has less room, scaled down; the window is
     // sized for it and lies wholly on the screen that shows it.
     void fitToFrame(QSize frame);
+    // Pulls the window back wholly onto its screen's free area, smaller if
+    // need be: the window manager draws its frame only after the window shows.
+    void keepOnScreen();
     // The mask of the placed mark for the coded frame, as "mask.bmp" gets it.
     Mask currentMask() const;
     // Writes currentMask() as "mask.bmp". On failure shows why and returns

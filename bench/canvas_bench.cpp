@@ -123,9 +123,10 @@ void dragRepaint(int repaints) {
         p.end();
         peer.push_back(clock.nsecsElapsed() / 1e6);
     }
-    std::printf("4K canvas shown at %dx%d, one repaint while dragging: median %.2f ms (goal under 16 ms); "
-                "scaling the frame at every repaint instead: %.2f ms\n",
-                view.view.width(), view.view.height(), median(ours), median(peer));
+    std::printf(
+        "4K canvas shown at %dx%d, one repaint while dragging: median %.2f ms (goal under 16 ms); "
+        "scaling the frame at every repaint instead: %.2f ms\n",
+        view.view.width(), view.view.height(), median(ours), median(peer));
 }
 
 }  // namespace

@@ -14,10 +14,10 @@
 
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QLabel>
 
 #include <exception>
 
@@ -79,7 +79,8 @@ void PositioningWindow::startConversion() {
             case TakenName::KeepBoth:
                 result = keepBothPath(result, nameTaken);
                 if (result.isEmpty()) {
-                    msgBox(this, QStringLiteral("No free name is left for the result in the results folder."));
+                    msgBox(this,
+                           QStringLiteral("No free name is left for the result in the results folder."));
                     return;
                 }
                 break;
@@ -114,10 +115,11 @@ void PositioningWindow::startConversion() {
     // A run ended by the window's close or by a Stop that had to end the
     // encoder leaves it running: nothing to read of its end.
     if (code == kStillActive) {
-        showRunEnd(RunEnd{RunEnd::Kind::Stopped,
-                          QStringLiteral("Stopped at %1 %: the encoder was ended before it could keep the part")
-                              .arg(lastPercent_),
-                          QString()});
+        showRunEnd(
+            RunEnd{RunEnd::Kind::Stopped,
+                   QStringLiteral("Stopped at %1 %: the encoder was ended before it could keep the part")
+                       .arg(lastPercent_),
+                   QString()});
         return;
     }
     const RunEnd end = endOfRun(code, lastPercent_, lastRun_.result, consoleTail_);

@@ -85,11 +85,13 @@ void MarkCanvas::updateShownMark() {
         auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
         for (int x = 0; x < shown.width(); ++x) {
             const QRgb px = line[x];
-            const bool keyed = rules::isKeyColour(qRed(px), qGreen(px), qBlue(px), key_.red(), key_.green(), key_.blue());
+            const bool keyed =
+                rules::isKeyColour(qRed(px), qGreen(px), qBlue(px), key_.red(), key_.green(), key_.blue());
             if (keyed && tint_ && qAlpha(px) != 0)
                 line[x] = qRgba(255, 0, 160, 200);  // what this key will take away
             else
-                line[x] = qRgba(qRed(px), qGreen(px), qBlue(px), keyed ? 0 : rules::shownAlpha(qAlpha(px), opacity));
+                line[x] = qRgba(qRed(px), qGreen(px), qBlue(px),
+                                keyed ? 0 : rules::shownAlpha(qAlpha(px), opacity));
         }
     }
     if (shown.isNull() || scale_ == 1.0) {

@@ -1,10 +1,10 @@
 #include "convert/positioning_window.h"
 
+#include "app/chosen_video.h"
+#include "app/desktop_opener.h"
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
-#include "app/chosen_video.h"
-#include "app/desktop_opener.h"
 #include "app/user_settings.h"
 #include "app/window_steps.h"
 #include "convert/activity_frames.h"
@@ -16,25 +16,23 @@
 #include "watermark/bmp_file.h"
 #include "watermark/color_text.h"
 #include "watermark/key_colour.h"
-#include "watermark/placement_settings.h"
 #include "watermark/palette_window.h"
+#include "watermark/placement_settings.h"
 #include "watermark/working_bitmaps.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QHBoxLayout>
-#include <QResizeEvent>
-#include <QToolButton>
-#include <QVBoxLayout>
-#include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -42,6 +40,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 #include <exception>
 
@@ -136,8 +136,8 @@ PositioningWindow::~PositioningWindow() = default;
 void PositioningWindow::buildControls() {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Watermark Positioning"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
     auto button = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
@@ -175,7 +175,8 @@ void PositioningWindow::buildControls() {
     opacitySlider_->setRange(10, 100);
     opacitySlider_->setValue(100);
     opacitySlider_->setAccessibleName(QStringLiteral("Opacity"));
-    opacitySlider_->setAccessibleDescription(QStringLiteral("How much of the watermark covers the video, in per cent"));
+    opacitySlider_->setAccessibleDescription(
+        QStringLiteral("How much of the watermark covers the video, in per cent"));
     opacityLabel_ = new QLabel(QStringLiteral("100%"), this);
     opacityLabel_->setObjectName(QStringLiteral("opacityValue"));
     opacityLabel_->setMinimumWidth(38);
@@ -226,9 +227,11 @@ void PositioningWindow::buildControls() {
         return s;
     };
     marginSpin_ = spin("margin", QStringLiteral("Margin"), 0.0, 45.0, kDefaultMargin);
-    marginSpin_->setAccessibleDescription(QStringLiteral("Distance of the watermark from the frame's edges, per cent of the frame"));
+    marginSpin_->setAccessibleDescription(
+        QStringLiteral("Distance of the watermark from the frame's edges, per cent of the frame"));
     sizeSpin_ = spin("size", QStringLiteral("Size"), 0.1, 100.0, 20.0);
-    sizeSpin_->setAccessibleDescription(QStringLiteral("Width of the watermark, per cent of the frame's width"));
+    sizeSpin_->setAccessibleDescription(
+        QStringLiteral("Width of the watermark, per cent of the frame's width"));
 
     endLabel_ = new QLabel(this);
     endLabel_->setObjectName(QStringLiteral("runEnd"));
@@ -243,7 +246,8 @@ void PositioningWindow::buildControls() {
     opener_ = new DesktopOpener(this);
     connect(opener_, &DesktopOpener::failed, this, [this](const QString& why) { msgBox(this, why); });
     connect(showInFolderButton_, &QPushButton::clicked, this, [this] {
-        opener_->open(QFileInfo(endPath_).absolutePath(), QStringLiteral("The results folder could not be shown."));
+        opener_->open(QFileInfo(endPath_).absolutePath(),
+                      QStringLiteral("The results folder could not be shown."));
     });
     connect(playButton_, &QPushButton::clicked, this,
             [this] { opener_->open(endPath_, QStringLiteral("The result could not be played.")); });
@@ -338,7 +342,8 @@ void PositioningWindow::load() {
     skipOnFailure([this] { frameRunner_ = std::make_shared<ConsoleCapture>(); });
     skipOnFailure([this] {
         conversionRunner_ = std::make_shared<ConsoleCapture>();
-        connect(conversionRunner_.get(), &ConsoleCapture::output, this, &PositioningWindow::onConversionOutput);
+        connect(conversionRunner_.get(), &ConsoleCapture::output, this,
+                &PositioningWindow::onConversionOutput);
     });
     skipOnFailure([this] {
         const QColor grey = colorFromHexText(rgbHexText(200, 200, 200));
@@ -351,7 +356,8 @@ void PositioningWindow::load() {
         const QSettings settings = userSettings();
         const QSignalBlocker quietCheck(enhanceAudioCheck_);
         const QSignalBlocker quietMargin(marginSpin_);
-        enhanceAudioCheck_->setChecked(settings.value(QStringLiteral("conversion/enhanceAudio"), false).toBool());
+        enhanceAudioCheck_->setChecked(
+            settings.value(QStringLiteral("conversion/enhanceAudio"), false).toBool());
         bool ok = false;
         const double margin = settings.value(QStringLiteral("mark/marginControl")).toDouble(&ok);
         if (ok) marginSpin_->setValue(margin);
@@ -479,14 +485,18 @@ QString PositioningWindow::noteText() const {
     QStringList notes;
     const MarkRect r = canvas_->markRect();
     if (r.shrunk)
-        notes << QStringLiteral("The watermark is larger than the frame: it is shown at %1 x %2 pixels to fit.")
+        notes << QStringLiteral(
+                     "The watermark is larger than the frame: it is shown at %1 x %2 pixels to fit.")
                      .arg(r.rect.width())
                      .arg(r.rect.height());
-    if (r.clamped) notes << QStringLiteral("The margin would push the watermark out of the frame: it stands at the edge.");
+    if (r.clamped)
+        notes << QStringLiteral(
+            "The margin would push the watermark out of the frame: it stands at the edge.");
     if (canvas_->placement().pickedKey()) {
         const qsizetype gone = pixelsOfKey(canvas_->laidMark(), keyColour());
         if (gone > 0)
-            notes << QStringLiteral("The mask colour is in the watermark: %1 of its pixels (tinted) will not show.")
+            notes << QStringLiteral(
+                         "The mask colour is in the watermark: %1 of its pixels (tinted) will not show.")
                          .arg(gone);
     }
     return notes.join(u' ');
@@ -524,8 +534,9 @@ void PositioningWindow::fitToFrame(QSize frame) {
     const QSize wanted = (chrome + view.view).boundedTo(area.size() - border).expandedTo(minimumSizeHint());
     resize(wanted);
     // Centred the first time it shows; after that it stays where the user put it.
-    const QPoint from = isVisible() ? frameGeometry().topLeft()
-                                    : area.center() - QPoint((wanted + border).width() / 2, (wanted + border).height() / 2);
+    const QPoint from =
+        isVisible() ? frameGeometry().topLeft()
+                    : area.center() - QPoint((wanted + border).width() / 2, (wanted + border).height() / 2);
     const QRect placed = canvas::insideArea(QRect(from, wanted + border), area);
     move(placed.topLeft());
     // Once the manager has drawn its frame, the window may hang over an edge
@@ -594,8 +605,8 @@ void PositioningWindow::advanceActivityAnimation() {
 Mask PositioningWindow::currentMask() const {
     const Placement& p = canvas_->placement();
     // Without a placed mark the mask is the key colour alone.
-    return makeMask(canvas_->hasPlacedMark() ? canvas_->laidMark() : QImage(), canvas_->markRect().rect, canvas_->frameSize(), keyColour(), p.opacity(),
-                    video_.orientation);
+    return makeMask(canvas_->hasPlacedMark() ? canvas_->laidMark() : QImage(), canvas_->markRect().rect,
+                    canvas_->frameSize(), keyColour(), p.opacity(), video_.orientation);
 }
 
 bool PositioningWindow::writeMask() {

@@ -23,8 +23,8 @@
 #include <QString>
 
 #include <array>
-#include <optional>
 #include <memory>
+#include <optional>
 
 class CanvasArea;
 class DesktopOpener;

@@ -31,19 +31,26 @@ namespace {
 
 bool ffmpeg(const QStringList& args) {
     int rc = -1;
-    runProgram(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-v"), QStringLiteral("error")} + args + QStringList{QStringLiteral("-y")}, &rc);
+    runProgram(
+        QStringLiteral("ffmpeg"),
+        QStringList{QStringLiteral("-v"), QStringLiteral("error")} + args + QStringList{QStringLiteral("-y")},
+        &rc);
     return rc == 0;
 }
 
 int channelDiff(QRgb a, QRgb b) {
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+    return std::max(
+        {std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
 // The video laid under a mark pixel as the module mixes them.
 QRgb blended(QRgb mark, QRgb video) {
     const int a = qAlpha(mark);
-    auto mix = [a](int m, int v) { return (m * a + v * (255 - a) + 127) / 255; };
-    return qRgb(mix(qRed(mark), qRed(video)), mix(qGreen(mark), qGreen(video)), mix(qBlue(mark), qBlue(video)));
+    auto mix = [a](int m, int v) {
+        return (m * a + v * (255 - a) + 127) / 255;
+    };
+    return qRgb(mix(qRed(mark), qRed(video)), mix(qGreen(mark), qGreen(video)),
+                mix(qBlue(mark), qBlue(video)));
 }
 
 // A wide logo with a soft shadow: a ring and a word on a light plate.
@@ -69,8 +76,9 @@ QImage quarters(int w, int h) {
     QImage img(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, y < h / 2 ? (x < w / 2 ? qRgb(230, 20, 20) : qRgb(20, 200, 20))
-                                         : (x < w / 2 ? qRgb(20, 20, 230) : qRgb(230, 230, 20)));
+            img.setPixel(x, y,
+                         y < h / 2 ? (x < w / 2 ? qRgb(230, 20, 20) : qRgb(20, 200, 20))
+                                   : (x < w / 2 ? qRgb(20, 20, 230) : qRgb(230, 230, 20)));
     return img;
 }
 
@@ -125,9 +133,11 @@ PositioningWindow& CommonCaseTest::open(const QString& video, const QImage& pict
     v.path = video;
     v.title = QFileInfo(video).fileName();
     v.duration = facts.duration.value_or(QString());
-    v.codedSize = frameSizeOf(facts.width.value_or(QString()), facts.height.value_or(QString())).value_or(QSize());
+    v.codedSize =
+        frameSizeOf(facts.width.value_or(QString()), facts.height.value_or(QString())).value_or(QSize());
     v.orientation = facts.orientation.value_or(rules::Orientation{});
-    const rules::PixelSize up = rules::uprightSize({v.codedSize.width(), v.codedSize.height()}, v.orientation);
+    const rules::PixelSize up =
+        rules::uprightSize({v.codedSize.width(), v.codedSize.height()}, v.orientation);
     v.frameSize = QSize(up.width, up.height);
     {
         ModalAnswerer answer;
@@ -171,7 +181,9 @@ void CommonCaseTest::aWideLogoIsWholeAtAnyZoom() {
     // Every pixel of the mark is the whole picture scaled, laid over the
     // video: compared by brightness, which 4:2:0 colour does not blur, within
     // what re-encoding the frame leaves.
-    auto luma = [](QRgb c) { return (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c)) / 1000; };
+    auto luma = [](QRgb c) {
+        return (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c)) / 1000;
+    };
     std::vector<int> diffs;
     for (int y = 0; y < rect.height(); ++y)
         for (int x = 0; x < rect.width(); ++x) {
@@ -181,12 +193,13 @@ void CommonCaseTest::aWideLogoIsWholeAtAnyZoom() {
     std::sort(diffs.begin(), diffs.end());
     const double mean = std::accumulate(diffs.begin(), diffs.end(), 0.0) / diffs.size();
     const int p99 = diffs[diffs.size() * 99 / 100];
-    qInfo("mark %dx%d: brightness off by %.2f on average, %d at the 99th percentile, %d at most", rect.width(),
-          rect.height(), mean, p99, diffs.back());
+    qInfo("mark %dx%d: brightness off by %.2f on average, %d at the 99th percentile, %d at most",
+          rect.width(), rect.height(), mean, p99, diffs.back());
     QVERIFY2(mean < 2.5 && p99 < 16, qPrintable(QStringLiteral("%1 %2").arg(mean).arg(p99)));
     // The far end of the word is there: nothing was cut.
     const QPoint wordEnd = rect.topLeft() + QPoint(rect.width() * 560 / 606, rect.height() * 85 / 179);
-    QVERIFY2(channelDiff(out.pixel(wordEnd), qRgb(29, 63, 110)) < 30, qPrintable(QColor(out.pixel(wordEnd)).name()));
+    QVERIFY2(channelDiff(out.pixel(wordEnd), qRgb(29, 63, 110)) < 30,
+             qPrintable(QColor(out.pixel(wordEnd)).name()));
 }
 
 void CommonCaseTest::aPhoneVideoGetsTheMarkUpright_data() {
@@ -200,11 +213,11 @@ void CommonCaseTest::aPhoneVideoGetsTheMarkUpright() {
     QFETCH(int, tag);
     // A phone-style clip: a landscape coded frame with a rotation tag.
     const QString plain = folder_.filePath(QStringLiteral("phone.mp4"));
-    QVERIFY(QFile::exists(plain) ||
-            ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25", "-t", "0.4", "-c:v", "libx264",
-                    "-pix_fmt", "yuv420p", plain}));
+    QVERIFY(QFile::exists(plain) || ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25", "-t", "0.4",
+                                            "-c:v", "libx264", "-pix_fmt", "yuv420p", plain}));
     const QString video = folder_.filePath(QStringLiteral("phone-%1.mp4").arg(tag));
-    QVERIFY(ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0", QStringLiteral("rotate=%1").arg(tag), video}));
+    QVERIFY(
+        ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0", QStringLiteral("rotate=%1").arg(tag), video}));
 
     const QImage logo = quarters(40, 30);
     PositioningWindow& form = open(video, logo, logo.size());
@@ -212,7 +225,8 @@ void CommonCaseTest::aPhoneVideoGetsTheMarkUpright() {
     QCOMPARE(upright, tag == 180 ? QSize(320, 180) : QSize(180, 320));
     child<QToolButton>(form, "place8")->click();  // bottom right, at the margin's 3 %
     const QRect rect = child<MarkCanvas>(form, "Picture1")->markRect().rect;
-    QCOMPARE(rect, markRect(logo.size(), Anchor::BottomRight, 0.03, 0.03, 40.0 / upright.width(), upright).rect);
+    QCOMPARE(rect,
+             markRect(logo.size(), Anchor::BottomRight, 0.03, 0.03, 40.0 / upright.width(), upright).rect);
 
     const QString result = convert(form);
     // As a player shows it: upright, the quarters where they were placed.
@@ -229,8 +243,10 @@ void CommonCaseTest::aPhoneVideoGetsTheMarkUpright() {
         {rect.bottomRight() + QPoint(-inset, -inset), logo.pixel(39, 29)},
     };
     for (const auto& c : corners)
-        QVERIFY2(channelDiff(out.pixel(c.at), c.colour) < 40,
-                 qPrintable(QStringLiteral("%1,%2: %3").arg(c.at.x()).arg(c.at.y()).arg(QColor(out.pixel(c.at)).name())));
+        QVERIFY2(
+            channelDiff(out.pixel(c.at), c.colour) < 40,
+            qPrintable(
+                QStringLiteral("%1,%2: %3").arg(c.at.x()).arg(c.at.y()).arg(QColor(out.pixel(c.at)).name())));
     // Just outside the box: the video, not the mark.
     const QImage src = frameOf(video, 3, upright.width(), upright.height());
     for (const QPoint p : {rect.topLeft() - QPoint(2, 2), rect.topRight() + QPoint(2, -2)})
@@ -246,7 +262,8 @@ void CommonCaseTest::onePlacementOnEveryFrame_data() {
 
 void CommonCaseTest::onePlacementOnEveryFrame() {
     QFETCH(QSize, frame);
-    const QString video = folder_.filePath(QStringLiteral("f%1x%2.avi").arg(frame.width()).arg(frame.height()));
+    const QString video =
+        folder_.filePath(QStringLiteral("f%1x%2.avi").arg(frame.width()).arg(frame.height()));
     QVERIFY(makeVideo(video, QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height()), 0.4));
     QImage logo(100, 50, QImage::Format_ARGB32);
     logo.fill(QColor(240, 20, 20));
@@ -257,7 +274,9 @@ void CommonCaseTest::onePlacementOnEveryFrame() {
 
     const QImage out = frameOf(convert(form), 3, frame.width(), frame.height());
     QVERIFY(!out.isNull());
-    auto red = [&](QPoint p) { return channelDiff(out.pixel(p), qRgb(240, 20, 20)) < 40; };
+    auto red = [&](QPoint p) {
+        return channelDiff(out.pixel(p), qRgb(240, 20, 20)) < 40;
+    };
     for (const QPoint p : {rect.topLeft() + QPoint(2, 2), rect.bottomRight() - QPoint(2, 2), rect.center()})
         QVERIFY(red(p));
     for (const QPoint p : {rect.topLeft() - QPoint(3, 3), rect.bottomRight() + QPoint(3, 3)})
@@ -283,9 +302,8 @@ void CommonCaseTest::theProgramsKeyLeavesDarkLogosWhole() {
     QVERIFY(logo.save(file, format.toLatin1().constData(), 92));
     const QImage picture(file);  // as the program reads it back
     const QString video = folder_.filePath(QStringLiteral("grey.avi"));
-    QVERIFY(QFile::exists(video) ||
-            ffmpeg({"-f", "lavfi", "-i", "color=c=0xb0b0b0:size=320x240:rate=25", "-t", "0.4", "-c:v", "mpeg4",
-                    "-q:v", "2", video}));
+    QVERIFY(QFile::exists(video) || ffmpeg({"-f", "lavfi", "-i", "color=c=0xb0b0b0:size=320x240:rate=25",
+                                            "-t", "0.4", "-c:v", "mpeg4", "-q:v", "2", video}));
 
     PositioningWindow& form = open(video, picture, picture.size());
     child<MarkCanvas>(form, "Picture1")->moveMarkTo(QPoint(50, 60));

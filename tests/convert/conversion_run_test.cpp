@@ -18,8 +18,8 @@
 #include "tests/support/window_test_support.h"
 
 #include <QCheckBox>
-#include <QDoubleSpinBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -451,7 +451,8 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
     QCOMPARE(earlier.readAll(), earlierBytes);
     QCOMPARE(durationOf(stopped), played);
     const QString second = folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped (2).avi"));
-    QCOMPARE(form->endText().section(u':', 1).trimmed(), QStringLiteral("the part is wm-long take-stopped (2).avi"));
+    QCOMPARE(form->endText().section(u':', 1).trimmed(),
+             QStringLiteral("the part is wm-long take-stopped (2).avi"));
     QVERIFY2(durationOf(second) > 0, qPrintable(QDir(folder_.filePath(QStringLiteral("watermarked")))
                                                     .entryList(QDir::Files | QDir::Hidden)
                                                     .join(u',')));

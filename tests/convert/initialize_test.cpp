@@ -304,7 +304,8 @@ void InitializeTest::maskIsTheCanvas() {
     // A colour from the palette keeps the mark where it is.
     form->setPickedKey(QColor(0, 0, 255));
     QVERIFY(form->writeMask());
-    QCOMPARE(*bmp::read24(maskPath(), nullptr), expectedCanvas(QSize(320, 240), mark, {{220, 190}}, Qt::blue));
+    QCOMPARE(*bmp::read24(maskPath(), nullptr),
+             expectedCanvas(QSize(320, 240), mark, {{220, 190}}, Qt::blue));
 }
 
 void InitializeTest::closedWindowLoadsAfresh() {
@@ -379,7 +380,8 @@ void InitializeTest::unwritableProgramFolder() {
         const Blocked temp(tempPath());
         QVERIFY(!form->writeMask());
         QCOMPARE(answer.texts().size(), 2);
-        QVERIFY2(answer.texts()[1].startsWith("Could not write " + tempPath()), qPrintable(answer.texts()[1]));
+        QVERIFY2(answer.texts()[1].startsWith("Could not write " + tempPath()),
+                 qPrintable(answer.texts()[1]));
     }
     const Blocked mask(maskPath());
     QVERIFY(!form->writeMask());

@@ -69,7 +69,9 @@ QImage maskOf(const PositioningWindow& form) {
 // The contrast of two colours as the web's accessibility guidelines reckon it.
 double contrast(const QColor& a, const QColor& b) {
     auto luminance = [](const QColor& c) {
-        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
         return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
     };
     const double la = luminance(a), lb = luminance(b);
@@ -142,10 +144,14 @@ void PositioningWindowTest::layout_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("shown");
-    QTest::newRow("Command3") << "Command3" << "Change Mask Color" << true;
-    QTest::newRow("Command2") << "Command2" << "Start Watermarking" << true;
-    QTest::newRow("stop") << "stop" << "Stop conversion" << true;
-    QTest::newRow("Label1") << "Label1" << "Progress: 0%" << true;
+    QTest::newRow("Command3") << "Command3"
+                              << "Change Mask Color" << true;
+    QTest::newRow("Command2") << "Command2"
+                              << "Start Watermarking" << true;
+    QTest::newRow("stop") << "stop"
+                          << "Stop conversion" << true;
+    QTest::newRow("Label1") << "Label1"
+                            << "Progress: 0%" << true;
     QTest::newRow("pbox") << "pbox" << QString() << true;
     QTest::newRow("Check1") << "Check1" << QString() << true;
     QTest::newRow("Picture1") << "Picture1" << QString() << true;
@@ -154,8 +160,10 @@ void PositioningWindowTest::layout_data() {
     QTest::newRow("margin") << "margin" << QString() << true;
     QTest::newRow("size") << "size" << QString() << true;
     QTest::newRow("runEnd") << "runEnd" << QString() << true;
-    QTest::newRow("play") << "play" << "Play" << false;  // until a run kept a file
-    QTest::newRow("showInFolder") << "showInFolder" << "Show in folder" << false;
+    QTest::newRow("play") << "play"
+                          << "Play" << false;  // until a run kept a file
+    QTest::newRow("showInFolder") << "showInFolder"
+                                  << "Show in folder" << false;
 }
 
 void PositioningWindowTest::layout() {
@@ -194,8 +202,8 @@ void PositioningWindowTest::checkBoxCaptionHasItsSpaces() {
     QVERIFY(!child<QCheckBox>(form, "Check1")->isChecked());
     // The progress and opacity read well on the window's grey.
     for (const char* name : {"Label1", "opacityValue"})
-        QVERIFY2(contrast(child<QLabel>(form, name)->palette().color(QPalette::WindowText), QColor(200, 200, 200)) >=
-                     4.5,
+        QVERIFY2(contrast(child<QLabel>(form, name)->palette().color(QPalette::WindowText),
+                          QColor(200, 200, 200)) >= 4.5,
                  name);
     QCOMPARE(child<PictureBox>(form, "pbox")->picture(), activityFrame(1));  // starts dimmed
     // A click anywhere on the box, the wrapped second line included, toggles it.
@@ -227,7 +235,8 @@ void PositioningWindowTest::loadStep() {
     QVERIFY(screen.contains(form.frameGeometry()));
     // Centred, up to rounding and the frame the platform adds.
     const QPoint off = form.frameGeometry().center() - screen.center();
-    QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3,
+             qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
     // Nothing placed: the mask is the key colour alone.
     QVERIFY(!child<MarkCanvas>(form, "Picture1")->hasPlacedMark());
     const QImage mask = maskOf(form);
@@ -266,7 +275,8 @@ void PositioningWindowTest::canvasClick_data() {
     using B = QList<Qt::MouseButton>;
     using P = QList<QPoint>;
     // Near the far edges the mark stops at them, whole.
-    QTest::newRow("stopped at the bottom-right corner") << B{Qt::LeftButton} << P{{300, 220}} << QPoint(220, 190);
+    QTest::newRow("stopped at the bottom-right corner")
+        << B{Qt::LeftButton} << P{{300, 220}} << QPoint(220, 190);
     QTest::newRow("inside") << B{Qt::LeftButton} << P{{50, 60}} << QPoint(50, 60);
     QTest::newRow("at the origin") << B{Qt::LeftButton} << P{{0, 0}} << QPoint(0, 0);
     QTest::newRow("last pixel") << B{Qt::LeftButton} << P{{319, 239}} << QPoint(220, 190);

@@ -111,11 +111,13 @@ void PicturePreviewTest::choose_data() {
                                   << QStringList();
     QTest::newRow("wide logo png") << QSize(606, 179) << "PNG" << QSize(240, 71) << "606 x 179 pixels"
                                    << QStringList();
-    QTest::newRow("flat bmp") << QSize(1000, 1) << "BMP" << QSize(240, 1) << "1000 x 1 pixels" << QStringList();
+    QTest::newRow("flat bmp") << QSize(1000, 1) << "BMP" << QSize(240, 1) << "1000 x 1 pixels"
+                              << QStringList();
     // A kind the program does not take.
     QTest::newRow("ppm refused") << QSize(100, 50) << "PPM" << QSize(240, 240) << "" << QStringList{kInvalid};
     QTest::newRow("not a picture") << QSize() << "" << QSize(240, 240) << "" << QStringList{kInvalid};
-    QTest::newRow("typed name of no file") << QSize() << "none" << QSize(240, 240) << "" << QStringList{kInvalid};
+    QTest::newRow("typed name of no file")
+        << QSize() << "none" << QSize(240, 240) << "" << QStringList{kInvalid};
 }
 
 void PicturePreviewTest::choose() {
@@ -206,9 +208,10 @@ void PicturePreviewTest::previewShowsTheWholePicture_data() {
 
     // Picture: left half red, right half blue, last column white; nothing is cut.
     QTest::newRow("at its own size") << QSize(100, 50) << QPoint(10, 25) << QPoint(90, 25) << QPoint(99, 25);
-    QTest::newRow("larger, scaled down") << QSize(640, 480) << QPoint(10, 170) << QPoint(200, 170) << QPoint(-1, -1);
-    QTest::newRow("portrait, scaled down") << QSize(150, 300) << QPoint(10, 230) << QPoint(100, 230)
-                                           << QPoint(-1, -1);
+    QTest::newRow("larger, scaled down")
+        << QSize(640, 480) << QPoint(10, 170) << QPoint(200, 170) << QPoint(-1, -1);
+    QTest::newRow("portrait, scaled down")
+        << QSize(150, 300) << QPoint(10, 230) << QPoint(100, 230) << QPoint(-1, -1);
 }
 
 void PicturePreviewTest::previewShowsTheWholePicture() {

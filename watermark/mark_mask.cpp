@@ -32,32 +32,19 @@ Mask makeMask(const QImage& mark, QRect rect, QSize upright, const QColor& key, 
     // Only what the mark really covers: nothing when there is no mark.
     const QRect area =
         rect.intersected(QRect(QPoint(0, 0), upright)).intersected(QRect(rect.topLeft(), mark.size()));
-    if (out.withAlpha) {
-        QImage img(upright, QImage::Format_ARGB32);
-        img.fill(QColor(key.red(), key.green(), key.blue(), 0));
-        // Copied pixel by pixel: a painter would round the colours of
-        // half-transparent pixels.
-        const QImage argb = mark.convertToFormat(QImage::Format_ARGB32);
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y - rect.y()));
-            auto* to = reinterpret_cast<QRgb*>(img.scanLine(y));
-            for (int x = area.left(); x <= area.right(); ++x)
-                to[x] = from[x - rect.x()];
-        }
-        out.image = std::move(img);
-    } else {
-        QImage img(upright, QImage::Format_RGB32);
-        img.fill(key);
-        const QImage rgb = mark.convertToFormat(QImage::Format_RGB32);
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            const auto* from = reinterpret_cast<const QRgb*>(rgb.constScanLine(y - rect.y()));
-            auto* to = reinterpret_cast<QRgb*>(img.scanLine(y));
-            for (int x = area.left(); x <= area.right(); ++x)
-                to[x] = from[x - rect.x()];
-        }
-        out.image = std::move(img);
+    // 32 bits: fully transparent but for the mark; 24 bits: the key with the
+    // mark on it. Copied pixel by pixel: a painter would round the colours of
+    // half-transparent pixels.
+    QImage img(upright, out.withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    img.fill(out.withAlpha ? QColor(key.red(), key.green(), key.blue(), 0) : key);
+    const QImage from = mark.convertToFormat(img.format());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* source = reinterpret_cast<const QRgb*>(from.constScanLine(y - rect.y()));
+        auto* to = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x)
+            to[x] = source[x - rect.x()];
     }
-    out.image = toCodedOrientation(out.image, orientation);
+    out.image = toCodedOrientation(img, orientation);
     return out;
 }
 

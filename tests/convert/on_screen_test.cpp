@@ -61,15 +61,7 @@ void OnScreenTest::wholeOnScreen_data() {
 
 void OnScreenTest::wholeOnScreen() {
     QFETCH(QSize, frame);
-    ChosenVideo video;
-    video.path = dir_.filePath(QStringLiteral("none.mp4"));
-    video.frameSize = video.codedSize = frame;
-    {
-        ModalAnswerer answer;
-        PositioningWindow::initialize(video, logo(), QSize(60, 20));
-    }
-    PositioningWindow* form = PositioningWindow::loaded();
-    QVERIFY(form);
+    PositioningWindow* form = &initializedWith(videoOfFrame(frame), logo());
     settle(*form);
     const QRect area = form->screen()->availableGeometry();
     QTRY_VERIFY2_WITH_TIMEOUT(area.contains(form->frameGeometry()), qPrintable(where(*form, area)), 3000);

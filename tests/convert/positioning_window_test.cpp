@@ -54,10 +54,7 @@ QImage expectedCanvas(QSize canvas, const QColor& back, const QImage& mark, cons
 // Gives the loaded window a frame of that size and the mark at its own size,
 // as "Initialize" does.
 void prepare(PositioningWindow& form, QSize canvas, const QImage& mark) {
-    ChosenVideo video;
-    video.path = QStringLiteral("/nonexistent/clip.avi");
-    video.frameSize = video.codedSize = canvas;
-    PositioningWindow::initialize(video, mark, mark.size());
+    PositioningWindow::initialize(videoOfFrame(canvas), mark, mark.size());
     QCOMPARE(PositioningWindow::loaded(), &form);
 }
 

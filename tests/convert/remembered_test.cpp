@@ -60,16 +60,10 @@ void RememberedTest::aDamagedFileChangesNothing() {
 }
 
 void RememberedTest::theNextWindowPicksUpWhereTheLastLeft() {
-    ChosenVideo video;
-    video.path = QStringLiteral("/nonexistent/clip.avi");
-    video.frameSize = video.codedSize = QSize(320, 240);
+    const ChosenVideo video = videoOfFrame(QSize(320, 240));
     QImage logo(64, 16, QImage::Format_RGB32);
     logo.fill(Qt::red);
-    {
-        ModalAnswerer answer;
-        PositioningWindow::initialize(video, logo, logo.size());
-    }
-    PositioningWindow* form = PositioningWindow::loaded();
+    PositioningWindow* form = &initializedWith(video, logo);
     child<QDoubleSpinBox>(*form, "margin")->setValue(5);
     child<QToolButton>(*form, "place8")->click();  // bottom right
     child<QSlider>(*form, "opacity")->setValue(40);
@@ -79,11 +73,7 @@ void RememberedTest::theNextWindowPicksUpWhereTheLastLeft() {
     QVERIFY(closeProgramWindows());
 
     // A new window, as in the next run: the settings file says it all.
-    {
-        ModalAnswerer answer;
-        PositioningWindow::initialize(video, logo, logo.size());
-    }
-    form = PositioningWindow::loaded();
+    form = &initializedWith(video, logo);
     QCOMPARE(form->placement().anchor(), Anchor::BottomRight);
     QCOMPARE(form->findChild<MarkCanvas*>()->markRect().rect, placed);
     QCOMPARE(child<QSlider>(*form, "opacity")->value(), 40);

@@ -51,6 +51,22 @@ inline bool closeProgramWindows() {
     return true;
 }
 
+// A chosen video of that upright frame size, shown as coded; no file is read.
+inline ChosenVideo videoOfFrame(QSize frame) {
+    ChosenVideo video;
+    video.path = QStringLiteral("/nonexistent/clip.avi");
+    video.title = QStringLiteral("clip.avi");
+    video.frameSize = video.codedSize = frame;
+    return video;
+}
+
+// Initialize with `picture` at its own size on `video`, its message answered.
+inline PositioningWindow& initializedWith(const ChosenVideo& video, const QImage& picture) {
+    ModalAnswerer answer;
+    PositioningWindow::initialize(video, picture, picture.size());
+    return *PositioningWindow::loaded();
+}
+
 // The positioning window, loaded with its message answered.
 inline PositioningWindow& loadedPositioningWindow() {
     ModalAnswerer answer;

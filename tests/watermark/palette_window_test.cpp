@@ -25,15 +25,9 @@ const QColor kProgramKey(255, 0, 255);
 // The positioning window with a yellow watermark placed on a 64 x 48 frame,
 // and its palette open.
 PaletteWindow& openPalette() {
-    ChosenVideo video;
-    video.path = QStringLiteral("/nonexistent/clip.avi");
-    video.frameSize = video.codedSize = QSize(64, 48);
     QImage mark(10, 10, QImage::Format_RGB32);
     mark.fill(QColor(250, 240, 10));
-    {
-        ModalAnswerer answer;
-        PositioningWindow::initialize(video, mark, mark.size());
-    }
+    initializedWith(videoOfFrame(QSize(64, 48)), mark);
     PositioningWindow& form = *PositioningWindow::loaded();
     QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);

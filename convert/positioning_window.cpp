@@ -306,6 +306,8 @@ void PositioningWindow::buildControls() {
     root->addWidget(noteLabel_);
 
     showRunEnd(std::nullopt);
+    // The key colour shows from the start, before any mark is placed.
+    canvas_->setKeyColour(keyColour(), false);
 
     rememberTimer_ = new QTimer(this);
     rememberTimer_->setSingleShot(true);

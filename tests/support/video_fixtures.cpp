@@ -30,6 +30,17 @@ bool makeVideo(const QString& path, const QString& size, double seconds, bool wi
     return rc == 0;
 }
 
+bool makeLosslessVideo(const QString& path, const QString& source, int frames) {
+    int rc = -1;
+    runProgram(QStringLiteral("ffmpeg"),
+               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                QStringLiteral("-i"), source, QStringLiteral("-frames:v"), QString::number(frames),
+                QStringLiteral("-c:v"), QStringLiteral("ffv1"), QStringLiteral("-pix_fmt"),
+                QStringLiteral("bgr0"), QStringLiteral("-y"), path},
+               &rc);
+    return rc == 0;
+}
+
 QImage frameOf(const QString& video, int index, int w, int h) {
     const QByteArray raw = runProgram(
         QStringLiteral("ffmpeg"),

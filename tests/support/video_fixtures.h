@@ -17,6 +17,12 @@ QByteArray runProgram(const QString& program, const QStringList& args, int* exit
 // frames a second, with a 440 Hz tone in MP3 when `withSound`.
 bool makeVideo(const QString& path, const QString& size, double seconds, bool withSound = false);
 
+// A clip of `frames` frames from an ffmpeg lavfi source such as
+// "testsrc=size=320x240:rate=25", coded losslessly in RGB (FFV1; the path
+// should end in .mkv). A conversion keeps the codec, so a result's pixels can
+// be compared exactly.
+bool makeLosslessVideo(const QString& path, const QString& source, int frames);
+
 // Frame `index` of a video, w x h, as RGB; null when it cannot be had.
 QImage frameOf(const QString& video, int index, int w, int h);
 

@@ -25,12 +25,6 @@ namespace {
 
 constexpr qint32 kStillActive = 259;
 
-// The last line of what the encoder wrote: its reason when it fails.
-QString lastLine(const QString& text) {
-    const QStringList lines = QString(text).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.constLast().trimmed();
-}
-
 // The result's name is taken: what the user wants done about it.
 enum class TakenName { Replace, KeepBoth, Cancel };
 
@@ -125,7 +119,7 @@ void PositioningWindow::startConversion() {
     const RunEnd end = endOfRun(code, lastPercent_, lastRun_.result, consoleTail_);
     showRunEnd(end);
     if (end.kind == RunEnd::Kind::Failed) {
-        const QString why = lastLine(consoleTail_);
+        const QString why = lastEncoderLine(consoleTail_);
         msgBox(this, QStringLiteral("The conversion did not complete.") +
                          (why.isEmpty() ? QString() : QStringLiteral("\n") + why));
     }

@@ -243,6 +243,12 @@ void PositioningWindow::buildControls() {
     showInFolderButton_->setObjectName(QStringLiteral("showInFolder"));
     playButton_ = new QPushButton(QStringLiteral("Play"), this);
     playButton_->setObjectName(QStringLiteral("play"));
+    // Laid out even while hidden: the canvas must not jump when a run ends.
+    for (QPushButton* b : {showInFolderButton_, playButton_}) {
+        QSizePolicy keep = b->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        b->setSizePolicy(keep);
+    }
     opener_ = new DesktopOpener(this);
     connect(opener_, &DesktopOpener::failed, this, [this](const QString& why) { msgBox(this, why); });
     connect(showInFolderButton_, &QPushButton::clicked, this, [this] {
@@ -439,8 +445,16 @@ const Placement& PositioningWindow::placement() const {
 
 QColor PositioningWindow::keyColour() const {
     const Placement& p = canvas_->placement();
-    if (p.pickedKey()) return *p.pickedKey();
-    return unusedKeyColour(canvas_->laidMark()).value_or(QColor(Qt::black));
+    return p.pickedKey() ? *p.pickedKey() : programKey();
+}
+
+QColor PositioningWindow::programKey() const {
+    const QImage& laid = canvas_->laidMark();
+    if (laid.cacheKey() != programKeyFrom_) {
+        programKey_ = unusedKeyColour(laid).value_or(QColor(Qt::black));
+        programKeyFrom_ = laid.cacheKey();
+    }
+    return programKey_;
 }
 
 QString PositioningWindow::maskColour() const {
@@ -451,8 +465,7 @@ void PositioningWindow::setPickedKey(const QColor& colour) {
     Placement p = canvas_->placement();
     // The program's own choice saved back is no choice of the user's.
     p.setPickedKey(std::nullopt);
-    const QColor chosen = unusedKeyColour(canvas_->laidMark()).value_or(QColor(Qt::black));
-    if (colour.rgb() != chosen.rgb()) p.setPickedKey(colour);
+    if (colour.rgb() != programKey().rgb()) p.setPickedKey(colour);
     setPlacement(p);
 }
 
@@ -464,14 +477,14 @@ void PositioningWindow::setPlacement(const Placement& placement) {
 void PositioningWindow::showPlacement() {
     const Placement& p = canvas_->placement();
     const QColor key = keyColour();
-    const bool eats = p.pickedKey() && pixelsOfKey(canvas_->laidMark(), key) > 0;
-    canvas_->setKeyColour(key, eats);
+    const qsizetype gone = p.pickedKey() ? pixelsOfKey(canvas_->laidMark(), key) : 0;
+    canvas_->setKeyColour(key, gone > 0);
     syncing_ = true;
     placeButtons_[static_cast<size_t>(p.anchor())]->setChecked(true);
     sizeSpin_->setValue(p.widthShare() * 100.0);
     opacitySlider_->setValue(p.opacity());
     syncing_ = false;
-    noteLabel_->setText(noteText());
+    noteLabel_->setText(noteFor(gone));
     if (canvas_->hasPlacedMark()) rememberTimer_->start();
 }
 
@@ -483,6 +496,11 @@ void PositioningWindow::rememberChoices() const {
 }
 
 QString PositioningWindow::noteText() const {
+    const Placement& p = canvas_->placement();
+    return noteFor(p.pickedKey() ? pixelsOfKey(canvas_->laidMark(), keyColour()) : 0);
+}
+
+QString PositioningWindow::noteFor(qsizetype vanishing) const {
     if (!canvas_->hasPlacedMark()) return {};
     QStringList notes;
     const MarkRect r = canvas_->markRect();
@@ -494,13 +512,10 @@ QString PositioningWindow::noteText() const {
     if (r.clamped)
         notes << QStringLiteral(
             "The margin would push the watermark out of the frame: it stands at the edge.");
-    if (canvas_->placement().pickedKey()) {
-        const qsizetype gone = pixelsOfKey(canvas_->laidMark(), keyColour());
-        if (gone > 0)
-            notes << QStringLiteral(
-                         "The mask colour is in the watermark: %1 of its pixels (tinted) will not show.")
-                         .arg(gone);
-    }
+    if (vanishing > 0)
+        notes << QStringLiteral(
+                     "The mask colour is in the watermark: %1 of its pixels (tinted) will not show.")
+                     .arg(vanishing);
     return notes.join(u' ');
 }
 
@@ -512,13 +527,8 @@ void PositioningWindow::showRunEnd(const std::optional<RunEnd>& end) {
     endLabel_->setText(end ? end->text : QString());
     endPath_ = end ? end->path : QString();
     const bool kept = end && !end->path.isEmpty();
-    // Laid out even while hidden: the canvas must not jump when a run ends.
-    for (QPushButton* b : {showInFolderButton_, playButton_}) {
-        QSizePolicy keep = b->sizePolicy();
-        keep.setRetainSizeWhenHidden(true);
-        b->setSizePolicy(keep);
-        b->setVisible(kept);
-    }
+    showInFolderButton_->setVisible(kept);
+    playButton_->setVisible(kept);
 }
 
 void PositioningWindow::fitToFrame(QSize frame) {
@@ -584,7 +594,7 @@ void PositioningWindow::changeMaskColour() {
     // What the palette saves goes to the window that opened it, while it is open.
     disconnect(&palette, &PaletteWindow::colourSaved, nullptr, nullptr);
     connect(&palette, &PaletteWindow::colourSaved, this, &PositioningWindow::setPickedKey);
-    palette.showKeyColour(keyColour(), unusedKeyColour(canvas_->laidMark()).value_or(QColor(Qt::black)));
+    palette.showKeyColour(keyColour(), programKey());
     if (fresh) {
         // Beside this window when the screen has room, else where it opens.
         const QRect me = frameGeometry();

@@ -117,9 +117,14 @@ private:
     // The canvas and the controls show `placement`.
     void setPlacement(const Placement& placement);
     void showPlacement();
+    // noteText() for a mark of which `vanishing` pixels are of the key colour.
+    QString noteFor(qsizetype vanishing) const;
     // Keeps the placement, the audio option and the margin for the next
     // window and the next run.
     void rememberChoices() const;
+    // The key the program picks for the laid mark: one it does not use.
+    // Worked out again only when the laid mark changes, not at every move.
+    QColor programKey() const;
     // Shows how the last run ended, with "Show in folder" and "Play" for a
     // kept file; nothing hides the line.
     void showRunEnd(const std::optional<RunEnd>& end);
@@ -135,10 +140,12 @@ private:
     std::shared_ptr<ConsoleCapture> conversionRunner_;  // new at every load
     std::shared_ptr<ConsoleCapture> frameRunner_;       // fetches the frame shown behind the mark
     bool closing_ = false;
-    bool syncing_ = false;  // the controls are being set from the placement
-    QString consoleTail_;   // the end of the encoder's text of the current run
-    int lastPercent_ = 0;   // the progress shown last
-    QString endPath_;       // the file the last run kept
+    bool syncing_ = false;                // the controls are being set from the placement
+    QString consoleTail_;                 // the end of the encoder's text of the current run
+    int lastPercent_ = 0;                 // the progress shown last
+    QString endPath_;                     // the file the last run kept
+    mutable QColor programKey_;           // programKey() for the laid mark below
+    mutable qint64 programKeyFrom_ = -1;  // the laid mark's cache key
 
     QPushButton* changeMaskButton_ = nullptr;
     QPushButton* startButton_ = nullptr;

@@ -23,13 +23,12 @@ QString fileName(const QString& path) {
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
-// The last line the encoder wrote; progress lines end in "\r".
-QString lastLine(const QString& text) {
+}  // namespace
+
+QString lastEncoderLine(const QString& text) {
     const QStringList lines = QString(text).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts);
     return lines.isEmpty() ? QString() : lines.constLast().trimmed();
 }
-
-}  // namespace
 
 std::optional<QString> stoppedPartPath(const QString& encoderText) {
     // The leftmost closing line and the greedy path: a path that holds the closing words itself
@@ -50,7 +49,7 @@ RunEnd endOfRun(int exitCode, int percent, const QString& resultPath, const QStr
         return {RunEnd::Kind::Done, QStringLiteral("Done: ") + fileName(resultPath), resultPath};
     if (const std::optional<QString> part = stoppedPartPath(encoderText))
         return {RunEnd::Kind::Stopped, stoppedAt + QStringLiteral("the part is ") + fileName(*part), *part};
-    const QString last = decoded(lastLine(encoderText));
+    const QString last = decoded(lastEncoderLine(encoderText));
     if (last.startsWith(kStoppedBy)) {
         // The stop came after the result was finished and in place.
         if (last.endsWith(QStringLiteral("; the result was already complete.")))

@@ -18,6 +18,9 @@ struct RunEnd {
 // The text as the runner hands it (one character per byte) or already decoded.
 std::optional<QString> stoppedPartPath(const QString& encoderText);
 
+// The last line the encoder wrote (progress lines end in "\r"), trimmed; "" when it wrote none.
+QString lastEncoderLine(const QString& encoderText);
+
 // exitCode: the encoder's exit status (0 for a complete result, 128 + N after signal N); percent:
 // the progress shown last; resultPath: the result asked for; encoderText: what the encoder wrote,
 // at least its last lines, as for stoppedPartPath.

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/quit_signals.h"
 #include "convert/program.h"
 #include "runner/child_process.h"
 #include "runner/console_capture.h"
@@ -14,6 +15,13 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         const std::unique_ptr<MainWindow> window = buildProgram();
+        // A logout, a Ctrl+C or a kill ends the program as closing its main
+        // window does: conversions stop and keep their parts.
+        QuitSignals quitSignals;
+        QObject::connect(&quitSignals, &QuitSignals::arrived, window.get(), [w = window.get()] {
+            w->close();
+            QApplication::quit();
+        });
         window->show();
         // A video handed over by the file manager ("Open With") or typed after
         // the program's name is taken as if chosen through Video Selection,

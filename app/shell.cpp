@@ -94,13 +94,11 @@ QString outputFolder() {
 }
 
 QString workingFolder() {
-    if (programFolderWritable()) return programFolder();
     // Named after the program rather than its display name: no space to alias
-    // on the encoder's command line.
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u'/' +
-                          QLatin1String(kAppName);
-    QDir().mkpath(cache);
-    return cache;
+    // on the encoder's command line. Each run works in a folder of its own
+    // below it (WorkFolder).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u'/' +
+           QLatin1String(kAppName);
 }
 
 QString hexText(qint32 colour) {

@@ -64,6 +64,13 @@ void PositioningWindow::startConversion() {
         return;
     }
 
+    // A copy that would come out unchanged is no watermarked copy.
+    if (!laysAnything(currentMask(), keyColour(), canvas_->placement().opacity())) {
+        msgBox(this, QStringLiteral("The watermark would leave the video unchanged: the picture is "
+                                    "fully transparent, wholly of the mask colour or placed outside "
+                                    "the frame. Choose another picture, colour or place."));
+        return;
+    }
     // Quoted on the command line, so the results folder needs no alias.
     QString result = resultPath(outputFolder(), video_.title);
     if (nameTaken(result)) {
@@ -91,7 +98,7 @@ void PositioningWindow::startConversion() {
     lastRun_.programFolder = folder;
     lastRun_.encoder = encoderName();
     lastRun_.video = commandLineSafePath(video_.path);
-    lastRun_.mask = commandLineSafePath(maskBitmapPath());
+    lastRun_.mask = commandLineSafePath(maskPath());
     lastRun_.result = result;
     lastRun_.maskColour = maskColour();
     lastRun_.enhanceAudio = enhanceAudioCheck_->checkState() != Qt::Unchecked;
@@ -104,8 +111,13 @@ void PositioningWindow::startConversion() {
     // A new run starts from nothing, whatever an earlier (stopped) one showed.
     progressLabel_->setText(progressCaption(0));
     showRunEnd(std::nullopt);
+    // One conversion at a time: Start waits for this one to end.
+    startButton_->setEnabled(false);
     const qint32 code = runner->run(conversionCommandLine(lastRun_));
     if (!isLoaded() || closing_) return;
+    startButton_->setEnabled(true);
+    // The module read the mask when the encoder began.
+    runFolder_.reset();
     // A run ended by the window's close or by a Stop that had to end the
     // encoder leaves it running: nothing to read of its end.
     if (code == kStillActive) {

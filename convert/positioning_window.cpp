@@ -347,6 +347,7 @@ void PositioningWindow::buildControls() {
 
 void PositioningWindow::load() {
     const Busy busy(*this);
+    startButton_->setEnabled(true);
     skipOnFailure([this] { frameRunner_ = std::make_shared<ConsoleCapture>(); });
     skipOnFailure([this] {
         conversionRunner_ = std::make_shared<ConsoleCapture>();
@@ -425,7 +426,9 @@ void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
     const Busy busy(*this);
     const std::shared_ptr<ConsoleCapture> runner = frameRunner_;
     if (!runner || !runner->commandLine().isEmpty()) return;
-    const QString out = frameBitmapPath();
+    const std::unique_ptr<WorkFolder> folder = WorkFolder::create(nullptr);
+    if (!folder) return;  // the key colour stays behind the mark
+    const QString out = frameBitmapPath(*folder);
     const double at = durationInSeconds(video.duration) * share;
     const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
                          QStringLiteral(" -ss ") + QString::number(at, 'f', 3) + QStringLiteral(" -i ") +
@@ -624,18 +627,31 @@ Mask PositioningWindow::currentMask() const {
 bool PositioningWindow::writeMask() {
     const Busy busy(*this);
     QString why;
+    // Every Start writes into a new folder of its own: no other run, window
+    // or copy of the program reads these files or writes over them.
+    runFolder_.reset();
+    std::unique_ptr<WorkFolder> folder = WorkFolder::create(&why);
+    if (!folder) {
+        msgBox(this, QStringLiteral("Could not make a working folder for the conversion: %1").arg(why));
+        return false;
+    }
     const Mask mask = currentMask();
     // "temp.bmp" keeps the mark as it is laid, beside the mask made from it.
     QString failed;
-    if (!writePreviewBitmap(canvas_->laidMark(), &why))
-        failed = previewBitmapPath();
-    else if (!writeMaskBitmap(mask.image, mask.withAlpha, &why))
-        failed = maskBitmapPath();
-    if (failed.isEmpty()) return true;
-    msgBox(this, QStringLiteral("Could not write %1: %2\nThe conversion needs this file; the program "
-                                "folder must be writable.")
-                     .arg(failed, why));
+    if (!writePreviewBitmap(*folder, canvas_->laidMark(), &why))
+        failed = previewBitmapPath(*folder);
+    else if (!writeMaskBitmap(*folder, mask.image, mask.withAlpha, &why))
+        failed = maskBitmapPath(*folder);
+    if (failed.isEmpty()) {
+        runFolder_ = std::move(folder);
+        return true;
+    }
+    msgBox(this, QStringLiteral("Could not write %1: %2\nThe conversion needs this file.").arg(failed, why));
     return false;
+}
+
+QString PositioningWindow::maskPath() const {
+    return runFolder_ ? maskBitmapPath(*runFolder_) : QString();
 }
 
 void PositioningWindow::closeEvent(QCloseEvent* e) {

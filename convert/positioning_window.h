@@ -28,6 +28,7 @@
 
 class CanvasArea;
 class DesktopOpener;
+class WorkFolder;
 class ConsoleCapture;
 class PictureBox;
 class MarkCanvas;
@@ -88,6 +89,8 @@ public:
     // Writes currentMask() as "mask.bmp". On failure shows why and returns
     // false: the encoder must not run on a stale mask.
     bool writeMask();
+    // "mask.bmp" of the last writeMask(); "" before one.
+    QString maskPath() const;
     // The line under the progress caption when a run ended; "" while none has.
     QString endText() const;
 
@@ -135,6 +138,7 @@ private:
 
     ChosenVideo video_;
     ConversionRun lastRun_;
+    std::unique_ptr<WorkFolder> runFolder_;             // the bitmaps of the last Start
     int activityFrame_ = 0;                             // next frame of the animation, 0 or 1
     std::array<QImage, 2> activityPictures_;            // bright, dimmed
     std::shared_ptr<ConsoleCapture> conversionRunner_;  // new at every load

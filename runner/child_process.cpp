@@ -151,11 +151,24 @@ std::optional<StartedChild> startChild(const std::vector<std::string>& argv) {
         cargv.push_back(const_cast<char*>(arg.c_str()));
     cargv.push_back(nullptr);
 
+    // The child ends its work by itself, as on a SIGTERM, when this process
+    // dies without ending it (a SIGKILL, a crash): the encoder watches the
+    // parent this names.
+    const std::string parentEntry = std::string(kStopWithParent) + '=' + std::to_string(::getpid());
+    std::vector<char*> cenv;
+    for (char** e = environ; e && *e; ++e) {
+        if (std::strncmp(*e, kStopWithParent, std::strlen(kStopWithParent)) != 0 ||
+            (*e)[std::strlen(kStopWithParent)] != '=')
+            cenv.push_back(*e);
+    }
+    cenv.push_back(const_cast<char*>(parentEntry.c_str()));
+    cenv.push_back(nullptr);
+
     pid_t pid = 0;
     // glibc's posix_spawnp reports a failed exec (ENOENT, EACCES, ...) as its
     // result, so a missing program is a failed start here, not a child that
     // exits 127.
-    const int rc = ::posix_spawnp(&pid, cargv[0], actions.get(), attr.get(), cargv.data(), environ);
+    const int rc = ::posix_spawnp(&pid, cargv[0], actions.get(), attr.get(), cargv.data(), cenv.data());
     // The parent's write end goes at once, so the pipe ends with the
     // child's output instead of staying open until a cancel.
     pipe->write.reset();

@@ -35,6 +35,10 @@ struct StartedChild {
     pid_t pid = 0;
 };
 
+// Set in every child's environment to this process's id: the encoder stops,
+// keeping what it converted, when that process is no longer its parent.
+inline constexpr char kStopWithParent[] = "MXCODE_STOP_WITH_PARENT";
+
 using KillDeadline = std::optional<std::chrono::steady_clock::time_point>;
 
 // nullopt when nothing was started: an empty argv, an argument holding a zero

@@ -1,7 +1,6 @@
 #include "watermark/bmp_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdint>
 #include <cstdlib>
@@ -176,10 +175,16 @@ bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
         if (error) *error = QStringLiteral("the picture is empty");
         return false;
     }
-    // A failed write leaves the previous file as it was, never a cut one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // Always a new file: a name already taken, a planted link above all, is
+    // refused rather than written through; a failed write leaves nothing.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         if (error) *error = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        if (error) *error = file.errorString();
+        file.remove();
         return false;
     }
     return true;

@@ -48,8 +48,9 @@ QByteArray encode32(const QImage& image);
 // either way; nothing for anything else.
 std::optional<QImage> decode32(const QByteArray& bytes);
 
-// Writes `image` to `path`, replacing the file only once the new one is
-// complete. On failure returns false and sets `error` to the reason.
+// Writes `image` to a new file at `path`; a name already taken (a link
+// included) is refused, never written through. On failure returns false, sets
+// `error` to the reason and leaves no file behind.
 bool write24(const QString& path, const QImage& image, QString* error);
 bool write32(const QString& path, const QImage& image, QString* error);
 bool writeBytes(const QString& path, const QByteArray& bytes, QString* error);

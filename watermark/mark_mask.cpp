@@ -1,5 +1,7 @@
 #include "watermark/mark_mask.h"
 
+#include "rules/mark_rules.h"
+
 #include <QTransform>
 
 bool hasTransparency(const QImage& image) {
@@ -46,6 +48,22 @@ Mask makeMask(const QImage& mark, QRect rect, QSize upright, const QColor& key, 
     }
     out.image = toCodedOrientation(img, orientation);
     return out;
+}
+
+bool laysAnything(const Mask& mask, const QColor& key, int opacity) {
+    const QImage img = mask.image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb p = row[x];
+            if (rules::isKeyColour(qRed(p), qGreen(p), qBlue(p), key.red(), key.green(), key.blue()))
+                continue;
+            if (!mask.withAlpha ||
+                rules::alphaWeight(static_cast<unsigned>(qAlpha(p)), static_cast<unsigned>(opacity)) > 0)
+                return true;
+        }
+    }
+    return false;
 }
 
 QImage toCodedOrientation(const QImage& upright, rules::Orientation o) {

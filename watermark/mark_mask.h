@@ -29,6 +29,11 @@ struct Mask {
 Mask makeMask(const QImage& mark, QRect rect, QSize upright, const QColor& key, int opacity,
               rules::Orientation orientation);
 
+// Whether the module would change any pixel of the video with this mask:
+// false for a fully transparent mark, one wholly of the key colour, or one
+// wholly off the frame.
+bool laysAnything(const Mask& mask, const QColor& key, int opacity);
+
 // The upright picture turned back to the coded frame's orientation, pixel for
 // pixel.
 QImage toCodedOrientation(const QImage& upright, rules::Orientation orientation);

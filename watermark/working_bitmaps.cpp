@@ -1,28 +1,29 @@
 #include "watermark/working_bitmaps.h"
 
-#include "app/shell.h"
 #include "watermark/bmp_file.h"
+#include "watermark/mark_mask.h"
 
-QString previewBitmapPath() {
-    return workingFolder() + QStringLiteral("/temp.bmp");
+QString previewBitmapPath(const WorkFolder& folder) {
+    return folder.filePath(QStringLiteral("temp.bmp"));
 }
 
-QString maskBitmapPath() {
-    return workingFolder() + QStringLiteral("/mask.bmp");
+QString maskBitmapPath(const WorkFolder& folder) {
+    return folder.filePath(QStringLiteral("mask.bmp"));
 }
 
-QString frameBitmapPath() {
-    return workingFolder() + QStringLiteral("/frame.bmp");
+QString frameBitmapPath(const WorkFolder& folder) {
+    return folder.filePath(QStringLiteral("frame.bmp"));
 }
 
-std::optional<QImage> writePreviewBitmap(const QImage& preview, QString* why) {
-    const QString path = previewBitmapPath();
+std::optional<QImage> writePreviewBitmap(const WorkFolder& folder, const QImage& preview, QString* why) {
+    const QString path = previewBitmapPath(folder);
     const bool written =
         hasTransparency(preview) ? bmp::write32(path, preview, why) : bmp::write24(path, preview, why);
     if (!written) return std::nullopt;
     return bmp::read(path, why);
 }
 
-bool writeMaskBitmap(const QImage& mask, bool withAlpha, QString* why) {
-    return withAlpha ? bmp::write32(maskBitmapPath(), mask, why) : bmp::write24(maskBitmapPath(), mask, why);
+bool writeMaskBitmap(const WorkFolder& folder, const QImage& mask, bool withAlpha, QString* why) {
+    const QString path = maskBitmapPath(folder);
+    return withAlpha ? bmp::write32(path, mask, why) : bmp::write24(path, mask, why);
 }

@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
+
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
@@ -29,6 +31,7 @@ private slots:
     void aFileNamedLikeTheFolderIsLeftAloneWithoutAMessage();
     void firstState();
     void closingTheMainWindowEndsTheProgram();
+    void theProgramStartedFromACopyOfItsFolder_data();
     void theProgramStartedFromACopyOfItsFolder();
 };
 
@@ -127,7 +130,17 @@ void StartupTest::closingTheMainWindowEndsTheProgram() {
     QVERIFY(!w.findChild<VideoProbe*>()->runner());
 }
 
+void StartupTest::theProgramStartedFromACopyOfItsFolder_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+// The copy runs from its own folder, and a signal ends it the way closing
+// its window does: an orderly exit, not a death by the signal.
 void StartupTest::theProgramStartedFromACopyOfItsFolder() {
+    QFETCH(int, signal);
     QTemporaryDir dir;
     const QString exe = dir.filePath(QStringLiteral("watermark-image"));
     QVERIFY(QFile::copy(QStringLiteral(WM_PROGRAM_DIR "/watermark-image"), exe));
@@ -139,8 +152,12 @@ void StartupTest::theProgramStartedFromACopyOfItsFolder() {
     QVERIFY(app.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(dir.filePath(QStringLiteral("watermarked"))).isDir(), 15000);
     QCOMPARE(app.state(), QProcess::Running);
-    app.kill();
-    app.waitForFinished();
+    ::kill(static_cast<pid_t>(app.processId()), signal);
+    const bool ended = app.waitForFinished(5000);
+    if (!ended) app.kill();
+    QVERIFY(ended);
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
 }
 
 QTEST_MAIN(StartupTest)

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/picture_box.h"
 #include "app/program_window.h"
+#include "app/quit_signals.h"
 #include "app/shell.h"
 #include "app/user_button.h"
 #include "app/user_settings.h"
@@ -32,6 +33,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 
 #include <dirent.h>
@@ -79,6 +81,7 @@ private slots:
     void stopEndsTheEncoderAndStartWorksAgain();
     void closingTheWindowEndsTheEncoder();
     void closingTheMainWindowDuringAConversionEndsIt();
+    void aQuitSignalEndsTheConversionKeepingThePart();
     void stopAndCloseTouchOnlyOurOwnEncoders();
 
 private:
@@ -418,7 +421,11 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
     const QString stopped = folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped.avi"));
     QFile::remove(result);
     QFile::remove(stopped);
+    // A double click on Start: the second click meets a disabled button and
+    // leaves the running encoder where Stop reaches it.
     auto stop = [&] {
+        QVERIFY(!child<QPushButton>(*form, "Command2")->isEnabled());
+        QTest::mouseDClick(child<QPushButton>(*form, "Command2"), Qt::LeftButton);
         child<QPushButton>(*form, "stop")->click();
     };
 
@@ -450,6 +457,7 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
     QVERIFY(earlier.open(QIODevice::ReadOnly));
     QCOMPARE(earlier.readAll(), earlierBytes);
     QCOMPARE(durationOf(stopped), played);
+    QVERIFY(child<QPushButton>(*form, "Command2")->isEnabled());
     const QString second = folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped (2).avi"));
     QCOMPARE(form->endText().section(u':', 1).trimmed(),
              QStringLiteral("the part is wm-long take-stopped (2).avi"));
@@ -493,6 +501,25 @@ void ConversionTest::closingTheMainWindowDuringAConversionEndsIt() {
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 5000);
     // Closed windows go once nothing of theirs is running any more.
     QTRY_VERIFY(form.isNull());
+}
+
+// A logout or a kill of the program ends its conversion as closing does.
+void ConversionTest::aQuitSignalEndsTheConversionKeepingThePart() {
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    QuitSignals quitSignals;
+    connect(&quitSignals, &QuitSignals::arrived, &w, &QWidget::close);
+    w.show();
+    QVERIFY(prepare(w, longVideo_, 10, 10));
+    PositioningWindow* form = PositioningWindow::loaded();
+    QVERIFY(form);
+
+    QVERIFY(!startActingAtFirstProgress(form, [] { ::raise(SIGTERM); }).isEmpty());
+    QTRY_VERIFY(!w.isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 3000);
+    const double played =
+        durationOf(folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped.avi")));
+    QVERIFY2(played > 0 && played < 100, qPrintable(QString::number(played)));
 }
 
 void ConversionTest::stopAndCloseTouchOnlyOurOwnEncoders() {

@@ -26,11 +26,16 @@ namespace {
 
 const QString kLoadMessage = "Click on the canvas area to place your watermark";
 
-QString tempPath() {
-    return programFolder() + "/temp.bmp";
+// The bitmaps of the window's last Start, in its own working folder.
+QString maskPath(const PositioningWindow& form) {
+    return form.maskPath();
 }
-QString maskPath() {
-    return programFolder() + "/mask.bmp";
+QString tempPath(const PositioningWindow& form) {
+    return QFileInfo(form.maskPath()).dir().filePath("temp.bmp");
+}
+// The run folders under the working folder: none once their runs are over.
+QStringList runFolders() {
+    return QDir(workingFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
 QImage pattern(int w, int h) {
@@ -86,31 +91,19 @@ QImage maskOf(const PositioningWindow& form) {
     return form.currentMask().image.convertToFormat(QImage::Format_RGB32);
 }
 
-// Makes a name in the program folder unwritable even for root: a folder
-// stands where the file would go.
-class Blocked {
-public:
-    explicit Blocked(const QString& path) : path_(path) {
-        QFile::remove(path_);
-        QDir().mkdir(path_);
-    }
-    ~Blocked() { QDir().rmdir(path_); }
-
-private:
-    QString path_;
-};
-
 }  // namespace
 
 class InitializeTest : public QObject {
     Q_OBJECT
 private slots:
     // A program folder of its own, away from other test programs' bitmaps.
-    void initTestCase() { setProgramFolderForTesting(folder_.path()); }
+    void initTestCase() {
+        setProgramFolderForTesting(folder_.path());
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(folder_.filePath("cache")));
+    }
     void cleanupTestCase() { setProgramFolderForTesting(QString()); }
     void init() {
-        QFile::remove(tempPath());
-        QFile::remove(maskPath());
+        QDir(workingFolder()).removeRecursively();
         // Each case starts from a program that remembers nothing.
         userSettings().clear();
     }
@@ -125,7 +118,7 @@ private slots:
     void closedWindowLoadsAfresh();
     void placingWithoutAPicture();
     void fitToFrame();
-    void unwritableProgramFolder();
+    void noWorkingFolder();
 
 private:
     QTemporaryDir folder_;
@@ -199,8 +192,7 @@ void InitializeTest::refusals() {
     QCOMPARE(answer.texts(), QStringList{message});
     QCOMPARE(answer.lastTitle(), QString("Watermark Image"));
     QCOMPARE(PositioningWindow::loaded(), nullptr);  // not touched
-    QVERIFY(!QFile::exists(tempPath()));
-    QVERIFY(!QFile::exists(maskPath()));
+    QCOMPARE(runFolders(), QStringList());
 }
 
 void InitializeTest::placesTheWholePictureAtTheCorner() {
@@ -222,10 +214,10 @@ void InitializeTest::placesTheWholePictureAtTheCorner() {
     QTest::mouseClick(child<UserButton>(w, "Command9"), Qt::LeftButton);
     QCOMPARE(answer.texts(), QStringList{kLoadMessage});
     QVERIFY(shownAtMessage);
-    QVERIFY(!QFile::exists(tempPath()) && !QFile::exists(maskPath()));  // written by Start only
-
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form && form->isVisible());
+    QVERIFY(form->maskPath().isEmpty());  // written by Start only
+    QCOMPARE(runFolders(), QStringList());
     QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
     QCOMPARE(child<MarkCanvas>(*form, "Picture1")->laidMark().convertToFormat(QImage::Format_RGB32), picture);
     const QImage placed = expectedCanvas(QSize(320, 240), picture, {{0, 0}}, form->keyColour());
@@ -237,12 +229,12 @@ void InitializeTest::placesTheWholePictureAtTheCorner() {
 
     // "temp.bmp" is the mark as laid, "mask.bmp" the 24-bit mask, byte for byte.
     QVERIFY(form->writeMask());
-    QFile temp(tempPath());
+    QFile temp(tempPath(*form));
     QVERIFY(temp.open(QIODevice::ReadOnly));
     const QByteArray bytes = temp.readAll();
     QCOMPARE(bytes.size(), 129654);
     QCOMPARE(*bmp::decode24(bytes), picture);
-    QFile mask(maskPath());
+    QFile mask(maskPath(*form));
     QVERIFY(mask.open(QIODevice::ReadOnly));
     const QByteArray maskBytes = mask.readAll();
     QCOMPARE(maskBytes.size(), 54 + 240 * 960);
@@ -291,7 +283,7 @@ void InitializeTest::maskIsTheCanvas() {
     const QColor key = form->keyColour();
     QCOMPARE(key, QColor(255, 0, 255));  // a colour the mark does not use
 
-    QFile file(maskPath());
+    QFile file(maskPath(*form));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QCOMPARE(bytes.size(), 54 + 240 * 960);
@@ -301,10 +293,15 @@ void InitializeTest::maskIsTheCanvas() {
     QCOMPARE(mask->pixel(319, 239), mark.pixel(99, 49));
     QCOMPARE(QColor(mask->pixel(219, 239)), key);
 
-    // A colour from the palette keeps the mark where it is.
+    // A colour from the palette keeps the mark where it is. Each Start
+    // writes into a new folder of its own, and the last one's goes.
+    const QString first = maskPath(*form);
     form->setPickedKey(QColor(0, 0, 255));
     QVERIFY(form->writeMask());
-    QCOMPARE(*bmp::read24(maskPath(), nullptr),
+    QVERIFY(QFileInfo(first).dir().path() != QFileInfo(maskPath(*form)).dir().path());
+    QVERIFY(!QFileInfo::exists(first));
+    QCOMPARE(runFolders().size(), 1);
+    QCOMPARE(*bmp::read24(maskPath(*form), nullptr),
              expectedCanvas(QSize(320, 240), mark, {{220, 190}}, Qt::blue));
 }
 
@@ -363,7 +360,7 @@ void InitializeTest::fitToFrame() {
     QCOMPARE(child<MarkCanvas>(*form, "Picture1")->frameSize(), QSize(320, 240));
 }
 
-void InitializeTest::unwritableProgramFolder() {
+void InitializeTest::noWorkingFolder() {
     const std::unique_ptr<MainWindow> program = buildProgram();
     MainWindow& w = *program;
     const QImage mark = pattern(60, 40);
@@ -375,19 +372,20 @@ void InitializeTest::unwritableProgramFolder() {
     PositioningWindow* form = PositioningWindow::loaded();
     QCOMPARE(maskOf(*form), expectedCanvas(QSize(160, 120), mark, {{0, 0}}, form->keyColour()));
 
-    // Start must not go on with a stale mask: writing says which file failed.
-    {
-        const Blocked temp(tempPath());
-        QVERIFY(!form->writeMask());
-        QCOMPARE(answer.texts().size(), 2);
-        QVERIFY2(answer.texts()[1].startsWith("Could not write " + tempPath()),
-                 qPrintable(answer.texts()[1]));
-    }
-    const Blocked mask(maskPath());
+    // Start must not go on without its mask: a file where the working folder
+    // should be (refused even to root) says so.
+    QVERIFY(QDir(workingFolder()).removeRecursively());
+    QVERIFY(QDir().mkpath(QFileInfo(workingFolder()).path()));
+    QFile blocker(workingFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
     QVERIFY(!form->writeMask());
-    QCOMPARE(answer.texts().size(), 3);
-    QVERIFY2(answer.texts()[2].startsWith("Could not write " + maskPath()), qPrintable(answer.texts()[2]));
-    QVERIFY(QFileInfo(maskPath()).isDir());
+    QCOMPARE(answer.texts().size(), 2);
+    QVERIFY2(answer.texts()[1].startsWith("Could not make a working folder for the conversion: "),
+             qPrintable(answer.texts()[1]));
+    QVERIFY(form->maskPath().isEmpty());
+    QFile::remove(workingFolder());
+    QVERIFY(form->writeMask());
 }
 
 QTEST_MAIN(InitializeTest)

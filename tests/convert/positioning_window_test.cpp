@@ -450,8 +450,8 @@ void PositioningWindowTest::accessibility() {
 }
 
 // The mask file as the module will read it.
-QImage writtenMask() {
-    QFile file(maskBitmapPath());
+QImage writtenMask(const PositioningWindow& form) {
+    QFile file(form.maskPath());
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray bytes = file.readAll();
     if (const auto img = bmp::decode24(bytes)) return *img;
@@ -475,8 +475,8 @@ void PositioningWindowTest::opacityShowsOnTheCanvasAndGoesToTheMask() {
 
     // Full opacity, an opaque picture: the 24-bit mask, the canvas as it is.
     QVERIFY(form.writeMask());
-    QCOMPARE(writtenMask(), maskOf(form));
-    QCOMPARE(writtenMask().format(), QImage::Format_RGB32);
+    QCOMPARE(writtenMask(form), maskOf(form));
+    QCOMPARE(writtenMask(form).format(), QImage::Format_RGB32);
 
     slider->setValue(50);
     QCOMPARE(child<QLabel>(form, "opacityValue")->text(), QString("50%"));
@@ -488,7 +488,7 @@ void PositioningWindowTest::opacityShowsOnTheCanvasAndGoesToTheMask() {
     QCOMPARE(QColor(shown.pixel(40, 40)), form.keyColour());
     // The mask keeps the mark's own pixels, opaque; the module applies the opacity.
     QVERIFY(form.writeMask());
-    const QImage mask = writtenMask();
+    const QImage mask = writtenMask(form);
     QCOMPARE(mask.format(), QImage::Format_ARGB32);
     QCOMPARE(mask.pixel(15, 12), qRgba(255, 255, 255, 255));
     QCOMPARE(qAlpha(mask.pixel(40, 40)), 0);
@@ -511,7 +511,7 @@ void PositioningWindowTest::aMarkWithAlphaKeepsItInTheMask() {
     QCOMPARE(QColor(shown.pixel(4 + 17, 6 + 2)), QColor(0, 200, 0));
 
     QVERIFY(form.writeMask());
-    const QImage mask = writtenMask();
+    const QImage mask = writtenMask(form);
     QCOMPARE(mask.format(), QImage::Format_ARGB32);
     QCOMPARE(mask.size(), QSize(64, 48));
     for (const QPoint p : {QPoint(2, 2), QPoint(12, 2), QPoint(17, 2), QPoint(0, 9)})

@@ -90,6 +90,18 @@ TEST(RunnerCore, ASilentChildIsNoticedByThePipesEndNotByPolling) {
     EXPECT_LE(yield.yields, 5);
 }
 
+// The child learns whom to outlive no longer: this process, whatever the
+// environment said before.
+TEST(RunnerCore, TheChildIsToldItsParentsId) {
+    ::setenv(kStopWithParent, "1", 1);
+    ConsoleCaptureCore core;
+    std::string text;
+    core.run(child({"v:MXCODE_STOP_WITH_PARENT", "p:|", "v:PATH"}),
+             [&](const char* d, std::size_t n) { text.append(d, n); }, {});
+    ::unsetenv(kStopWithParent);
+    EXPECT_EQ(text, std::to_string(::getpid()) + "|" + std::getenv("PATH"));
+}
+
 // Whatever ends the run from inside a yield is seen before any further wait.
 TEST(RunnerCore, EndingTheRunFromTheYieldIsSeenAtOnce) {
     for (const char* how : {"nested run", "cancel", "stop"}) {

@@ -161,16 +161,38 @@ TEST(BmpEncode, NothingForAnEmptyPicture) {
     EXPECT_FALSE(QFile::exists(dir.filePath("x.bmp")));
 }
 
-TEST(BmpFile, WriteReplacesAndReadsBack) {
+TEST(BmpFile, WriteMakesANewFileAndReadsBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath("temp.bmp");
     QString why;
-    ASSERT_TRUE(bmp::write24(path, pattern(9, 9), &why)) << why.toStdString();
     ASSERT_TRUE(bmp::write24(path, pattern(240, 180), &why)) << why.toStdString();
     EXPECT_EQ(QFileInfo(path).size(), 129654);
     const auto back = bmp::read24(path, &why);
     ASSERT_TRUE(back);
     EXPECT_EQ(*back, pattern(240, 180));
+    // A name already taken is refused, the file left as it was.
+    EXPECT_FALSE(bmp::write24(path, pattern(9, 9), &why));
+    EXPECT_EQ(*bmp::read24(path, &why), pattern(240, 180));
+}
+
+// A link planted at the bitmap's name is never written through, dangling or
+// not.
+TEST(BmpFile, APlantedLinkIsRefusedAndItsTargetKept) {
+    QTemporaryDir dir;
+    const QString target = dir.filePath("precious.txt");
+    QFile precious(target);
+    ASSERT_TRUE(precious.open(QIODevice::WriteOnly));
+    precious.write("the user's data");
+    precious.close();
+    ASSERT_TRUE(QFile::link(target, dir.filePath("mask.bmp")));
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere.txt"), dir.filePath("temp.bmp")));
+    QString why;
+    EXPECT_FALSE(bmp::write24(dir.filePath("mask.bmp"), pattern(4, 4), &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_FALSE(bmp::write32(dir.filePath("temp.bmp"), pattern(4, 4), &why));
+    ASSERT_TRUE(precious.open(QIODevice::ReadOnly));
+    EXPECT_EQ(precious.readAll(), QByteArray("the user's data"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("nowhere.txt")));
 }
 
 TEST(BmpFile, FailuresSayWhyAndKeepTheOldFile) {

@@ -92,3 +92,38 @@ TEST(LaidMark, OwnSizeKeepsThePixelsAndScalingKeepsTheWholePicture) {
 }
 
 }  // namespace
+
+// A mark that would leave the video as it is: Start refuses it.
+TEST(LaysAnything, OnlyAMarkThatChangesSomePixelOfTheFrame) {
+    const QSize frame(64, 48);
+    const QColor key(255, 0, 255);
+    QImage opaque(16, 8, QImage::Format_ARGB32);
+    opaque.fill(QColor(200, 30, 30));
+    QImage clear(16, 8, QImage::Format_ARGB32);
+    clear.fill(QColor(200, 30, 30, 0));
+    QImage faint = clear.copy();
+    faint.setPixelColor(3, 3, QColor(200, 30, 30, 1));  // weight 0 at 10 %, 1 at 100 %
+    QImage keyed(16, 8, QImage::Format_ARGB32);
+    keyed.fill(QColor(250, 10, 240));  // within the key's tolerance
+    const struct {
+        const char* name;
+        QImage mark;
+        QRect rect;
+        int opacity;
+        bool lays;
+    } cases[] = {
+        {"opaque, inside", opaque, QRect(QPoint(4, 4), opaque.size()), 100, true},
+        {"opaque, half", opaque, QRect(QPoint(56, 44), opaque.size()), 40, true},
+        {"opaque, wholly off the frame", opaque, QRect(QPoint(64, 10), opaque.size()), 100, false},
+        {"opaque, off above the frame", opaque, QRect(QPoint(4, -8), opaque.size()), 100, false},
+        {"fully transparent", clear, QRect(QPoint(4, 4), clear.size()), 100, false},
+        {"one faint pixel at full opacity", faint, QRect(QPoint(4, 4), faint.size()), 100, true},
+        {"one faint pixel at 10 %", faint, QRect(QPoint(4, 4), faint.size()), 10, false},
+        {"all of the key colour", keyed, QRect(QPoint(4, 4), keyed.size()), 100, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Mask mask = makeMask(c.mark, c.rect, frame, key, c.opacity, {});
+        EXPECT_EQ(laysAnything(mask, key, c.opacity), c.lays);
+    }
+}

@@ -10,6 +10,7 @@
 //   i         ignore SIGTERM from now on
 //   t:TEXT    on SIGTERM from now on, write TEXT to standard output and exit 143
 //   c         close standard output and standard error
+//   v:NAME    write the value of the environment variable NAME, or "(unset)"
 //   x:CODE    exit at once with CODE
 // With no argument it writes nothing and exits 0.
 #include <dirent.h>
@@ -104,6 +105,9 @@ int main(int argc, char** argv) {
         } else if (step == "c") {
             ::close(STDOUT_FILENO);
             ::close(STDERR_FILENO);
+        } else if (step.rfind("v:", 0) == 0) {
+            const char* v = std::getenv(value.c_str());
+            writeAll(STDOUT_FILENO, v ? v : "(unset)");
         } else if (step.rfind("x:", 0) == 0) {
             std::_Exit(std::atoi(value.c_str()));
         } else {

@@ -1,9 +1,9 @@
 // The conversion: Start, Stop, the progress display and the end of a run
 // when the window closes.
+#include "app/encoder_lines.h"
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
-#include "convert/conversion_line.h"
 #include "convert/mark_canvas.h"
 #include "convert/positioning_window.h"
 #include "convert/progress_parse.h"

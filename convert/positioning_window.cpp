@@ -430,11 +430,9 @@ void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
     if (!folder) return;  // the key colour stays behind the mark
     const QString out = frameBitmapPath(*folder);
     const double at = durationInSeconds(video.duration) * share;
-    const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
-                         QStringLiteral(" -ss ") + QString::number(at, 'f', 3) + QStringLiteral(" -i ") +
-                         quoteArg(commandLineSafePath(video.path)) + QStringLiteral(" -vframes 1") +
-                         (video.orientation.upright() ? QString() : QStringLiteral(" -upright")) +
-                         QStringLiteral(" -y ") + quoteArg(out);
+    const QString line =
+        frameCommandLine(commandLineSafePath(programFolder()), encoderName(), commandLineSafePath(video.path),
+                         at, !video.orientation.upright(), out);
     if (runner->run(line) != 0 || !isLoaded()) return;
     // Shown only when it is the frame the canvas stands for.
     if (const std::optional<QImage> frame = bmp::read24(out, nullptr);

@@ -13,8 +13,8 @@
 #pragma once
 
 #include "app/chosen_video.h"
+#include "app/encoder_lines.h"
 #include "app/program_window.h"
-#include "convert/conversion_line.h"
 #include "convert/run_end.h"
 #include "watermark/mark_mask.h"
 #include "watermark/placement.h"

@@ -1,5 +1,6 @@
 #include "probe/video_probe.h"
 
+#include "app/encoder_lines.h"
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/shell.h"
@@ -37,8 +38,7 @@ void VideoProbe::probeVideo(const QString& path) {
     if (!runner) return;
     const QString encoder = programFolder() + u'/' + encoderName();
     const QString given = commandLineSafePath(path);
-    const QString line = quoteArg(commandLineSafePath(programFolder()) + u'/' + encoderName()) +
-                         QStringLiteral(" -i ") + quoteArg(given);
+    const QString line = probeCommandLine(commandLineSafePath(programFolder()), encoderName(), given);
     const quint64 probe = ++probes_;
     if (!runner->commandLine().isEmpty()) {
         // Busy: the run in progress ends and nothing starts.

@@ -1,4 +1,4 @@
-#include "convert/conversion_line.h"
+#include "app/encoder_lines.h"
 #include "runner/command_line.h"
 
 #include <gtest/gtest.h>
@@ -103,3 +103,40 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"non_ascii", "Fähre über den Fjord.mov", false}));
 
 }  // namespace
+
+// The probe, the frame and the proof frame: the same encoder token, the same
+// quoting, and the proof frame's module token equal to the conversion's.
+TEST(EncoderLines, ProbeFrameAndProofFrame) {
+    ConversionRun hook = run(QStringLiteral("clip.mp4"), QStringLiteral("00ff00"), false);
+    hook.opacity = 70;
+    const QString mod = QStringLiteral("\"/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t 00ff00 -a 70\"");
+    const struct {
+        const char* name;
+        QString line;
+        QString expected;
+    } cases[] = {
+        {"probe",
+         probeCommandLine(QStringLiteral("/opt/wm"), QStringLiteral("mxcode.dll"),
+                          QStringLiteral("/v/a b.mp4")),
+         QStringLiteral("\"/opt/wm/mxcode.dll\" -i \"/v/a b.mp4\"")},
+        {"frame",
+         frameCommandLine(QStringLiteral("/opt/wm"), QStringLiteral("mxcode.dll"), QStringLiteral("/v/a.mp4"),
+                          12.5, false, QStringLiteral("/w/frame.bmp")),
+         QStringLiteral("\"/opt/wm/mxcode.dll\" -ss 12.500 -i \"/v/a.mp4\" -vframes 1 -y \"/w/frame.bmp\"")},
+        {"upright frame",
+         frameCommandLine(QStringLiteral("/opt/wm"), QStringLiteral("mxcode.dll"), QStringLiteral("/v/a.mp4"),
+                          0, true, QStringLiteral("/w/frame.bmp")),
+         QStringLiteral(
+             "\"/opt/wm/mxcode.dll\" -ss 0.000 -i \"/v/a.mp4\" -vframes 1 -upright -y \"/w/frame.bmp\"")},
+        {"proof frame",
+         frameCommandLine(QStringLiteral("/opt/wm"), QStringLiteral("mxcode.dll"), QStringLiteral("/v/a.mp4"),
+                          1, true, QStringLiteral("/w/proof.bmp"), hook),
+         QStringLiteral("\"/opt/wm/mxcode.dll\" -ss 1.000 -i \"/v/a.mp4\" -vhook ") + mod +
+             QStringLiteral(" -vframes 1 -upright -y \"/w/proof.bmp\"")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.line, c.expected);
+    }
+    EXPECT_TRUE(conversionCommandLine(hook).contains(QStringLiteral(" -vhook ") + mod + u' '));
+}

@@ -1,9 +1,13 @@
-// The encoder's conversion command line, built from the paths of one run.
+// Every command line the program gives its encoder, in one place: the probe
+// that describes a video, the frame shown behind the mark, the proof frame
+// made with the mark on it, and the conversion. Pure: paths in, text out;
+// the windows, the queue and the headless command all build theirs here.
 #pragma once
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 struct ConversionRun {
     QString programFolder;                           // the program folder in its command-line-safe form
@@ -29,3 +33,19 @@ QString keepBothPath(const QString& takenPath, const std::function<bool(const QS
 // -y, the quoted result. Quoted tokens are
 // escaped so that no name can split its token or add an argument.
 QString conversionCommandLine(const ConversionRun& run);
+
+// The quoted module token of a run: the module, "-f" the mask, "-m 1", "-t"
+// the key and, below 100, "-a" the opacity.
+QString hookToken(const ConversionRun& run);
+
+// The encoder and "-i" the video: it describes the video and writes nothing.
+// `programFolder` and `video` command-line-safe.
+QString probeCommandLine(const QString& programFolder, const QString& encoder, const QString& video);
+
+// The frame shown at `seconds` of the video, written as a BMP to `out`
+// ("-ss", "-i", "-vframes 1", "-upright" for a turned video, "-y"). With
+// `hookOf` (its programFolder, mask, maskColour and opacity) the module lays
+// the mark on that frame first, as the conversion will: the proof frame.
+QString frameCommandLine(const QString& programFolder, const QString& encoder, const QString& video,
+                         double seconds, bool upright, const QString& out,
+                         const std::optional<ConversionRun>& hookOf = std::nullopt);

@@ -1,0 +1,53 @@
+#include "app/encoder_lines.h"
+
+#include "runner/command_line.h"
+
+#include <QStringList>
+
+QString resultPath(const QString& resultsFolder, const QString& videoTitle) {
+    return resultsFolder + QStringLiteral("/wm-") + videoTitle;
+}
+
+QString keepBothPath(const QString& takenPath, const std::function<bool(const QString&)>& isTaken) {
+    const qsizetype nameStart = takenPath.lastIndexOf(u'/') + 1;
+    qsizetype dot = takenPath.lastIndexOf(u'.');
+    if (dot <= nameStart) dot = takenPath.size();
+    const QString stem = takenPath.left(dot), ext = takenPath.mid(dot);
+    for (int n = 2; n <= 9999; ++n) {
+        const QString candidate = stem + QStringLiteral(" (") + QString::number(n) + u')' + ext;
+        if (!isTaken(candidate)) return candidate;
+    }
+    return QString();
+}
+
+QString hookToken(const ConversionRun& run) {
+    return quoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.mask +
+                    QStringLiteral(" -m 1 -t ") + run.maskColour +
+                    (run.opacity < 100 ? QStringLiteral(" -a %1").arg(run.opacity) : QString()));
+}
+
+QString conversionCommandLine(const ConversionRun& run) {
+    QStringList tokens;
+    tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.video
+           << QStringLiteral("-sameq") << QStringLiteral("-vhook") << hookToken(run);
+    if (run.enhanceAudio) tokens << QStringLiteral("-ar 22050");
+    tokens << QStringLiteral("-y") << quoteArg(run.result);
+    return tokens.join(u' ');
+}
+
+QString probeCommandLine(const QString& programFolder, const QString& encoder, const QString& video) {
+    return quoteArg(programFolder + u'/' + encoder) + QStringLiteral(" -i ") + quoteArg(video);
+}
+
+QString frameCommandLine(const QString& programFolder, const QString& encoder, const QString& video,
+                         double seconds, bool upright, const QString& out,
+                         const std::optional<ConversionRun>& hookOf) {
+    QStringList tokens;
+    tokens << quoteArg(programFolder + u'/' + encoder) << QStringLiteral("-ss")
+           << QString::number(seconds, 'f', 3) << QStringLiteral("-i") << quoteArg(video);
+    if (hookOf) tokens << QStringLiteral("-vhook") << hookToken(*hookOf);
+    tokens << QStringLiteral("-vframes 1");
+    if (upright) tokens << QStringLiteral("-upright");
+    tokens << QStringLiteral("-y") << quoteArg(out);
+    return tokens.join(u' ');
+}

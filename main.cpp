@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/quit_signals.h"
+#include "convert/headless.h"
 #include "convert/program.h"
 #include "runner/child_process.h"
 #include "runner/console_capture.h"
@@ -8,8 +9,29 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QStringList>
+#include <QTextStream>
+
+namespace {
+
+// The command without windows: it needs no display.
+int mainWithoutWindows(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Watermark Image"));
+    QTextStream out(stdout), err(stderr);
+    const int status = runHeadless(QCoreApplication::arguments().mid(1), out, err);
+    ConsoleCapture::terminateAllChildren();
+    awaitTerminatedChildren();
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (isHeadlessCall(args)) return mainWithoutWindows(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Watermark Image"));
     int status = 0;

@@ -7,6 +7,7 @@
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_button.h"
+#include "app/video_types.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -237,10 +238,7 @@ void MainWindow::clearVideoDetails() {
 
 void MainWindow::chooseVideo() {
     videoDialog_.clearFilter();
-    videoDialog_.addFileType(
-        QStringLiteral("Video Files"),
-        QStringLiteral("*.avi;*.mpg;*.mpeg;*.divx;*.wmv;*.flv;*.mov;*.mp4;*.m4v;*.mkv;*.webm;"
-                       "*.ts;*.mts;*.m2ts;*.3gp;*.ogv"));
+    videoDialog_.addFileType(QStringLiteral("Video Files"), videoFilePattern());
     videoDialog_.exec(this);
     try {
         // A cancel keeps the video chosen before.

@@ -1,0 +1,116 @@
+#include "convert/batch_video.h"
+
+#include "app/encoder_lines.h"
+#include "app/shell.h"
+#include "app/video_types.h"
+#include "convert/progress_parse.h"
+#include "convert/run_end.h"
+#include "probe/probe_parse.h"
+#include "runner/command_line.h"
+#include "runner/console_capture_core.h"
+#include "watermark/key_colour.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+std::optional<VideoFacts> videoFactsOf(const QString& description) {
+    const ProbeFacts facts = parseProbeChunk(description);
+    if (!facts.width || !facts.height) return std::nullopt;
+    const std::optional<QSize> coded = frameSizeOf(*facts.width, *facts.height);
+    if (!coded) return std::nullopt;
+    VideoFacts v;
+    v.coded = *coded;
+    v.orientation = facts.orientation.value_or(rules::Orientation{});
+    v.upright = v.orientation.quarterTurns % 2 != 0 ? coded->transposed() : *coded;
+    if (facts.duration) {
+        v.durationText = *facts.duration;
+        v.seconds = durationInSeconds(*facts.duration);
+    }
+    return v;
+}
+
+std::optional<VideoFacts> probeVideo(const QString& video, QString* why) {
+    const QString given = commandLineSafePath(video);
+    if (given.isEmpty()) {
+        if (why) *why = QStringLiteral("%1 cannot be read").arg(video);
+        return std::nullopt;
+    }
+    ConsoleCaptureCore core;
+    QString text;
+    core.run(toNativeArguments(splitCommandLine(
+                 probeCommandLine(commandLineSafePath(programFolder()), encoderName(), given))),
+             [&text](const char* data, std::size_t size) {
+                 // A description is a few kilobytes; its start holds the facts.
+                 if (text.size() < (1 << 20)) text += QString::fromLatin1(data, static_cast<qsizetype>(size));
+             },
+             {});
+    if (std::optional<VideoFacts> facts = videoFactsOf(text)) return facts;
+    if (why) {
+        QString reason =
+            lastEncoderLine(text.remove(QStringLiteral("At least one output file must be specified")));
+        if (given != video) reason.replace(given, video);
+        *why = reason.isEmpty() ? QStringLiteral("not a video the encoder reads") : reason;
+    }
+    return std::nullopt;
+}
+
+std::optional<VideoMask> maskFor(const Placement& placement, const VideoFacts& video, QString* why) {
+    const MarkRect where = placement.rectIn(video.upright);
+    const QImage laid = laidMark(placement.picture(), where.rect.size());
+    VideoMask out;
+    out.rect = where.rect;
+    out.key =
+        placement.pickedKey() ? *placement.pickedKey() : unusedKeyColour(laid).value_or(QColor(Qt::black));
+    out.mask = makeMask(laid, where.rect, video.upright, out.key, placement.opacity(), video.orientation);
+    if (!laysAnything(out.mask, out.key, placement.opacity())) {
+        if (why)
+            *why = QStringLiteral(
+                "the watermark would leave the video unchanged (fully transparent, "
+                "wholly of the key colour or outside the frame)");
+        return std::nullopt;
+    }
+    return out;
+}
+
+QStringList resultPaths(const QStringList& videos, const QString& folder, const QString& prefix) {
+    QStringList out;
+    QSet<QString> taken;
+    for (const QString& video : videos) {
+        QString path = folder + u'/' + prefix + QFileInfo(video).fileName();
+        if (taken.contains(path))
+            path = keepBothPath(path, [&taken](const QString& p) { return taken.contains(p); });
+        taken.insert(path);
+        out << path;
+    }
+    return out;
+}
+
+QStringList collectVideos(const QStringList& paths, QString* why) {
+    QStringList out;
+    QSet<QString> seen;
+    const auto add = [&](const QString& path) {
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        if (!seen.contains(absolute)) {
+            seen.insert(absolute);
+            out << absolute;
+        }
+    };
+    QStringList patterns;
+    for (const QString& s : videoSuffixes())
+        patterns << QStringLiteral("*.") + s;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            const QDir dir(path);
+            for (const QString& name :
+                 dir.entryList(patterns, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase))
+                add(dir.filePath(name));
+        } else if (info.exists()) {
+            add(path);
+        } else if (why && why->isEmpty()) {
+            *why = QStringLiteral("%1: no such file or folder").arg(path);
+        }
+    }
+    return out;
+}

@@ -3,12 +3,16 @@
 #include "app/encoder_lines.h"
 #include "app/shell.h"
 #include "app/video_types.h"
+#include "app/work_folder.h"
 #include "convert/progress_parse.h"
 #include "convert/run_end.h"
 #include "probe/probe_parse.h"
 #include "runner/command_line.h"
 #include "runner/console_capture_core.h"
+#include "watermark/bmp_file.h"
+#include "watermark/color_text.h"
 #include "watermark/key_colour.h"
+#include "watermark/working_bitmaps.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -71,6 +75,43 @@ std::optional<VideoMask> maskFor(const Placement& placement, const VideoFacts& v
         return std::nullopt;
     }
     return out;
+}
+
+std::optional<QImage> proofFrame(const Placement& placement, const QString& video, const VideoFacts& facts,
+                                 QString* why) {
+    const auto fail = [why](const QString& text) {
+        if (why) *why = text;
+        return std::nullopt;
+    };
+    const std::optional<VideoMask> mask = maskFor(placement, facts, why);
+    if (!mask) return std::nullopt;
+    QString reason;
+    const std::unique_ptr<WorkFolder> folder = WorkFolder::create(&reason);
+    if (!folder) return fail(reason);
+    if (!writeMaskBitmap(*folder, mask->mask.image, mask->mask.withAlpha, &reason)) return fail(reason);
+    ConversionRun hook;
+    hook.programFolder = commandLineSafePath(programFolder());
+    hook.mask = commandLineSafePath(maskBitmapPath(*folder));
+    hook.maskColour = rrggbbOf(mask->key);
+    hook.opacity = placement.opacity();
+    const QString out = folder->filePath(QStringLiteral("proof.bmp"));
+    const QString safeVideo = commandLineSafePath(video);
+    if (hook.programFolder.isEmpty() || hook.mask.isEmpty() || safeVideo.isEmpty())
+        return fail(QStringLiteral("a path cannot be handed to the encoder"));
+    ConsoleCaptureCore core;
+    QString text;
+    const int code = core.run(
+        toNativeArguments(
+            splitCommandLine(frameCommandLine(hook.programFolder, encoderName(), safeVideo,
+                                              facts.seconds / 10, !facts.orientation.upright(), out, hook))),
+        [&text](const char* data, std::size_t size) {
+            text = (text + QString::fromLatin1(data, static_cast<qsizetype>(size))).right(4096);
+        },
+        {});
+    if (code != 0) return fail(lastEncoderLine(text));
+    std::optional<QImage> frame = bmp::read(out, &reason);
+    if (!frame) return fail(reason);
+    return frame;
 }
 
 QStringList resultPaths(const QStringList& videos, const QString& folder, const QString& prefix) {

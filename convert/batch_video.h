@@ -41,6 +41,12 @@ struct VideoMask {
 // it; nothing and `why` when the mark would change no pixel of it.
 std::optional<VideoMask> maskFor(const Placement& placement, const VideoFacts& video, QString* why);
 
+// The proof frame: the frame shown at a tenth of the video with the mark laid
+// on it by the encoder's own module, upright, as the result will show it.
+// Nothing and `why` when it cannot be made.
+std::optional<QImage> proofFrame(const Placement& placement, const QString& video, const VideoFacts& facts,
+                                 QString* why);
+
 // The results of `videos` in `folder`: <prefix><file name>, and for a name
 // that an earlier video of the list already takes (cameras repeat names
 // across folders) "<stem> (2).<ext>", "(3)", … in the list's order, so that

@@ -2,12 +2,15 @@
 
 #include "app/chosen_video.h"
 #include "app/desktop_opener.h"
+#include "app/file_choice.h"
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_settings.h"
+#include "app/video_types.h"
 #include "app/window_steps.h"
 #include "convert/activity_frames.h"
+#include "convert/batch_window.h"
 #include "convert/canvas_geometry.h"
 #include "convert/mark_canvas.h"
 #include "convert/progress_parse.h"
@@ -37,6 +40,7 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTimer>
@@ -148,6 +152,13 @@ void PositioningWindow::buildControls() {
     changeMaskButton_ = button("Command3", QStringLiteral("Change Mask Color"));
     startButton_ = button("Command2", QStringLiteral("Start Watermarking"));
     stopButton_ = button("stop", QStringLiteral("Stop conversion"));
+    saveJobButton_ = button("saveJob", QStringLiteral("Save Job…"));
+    saveJobButton_->setMinimumWidth(0);
+    saveJobButton_->setToolTip(
+        QStringLiteral("Save this placement as a job for other videos and the command line"));
+    addVideosButton_ = button("addVideos", QStringLiteral("Add Videos…"));
+    addVideosButton_->setMinimumWidth(0);
+    addVideosButton_->setToolTip(QStringLiteral("Stamp this placement on many videos"));
 
     progressLabel_ = new QLabel(QStringLiteral("Progress: 0%"), this);
     progressLabel_->setObjectName(QStringLiteral("Label1"));
@@ -286,6 +297,8 @@ void PositioningWindow::buildControls() {
     second->addWidget(activityBox_);
     second->addWidget(enhanceAudioCheck_);
     second->addStretch(1);
+    second->addWidget(saveJobButton_);
+    second->addWidget(addVideosButton_);
     auto* ending = new QHBoxLayout;
     ending->addSpacing(16);
     ending->addWidget(endLabel_, 1);
@@ -343,6 +356,8 @@ void PositioningWindow::buildControls() {
     connect(changeMaskButton_, &QPushButton::clicked, this, &PositioningWindow::changeMaskColour);
     connect(startButton_, &QPushButton::clicked, this, &PositioningWindow::startConversion);
     connect(stopButton_, &QPushButton::clicked, this, &PositioningWindow::stopConversion);
+    connect(saveJobButton_, &QPushButton::clicked, this, &PositioningWindow::saveJob);
+    connect(addVideosButton_, &QPushButton::clicked, this, &PositioningWindow::addVideos);
 }
 
 void PositioningWindow::load() {
@@ -388,7 +403,8 @@ PositioningWindow* PositioningWindow::loaded() {
     return slot().loaded();
 }
 
-void PositioningWindow::initialize(const ChosenVideo& video, const QImage& picture, QSize markSize) {
+void PositioningWindow::initialize(const ChosenVideo& video, const QImage& picture, QSize markSize,
+                                   const QString& picturePath) {
     const bool fresh = loaded() == nullptr;
     // The first touch loads the window: its message comes before anything is written.
     PositioningWindow& window = instance();
@@ -411,6 +427,7 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
         // The new picture at the size its zoom gives, in the same place.
         p.setPicture(picture);
         p.setPixelWidth(markSize.width(), window.canvas_->frameSize().width());
+        window.picturePath_ = picturePath;
         window.canvas_->setMarkShown(true);
         window.setPlacement(p);
     }
@@ -646,6 +663,43 @@ bool PositioningWindow::writeMask() {
     }
     msgBox(this, QStringLiteral("Could not write %1: %2\nThe conversion needs this file.").arg(failed, why));
     return false;
+}
+
+Job PositioningWindow::currentJob() const {
+    Job job = jobOf(canvas_->placement(), picturePath_);
+    job.enhanceAudio = enhanceAudioCheck_->isChecked();
+    job.outputFolder = outputFolder();
+    return job;
+}
+
+void PositioningWindow::saveJob() {
+    const Busy busy(*this);
+    if (picturePath_.isEmpty() || !canvas_->hasPlacedMark()) {
+        msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
+        return;
+    }
+    const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + u'/' +
+                              QFileInfo(picturePath_).completeBaseName() + QStringLiteral(".wmjob");
+    QString path = chooseFileToSave(this, QStringLiteral("Save Job"), suggested,
+                                    QStringLiteral("Watermark jobs (*.wmjob)"));
+    if (path.isEmpty() || !isLoaded()) return;
+    if (!path.endsWith(QStringLiteral(".wmjob"))) path += QStringLiteral(".wmjob");
+    QString why;
+    if (!writeJobFile(path, currentJob(), &why))
+        msgBox(this, QStringLiteral("The job could not be saved.\n") + why);
+}
+
+void PositioningWindow::addVideos() {
+    const Busy busy(*this);
+    if (picturePath_.isEmpty() || !canvas_->hasPlacedMark()) {
+        msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
+        return;
+    }
+    const QStringList videos =
+        chooseFilesToOpen(this, QStringLiteral("Add Videos"), QFileInfo(video_.path).absolutePath(),
+                          QStringLiteral("Video Files (%1)").arg(videoFilePattern().replace(u';', u' ')));
+    if (videos.isEmpty() || !isLoaded()) return;
+    BatchWindow::open(currentJob(), canvas_->placement().picture(), videos);
 }
 
 QString PositioningWindow::maskPath() const {

@@ -16,6 +16,7 @@
 #include "app/encoder_lines.h"
 #include "app/program_window.h"
 #include "convert/run_end.h"
+#include "watermark/job.h"
 #include "watermark/mark_mask.h"
 #include "watermark/placement.h"
 
@@ -57,7 +58,8 @@ public:
     // `markSize` pixels large in the frame, its top-left corner at the
     // frame's origin; the canvas takes the video's upright frame, and the
     // frame at a tenth of the video comes to show behind the mark.
-    static void initialize(const ChosenVideo& video, const QImage& picture, QSize markSize);
+    static void initialize(const ChosenVideo& video, const QImage& picture, QSize markSize,
+                           const QString& picturePath = QString());
     // Asks the encoder for the upright frame at `share` of the video's
     // duration and shows it behind the mark; the key colour stays where none
     // comes.
@@ -89,6 +91,11 @@ public:
     // Writes currentMask() as "mask.bmp". On failure shows why and returns
     // false: the encoder must not run on a stale mask.
     bool writeMask();
+    // What the user decided here, as a job for other videos.
+    Job currentJob() const;
+    // "Save Job…" and "Add Videos…".
+    void saveJob();
+    void addVideos();
     // "mask.bmp" of the last writeMask(); "" before one.
     QString maskPath() const;
     // The line under the progress caption when a run ended; "" while none has.
@@ -137,6 +144,7 @@ private:
     void endConversion();
 
     ChosenVideo video_;
+    QString picturePath_;  // the mark's picture file, for a job
     ConversionRun lastRun_;
     std::unique_ptr<WorkFolder> runFolder_;             // the bitmaps of the last Start
     int activityFrame_ = 0;                             // next frame of the animation, 0 or 1
@@ -154,6 +162,8 @@ private:
     QPushButton* changeMaskButton_ = nullptr;
     QPushButton* startButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
+    QPushButton* saveJobButton_ = nullptr;
+    QPushButton* addVideosButton_ = nullptr;
     QLabel* progressLabel_ = nullptr;
     PictureBox* activityBox_ = nullptr;
     QCheckBox* enhanceAudioCheck_ = nullptr;

@@ -27,7 +27,8 @@ std::unique_ptr<MainWindow> buildProgram() {
             msgBox(main, QStringLiteral("Please select a valid picture first"));
             return;
         }
-        PositioningWindow::initialize(main->video(), picture->picture(), picture->markSize());
+        PositioningWindow::initialize(main->video(), picture->picture(), picture->markSize(),
+                                      picture->path());
     });
     return window;
 }

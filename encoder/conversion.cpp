@@ -35,13 +35,6 @@ struct Route {
     std::unique_ptr<AudioResampler> audio;
 };
 
-// The pixel format the hook sees: the decoder's own when the hook can write it.
-AVPixelFormat hookFormat(AVPixelFormat decoded, AVPixelFormat encoded) {
-    for (AVPixelFormat f : {decoded, encoded})
-        if (const char* n = av_get_pix_fmt_name(f); n && overlaySupportsFormat(n)) return f;
-    return AV_PIX_FMT_YUV420P;
-}
-
 Error addCopiedStream(const AVStream* in, AVFormatContext* out, int& index) {
     AVStream* st = avformat_new_stream(out, nullptr);
     if (!st) return avError(AVERROR(ENOMEM), "copy stream #" + std::to_string(in->index));
@@ -223,7 +216,7 @@ Error Conversion::openStreams() {
 Error Conversion::openHook() {
     const AVCodecContext* dec = decoder_.context();
     const AVCodecContext* enc = encoder_.context();
-    const AVPixelFormat hf = hookFormat(dec->pix_fmt, enc->pix_fmt);
+    const AVPixelFormat hf = hookPixelFormat(dec->pix_fmt, enc->pix_fmt);
     toHook_.target(dec->width, dec->height, hf);
     toEncoder_.target(enc->width, enc->height, enc->pix_fmt);
     if (!req_.hook) return noError();

@@ -10,7 +10,9 @@
 
 #include "encoder/av_ptr.h"
 #include "encoder/bmp_file.h"
+#include "encoder/frame_hook.h"
 #include "encoder/frame_turn.h"
+#include "encoder/options.h"
 #include "encoder/output_target.h"
 #include "encoder/unique_fd.h"
 #include "encoder/video_path.h"
@@ -54,6 +56,7 @@ private:
     Error read(AVPacket* pkt, bool& end);
     Error decode();
     Error send(const AVPacket* pkt, bool& found);
+    Error applyHook();
     Error toPicture(std::vector<uint8_t>& file);
     Error save(const std::vector<uint8_t>& file);
 
@@ -187,6 +190,25 @@ Error FrameGrab::decode() {
     }
 }
 
+Error FrameGrab::applyHook() {
+    if (!req_.hook) return noError();
+    AVFrame* shown = shown_.get();
+    const AVPixelFormat decoded = AVPixelFormat(shown->format);
+    const AVPixelFormat hf = hookPixelFormat(decoded, decoded);
+    FrameConformer toHook;
+    toHook.target(shown->width, shown->height, hf);
+    if (Error e = toHook.conform(shown_)) return e;
+    if (int r = av_frame_make_writable(shown_.get()); r < 0)
+        return avError(r, "prepare the frame for the hook");
+    const std::string formatName = av_get_pix_fmt_name(hf);
+    const AVFrame* f = shown_.get();
+    const WmHookFrameFormat format{f->width, f->height, formatName.c_str(), int(dec_->colorspace),
+                                   dec_->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
+    std::unique_ptr<FrameHook> hook;
+    if (Error e = FrameHook::open(splitHookCommand(*req_.hook), format, hook)) return e;
+    return hook->process(shown_.get());
+}
+
 Error FrameGrab::toPicture(std::vector<uint8_t>& file) {
     const AVFrame* f = shown_.get();
     const auto from = AVPixelFormat(f->format);
@@ -269,6 +291,7 @@ Error FrameGrab::run(FrameResult& result) {
     // Refused before any decoding: an existing picture without -y, a folder that takes no file.
     if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
     if (Error e = decode()) return e;
+    if (Error e = applyHook()) return e;
     std::vector<uint8_t> file;
     if (Error e = toPicture(file)) return e;
     if (Error e = save(file)) return e;

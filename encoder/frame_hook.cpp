@@ -1,5 +1,11 @@
 #include "encoder/frame_hook.h"
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+#include "encoder/hook/overlay.h"
+
 #include <dlfcn.h>
 
 extern "C" {
@@ -69,6 +75,12 @@ Error FrameHook::process(AVFrame* frame) {
     if (process_(instance_.get(), frame->data, frame->linesize) != 0)
         return failure("frame hook '" + name_ + "'", "could not process a frame");
     return noError();
+}
+
+AVPixelFormat hookPixelFormat(AVPixelFormat decoded, AVPixelFormat encoded) {
+    for (AVPixelFormat f : {decoded, encoded})
+        if (const char* n = av_get_pix_fmt_name(f); n && overlaySupportsFormat(n)) return f;
+    return AV_PIX_FMT_YUV420P;
 }
 
 }  // namespace wm

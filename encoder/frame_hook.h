@@ -9,6 +9,10 @@
 #include "encoder/error.h"
 #include "encoder/hook/hook_api.h"
 
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
 struct AVFrame;
 
 namespace wm {
@@ -22,6 +26,10 @@ struct HookInstanceDestroyer {
         if (destroy && h) destroy(h);
     }
 };
+
+// The pixel format the hook sees: the decoder's own when the hook can write it, else the
+// encoder's, else yuv420p.
+AVPixelFormat hookPixelFormat(AVPixelFormat decoded, AVPixelFormat encoded);
 
 class FrameHook {
 public:

@@ -105,8 +105,9 @@ int main(int argc, char** argv) {
     if (!options.output) return fail("At least one output file must be specified");
 
     if (options.oneFrame) {
-        const wm::FrameRequest request{options.input, *options.output, options.overwrite,
-                                       options.frameAt.value_or(0), options.upright};
+        const wm::FrameRequest request{options.input,     *options.output,
+                                       options.overwrite, options.frameAt.value_or(0),
+                                       options.upright,   options.hook};
         wm::FrameResult frame;
         if (wm::Error e = wm::writeFrame(input, request, stopRequest, frame)) {
             if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");

@@ -1,5 +1,6 @@
 // The one-frame command the positioning window runs: the frame shown at a time, as ffmpeg's
 // accurate seek finds it, written as a BMP; and its refusals.
+#include "bmp_file.h"
 #include "encoder_run.h"
 
 #include <gtest/gtest.h>
@@ -449,3 +450,50 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<TurnCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The proof frame: -vhook with -vframes 1 lays the mark as the conversion does, so the proof is the
+// result's own frame: pixel for pixel on a lossless clip, and turned as players show it.
+
+TEST(ProofFrame, IsTheResultsFrame) {
+    const std::string dir = enc_test::scratchFolder("proof-frame");
+    const std::string source = fixture("proof-lossless.mkv", with(turning("testsrc2", "160x120", 1),
+                                                                  {"-c:v", "ffv1", "-pix_fmt", "yuv444p"}));
+    const std::string turned = dir + "/turned.mov";  // Matroska keeps no rotation here
+    ASSERT_EQ(std::system(("ffmpeg -v error -i '" + source + "' -c copy -metadata:s:v:0 rotate=90 -y '" +
+                           turned + "'")
+                              .c_str()),
+              0);
+    const std::string mask = dir + "/mask.bmp";
+    ASSERT_TRUE(enc_test::writeBytes(mask, enc_test::bmpFile(160, 120, enc_test::kBmp24, [](int x, int y) {
+                                         return x >= 100 && y >= 80 && x < 150 && y < 110
+                                                    ? enc_test::Pixel{255, 0, 0, 255}
+                                                    : enc_test::Pixel{0, 0, 255, 255};
+                                     })));
+    const std::string hook = enc_test::hookPath() + " -f " + mask + " -m 1 -t 0000ff -a 60";
+    for (const bool upright : {false, true}) {
+        SCOPED_TRACE(upright ? "upright" : "as coded");
+        const std::string video = upright ? turned : source;
+        const std::string result = dir + (upright ? "/result-turned.mov" : "/result.mkv");
+        auto r = runEncoder({"-i", video, "-sameq", "-vhook", hook, "-y", result});
+        ASSERT_EQ(r.status, 0) << r.output;
+        Args turn = upright ? Args{"-upright"} : Args{};
+        r = runEncoder(
+            with(with({"-ss", "0.4", "-i", result, "-vframes", "1"}, turn), {"-y", dir + "/of-result.bmp"}));
+        ASSERT_EQ(r.status, 0) << r.output;
+        r = runEncoder(with(with({"-ss", "0.4", "-i", video, "-vhook", hook, "-vframes", "1"}, turn),
+                            {"-y", dir + "/proof.bmp"}));
+        ASSERT_EQ(r.status, 0) << r.output;
+        const Picture proof = readBmp(dir + "/proof.bmp"), ofResult = readBmp(dir + "/of-result.bmp");
+        EXPECT_EQ(proof.width, upright ? 120 : 160);
+        // MOV's result is H.264 (FFV1 goes into Matroska only): there the proof is near, not equal.
+        if (upright)
+            EXPECT_GT(psnr(proof.rgb, ofResult.rgb), 30);
+        else
+            EXPECT_TRUE(proof.rgb == ofResult.rgb) << "PSNR " << psnr(proof.rgb, ofResult.rgb);
+        // And the mark is there: the frame's own is not the proof.
+        r = runEncoder(
+            with(with({"-ss", "0.4", "-i", video, "-vframes", "1"}, turn), {"-y", dir + "/plain.bmp"}));
+        EXPECT_LT(psnr(readBmp(dir + "/plain.bmp").rgb, proof.rgb), 30);
+    }
+}

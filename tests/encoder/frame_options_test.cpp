@@ -75,9 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                         {"-ss", "3", "-i", "/v/a.mp4", "/o/r.avi"},
                         "only supported with -vframes 1",
                         0},
-        FrameOptionCase{"FrameWithHook",
-                        {"-i", "/v/a.mp4", "-vframes", "1", "-vhook", "/p/w.dll -f m.bmp", "/o/f.bmp"},
-                        "'vhook' does not apply",
+        FrameOptionCase{"FrameWithAudioRate",
+                        {"-i", "/v/a.mp4", "-vframes", "1", "-ar", "22050", "/o/f.bmp"},
+                        "'ar' does not apply",
                         0}),
     [](const testing::TestParamInfo<FrameOptionCase>& i) { return std::string(i.param.name); });
 

@@ -3,6 +3,7 @@
 #include "watermark/picture_loader.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -216,13 +217,23 @@ std::optional<Job> readJobFile(const QString& path, QString* why) {
     }
     QString reason;
     std::optional<Job> job = jobFromJson(file.readAll(), &reason);
-    if (!job && why) *why = QStringLiteral("%1: %2").arg(path, reason);
+    if (!job) {
+        if (why) *why = QStringLiteral("%1: %2").arg(path, reason);
+        return job;
+    }
+    // A picture beside the job travels with it (to another machine, another folder).
+    if (QDir::isRelativePath(job->picturePath))
+        job->picturePath = QDir::cleanPath(QFileInfo(path).absoluteDir().filePath(job->picturePath));
     return job;
 }
 
 bool writeJobFile(const QString& path, const Job& job, QString* why) {
     QSaveFile file(path);
-    const QByteArray text = jobToJson(job);
+    Job saved = job;
+    const QDir folder = QFileInfo(path).absoluteDir();
+    if (QFileInfo(job.picturePath).absoluteDir() == folder)
+        saved.picturePath = QFileInfo(job.picturePath).fileName();
+    const QByteArray text = jobToJson(saved);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
         if (why) *why = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;

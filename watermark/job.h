@@ -45,9 +45,12 @@ QByteArray jobToJson(const Job& job);
 // text is not a job this version can run.
 std::optional<Job> jobFromJson(const QByteArray& text, QString* why);
 
-// Reads and parses a job file; `why` names the file and the cause.
+// Reads and parses a job file; `why` names the file and the cause. A
+// relative picture path is taken from the job file's folder.
 std::optional<Job> readJobFile(const QString& path, QString* why);
 // Writes a job file as a new file or over an earlier job; `why` on failure.
+// A picture in the job file's own folder is named without its folder, so the
+// two can be moved or copied together.
 bool writeJobFile(const QString& path, const Job& job, QString* why);
 
 // SHA-256 of a file's bytes in hex; empty when it cannot be read.

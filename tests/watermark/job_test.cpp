@@ -136,3 +136,23 @@ TEST(JobFile, APictureGoneOrChangedIsRefused) {
     EXPECT_FALSE(loadJobPicture(job, &why));
     EXPECT_TRUE(why.startsWith("\"picture.path\"")) << why.toStdString();
 }
+
+// A picture beside its job is named without its folder, so the two can move
+// together (to a cluster's node, say).
+TEST(JobFile, APictureBesideTheJobTravelsWithIt) {
+    QTemporaryDir dir;
+    const Job job = sample(writePicture(dir));
+    QString why;
+    ASSERT_TRUE(writeJobFile(dir.filePath("a.wmjob"), job, &why)) << why.toStdString();
+    QFile saved(dir.filePath("a.wmjob"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(saved.readAll()).object()["picture"].toObject()["path"], "logo.png");
+
+    QTemporaryDir elsewhere;
+    for (const char* name : {"a.wmjob", "logo.png"})
+        ASSERT_TRUE(QFile::copy(dir.filePath(name), elsewhere.filePath(name)));
+    const std::optional<Job> moved = readJobFile(elsewhere.filePath("a.wmjob"), &why);
+    ASSERT_TRUE(moved) << why.toStdString();
+    EXPECT_EQ(moved->picturePath, elsewhere.filePath("logo.png"));
+    EXPECT_TRUE(loadJobPicture(*moved, &why)) << why.toStdString();
+}

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -33,6 +34,10 @@ double secondsSince(std::chrono::steady_clock::time_point t) {
 }
 
 }  // namespace
+
+int defaultJobs() {
+    return std::max(2, QThread::idealThreadCount() / 2);
+}
 
 const char* stateName(VideoState state) {
     switch (state) {

@@ -24,10 +24,14 @@
 #include <optional>
 #include <vector>
 
+// Encoders at a time where nothing says otherwise: two (an encoder leaves part of two cores idle, in
+// its start and its end), or one per pair of cores on larger machines.
+int defaultJobs();
+
 struct BatchOptions {
-    int jobs = 1;          // encoders at a time
-    QString outputFolder;  // where the results go (made when missing)
-    bool replace = false;  // convert again over an existing result
+    int jobs = defaultJobs();  // encoders at a time
+    QString outputFolder;      // where the results go (made when missing)
+    bool replace = false;      // convert again over an existing result
 };
 
 enum class VideoState { Waiting, Converting, Done, Skipped, Failed, Stopped };

@@ -221,7 +221,6 @@ void BatchWindow::start() {
     const Busy busy(*this);
     if (running() || rows_.empty()) return;
     BatchOptions options;
-    options.jobs = std::max(1, QThread::idealThreadCount() / 2);
     options.replace = replaceCheck_->isChecked();
     options.outputFolder = job_.outputFolder.isEmpty() ? outputFolder() : job_.outputFolder;
     batch_ = std::make_unique<BatchRun>(job_, picture_, videos(), options);

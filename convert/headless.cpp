@@ -178,7 +178,7 @@ QString headlessUsage() {
         "           (bottom-right to start with)\n"
         "  --margin distance from the anchor's edges, per cent of the frame (3)\n"
         "  --size   the mark's width, per cent of the frame's width (20)\n"
-        "  --jobs   encoders at a time (1)\n"
+        "  --jobs   encoders at a time (2, or one per pair of cores on larger machines)\n"
         "  --output the results folder (the job's, else the program's)\n"
         "  --replace convert again a video whose result is already there (skipped otherwise)\n"
         "Exit: 0 every video done or skipped, 1 some failed, 2 bad usage or job (nothing started),\n"
@@ -229,7 +229,7 @@ int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err) {
         return kBadUsage;
     }
     BatchOptions options;
-    options.jobs = call->jobs;
+    if (call->jobs > 0) options.jobs = call->jobs;
     options.replace = call->replace;
     options.outputFolder = !call->output.isEmpty()       ? call->output
                            : !job.outputFolder.isEmpty() ? job.outputFolder

@@ -35,12 +35,16 @@ QString makeLogo(const QTemporaryDir& dir) {
 bool makeGreyClip(const QString& path, const QString& size, double seconds, const QString& codec,
                   const QStringList& extra = {}) {
     int rc = -1;
-    fixtures::runProgram(QStringLiteral("ffmpeg"),
-                         QStringList{"-v", "error", "-f", "lavfi", "-i",
-                                     QStringLiteral("color=c=0x808080:s=%1:r=25").arg(size), "-t",
-                                     QString::number(seconds), "-c:v", codec, "-pix_fmt", "yuv420p"} +
-                             extra + QStringList{"-y", path},
-                         &rc);
+    // A tone where the options name an audio codec.
+    const QStringList sound =
+        extra.contains("-c:a") ? QStringList{"-f", "lavfi", "-i", "sine=r=44100"} : QStringList{};
+    fixtures::runProgram(
+        QStringLiteral("ffmpeg"),
+        QStringList{"-v", "error", "-f", "lavfi", "-i",
+                    QStringLiteral("color=c=0x808080:s=%1:r=25").arg(size)} +
+            sound + QStringList{"-t", QString::number(seconds), "-c:v", codec, "-pix_fmt", "yuv420p"} +
+            extra + QStringList{"-y", path},
+        &rc);
     return rc == 0;
 }
 
@@ -144,8 +148,8 @@ TEST(HeadlessRun, AFolderWithoutADisplay) {
         QStringList extra;
         QSize shown;
     } clips[] = {
-        {"a.avi", "320x240", "mpeg4", {"-q:v", "2"}, {320, 240}},
-        {"b.mp4", "320x240", "libx264", {}, {320, 240}},
+        {"a.avi", "320x240", "mpeg4", {"-q:v", "2", "-c:a", "libmp3lame"}, {320, 240}},
+        {"b.mp4", "320x240", "libx264", {"-c:a", "aac"}, {320, 240}},
         {"c.mkv", "320x240", "libx264", {}, {320, 240}},
         {"d.avi", "640x360", "mpeg4", {"-q:v", "2"}, {640, 360}},
         {"e.mp4", "640x360", "libx264", {}, {640, 360}},
@@ -181,6 +185,15 @@ TEST(HeadlessRun, AFolderWithoutADisplay) {
         EXPECT_LE(std::abs(found.top() - expected.top()), 1) << found.x() << "," << found.y();
         EXPECT_LE(std::abs(found.right() - expected.right()), 1) << found.width();
         EXPECT_LE(std::abs(found.bottom() - expected.bottom()), 1) << found.height();
+        // The sound is the source's, packet for packet.
+        if (c.extra.contains("-c:a")) {
+            const auto audio = [](const QString& file) {
+                return fixtures::runProgram(
+                    "ffmpeg", {"-v", "error", "-i", file, "-map", "0:a", "-c", "copy", "-f", "md5", "-"});
+            };
+            EXPECT_EQ(audio(result), audio(QDir(videos).filePath(c.name)));
+            EXPECT_FALSE(audio(result).isEmpty());
+        }
     }
 }
 
@@ -316,4 +329,42 @@ TEST(HeadlessRun, BadJobsStartNothing) {
     EXPECT_EQ(mixed.exitCode, 1) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("failed  notes.mp4: ")) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("1 done, 0 skipped, 1 failed")) << mixed.out.toStdString();
+}
+
+// Two runs at once, each with its own logo: each result carries its own,
+// as each run builds its masks in a working folder of its own.
+TEST(HeadlessRun, TwoRunsAtOnceKeepTheirOwnMarks) {
+    QTemporaryDir dir;
+    const struct {
+        const char* logo;
+        QColor colour;
+        const char* video;
+    } runs[] = {{"red.png", QColor(255, 0, 0), "first.mp4"}, {"blue.png", QColor(0, 0, 255), "second.mp4"}};
+    for (const auto& r : runs) {
+        QImage logo(40, 20, QImage::Format_ARGB32);
+        logo.fill(r.colour);
+        ASSERT_TRUE(logo.save(dir.filePath(r.logo), "PNG"));
+        ASSERT_TRUE(makeGreyClip(dir.filePath(r.video), "320x240", 3, "libx264"));
+    }
+    const QString out = dir.filePath("out");
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const auto& r : runs) {
+        auto p = std::make_unique<QProcess>();
+        p->start(kProgram, {"--picture", dir.filePath(r.logo), "--place", "top-left", "--margin", "5",
+                            "--size", "25", "--output", out, dir.filePath(r.video)});
+        processes.push_back(std::move(p));
+    }
+    for (auto& p : processes) {
+        ASSERT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.video);
+        const QImage frame =
+            fixtures::frameOf(QDir(out).filePath(QStringLiteral("wm-") + r.video), 40, 320, 240);
+        ASSERT_FALSE(frame.isNull());
+        const QColor c = frame.pixelColor(40, 25);
+        EXPECT_NEAR(c.red(), r.colour.red(), 40) << c.name().toStdString();
+        EXPECT_NEAR(c.blue(), r.colour.blue(), 40) << c.name().toStdString();
+    }
 }

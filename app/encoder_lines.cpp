@@ -39,6 +39,13 @@ QString probeCommandLine(const QString& programFolder, const QString& encoder, c
     return quoteArg(programFolder + u'/' + encoder) + QStringLiteral(" -i ") + quoteArg(video);
 }
 
+QString probeCommandLine(const QString& programFolder, const QString& encoder, const QStringList& videos) {
+    QString line = quoteArg(programFolder + u'/' + encoder);
+    for (const QString& video : videos)
+        line += QStringLiteral(" -i ") + quoteArg(video);
+    return line;
+}
+
 QString frameCommandLine(const QString& programFolder, const QString& encoder, const QString& video,
                          double seconds, bool upright, const QString& out,
                          const std::optional<ConversionRun>& hookOf) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -41,6 +42,8 @@ QString hookToken(const ConversionRun& run);
 // The encoder and "-i" the video: it describes the video and writes nothing.
 // `programFolder` and `video` command-line-safe.
 QString probeCommandLine(const QString& programFolder, const QString& encoder, const QString& video);
+// The same for several videos in one run: each "-i" in turn.
+QString probeCommandLine(const QString& programFolder, const QString& encoder, const QStringList& videos);
 
 // The frame shown at `seconds` of the video, written as a BMP to `out`
 // ("-ss", "-i", "-vframes 1", "-upright" for a turned video, "-y"). With

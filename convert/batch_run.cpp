@@ -120,6 +120,12 @@ bool BatchRun::step(int waitMs) {
 }
 
 void BatchRun::startWaiting() {
+    if (described_.empty() && !videos_.empty()) {
+        QStringList paths;
+        for (const BatchVideo& v : videos_)
+            paths << v.path;
+        described_ = probeVideos(paths);
+    }
     while (!stopping_ && next_ < videos_.size() && static_cast<int>(running_.size()) < options_.jobs) {
         Running run;
         if (start(next_++, run)) running_.push_back(std::move(run));
@@ -142,8 +148,8 @@ bool BatchRun::start(std::size_t index, Running& run) {
         return false;
     }
     QString why;
-    const std::optional<VideoFacts> facts = probeVideo(v.path, &why);
-    if (!facts) return fail(why);
+    const std::optional<VideoFacts>& facts = described_[index].facts;
+    if (!facts) return fail(described_[index].why);
     v.frame = facts->upright;
     v.seconds = facts->seconds;
     const std::optional<VideoMask> mask = maskFor(placement_, *facts, &why);

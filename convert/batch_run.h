@@ -104,6 +104,7 @@ private:
     Job job_;
     BatchOptions options_;
     std::vector<BatchVideo> videos_;
+    std::vector<ProbeOutcome> described_;  // every video's, taken at the first step
     std::vector<Running> running_;
     std::size_t next_ = 0;
     bool stopping_ = false;

@@ -59,6 +59,63 @@ std::optional<VideoFacts> probeVideo(const QString& video, QString* why) {
     return std::nullopt;
 }
 
+std::vector<ProbeOutcome> probeOutcomesOf(const QString& description, qsizetype count) {
+    std::vector<ProbeOutcome> out(static_cast<std::size_t>(std::max<qsizetype>(count, 0)));
+    const QStringList lines = description.split(u'\n');
+    for (qsizetype n = 0; n < count; ++n) {
+        const QString head = QStringLiteral("Input #%1").arg(n);
+        ProbeOutcome& o = out[static_cast<std::size_t>(n)];
+        qsizetype at = -1;
+        for (qsizetype i = 0; i < lines.size() && at < 0; ++i)
+            if (lines[i].startsWith(head + u',') || lines[i].startsWith(head + u':')) at = i;
+        if (at < 0) {
+            o.why = QStringLiteral("the encoder did not describe it");
+            continue;
+        }
+        if (lines[at].startsWith(head + u':')) {
+            o.why = lines[at].mid(head.size() + 1).trimmed();
+            continue;
+        }
+        QStringList block{lines[at]};
+        for (qsizetype i = at + 1; i < lines.size() && !lines[i].startsWith(QStringLiteral("Input #")); ++i)
+            block << lines[i];
+        o.facts = videoFactsOf(block.join(u'\n'));
+        if (!o.facts) o.why = QStringLiteral("not a video the encoder reads");
+    }
+    return out;
+}
+
+std::vector<ProbeOutcome> probeVideos(const QStringList& videos) {
+    constexpr qsizetype kPerRun = 32;
+    std::vector<ProbeOutcome> out;
+    for (qsizetype from = 0; from < videos.size(); from += kPerRun) {
+        const QStringList part = videos.mid(from, kPerRun);
+        QStringList given;
+        for (const QString& v : part) {
+            const QString safe = commandLineSafePath(v);
+            // A path that cannot be named is described as missing.
+            given << (safe.isEmpty() ? v : safe);
+        }
+        ConsoleCaptureCore core;
+        QString text;
+        core.run(toNativeArguments(splitCommandLine(
+                     probeCommandLine(commandLineSafePath(programFolder()), encoderName(), given))),
+                 [&text](const char* data, std::size_t size) {
+                     if (text.size() < (8 << 20))
+                         text += QString::fromLatin1(data, static_cast<qsizetype>(size));
+                 },
+                 {});
+        std::vector<ProbeOutcome> outcomes = probeOutcomesOf(text, part.size());
+        for (qsizetype i = 0; i < part.size(); ++i) {
+            ProbeOutcome& o = outcomes[static_cast<std::size_t>(i)];
+            // The user knows the file by the name given, not by an alias of it.
+            if (given[i] != part[i]) o.why.replace(given[i], part[i]);
+            out.push_back(std::move(o));
+        }
+    }
+    return out;
+}
+
 std::optional<VideoMask> maskFor(const Placement& placement, const VideoFacts& video, QString* why) {
     const MarkRect where = placement.rectIn(video.upright);
     const QImage laid = laidMark(placement.picture(), where.rect.size());

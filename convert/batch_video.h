@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 struct VideoFacts {
     QSize coded;                     // the frame as decoded
@@ -30,6 +31,20 @@ std::optional<VideoFacts> videoFactsOf(const QString& description);
 // second); nothing and `why` (the encoder's own reason) when it is not a
 // video the encoder reads.
 std::optional<VideoFacts> probeVideo(const QString& video, QString* why);
+
+struct ProbeOutcome {
+    std::optional<VideoFacts> facts;
+    QString why;  // when there are none: the encoder's reason
+};
+
+// Describes every video of the list with as few runs of the encoder as it
+// takes (one for up to 32): a batch pays the encoder's start once, not once
+// a video. The outcomes in the list's order.
+std::vector<ProbeOutcome> probeVideos(const QStringList& videos);
+
+// The outcomes from the encoder's text describing `count` inputs: each
+// "Input #N, …" block, or "Input #N: " and why it cannot be read.
+std::vector<ProbeOutcome> probeOutcomesOf(const QString& description, qsizetype count);
 
 struct VideoMask {
     Mask mask;   // for the coded frame

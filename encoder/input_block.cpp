@@ -149,9 +149,9 @@ std::string displayLine(const StreamSummary& s) {
     return text + "shown " + std::to_string(shown.width) + "x" + std::to_string(shown.height);
 }
 
-std::string formatInputBlock(const InputSummary& in) {
-    std::string block =
-        "Input #0, " + cleanName(in.formatName, 32) + ", from '" + cleanName(in.fileName) + "':\n";
+std::string formatInputBlock(const InputSummary& in, int index) {
+    std::string block = "Input #" + std::to_string(index) + ", " + cleanName(in.formatName, 32) + ", from '" +
+                        cleanName(in.fileName) + "':\n";
     block += "  Duration: ";
     if (in.durationUs >= 0) {
         char start[48];

@@ -56,7 +56,7 @@ struct InputSummary {
     std::vector<StreamSummary> streams;  // the chosen video stream first, the others in index order
 };
 
-std::string formatInputBlock(const InputSummary& in);
+std::string formatInputBlock(const InputSummary& in, int index = 0);
 std::string formatStreamLine(const StreamSummary& s, int fileIndex);
 // The note line for a stream left out of the result, without the line end.
 std::string leftOutNote(const std::string& why);

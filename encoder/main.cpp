@@ -83,6 +83,21 @@ int stopped(const std::string& what) {
     return 128 + sig;
 }
 
+// Several videos described in one run, as a batch needs them before its masks: each input's block,
+// or "Input #N: " and why it cannot be read.
+int describeAll(const std::vector<std::string>& inputs) {
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (stopRequest.asked()) return stopped("; nothing was written.");
+        wm::InputFile input;
+        if (wm::Error e = input.open(inputs[i], stopRequest)) {
+            wm::console::write("Input #" + std::to_string(i) + ": " + e.message() + "\n");
+            continue;
+        }
+        wm::console::write(wm::formatInputBlock(input.summary(), static_cast<int>(i)));
+    }
+    return fail("At least one output file must be specified");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +110,7 @@ int main(int argc, char** argv) {
     if (!wm::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error))
         return fail(error);
     if (!options.hasInput) return fail("No input file given; use -i <file>.");
+    if (options.inputs.size() > 1) return describeAll(options.inputs);
 
     wm::InputFile input;
     if (wm::Error e = input.open(options.input, stopRequest)) {

@@ -35,11 +35,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
         std::string v;
         if (a == "-i") {
             if (!value(v)) return false;
-            if (o.hasInput) {
-                error = "Only one input file is supported ('" + v + "' is a second one).";
-                return false;
-            }
-            o.input = v;
+            if (!o.hasInput) o.input = v;
+            o.inputs.push_back(v);
             o.hasInput = true;
         } else if (a == "-sameq") {
             o.sameQuality = true;
@@ -99,6 +96,11 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
             }
             o.output = a;
         }
+    }
+    // Several inputs are only described; a result is made of one.
+    if (o.inputs.size() > 1 && o.output) {
+        error = "Only one input file is supported ('" + o.inputs[1] + "' is a second one).";
+        return false;
     }
     // A conversion always runs from the start, and a single frame is taken as it is.
     if (o.frameAt && !o.oneFrame) {

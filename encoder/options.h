@@ -1,6 +1,7 @@
 // The encoder's command line, read in the option syntax of the FFmpeg generation the windows speak:
 //   mxcode.dll -i <video> [-sameq] [-vhook "<module> <module args>"] [-ar <Hz>] [-y] <result>
 //   mxcode.dll [-ss <seconds>] -i <video> -vframes 1 [-upright] [-y] <picture.bmp>
+//   mxcode.dll -i <video> [-i <video>...]       describes each video (no output)
 // Options may come in any order; the one argument that is not an option names the result.
 #pragma once
 
@@ -11,8 +12,9 @@
 namespace wm {
 
 struct Options {
-    std::string input;  // empty when "-i" was not given
+    std::string input;  // empty when "-i" was not given; the first of `inputs`
     bool hasInput = false;
+    std::vector<std::string> inputs;    // every "-i", in order; more than one only to describe them
     std::optional<std::string> output;  // absent for a probe run
     bool sameQuality = false;           // "-sameq"; quality is always kept, the flag is accepted
     bool overwrite = false;             // "-y"

@@ -3,6 +3,7 @@
 // display: each result has the mark where the job puts it, a stopped run is
 // finished by the next one, and bad jobs start nothing.
 #include "convert/headless.h"
+#include "convert/batch_video.h"
 #include "watermark/placement.h"
 
 #include "tests/support/video_fixtures.h"
@@ -132,6 +133,34 @@ TEST(HeadlessArgs, OptionsAndRefusals) {
     // A video is never taken for the command: the windows open it.
     EXPECT_FALSE(isHeadlessCall({"clip.mp4"}));
     EXPECT_FALSE(isHeadlessCall({}));
+}
+
+// One run of the encoder describes a whole list: each input's block or its
+// reason, in the list's order.
+TEST(ProbeOutcomes, EachInputItsBlockOrItsReason) {
+    const QString text = QStringLiteral(
+        "Input #0, avi, from 'a.avi':\n"
+        "  Duration: 00:00:02.00, start: 0.000000, bitrate: 300 kb/s\n"
+        "    Stream #0.0: Video: mpeg4, yuv420p, 320x240, 25 fps\n"
+        "Input #1: input 'notes.mp4': Invalid data found when processing input\n"
+        "Input #2, mov,mp4,m4a,3gp,3g2,mj2, from 'phone.mp4':\n"
+        "  Duration: 00:01:00.50, start: 0.000000, bitrate: 900 kb/s\n"
+        "    Stream #0.0: Video: h264, yuv420p, 1920x1080, 30 fps\n"
+        "      Display: rotate 90, shown 1080x1920\n"
+        "At least one output file must be specified\n");
+    const std::vector<ProbeOutcome> o = probeOutcomesOf(text, 4);
+    ASSERT_EQ(o.size(), 4u);
+    ASSERT_TRUE(o[0].facts);
+    EXPECT_EQ(o[0].facts->upright, QSize(320, 240));
+    EXPECT_DOUBLE_EQ(o[0].facts->seconds, 2);
+    EXPECT_FALSE(o[1].facts);
+    EXPECT_EQ(o[1].why, QStringLiteral("input 'notes.mp4': Invalid data found when processing input"));
+    ASSERT_TRUE(o[2].facts);
+    EXPECT_EQ(o[2].facts->coded, QSize(1920, 1080));
+    EXPECT_EQ(o[2].facts->upright, QSize(1080, 1920));
+    EXPECT_DOUBLE_EQ(o[2].facts->seconds, 60.5);
+    EXPECT_FALSE(o[3].facts);  // the encoder ended before it
+    EXPECT_FALSE(o[3].why.isEmpty());
 }
 
 // Eight videos, four frame sizes (one a phone clip turned by its tag), three

@@ -46,6 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, ParseOptions,
     testing::Values(
         OptionCase{"Probe", {"-i", "/v/a.avi"}, nullptr, "/v/a.avi", "", "", false, 0},
+        OptionCase{
+            "ProbeOfSeveral", {"-i", "/v/a.avi", "-i", "/v/b.mp4"}, nullptr, "/v/a.avi", "", "", false, 0},
         OptionCase{"Conversion",
                    {"-i", "/v/a.avi", "-sameq", "-vhook", kHook, "-y", "/o/wm-a b.avi"},
                    nullptr,

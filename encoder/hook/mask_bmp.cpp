@@ -1,10 +1,14 @@
 #include "encoder/hook/mask_bmp.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+
+#include <algorithm>
 
 namespace wm {
 namespace {
@@ -47,9 +51,18 @@ const char* methodName(uint32_t method) {
     }
 }
 
-}  // namespace
+// What the header says of the pixels: checked against the file's whole size before any pixel is
+// read, so that a header claiming more than the file holds costs nothing.
+struct MaskLayout {
+    int64_t width = 0, height = 0;
+    bool topDown = false, hasAlpha = false;
+    uint32_t offset = 0;
+    uint64_t pixelBytes = 0, rowBytes = 0;
+    uint64_t need = 0;  // bytes of the file the pixels reach to
+};
 
-bool decodeMaskBmp(const std::vector<uint8_t>& f, RgbImage& out, std::string& error) {
+// `f` holds at least the headers (the whole file or its start); `fileSize` is the whole file's.
+bool maskLayout(const std::vector<uint8_t>& f, uint64_t fileSize, MaskLayout& layout, std::string& error) {
     if (f.size() < 2 || f[0] != 'B' || f[1] != 'M') {
         error = "not a BMP file";
         return false;
@@ -130,14 +143,28 @@ bool decodeMaskBmp(const std::vector<uint8_t>& f, RgbImage& out, std::string& er
     const uint64_t pixelBytes = bits / 8;
     const uint64_t rowBytes = (uint64_t(width) * bits + 31) / 32 * 4;
     const uint64_t lastRow = uint64_t(width) * pixelBytes;
-    const uint64_t available = f.size() > offset ? f.size() - offset : 0;
+    const uint64_t available = fileSize > offset ? fileSize - offset : 0;
     if (available < lastRow || (available - lastRow) / rowBytes < uint64_t(height - 1)) {
         const uint64_t need = offset + rowBytes * uint64_t(height - 1) + lastRow;
         error = "truncated BMP: a " + std::to_string(width) + "x" + std::to_string(height) + " " +
                 std::to_string(bits) + "-bit BMP needs " + std::to_string(need) + " bytes, the file has " +
-                std::to_string(f.size());
+                std::to_string(fileSize);
         return false;
     }
+    layout = MaskLayout{width,  height,     topDown,  hasAlpha,
+                        offset, pixelBytes, rowBytes, offset + rowBytes * uint64_t(height - 1) + lastRow};
+    return true;
+}
+
+}  // namespace
+
+bool decodeMaskBmp(const std::vector<uint8_t>& f, RgbImage& out, std::string& error) {
+    MaskLayout l;
+    if (!maskLayout(f, f.size(), l, error)) return false;
+    const int64_t width = l.width, height = l.height;
+    const bool topDown = l.topDown, hasAlpha = l.hasAlpha;
+    const uint32_t offset = l.offset;
+    const uint64_t pixelBytes = l.pixelBytes, rowBytes = l.rowBytes;
     RgbImage img;
     img.width = int(width);
     img.height = int(height);
@@ -159,17 +186,51 @@ bool decodeMaskBmp(const std::vector<uint8_t>& f, RgbImage& out, std::string& er
 }
 
 bool readMaskBmp(const std::string& path, RgbImage& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // Never blocks on a pipe, never reads more than the header says the pixels take.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         error = "cannot open mask '" + path + "': " + std::strerror(errno);
         return false;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read mask '" + path + "': " + std::strerror(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "mask '" + path + "': not a regular file";
         return false;
     }
+    const auto readAt = [&](std::vector<uint8_t>& into, uint64_t from, uint64_t count) {
+        into.resize(size_t(from + count));
+        uint64_t done = 0;
+        while (done < count) {
+            const ssize_t n =
+                ::pread(fd, into.data() + from + done, size_t(count - done), off_t(from + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += uint64_t(n);
+        }
+        return true;
+    };
+    constexpr uint64_t kHeaders = 14 + 124 + 12;
+    std::vector<uint8_t> bytes;
+    const uint64_t fileSize = uint64_t(st.st_size);
+    if (!readAt(bytes, 0, std::min(kHeaders, fileSize))) {
+        error = "cannot read mask '" + path + "': " + std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    MaskLayout layout;
     std::string why;
+    if (!maskLayout(bytes, fileSize, layout, why)) {
+        error = "mask '" + path + "': " + why;
+        return false;
+    }
+    if (layout.need > bytes.size() && !readAt(bytes, bytes.size(), layout.need - bytes.size())) {
+        error = "cannot read mask '" + path + "': " + std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    bytes.resize(size_t(layout.need));
     if (!decodeMaskBmp(bytes, out, why)) {
         error = "mask '" + path + "': " + why;
         return false;

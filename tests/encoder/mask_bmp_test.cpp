@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -74,6 +79,47 @@ TEST(MaskBmp, RefusesWhatIsNotPlain24Bit) {
         EXPECT_FALSE(wm::decodeMaskBmp(c.file, img, error));
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
+}
+
+// The file is looked at before its pixels are read: what is not a regular file, or a header that
+// claims more pixels than the file holds, is refused at once, whatever size it claims.
+TEST(MaskBmp, AFileIsCheckedBeforeItsPixelsAreRead) {
+    const auto dir = std::filesystem::temp_directory_path() / ("mask-read-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return (dir / name).string();
+    };
+    std::vector<uint8_t> huge = bmp(4, 4, false);
+    put32(huge, 18, 16384);
+    put32(huge, 22, 16384);
+    const std::string fifo = (dir / "mask.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        std::string path;
+        const char* error;
+    } cases[] = {
+        {"endless device", "/dev/zero", "not a regular file"},
+        {"pipe without a writer", fifo, "not a regular file"},
+        {"folder", dir.string(), "not a regular file"},
+        {"header of a 16384 x 16384 mask in 102 bytes", write("huge.bmp", huge), "truncated BMP"},
+        {"missing", (dir / "none.bmp").string(), "cannot open mask"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        wm::RgbImage img;
+        std::string error;
+        // A read of /dev/zero or a wait on the pipe would never return.
+        EXPECT_FALSE(wm::readMaskBmp(c.path, img, error));
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+    wm::RgbImage img;
+    std::string error;
+    EXPECT_TRUE(wm::readMaskBmp(write("fine.bmp", bmp(5, 3, true)), img, error)) << error;
+    EXPECT_EQ(img.width, 5);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

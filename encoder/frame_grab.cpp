@@ -77,6 +77,7 @@ private:
     int writtenWidth_ = 0, writtenHeight_ = 0;  // the picture's size
     bool haveShown_ = false;
     bool mayGoBack_ = false;   // a seek further back is possible
+    bool fromStart_ = false;   // the last resort: read from the file's first byte
     bool landedLate_ = false;  // the first frame decoded after the seek is shown too late
 };
 
@@ -101,7 +102,9 @@ Error FrameGrab::read(AVPacket* pkt, bool& end) {
 // is, its start.
 Error FrameGrab::seekTo(int64_t at, bool& seeked) {
     seeked = false;
-    if (req_.seconds > 0) {
+    if (fromStart_) {
+        seeked = av_seek_frame(ic_, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+    } else if (req_.seconds > 0) {
         int r = avformat_seek_file(ic_, st_->index, INT64_MIN, at, at, 0);
         if (r < 0) r = av_seek_frame(ic_, st_->index, at, AVSEEK_FLAG_BACKWARD);
         seeked = r >= 0;
@@ -159,9 +162,15 @@ Error FrameGrab::decode() {
                               ? st_->start_time
                               : av_rescale_q(in_.startTime(), AV_TIME_BASE_Q, st_->time_base);
     const int64_t second = std::max<int64_t>(1, av_rescale_q(1, AVRational{1, 1}, st_->time_base));
+    // Past the end, a seek by time may land at the end itself (MPEG-TS and -PS search by
+    // timestamps) with no frame left to show: the last second is sought instead, and decoded to
+    // its last frame.
+    int64_t latest = INT64_MAX;
+    if (ic_->duration > 0)
+        latest = first + av_rescale_q(ic_->duration, AV_TIME_BASE_Q, st_->time_base) - second;
     int64_t back = 0;
     for (int attempt = 1;; ++attempt) {
-        const int64_t at = wanted_ - back;
+        const int64_t at = std::max(first, std::min(wanted_, latest)) - back;
         bool seeked = false;
         if (Error e = seekTo(at, seeked)) return e;
         if (attempt > 1 && !seeked)
@@ -181,8 +190,15 @@ Error FrameGrab::decode() {
         }
         if (!found && !landedLate_)
             if (Error e = send(nullptr, found)) return e;
-        if (landedLate_) {
+        // Landed too late, or at the end with nothing after it: further back.
+        if (landedLate_ || (!haveShown_ && seeked && at > first && attempt < kSeekAttempts)) {
             back = back ? back * 2 : second;
+            continue;
+        }
+        // A seek by time that found no frame it could decode (MPEG-TS and -PS land between
+        // keyframes, with no index to find one): once more from the file's first byte.
+        if (!haveShown_ && seeked && !fromStart_) {
+            fromStart_ = true;
             continue;
         }
         if (!haveShown_) return failure("input '" + req_.input + "'", "no video frame could be decoded");

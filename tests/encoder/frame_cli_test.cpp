@@ -56,6 +56,17 @@ std::string taggedMp4(const char* name, const Args& tags) {
                               with({"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"}, tags)));
 }
 
+// MPEG-TS and MPEG-PS, which have no index and seek by timestamps: one keyframe only, at the start.
+std::string sparseTs() {
+    return fixture("frame-sparse.ts",
+                   with(turning("testsrc2", "320x240", 3),
+                        {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p"}));
+}
+std::string programStream() {
+    return fixture("frame-ps.mpg",
+                   with(turning("testsrc2", "320x240", 3), {"-c:v", "mpeg2video", "-q:v", "3"}));
+}
+
 struct Picture {
     int width = 0, height = 0;
     std::string rgb;  // top-down R G B rows, no padding
@@ -163,6 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FrameCase{
                         "AviShownBeforeTheKeyframe", farKeysAvi, "10.04", {"-ss", "10.04"}, false, "321x241"},
                     FrameCase{"AviPastTheEnd", farKeysAvi, "1e6", {"-sseof", "-0.5"}, true, "321x241"},
+                    // ffmpeg's own seek finds no frame in such a file: its whole decode's last one.
+                    FrameCase{"TsPastTheEnd", sparseTs, "9", kFromStart, true},
+                    FrameCase{"PsPastTheEnd", programStream, "1e6", kFromStart, true},
                     FrameCase{"Bt709",
                               [] {
                                   return taggedMp4("frame-bt709.mp4", {"-colorspace", "bt709"});

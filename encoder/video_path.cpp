@@ -2,7 +2,9 @@
 
 #include "encoder/codec_choice.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
@@ -66,6 +68,32 @@ Error VideoDecoder::decode(const AVPacket* pkt, const FrameSink& sink) {
     }
 }
 
+namespace {
+
+// The decoder's pixel format where the encoder takes it and the frames can be converted to it, else
+// the nearest one that is both. A palette (pal8 AVIs) cannot be made from the marked frames: those
+// are coded in full colour, as ffmpeg codes them.
+AVPixelFormat encoderPixelFormat(const AVCodec* codec, AVPixelFormat decoded) {
+    std::vector<AVPixelFormat> usable;
+    const auto consider = [&](AVPixelFormat f) {
+        if (sws_isSupportedOutput(f) > 0) usable.push_back(f);
+    };
+    if (codec->pix_fmts) {
+        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+            consider(*p);
+    } else {
+        // A codec that takes any format (rawvideo): the decoded one, else full colour.
+        for (AVPixelFormat f : {decoded, AV_PIX_FMT_BGR24, AV_PIX_FMT_YUV420P})
+            consider(f);
+    }
+    if (std::find(usable.begin(), usable.end(), decoded) != usable.end()) return decoded;
+    if (usable.empty()) return codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+    usable.push_back(AV_PIX_FMT_NONE);
+    return avcodec_find_best_pix_fmt_of_list(usable.data(), decoded, 0, nullptr);
+}
+
+}  // namespace
+
 Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec,
                          AVRational frameRate, int64_t sourceBitRate, AVFormatContext* out) {
     enc_.reset(avcodec_alloc_context3(codec));
@@ -75,14 +103,7 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
     e->height = dec->height;
     e->sample_aspect_ratio =
         dec->sample_aspect_ratio.num ? dec->sample_aspect_ratio : in->sample_aspect_ratio;
-    e->pix_fmt = dec->pix_fmt;
-    if (codec->pix_fmts) {
-        bool supported = false;
-        for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
-            supported |= *p == dec->pix_fmt;
-        if (!supported)
-            e->pix_fmt = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, dec->pix_fmt, 0, nullptr);
-    }
+    e->pix_fmt = encoderPixelFormat(codec, dec->pix_fmt);
     e->color_range = dec->color_range;
     e->color_primaries = dec->color_primaries;
     e->color_trc = dec->color_trc;

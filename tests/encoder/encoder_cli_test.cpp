@@ -80,6 +80,8 @@ const Source kTs{
 const Source kDivx{
     "msmpeg4.divx", "320x240", {"-c:v", "msmpeg4", "-q:v", "3", "-c:a", "libmp3lame", "-f", "avi"}};
 const Source kTinyMkv{"ffv1.mkv", "9x7", {"-c:v", "ffv1"}, false};
+// A palette: the marked frames cannot be put back into one, and are coded in full colour.
+const Source kPaletteAvi{"pal8.avi", "160x120", {"-c:v", "rawvideo", "-pix_fmt", "pal8"}, false};
 const Source kM4v{
     "h264-444.m4v",
     "1280x720",
@@ -157,8 +159,9 @@ constexpr int kLogoX = 24, kLogoY = 16;  // the test mask's logo: 60x40, red lef
 double psnrOutsideLogo(const std::string& result, const std::string& source, int w, int h) {
     const int top = kLogoY + 40 + 8;
     // From each file's first frame: muxers may shift a whole stream (B-frame delay, frame grid).
-    const std::string crop = "setpts=PTS-STARTPTS,crop=" + std::to_string(w) + ":" + std::to_string(h - top) +
-                             ":0:" + std::to_string(top);
+    // One pixel format for both: a palette source and its full-colour result compare too.
+    const std::string crop = "setpts=PTS-STARTPTS,format=yuv444p,crop=" + std::to_string(w) + ":" +
+                             std::to_string(h - top) + ":0:" + std::to_string(top);
     const auto r =
         enc_test::run("ffmpeg", {"-hide_banner", "-i", result, "-i", source, "-lavfi",
                                  "[0:v]" + crop + "[a];[1:v]" + crop + "[b];[a][b]psnr", "-f", "null", "-"});
@@ -237,7 +240,8 @@ INSTANTIATE_TEST_SUITE_P(Containers, Conversion,
                                          ConversionCase{kVp9Mkv, "mkv"}, ConversionCase{kHevcMkv, "mkv"},
                                          ConversionCase{kAv1Mp4, "mp4"}, ConversionCase{kTs, "ts"},
                                          ConversionCase{kDivx, "divx"}, ConversionCase{kH264Mp4, "m4v"},
-                                         ConversionCase{kMpeg4Avi, "mp4"}, ConversionCase{kH264Mp4, "flv"}),
+                                         ConversionCase{kMpeg4Avi, "mp4"}, ConversionCase{kH264Mp4, "flv"},
+                                         ConversionCase{kPaletteAvi, "avi"}),
                          [](const testing::TestParamInfo<ConversionCase>& i) {
                              std::string n = std::string(i.param.source.file) + "_to_" + i.param.resultExt;
                              for (char& ch : n)

@@ -1,6 +1,11 @@
 #include "encoder/input_file.h"
 
+#include "encoder/unique_fd.h"
+
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -10,6 +15,11 @@ extern "C" {
 }
 
 namespace wm {
+namespace {
+
+constexpr int kPipeWaitMs = 10000;
+
+}  // namespace
 
 rules::Orientation displayTurn(const int32_t* matrix, const char* rotateTag) {
     if (matrix) return rules::orientationOfMatrix(matrix);
@@ -57,6 +67,22 @@ Error InputFile::open(const std::string& path, const StopRequest& stop) {
     if (path.empty()) return failure("input", "no input file given");
     if (::stat(path.c_str(), &st) != 0) return sysError(errno, what);
     if (S_ISDIR(st.st_mode)) return failure(what, "is a folder, not a video file");
+    // A pipe is read once something writes to it; opening one nobody writes to would wait forever.
+    UniqueFd pipeEnd;
+    if (S_ISFIFO(st.st_mode)) {
+        pipeEnd = UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (!pipeEnd) return sysError(errno, what);
+        for (int waited = 0;; waited += 100) {
+            pollfd p{pipeEnd.get(), POLLIN, 0};
+            const int r = ::poll(&p, 1, 100);
+            if (r > 0 && (p.revents & POLLIN)) break;
+            if (r > 0 && (p.revents & POLLHUP)) return failure(what, "is a pipe that ended before any data");
+            if (stop.asked()) return avError(AVERROR_EXIT, what);
+            if (waited >= kPipeWaitMs)
+                return failure(
+                    what, "is a pipe nothing was written to in " + std::to_string(kPipeWaitMs / 1000) + " s");
+        }
+    }
 
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw) return avError(AVERROR(ENOMEM), what);

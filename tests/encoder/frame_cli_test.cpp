@@ -305,6 +305,18 @@ TEST(FramePipe, StopWhileReadingLeavesNoPicture) {
         EXPECT_EQ(e.path().filename().string().find("frame.bmp"), std::string::npos) << e.path();
 }
 
+// A pipe nobody writes to: the description gives up with a reason instead of waiting for ever.
+TEST(FramePipe, APipeNobodyWritesToIsRefused) {
+    const std::string dir = enc_test::scratchFolder("frame-pipe-silent");
+    const std::string fifo = dir + "/silent.mp4";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    enc_test::Child child({"-i", fifo});
+    enc_test::RunResult r;
+    ASSERT_TRUE(child.wait(30'000, r)) << "still waiting for the pipe";
+    EXPECT_TRUE(r.exited && r.status == 1) << r.output;
+    EXPECT_NE(r.output.find("is a pipe nothing was written to"), std::string::npos) << r.output;
+}
+
 // ---------------------------------------------------------------------------------------------
 // A video shown turned: the description says how, and -upright writes the frame as players show
 // it, every pixel moved whole.

@@ -2,13 +2,18 @@
 // Conversion: writes the result with the frame hook applied to every video frame.
 // One frame ("-vframes 1"): writes the frame shown at "-ss" seconds as a BMP picture, turned as
 // the video is shown with "-upright".
+#include <poll.h>
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <cerrno>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "encoder/console.h"
@@ -47,10 +52,35 @@ void installSignals() {
     // No SA_RESTART: a blocked read returns, and the input's interrupt check sees the stop.
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // A closed terminal ends a conversion the same orderly way.
+    sigaction(SIGHUP, &sa, nullptr);
     // A reader that went away must not end the conversion; the console just falls silent.
     signal(SIGPIPE, SIG_IGN);
     // Past a file size limit the write fails with EFBIG and is reported like a full disk.
     signal(SIGXFSZ, SIG_IGN);
+}
+
+// Started by the windows or the command without windows, the encoder outlives neither: when the
+// process MXCODE_STOP_WITH_PARENT names stops being its parent (killed, crashed), it stops as on
+// SIGTERM and keeps its part. The variable is only ever set for the encoder's own children.
+void stopWithParent() {
+    const char* named = std::getenv("MXCODE_STOP_WITH_PARENT");
+    if (!named || !*named) return;
+    char* end = nullptr;
+    const long parent = std::strtol(named, &end, 10);
+    if (*end != '\0' || parent <= 1) return;
+    // Held from here on: the parent's exit makes it readable, and no later process takes its place.
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(parent), 0));
+    if (fd < 0 || ::getppid() != parent) {
+        if (fd >= 0) ::close(fd);
+        ::kill(::getpid(), SIGTERM);  // gone already
+        return;
+    }
+    std::thread([fd] {
+        pollfd p{fd, POLLIN, 0};
+        while (::poll(&p, 1, -1) < 0 && errno == EINTR) {}
+        ::kill(::getpid(), SIGTERM);
+    }).detach();
 }
 
 bool debugWanted() {
@@ -104,6 +134,7 @@ int main(int argc, char** argv) {
     av_log_set_callback(libraryLog);
     av_log_set_level(debugWanted() ? AV_LOG_VERBOSE : AV_LOG_QUIET);
     installSignals();
+    stopWithParent();
 
     wm::Options options;
     std::string error;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <sstream>
 
 #include <signal.h>
@@ -468,6 +470,57 @@ TEST(Signals, TermKeepsAPlayablePartUnderItsOwnName) {
     EXPECT_LT(std::stod(duration), 19.0);
     EXPECT_GT(enc_test::countFrames(part), 0);
     EXPECT_TRUE(partFiles(dir).empty());
+}
+
+// The program that started the encoder dies outright (SIGKILL): the encoder notices, stops as on
+// SIGTERM and keeps its part. A shell stands for the program; the test kills only that shell.
+TEST(Signals, TheParentsDeathStopsItKeepingThePart) {
+    const std::string source = longSource();
+    const std::string dir = enc_test::scratchFolder("parent-death");
+    ASSERT_TRUE(enc_test::writeMask(dir + "/mask.bmp", 1280, 720, kLogoX, kLogoY));
+    const std::string part = dir + "/wm-long-stopped.mp4";
+    const pid_t shell = fork();
+    ASSERT_GE(shell, 0);
+    if (shell == 0) {
+        const std::string hook = enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000";
+        execl(
+            "/bin/sh", "sh", "-c",
+            "MXCODE_STOP_WITH_PARENT=$$ \"$0\" -i \"$1\" -sameq -vhook \"$2\" -y \"$3\" >\"$4\" 2>&1 & wait",
+            enc_test::encoderPath().c_str(), source.c_str(), hook.c_str(), (dir + "/wm-long.mp4").c_str(),
+            (dir + "/console.txt").c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // The encoder under way: its progress in the console file.
+    pid_t encoder = 0;
+    for (int i = 0; i < 300 && !encoder; ++i) {
+        usleep(100'000);
+        if (readAll(dir + "/console.txt").find("time=") == std::string::npos) continue;
+        std::ifstream children("/proc/" + std::to_string(shell) + "/task/" + std::to_string(shell) +
+                               "/children");
+        children >> encoder;
+    }
+    ASSERT_GT(encoder, 0) << readAll(dir + "/console.txt");
+    ASSERT_EQ(kill(shell, SIGKILL), 0);
+    ASSERT_EQ(waitpid(shell, nullptr, 0), shell);
+    // Gone (or a zombie of whoever adopted it) within 3 s.
+    const auto running = [encoder] {
+        std::ifstream status("/proc/" + std::to_string(encoder) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("State:", 0) == 0) return line.find('Z') == std::string::npos;
+        return false;
+    };
+    for (int i = 0; i < 30 && running(); ++i)
+        usleep(100'000);
+    EXPECT_FALSE(running()) << "the encoder outlived its parent";
+    for (int i = 0; i < 50 && readAll(dir + "/console.txt").find("Stopped by signal") == std::string::npos;
+         ++i)
+        usleep(100'000);
+    EXPECT_NE(readAll(dir + "/console.txt").find("kept as '" + part + "'"), std::string::npos)
+        << readAll(dir + "/console.txt");
+    const std::string duration = probeValue(part, "", "format=duration");
+    ASSERT_FALSE(duration.empty()) << "the part is unreadable";
+    EXPECT_GT(std::stod(duration), 0.0);
 }
 
 TEST(Signals, StopNeverReplacesAFile) {

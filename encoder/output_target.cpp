@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
@@ -14,7 +15,11 @@
 namespace wm {
 namespace {
 
-constexpr const char* kPartMark = ".part-";
+// Our part files: ".<result name>.wmpart-<pid>-<n>", marked besides by an extended attribute where
+// the file system keeps one.
+constexpr const char* kPartMark = ".wmpart-";
+constexpr const char* kPartAttribute = "user.watermark-image.part";
+constexpr const char kPartAttributeValue[] = "mxcode";
 constexpr int kMaxStoppedNames = 9999;
 
 std::string folderOf(const std::string& path) {
@@ -46,7 +51,7 @@ bool allDigits(const std::string& s) {
     return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// ".<result name>.part-<pid>-<n>", as made by prepare(); nothing else is ever removed.
+// ".<result name>.wmpart-<pid>-<n>", as made by prepare(); nothing else is ever removed.
 bool isPartName(const std::string& name) {
     if (name.size() < 2 || name[0] != '.') return false;
     const auto mark = name.rfind(kPartMark);
@@ -54,6 +59,17 @@ bool isPartName(const std::string& name) {
     const std::string tail = name.substr(mark + std::strlen(kPartMark));
     const auto dash = tail.find('-');
     return dash != std::string::npos && allDigits(tail.substr(0, dash)) && allDigits(tail.substr(dash + 1));
+}
+
+// Whether the open file is one of our part files: ours by its owner and its one name, and by our
+// attribute, which only a file system without attributes may lack.
+bool isOurPart(int fd, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) return false;
+    char value[sizeof kPartAttributeValue] = {};
+    const ssize_t n = ::fgetxattr(fd, kPartAttribute, value, sizeof value);
+    if (n < 0) return errno == ENOTSUP;
+    return size_t(n) == sizeof kPartAttributeValue - 1 &&
+           std::memcmp(value, kPartAttributeValue, size_t(n)) == 0;
 }
 
 bool sameFile(int fd, const std::string& path) {
@@ -108,7 +124,7 @@ int removeAbandonedParts(const std::string& folder) {
         const std::string path = folder + "/" + name;
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
-        if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (!fd || ::fstat(fd.get(), &st) != 0 || !isOurPart(fd.get(), st)) continue;
         // A live run holds the lock; ours only lasts until the file is gone.
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
         if (sameFile(fd.get(), path) && ::unlink(path.c_str()) == 0) ++removed;
@@ -148,6 +164,11 @@ Error OutputTarget::prepare(const std::string& input, const std::string& output,
         if (::flock(fd.get(), LOCK_EX) != 0)
             return sysError(errno, "lock the working file in '" + folder + "'");
         if (!sameFile(fd.get(), candidate)) continue;
+        // Marks it ours for a later sweep; a file system without attributes keeps none.
+        if (::fsetxattr(fd.get(), kPartAttribute, kPartAttributeValue, sizeof kPartAttributeValue - 1, 0) !=
+                0 &&
+            errno != ENOTSUP && errno != EPERM)
+            return sysError(errno, "mark the working file in '" + folder + "'");
         work_ = std::move(candidate);
         lock_ = std::move(fd);
         pending_ = true;

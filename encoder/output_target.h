@@ -5,7 +5,9 @@
 //
 // The part file stays locked (flock) for the run's whole life. A part file whose lock can be taken
 // belongs to no live run (its writer was killed or crashed) and is removed by the next run into
-// the same folder; the lock goes with the process, so a reused process id cannot fool this.
+// the same folder; the lock goes with the process, so a reused process id cannot fool this. Only
+// files that are surely ours go: our name (".<result>.wmpart-<pid>-<n>"), our attribute
+// (user.watermark-image.part, where the file system keeps attributes), this user's, one link.
 #pragma once
 
 #include <string>

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include <sstream>
 
@@ -105,7 +106,7 @@ std::string readAll(const std::string& path) {
 std::vector<std::string> partFiles(const std::string& dir) {
     std::vector<std::string> parts;
     for (const auto& e : std::filesystem::directory_iterator(dir))
-        if (e.path().filename().string().find(".part-") != std::string::npos)
+        if (e.path().filename().string().find(".wmpart-") != std::string::npos)
             parts.push_back(e.path().filename().string());
     return parts;
 }
@@ -563,23 +564,37 @@ TEST(PartFiles, AbandonedOnesGoLiveOnesStay) {
     }
     ASSERT_EQ(partFiles(dir).size(), 1u);
     const std::string abandoned = partFiles(dir)[0];
-    std::ofstream(dir + "/.old.mp4.part-999999-0") << "left by a crash";
-    std::ofstream(dir + "/notes.part-1-2") << "the user's own file";
-    std::ofstream(dir + "/.notes.partial") << "the user's own file";
-
+    // Files that merely look like ours: the user's, whatever their names say.
+    const std::vector<std::string> users = {".holiday.part-2023-07", ".backup.tar.part-1-3", "notes.part-1-2",
+                                            ".notes.partial", ".old.mp4.wmpart-999999-0"};
+    for (const std::string& name : users)
+        std::ofstream(dir + "/" + name) << "the user's own file";
+    // Where the file system keeps attributes, a file of our very name without ours is kept too;
+    // where it keeps none, only the owner and the single link can tell.
+    const bool attributes = ::setxattr((dir + "/.notes.partial").c_str(), "user.probe", "1", 1, 0) == 0;
+    std::filesystem::create_hard_link(dir + "/" + abandoned, dir + "/the-users-link.mp4");
+    std::filesystem::create_symlink(dir + "/" + abandoned, dir + "/.linked.mp4.wmpart-7-0");
     enc_test::Child live({"-i", source, "-sameq", "-y", dir + "/live.mp4"});
     ASSERT_NE(live.readUntil("time=", 30'000).find("time="), std::string::npos);
     const auto r = runEncoder({"-i", make(kMpeg4Avi), "-sameq", dir + "/next.avi"});
     ASSERT_EQ(r.status, 0) << r.output;
 
+    // A second run too: nothing of the user's goes at any run.
+    ASSERT_EQ(runEncoder({"-i", make(kMpeg4Avi), "-sameq", "-y", dir + "/next.avi"}).status, 0);
+    for (const std::string& name : users) {
+        if (name == ".old.mp4.wmpart-999999-0" && !attributes) continue;
+        EXPECT_TRUE(std::filesystem::exists(dir + "/" + name)) << name;
+    }
+    // Linked twice, the abandoned part is the user's as much as ours: it stays.
+    EXPECT_TRUE(std::filesystem::exists(dir + "/" + abandoned));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir + "/.linked.mp4.wmpart-7-0"));
+    std::filesystem::remove(dir + "/the-users-link.mp4");
+    ASSERT_EQ(runEncoder({"-i", make(kMpeg4Avi), "-sameq", "-y", dir + "/next.avi"}).status, 0);
     const auto left = partFiles(dir);
     EXPECT_EQ(std::count(left.begin(), left.end(), abandoned), 0);
-    EXPECT_EQ(std::count(left.begin(), left.end(), ".old.mp4.part-999999-0"), 0);
-    EXPECT_EQ(std::count(left.begin(), left.end(), "notes.part-1-2"), 1);
     ASSERT_EQ(std::count_if(left.begin(), left.end(),
                             [](const std::string& n) { return n.rfind(".live.mp4", 0) == 0; }),
               1);
-    EXPECT_TRUE(std::filesystem::exists(dir + "/.notes.partial"));
 
     ASSERT_EQ(kill(live.pid(), SIGTERM), 0);
     enc_test::RunResult lr;

@@ -248,7 +248,7 @@ TEST_P(Refusal, ExplainsAndWritesNothing) {
     else
         EXPECT_FALSE(std::filesystem::exists(out));
     for (const auto& e : std::filesystem::directory_iterator(dir))  // no part file left behind
-        EXPECT_EQ(e.path().filename().string().find(".part-"), std::string::npos) << e.path();
+        EXPECT_EQ(e.path().filename().string().find(".wmpart-"), std::string::npos) << e.path();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -28,6 +28,8 @@ namespace {
 
 constexpr size_t kQueueFrames = 2;
 constexpr auto kProgressEvery = std::chrono::milliseconds(500);
+// How long a stopped run's encoder may go on giving out the frames it holds.
+constexpr auto kStopFlushTime = std::chrono::milliseconds(300);
 
 struct Route {
     enum class Kind { Drop, Video, Copy, Resample } kind = Kind::Drop;
@@ -299,7 +301,9 @@ Error Conversion::readAll() {
         if (e) return e;
     }
     if (encodeFailed_.load()) return noError();
-    if (Error e = decoder_.decode(nullptr, sink)) return e;
+    // A stop keeps what is encoded already: the frames the decoder still holds are left out.
+    if (!stoppedEarly_)
+        if (Error e = decoder_.decode(nullptr, sink)) return e;
     for (Route& route : routes_)
         if (route.kind == Route::Kind::Resample) {
             AudioResampler* a = route.audio.get();
@@ -315,7 +319,14 @@ Error Conversion::encodeOne(FramePtr frame) {
     const PacketSink write = [this, enc](AVPacket* p) {
         return mux_.write(p, enc->time_base);
     };
-    if (!frame) return encoder_.encode(nullptr, write);
+    if (!frame) {
+        // After a stop the encoder's last frames come out only while they come quickly: at 8K its
+        // look-ahead alone would take seconds, and the part must be closed within one.
+        const auto deadline = std::chrono::steady_clock::now() + kStopFlushTime;
+        return encoder_.encode(nullptr, write, [this, deadline] {
+            return stop_.asked() && std::chrono::steady_clock::now() > deadline;
+        });
+    }
     if (Error e = toEncoder_.conform(frame)) return e;
     const int64_t step = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(frameRate_), enc->time_base));
     int64_t pts = frame->pts == AV_NOPTS_VALUE ? (lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + step)
@@ -381,6 +392,8 @@ Error Conversion::run(ConversionResult& result) {
     }
     if (readError)
         queue_.abort();
+    else if (stoppedEarly_)
+        queue_.dropAndClose();
     else
         queue_.close();
     encoding.join();

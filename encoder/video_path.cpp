@@ -152,10 +152,11 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
     return noError();
 }
 
-Error VideoEncoder::encode(AVFrame* frame, const PacketSink& sink) {
+Error VideoEncoder::encode(AVFrame* frame, const PacketSink& sink, const std::function<bool()>& enough) {
     int r = avcodec_send_frame(enc_.get(), frame);
     if (r < 0 && r != AVERROR_EOF) return avError(r, "encode video");
     for (;;) {
+        if (!frame && enough && enough()) return noError();
         r = avcodec_receive_packet(enc_.get(), pkt_.get());
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return noError();
         if (r < 0) return avError(r, "encode video");

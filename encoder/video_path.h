@@ -53,8 +53,9 @@ public:
                int64_t sourceBitRate, AVFormatContext* out);
     AVCodecContext* context() const noexcept { return enc_.get(); }
     int streamIndex() const noexcept { return streamIndex_; }
-    // frame == nullptr flushes. Packets carry the encoder's time base.
-    Error encode(AVFrame* frame, const PacketSink& sink);
+    // frame == nullptr flushes. Packets carry the encoder's time base. A flush gives up once
+    // `enough` says so (a stop in a hurry): what the encoder still holds is left out.
+    Error encode(AVFrame* frame, const PacketSink& sink, const std::function<bool()>& enough = {});
     double lastQuality() const noexcept { return quality_; }
 
 private:

@@ -51,8 +51,12 @@ run_ffmpeg() {
   done
 }
 declare -A total
+lines=("queue:run_queue" "one:run_ours 1" "two:run_ours 2" "ffmpeg:run_ffmpeg")
 for ((r = 1; r <= ROUNDS; r++)); do
-  for what in "queue:run_queue" "one:run_ours 1" "two:run_ours 2" "ffmpeg:run_ffmpeg"; do
+  # Each round in another order: no line always runs first, on a cold cache.
+  order=()
+  for ((i = 0; i < ${#lines[@]}; i++)); do order+=("${lines[(i + r) % ${#lines[@]}]}"); done
+  for what in "${order[@]}"; do
     name=${what%%:*}
     t0=$(now); eval "${what#*:}"; t1=$(now)
     total[$name]=$(python3 -c "print(${total[$name]:-0} + $t1 - $t0)")

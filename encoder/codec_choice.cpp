@@ -81,7 +81,14 @@ bool needsFrameTimeBase(const AVCodec* encoder) {
                                   AV_CODEC_ID_RAWVIDEO, AV_CODEC_ID_PNG, AV_CODEC_ID_UTVIDEO});
 }
 
-void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sourceBitRate) {
+bool quantiserCodec(AVCodecID codec) {
+    return isOneOf(codec, {AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO,
+                           AV_CODEC_ID_MSMPEG4V2, AV_CODEC_ID_MSMPEG4V3, AV_CODEC_ID_WMV1, AV_CODEC_ID_WMV2,
+                           AV_CODEC_ID_FLV1, AV_CODEC_ID_H263, AV_CODEC_ID_H263P});
+}
+
+void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sourceBitRate,
+                       bool sourceQuantiser) {
     const AVCodec* c = enc->codec;
     const int64_t cap = sourceBitRate > 0 ? sourceBitRate * 2 : 0;
     if (named(c, "libx264") || named(c, "libx265")) {
@@ -111,9 +118,13 @@ void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sour
                        {AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO,
                         AV_CODEC_ID_MSMPEG4V2, AV_CODEC_ID_MSMPEG4V3, AV_CODEC_ID_WMV1, AV_CODEC_ID_WMV2,
                         AV_CODEC_ID_FLV1, AV_CODEC_ID_H263, AV_CODEC_ID_H263P, AV_CODEC_ID_MJPEG})) {
-        // An average of twice the source's rate (easy pictures stop at the finest quantiser, 2,
-        // and take less); a fixed quantiser of 2 when the source's rate is unknown.
-        if (cap > 0) {
+        // The source's own quantiser, frame by frame: its quality at about its size. From another
+        // family, an average of twice the source's rate (easy pictures stop at the finest
+        // quantiser, 2, and take less); a fixed quantiser of 2 when the source's rate is unknown.
+        if (sourceQuantiser) {
+            enc->flags |= AV_CODEC_FLAG_QSCALE;
+            enc->global_quality = FF_QP2LAMBDA * 3;  // until a frame says otherwise
+        } else if (cap > 0) {
             enc->bit_rate = cap;
         } else {
             enc->flags |= AV_CODEC_FLAG_QSCALE;

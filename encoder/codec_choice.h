@@ -21,6 +21,14 @@ const AVCodec* chooseVideoEncoder(const AVOutputFormat* format, AVCodecID source
 bool needsFrameTimeBase(const AVCodec* encoder);
 // Quality: close to the source outside the watermark, at about the source's bit rate or up to
 // twice it. sourceBitRate is 0 when unknown.
-void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sourceBitRate);
+// The MPEG-4 ASP family and its kin (MPEG-1/2, H.263, FLV1, MS-MPEG4, WMV 1/2): one quantiser a
+// frame, which the decoder reports and the encoder takes.
+bool quantiserCodec(AVCodecID codec);
+
+// "Same quality": for an encoder of the quantiser family fed by a source of the same family,
+// `sourceQuantiser` makes each frame take the quantiser its source frame had (set per frame as
+// the frame's quality); otherwise each codec's own way to keep the look.
+void applyVideoQuality(AVCodecContext* enc, AVDictionary** options, int64_t sourceBitRate,
+                       bool sourceQuantiser = false);
 
 }  // namespace wm

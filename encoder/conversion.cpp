@@ -21,6 +21,7 @@
 
 extern "C" {
 #include <libavutil/pixdesc.h>
+#include <libavutil/video_enc_params.h>
 }
 
 namespace wm {
@@ -37,12 +38,32 @@ struct Route {
     std::unique_ptr<AudioResampler> audio;
 };
 
+// The mean quantiser of a decoded frame of the MPEG-4 ASP family, from the block quantisers its
+// decoder exported (stored doubled, as MPEG-1 counts them); 0 when it exported none.
+int sourceQuantiser(const AVFrame* frame) {
+    const AVFrameSideData* sd = av_frame_get_side_data(frame, AV_FRAME_DATA_VIDEO_ENC_PARAMS);
+    if (!sd) return 0;
+    const auto* par = reinterpret_cast<const AVVideoEncParams*>(sd->data);
+    if (par->type != AV_VIDEO_ENC_PARAMS_MPEG2 || par->nb_blocks == 0) return 0;
+    int64_t sum = 0;
+    for (unsigned i = 0; i < par->nb_blocks; ++i)
+        sum += par->qp + av_video_enc_params_block(const_cast<AVVideoEncParams*>(par), i)->delta_qp;
+    return int(std::clamp<int64_t>((sum + par->nb_blocks) / (2 * int64_t(par->nb_blocks)), 1, 31));
+}
+
 Error addCopiedStream(const AVStream* in, AVFormatContext* out, int& index) {
     AVStream* st = avformat_new_stream(out, nullptr);
     if (!st) return avError(AVERROR(ENOMEM), "copy stream #" + std::to_string(in->index));
     if (int r = avcodec_parameters_copy(st->codecpar, in->codecpar); r < 0)
         return avError(r, "copy stream #" + std::to_string(in->index));
     st->codecpar->codec_tag = 0;
+    // Frame-based sound copied as ffmpeg copies it: a block alignment would make AVI count it as
+    // constant-rate samples, with repeated timestamps and a wrong length in the stream header.
+    AVCodecParameters* p = st->codecpar;
+    if (p->codec_id == AV_CODEC_ID_AC3 ||
+        (p->codec_id == AV_CODEC_ID_MP3 &&
+         (p->block_align == 1 || p->block_align == 576 || p->block_align == 1152)))
+        p->block_align = 0;
     st->time_base = in->time_base;
     st->disposition = in->disposition;
     av_dict_copy(&st->metadata, in->metadata, 0);
@@ -327,7 +348,10 @@ Error Conversion::encodeOne(FramePtr frame) {
             return stop_.asked() && std::chrono::steady_clock::now() > deadline;
         });
     }
+    // The source frame's quantiser, read before a conversion drops the frame's side data.
+    const int quantiser = encoder_.takesSourceQuantiser() ? sourceQuantiser(frame.get()) : 0;
     if (Error e = toEncoder_.conform(frame)) return e;
+    if (quantiser > 0) frame->quality = FF_QP2LAMBDA * quantiser;
     const int64_t step = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(frameRate_), enc->time_base));
     int64_t pts = frame->pts == AV_NOPTS_VALUE ? (lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + step)
                                                : av_rescale_q(frame->pts, streamBase_, enc->time_base);

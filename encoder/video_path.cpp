@@ -33,7 +33,8 @@ Error FrameConformer::conform(FramePtr& frame) {
     return noError();
 }
 
-Error openVideoDecoder(const AVStream* st, int threadCount, int threadType, CodecContextPtr& out) {
+Error openVideoDecoder(const AVStream* st, int threadCount, int threadType, CodecContextPtr& out,
+                       bool exportQuantisers) {
     const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
     if (!codec)
         return failure("decode video",
@@ -45,12 +46,15 @@ Error openVideoDecoder(const AVStream* st, int threadCount, int threadType, Code
     out->pkt_timebase = st->time_base;
     out->thread_count = threadCount;
     out->thread_type = threadType;
+    // Each frame's quantisers, for the encoder to take the source's quality.
+    if (exportQuantisers) out->export_side_data |= AV_CODEC_EXPORT_DATA_VIDEO_ENC_PARAMS;
     if (int r = avcodec_open2(out.get(), codec, nullptr); r < 0) return avError(r, "open the video decoder");
     return noError();
 }
 
 Error VideoDecoder::open(const AVStream* st) {
-    return openVideoDecoder(st, 0, FF_THREAD_FRAME | FF_THREAD_SLICE, dec_);
+    return openVideoDecoder(st, 0, FF_THREAD_FRAME | FF_THREAD_SLICE, dec_,
+                            quantiserCodec(st->codecpar->codec_id));
 }
 
 Error VideoDecoder::decode(const AVPacket* pkt, const FrameSink& sink) {
@@ -124,7 +128,8 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
     e->thread_count = 0;
 
     AVDictionary* rawOptions = nullptr;
-    applyVideoQuality(e, &rawOptions, sourceBitRate);
+    sourceQuantiser_ = quantiserCodec(codec->id) && quantiserCodec(in->codecpar->codec_id);
+    applyVideoQuality(e, &rawOptions, sourceBitRate, sourceQuantiser_);
     DictionaryPtr options(rawOptions);
     AVDictionary* opts = options.release();
     int r = avcodec_open2(e, codec, &opts);
@@ -135,6 +140,12 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
     if (!st) return avError(AVERROR(ENOMEM), "add the video stream");
     if (int rr = avcodec_parameters_from_context(st->codecpar, e); rr < 0)
         return avError(rr, "add the video stream");
+    // The source's tag (XVID, DIVX, DX50, …) where the container has tags and it names the same codec:
+    // some players pick their decoder by it.
+    const uint32_t tag = in->codecpar->codec_tag;
+    if (tag && in->codecpar->codec_id == codec->id && out->oformat->codec_tag &&
+        av_codec_get_id(out->oformat->codec_tag, tag) == codec->id)
+        st->codecpar->codec_tag = tag;
     st->time_base = e->time_base;
     st->avg_frame_rate = frameRate;
     st->sample_aspect_ratio = e->sample_aspect_ratio;

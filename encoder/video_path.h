@@ -31,7 +31,8 @@ private:
 
 // Opens a decoder for the video stream `st` into `out`; threadCount 0 lets
 // libavcodec choose.
-Error openVideoDecoder(const AVStream* st, int threadCount, int threadType, CodecContextPtr& out);
+Error openVideoDecoder(const AVStream* st, int threadCount, int threadType, CodecContextPtr& out,
+                       bool exportQuantisers = false);
 
 class VideoDecoder {
 public:
@@ -51,6 +52,8 @@ public:
     // Opens the encoder for frames of the given size/format; adds the output stream.
     Error open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec, AVRational frameRate,
                int64_t sourceBitRate, AVFormatContext* out);
+    // Each frame coded at the quantiser its source frame had (see applyVideoQuality).
+    bool takesSourceQuantiser() const noexcept { return sourceQuantiser_; }
     AVCodecContext* context() const noexcept { return enc_.get(); }
     int streamIndex() const noexcept { return streamIndex_; }
     // frame == nullptr flushes. Packets carry the encoder's time base. A flush gives up once
@@ -63,6 +66,7 @@ private:
     PacketPtr pkt_ = makePacket();
     int streamIndex_ = -1;
     double quality_ = 0;
+    bool sourceQuantiser_ = false;
 };
 
 }  // namespace wm

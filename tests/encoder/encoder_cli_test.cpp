@@ -252,6 +252,37 @@ INSTANTIATE_TEST_SUITE_P(Containers, Conversion,
                              return n;
                          });
 
+// An old film as many still have them, MPEG-4 ASP tagged XVID with AC-3 sound in AVI: the result
+// keeps the tag, reads without a timestamp warning with every sound packet in order, and is about
+// the source's size at its quality (the source's own quantiser, frame by frame).
+TEST(Audio, AnXvidFilmWithAc3KeepsItsTagTimesAndSize) {
+    const std::string source = fixture(
+        "film.avi", concat(lavfi("720x528", 2, false),
+                           {"-f", "lavfi", "-i", "sine=duration=2:sample_rate=48000", "-r", "24000/1001",
+                            "-c:v", "mpeg4", "-vtag", "XVID", "-q:v", "4", "-c:a", "ac3", "-b:a", "192k"}));
+    const std::string dir = enc_test::scratchFolder("xvid-film");
+    ASSERT_TRUE(enc_test::writeMask(dir + "/mask.bmp", 720, 528, kLogoX, kLogoY));
+    const std::string result = dir + "/wm-film.avi";
+    const auto r =
+        runEncoder({"-i", source, "-sameq", "-vhook",
+                    enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-y", result});
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    EXPECT_EQ(probeValue(result, "v:0", "stream=codec_tag_string"), "XVID");
+    const auto warnings = enc_test::run("ffmpeg", {"-v", "warning", "-i", result, "-f", "null", "-"});
+    EXPECT_EQ(warnings.output.find("non monotonically"), std::string::npos) << warnings.output;
+    const auto packets = [](const std::string& file) {
+        return enc_test::run("ffprobe",
+                             {"-v", "error", "-select_streams", "a", "-count_packets", "-show_entries",
+                              "stream=nb_read_packets,nb_frames", "-of", "csv=p=0", file})
+            .output;
+    };
+    EXPECT_EQ(packets(result), packets(source));
+    const auto a = std::filesystem::file_size(result), b = std::filesystem::file_size(source);
+    EXPECT_LE(double(a) / double(b), 1.3) << a << " bytes from " << b;
+    EXPECT_GE(psnrOutsideLogo(result, source, 720, 528), 40.0);
+}
+
 TEST(Audio, CopiedUntouchedOrResampled) {
     const std::string source = make(kH264Mp4);
     const std::string dir = enc_test::scratchFolder("audio");

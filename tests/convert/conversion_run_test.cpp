@@ -400,7 +400,9 @@ static QString startActingAtFirstProgress(PositioningWindow* form, const std::fu
     QString shown;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (shown.isEmpty() && child<QLabel>(*form, "Label1")->text() != QStringLiteral("Progress: 0%")) {
+        // Only while this run converts: a question before it shows the last run's figure.
+        if (shown.isEmpty() && !child<QPushButton>(*form, "Command2")->isEnabled() &&
+            child<QLabel>(*form, "Label1")->text() != QStringLiteral("Progress: 0%")) {
             shown = child<QLabel>(*form, "Label1")->text();
             act();
         }

@@ -35,28 +35,9 @@ std::optional<VideoFacts> videoFactsOf(const QString& description) {
 }
 
 std::optional<VideoFacts> probeVideo(const QString& video, QString* why) {
-    const QString given = commandLineSafePath(video);
-    if (given.isEmpty()) {
-        if (why) *why = QStringLiteral("%1 cannot be read").arg(video);
-        return std::nullopt;
-    }
-    ConsoleCaptureCore core;
-    QString text;
-    core.run(toNativeArguments(splitCommandLine(
-                 probeCommandLine(commandLineSafePath(programFolder()), encoderName(), given))),
-             [&text](const char* data, std::size_t size) {
-                 // A description is a few kilobytes; its start holds the facts.
-                 if (text.size() < (1 << 20)) text += QString::fromLatin1(data, static_cast<qsizetype>(size));
-             },
-             {});
-    if (std::optional<VideoFacts> facts = videoFactsOf(text)) return facts;
-    if (why) {
-        QString reason =
-            lastEncoderLine(text.remove(QStringLiteral("At least one output file must be specified")));
-        if (given != video) reason.replace(given, video);
-        *why = reason.isEmpty() ? QStringLiteral("not a video the encoder reads") : reason;
-    }
-    return std::nullopt;
+    ProbeOutcome outcome = probeVideos({video}).front();
+    if (!outcome.facts && why) *why = outcome.why;
+    return outcome.facts;
 }
 
 std::vector<ProbeOutcome> probeOutcomesOf(const QString& description, qsizetype count) {
@@ -85,6 +66,23 @@ std::vector<ProbeOutcome> probeOutcomesOf(const QString& description, qsizetype 
     return out;
 }
 
+namespace {
+
+// What the encoder says of the videos given (command-line-safe), in one run.
+QString describe(const QStringList& given) {
+    ConsoleCaptureCore core;
+    QString text;
+    core.run(toNativeArguments(splitCommandLine(
+                 probeCommandLine(commandLineSafePath(programFolder()), encoderName(), given))),
+             [&text](const char* data, std::size_t size) {
+                 if (text.size() < (8 << 20)) text += QString::fromLatin1(data, static_cast<qsizetype>(size));
+             },
+             {});
+    return text;
+}
+
+}  // namespace
+
 std::vector<ProbeOutcome> probeVideos(const QStringList& videos) {
     constexpr qsizetype kPerRun = 32;
     std::vector<ProbeOutcome> out;
@@ -96,16 +94,18 @@ std::vector<ProbeOutcome> probeVideos(const QStringList& videos) {
             // A path that cannot be named is described as missing.
             given << (safe.isEmpty() ? v : safe);
         }
-        ConsoleCaptureCore core;
-        QString text;
-        core.run(toNativeArguments(splitCommandLine(
-                     probeCommandLine(commandLineSafePath(programFolder()), encoderName(), given))),
-                 [&text](const char* data, std::size_t size) {
-                     if (text.size() < (8 << 20))
-                         text += QString::fromLatin1(data, static_cast<qsizetype>(size));
-                 },
-                 {});
+        QString text = describe(given);
         std::vector<ProbeOutcome> outcomes = probeOutcomesOf(text, part.size());
+        // One input is described as the windows' probe has it: a refusal is the encoder's last line.
+        if (part.size() == 1 && !outcomes[0].facts) {
+            if (std::optional<VideoFacts> facts = videoFactsOf(text)) {
+                outcomes[0].facts = facts;
+            } else {
+                const QString reason =
+                    lastEncoderLine(text.remove(QStringLiteral("At least one output file must be specified")));
+                outcomes[0].why = reason.isEmpty() ? QStringLiteral("not a video the encoder reads") : reason;
+            }
+        }
         for (qsizetype i = 0; i < part.size(); ++i) {
             ProbeOutcome& o = outcomes[static_cast<std::size_t>(i)];
             // The user knows the file by the name given, not by an alias of it.

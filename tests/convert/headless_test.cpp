@@ -358,6 +358,10 @@ TEST(HeadlessRun, BadJobsStartNothing) {
     EXPECT_EQ(mixed.exitCode, 1) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("failed  notes.mp4: ")) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("1 done, 0 skipped, 1 failed")) << mixed.out.toStdString();
+    // Alone too, the row says the encoder's own reason.
+    const CommandRun alone = runCommand({"--job", good, "--output", out, text});
+    EXPECT_EQ(alone.exitCode, 1) << alone.out.toStdString();
+    EXPECT_TRUE(alone.out.contains("failed  notes.mp4: input '")) << alone.out.toStdString();
 }
 
 // Two runs at once, each with its own logo: each result carries its own,

@@ -75,19 +75,27 @@ print(f"  queue / better of ours  {q / min(one, two):.3f}   (goal <= 1.05)")
 print(f"  queue / ffmpeg loop     {q / ff:.3f}   (goal <= 0.80)")
 PY
 
-# The proof frame of the 1080p clip, as the queue makes it (best of five).
-python3 - "$PROG" <<'PY'
-import subprocess, sys, time, struct, os
-prog = sys.argv[1]
-w, h = 1920, 1080
+# A 24-bit mask of W x H, the key black, a red band from column X0 to X1 in every row.
+make_mask() {
+  python3 - "$@" <<'PY'
+import struct, sys
+path, w, h, x0, x1 = sys.argv[1], *map(int, sys.argv[2:])
 row = (w * 3 + 3) // 4 * 4
-with open("mask.bmp", "wb") as f:
+line = bytearray(b"\x00\x00\x00" * w) + bytearray(row - w * 3)
+line[3 * x0:3 * x1] = b"\x00\x00\xff" * (x1 - x0)
+with open(path, "wb") as f:
     f.write(b"BM" + struct.pack("<IHHI", 54 + row * h, 0, 0, 54) +
             struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, row * h, 0, 0, 0, 0))
-    line = bytearray(b"\x00\x00\x00" * w) + bytearray(row - w * 3)
-    for x in range(1500, 1880):
-        line[3 * x:3 * x + 3] = b"\x00\x00\xff"
     f.write(bytes(line) * h)
+PY
+}
+make_mask mask.bmp 1920 1080 1500 1880
+make_mask mask360.bmp 640 360 500 620
+
+# The proof frame of the 1080p clip, as the queue makes it (best of five).
+python3 - "$PROG" <<'PY'
+import subprocess, sys, time
+prog = sys.argv[1]
 best = 1e9
 for _ in range(5):
     t = time.time()
@@ -105,16 +113,8 @@ for i in 1 2 3 4 5 6 7 8; do
     -c:v libx264 -pix_fmt yuv420p short/s$i.mp4; }
 done
 python3 - "$PROG" <<'PY'
-import subprocess, sys, time, struct
+import subprocess, sys, time
 prog = sys.argv[1]
-w, h = 640, 360
-row = (w * 3 + 3) // 4 * 4
-with open("mask360.bmp", "wb") as f:
-    f.write(b"BM" + struct.pack("<IHHI", 54 + row * h, 0, 0, 54) +
-            struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, row * h, 0, 0, 0, 0))
-    line = bytearray(b"\x00\x00\x00" * w) + bytearray(row - w * 3)
-    line[3 * 500:3 * 620] = b"\x00\x00\xff" * 120
-    f.write(bytes(line) * h)
 def best(run):
     b = 1e9
     for _ in range(3):

@@ -101,8 +101,8 @@ std::vector<ProbeOutcome> probeVideos(const QStringList& videos) {
             if (std::optional<VideoFacts> facts = videoFactsOf(text)) {
                 outcomes[0].facts = facts;
             } else {
-                const QString reason =
-                    lastEncoderLine(text.remove(QStringLiteral("At least one output file must be specified")));
+                const QString reason = lastEncoderLine(
+                    text.remove(QStringLiteral("At least one output file must be specified")));
                 outcomes[0].why = reason.isEmpty() ? QStringLiteral("not a video the encoder reads") : reason;
             }
         }

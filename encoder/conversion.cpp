@@ -17,6 +17,8 @@
 #include "encoder/options.h"
 #include "encoder/output_target.h"
 #include "encoder/progress.h"
+#include "encoder/result_check.h"
+#include "encoder/stream_metadata.h"
 #include "encoder/video_path.h"
 
 extern "C" {
@@ -95,11 +97,14 @@ private:
     Error openOutput();
     Error openVideoDecoder();
     Error openStreams();
+    Error openStream(int index);
     Error openVideoEncoder(Route& route);
     Error openHook();
     Error writeHeader();
 
     Error readAll();
+    // Reads the written file back; a failure's reason goes to `failed`.
+    void checkResult(std::string& failed);
     Error takeDecoded(FramePtr frame);
     void encodeLoop();
     Error encodeOne(FramePtr frame);
@@ -116,8 +121,10 @@ private:
 
     // Reading thread.
     OutputTarget target_;
-    std::vector<Route> routes_;  // one per input stream known at the start
-    std::set<int> lateStreams_;  // input streams that appeared after the start
+    std::vector<Route> routes_;       // one per input stream known at the start
+    std::set<int> lateStreams_;       // input streams that appeared after the start
+    std::vector<StreamPair> pairs_;   // every source stream the result holds
+    std::vector<std::string> notes_;  // said once the progress has ended
     bool stoppedEarly_ = false;
     VideoDecoder decoder_;
     std::unique_ptr<FrameHook> hook_;
@@ -151,7 +158,15 @@ Error Conversion::openInput() {
 
 Error Conversion::openOutput() {
     if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
-    return mux_.create(format_, target_.workPath(), stop_);
+    if (Error e = mux_.create(format_, target_.workPath(), stop_)) return e;
+    // AVI times video by its frame count and pads no gap before the first frame: a source that
+    // starts late, or a shift for an encoder's priming (MP3's starts before 0), would hold the
+    // first frame longer. So the result starts where the source does, priming or not.
+    if (std::strcmp(format_->name, "avi") == 0) {
+        mux_.context()->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
+        mux_.context()->output_ts_offset = -in_.startTime();
+    }
+    return noError();
 }
 
 Error Conversion::openVideoDecoder() {
@@ -177,44 +192,66 @@ Error Conversion::openVideoEncoder(Route& route) {
         return e;
     route.kind = Route::Kind::Video;
     route.outIndex = encoder_.streamIndex();
+    keepStreamMetadata(vst, mux_.context()->streams[route.outIndex], true);
     return noError();
 }
 
 // The result's streams in the source's order. Sound is copied where the container takes it and no
 // new rate is asked for, else resampled; subtitles and data are copied where the container takes
-// them, and dropped otherwise.
+// them, and left out with a note otherwise. The container's tags and chapters come along.
 Error Conversion::openStreams() {
     AVFormatContext* ic = in_.context();
     AVFormatContext* oc = mux_.context();
+    if (Error e = keepContainerMetadata(ic, oc)) return e;
     routes_.resize(ic->nb_streams);
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
-        const AVStream* st = ic->streams[i];
-        Route& route = routes_[i];
-        if (int(i) == videoIndex_) {
-            if (Error e = openVideoEncoder(route)) return e;
-            continue;
-        }
-        const AVCodecParameters* p = st->codecpar;
-        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
-        // The description already says so; copying it would only make the header fail.
-        if (!incompleteParameters(st).empty()) continue;
-        if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
-            const bool copy = !req_.audioRate && containerTakes(format_, p->codec_id);
-            if (copy) {
-                if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
-                route.kind = Route::Kind::Copy;
-            } else {
-                route.audio = std::make_unique<AudioResampler>();
-                const int rate = req_.audioRate ? *req_.audioRate : p->sample_rate;
-                if (Error e = route.audio->open(st, rate, oc)) return e;
-                route.kind = Route::Kind::Resample;
-                route.outIndex = route.audio->streamIndex();
-            }
-        } else if (p->codec_type != AVMEDIA_TYPE_ATTACHMENT && p->codec_id != AV_CODEC_ID_NONE &&
-                   avformat_query_codec(format_, p->codec_id, FF_COMPLIANCE_NORMAL) == 1) {
+        if (Error e = openStream(int(i))) return e;
+        if (routes_[i].outIndex >= 0) pairs_.push_back({int(i), routes_[i].outIndex});
+    }
+    return noError();
+}
+
+Error Conversion::openStream(int i) {
+    AVFormatContext* ic = in_.context();
+    AVFormatContext* oc = mux_.context();
+    const AVStream* st = ic->streams[i];
+    Route& route = routes_[size_t(i)];
+    if (i == videoIndex_) return openVideoEncoder(route);
+    const AVCodecParameters* p = st->codecpar;
+    const std::string leftOut = "Note: stream #0." + std::to_string(i) + " (" +
+                                avcodec_get_name(p->codec_id) + ") is not in the result: ";
+    if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+        notes_.push_back(leftOut + "the result keeps no cover picture");
+        return noError();
+    }
+    // The description already says so; copying it would only make the header fail.
+    if (!incompleteParameters(st).empty()) return noError();
+    if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
+        const bool copy = !req_.audioRate && containerTakes(format_, p->codec_id);
+        if (copy) {
             if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
             route.kind = Route::Kind::Copy;
+        } else {
+            route.audio = std::make_unique<AudioResampler>();
+            const int rate = req_.audioRate ? *req_.audioRate : p->sample_rate;
+            if (Error e = route.audio->open(st, rate, oc)) return e;
+            route.kind = Route::Kind::Resample;
+            route.outIndex = route.audio->streamIndex();
+            keepStreamMetadata(st, oc->streams[route.outIndex], true);
         }
+    } else if (p->codec_type == AVMEDIA_TYPE_ATTACHMENT) {
+        if (!takesAttachments(format_)) {
+            notes_.push_back(leftOut + "the " + std::string(format_->name) +
+                             " container holds no attachments");
+            return noError();
+        }
+        if (Error e = addAttachment(st, oc, route.outIndex)) return e;
+    } else if (p->codec_id != AV_CODEC_ID_NONE &&
+               avformat_query_codec(format_, p->codec_id, FF_COMPLIANCE_NORMAL) == 1) {
+        if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
+        route.kind = Route::Kind::Copy;
+    } else {
+        notes_.push_back(leftOut + "the " + std::string(format_->name) + " container cannot hold it");
     }
     return noError();
 }
@@ -403,8 +440,31 @@ Error Conversion::run(ConversionResult& result) {
     for (int index : lateStreams_)
         console::write("Note: stream #0." + std::to_string(index) +
                        " began after the start of the file and is not in the result\n");
+    for (const std::string& note : notes_)
+        console::write(noteLine(note));
+    checkResult(result.checkFailed);
     result.stopped = stoppedEarly_;
-    return target_.commit(stoppedEarly_, result.keptAs);
+    // A result that failed its check is kept, under a part's name: it never passes for a whole one.
+    return target_.commit(stoppedEarly_ || !result.checkFailed.empty(), result.keptAs);
+}
+
+void Conversion::checkResult(std::string& failed) {
+    // An insisted stop wants the end now.
+    if (stop_.insisted()) return;
+    const AVFormatContext* oc = mux_.context();
+    CheckExpectation expected;
+    for (unsigned i = 0; i < oc->nb_streams; ++i)
+        expected.streams.push_back(oc->streams[i]->codecpar->codec_type);
+    expected.video = {mux_.packetsOf(encoder_.streamIndex()), progress_.seconds};
+    expected.frameSeconds = av_q2d(av_inv_q(frameRate_));
+    ResultCheck check;
+    CheckReport report;
+    if (Error e = check.run(target_.workPath(), expected, report))
+        failed = e.message();
+    else
+        console::write(formatCheckLine(report));
+    if (const AVFormatContext* back = check.context())
+        console::write(lostMetadataNote(oc->oformat->name, lostMetadata(in_.context(), oc, back, pairs_)));
 }
 
 }  // namespace

@@ -23,8 +23,9 @@ struct ConversionRequest {
 };
 
 struct ConversionResult {
-    bool stopped = false;  // reading ended early on a stop; keptAs holds the part before it
-    std::string keptAs;    // where the result went: the requested name, or when stopped the part's name
+    bool stopped = false;     // reading ended early on a stop; keptAs holds the part before it
+    std::string keptAs;       // where the result went: the requested name, or when stopped the part's name
+    std::string checkFailed;  // why the written file failed its check; it is then kept as a part
 };
 
 // stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading

@@ -70,6 +70,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
             o.frameAt = seconds;
         } else if (a == "-upright") {
             o.upright = true;
+        } else if (a == "-check") {
+            o.check = true;
         } else if (a == "-vframes") {
             if (!value(v)) return false;
             int frames = 0;
@@ -112,6 +114,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
     }
     if (o.oneFrame && (o.hook || o.audioRate)) {
         error = std::string("Option '") + (o.hook ? "vhook" : "ar") + "' does not apply to -vframes 1.";
+        return false;
+    }
+    if (o.check && (o.hook || o.audioRate || o.oneFrame || o.overwrite)) {
+        error = "Option 'check' reads a result and writes nothing: give only -i <source> -check <result>.";
         return false;
     }
     out = std::move(o);

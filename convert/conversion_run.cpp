@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -103,9 +104,11 @@ void PositioningWindow::startConversion() {
     lastPercent_ = 0;
     // A new run starts from nothing, whatever an earlier (stopped) one showed.
     progressLabel_->setText(progressCaption(0));
+    paceLabel_->clear();
     showRunEnd(std::nullopt);
     const qint32 code = runner->run(conversionCommandLine(lastRun_));
     if (!isLoaded() || closing_) return;
+    paceLabel_->clear();
     // A run ended by the window's close or by a Stop that had to end the
     // encoder leaves it running: nothing to read of its end.
     if (code == kStillActive) {
@@ -141,7 +144,12 @@ void PositioningWindow::onConversionOutput(const QString& chunk) {
     const Busy busy(*this);
     consoleTail_ = (consoleTail_ + chunk).right(16384);
     try {
-        if (const std::optional<QString> elapsed = elapsedTextOf(chunk)) showProgress(*elapsed);
+        if (const std::optional<QString> elapsed = elapsedTextOf(chunk)) {
+            if (const std::optional<double> speed = speedOf(chunk))
+                paceLabel_->setText(
+                    ::paceText(*speed, QLocale::c().toDouble(*elapsed), durationInSeconds(video_.duration)));
+            showProgress(*elapsed);
+        }
     } catch (const std::exception&) {}
 }
 

@@ -156,6 +156,12 @@ void PositioningWindow::buildControls() {
     dark.setColor(QPalette::WindowText, kText);
     progressLabel_->setPalette(dark);
 
+    paceLabel_ = new QLabel(this);
+    paceLabel_->setObjectName(QStringLiteral("pace"));
+    paceLabel_->setTextFormat(Qt::PlainText);
+    paceLabel_->setPalette(dark);
+    paceLabel_->setAccessibleName(QStringLiteral("Speed and time left"));
+
     for (int i = 0; i < 2; ++i)
         activityPictures_[static_cast<size_t>(i)] = activityFrame(i);
     activityBox_ = new PictureBox(this);
@@ -286,6 +292,9 @@ void PositioningWindow::buildControls() {
     second->addWidget(activityBox_);
     second->addWidget(enhanceAudioCheck_);
     second->addStretch(1);
+    auto* pace = new QHBoxLayout;
+    pace->addSpacing(16);
+    pace->addWidget(paceLabel_, 1);
     auto* ending = new QHBoxLayout;
     ending->addSpacing(16);
     ending->addWidget(endLabel_, 1);
@@ -307,6 +316,7 @@ void PositioningWindow::buildControls() {
     root->setContentsMargins(8, 8, 8, 8);
     root->addLayout(top);
     root->addLayout(second);
+    root->addLayout(pace);
     root->addLayout(ending);
     root->addLayout(middle, 1);
     root->addWidget(noteLabel_);
@@ -521,6 +531,10 @@ QString PositioningWindow::noteFor(qsizetype vanishing) const {
 
 QString PositioningWindow::endText() const {
     return endLabel_->text();
+}
+
+QString PositioningWindow::paceText() const {
+    return paceLabel_->text();
 }
 
 void PositioningWindow::showRunEnd(const std::optional<RunEnd>& end) {

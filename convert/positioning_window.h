@@ -90,6 +90,8 @@ public:
     bool writeMask();
     // The line under the progress caption when a run ended; "" while none has.
     QString endText() const;
+    // The speed and the time left while a conversion runs ("2.3x, about 0:41 left"); "" otherwise.
+    QString paceText() const;
 
     // The line under the canvas: what gave way for the mark, and what the key
     // colour takes away from it.
@@ -151,6 +153,7 @@ private:
     QPushButton* startButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     QLabel* progressLabel_ = nullptr;
+    QLabel* paceLabel_ = nullptr;  // the speed and the time left, under the progress
     PictureBox* activityBox_ = nullptr;
     QCheckBox* enhanceAudioCheck_ = nullptr;
     QSlider* opacitySlider_ = nullptr;

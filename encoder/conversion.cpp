@@ -381,6 +381,7 @@ void Conversion::reportProgress(bool last) {
     lastReport_ = now;
     const double wall = std::chrono::duration<double>(now - started_).count();
     progress_.fps = wall > 0 ? double(progress_.frames) / wall : 0;
+    progress_.speed = wall > 0 ? progress_.seconds / wall : 0;
     progress_.quality = encoder_.lastQuality();
     progress_.bytes = mux_.bytesWritten();
     console::write(formatProgress(progress_) + (last ? "\n" : ""));

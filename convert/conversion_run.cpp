@@ -66,7 +66,8 @@ void PositioningWindow::startConversion() {
     }
 
     // Quoted on the command line, so the results folder needs no alias.
-    QString result = resultPath(outputFolder(), video_.title);
+    const OutputChoice output = outputChoice();
+    QString result = resultPath(outputFolder(), video_.title, output);
     if (nameTaken(result)) {
         switch (askAboutTakenName(this, result)) {
             case TakenName::Replace:
@@ -96,6 +97,7 @@ void PositioningWindow::startConversion() {
     lastRun_.result = result;
     lastRun_.maskColour = maskColour();
     lastRun_.enhanceAudio = enhanceAudioCheck_->checkState() != Qt::Unchecked;
+    lastRun_.output = output;
     lastRun_.opacity = canvas_->placement().opacity();
 
     const std::shared_ptr<ConsoleCapture> runner = conversionRunner_;

@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
@@ -175,6 +176,14 @@ void PositioningWindow::buildControls() {
     enhanceAudioCheck_->setFixedSize(289, 33);
     enhanceAudioCheck_->setChecked(false);
 
+    outputChoice_ = new QComboBox(this);
+    outputChoice_->setObjectName(QStringLiteral("output"));
+    for (OutputChoice o : {OutputChoice::SameAsSource, OutputChoice::Mp4ToShare})
+        outputChoice_->addItem(outputCaption(o), outputWord(o));
+    outputChoice_->setAccessibleName(QStringLiteral("Output"));
+    outputChoice_->setAccessibleDescription(QStringLiteral(
+        "The result's kind: the source's own, or an MP4 with H.264 and AAC that plays anywhere"));
+
     opacitySlider_ = new QSlider(Qt::Horizontal, this);
     opacitySlider_->setObjectName(QStringLiteral("opacity"));
     opacitySlider_->setFixedWidth(82);
@@ -291,6 +300,7 @@ void PositioningWindow::buildControls() {
     second->addWidget(progressLabel_);
     second->addWidget(activityBox_);
     second->addWidget(enhanceAudioCheck_);
+    second->addWidget(outputChoice_);
     second->addStretch(1);
     auto* pace = new QHBoxLayout;
     pace->addSpacing(16);
@@ -330,6 +340,7 @@ void PositioningWindow::buildControls() {
     rememberTimer_->setInterval(300);
     connect(rememberTimer_, &QTimer::timeout, this, &PositioningWindow::rememberChoices);
     connect(enhanceAudioCheck_, &QCheckBox::toggled, rememberTimer_, qOverload<>(&QTimer::start));
+    connect(outputChoice_, &QComboBox::currentIndexChanged, rememberTimer_, qOverload<>(&QTimer::start));
     connect(marginSpin_, &QDoubleSpinBox::valueChanged, rememberTimer_, qOverload<>(&QTimer::start));
 
     connect(canvas_, &MarkCanvas::mouseDown, this, &PositioningWindow::placeMark);
@@ -374,6 +385,9 @@ void PositioningWindow::load() {
         const QSettings settings = userSettings();
         const QSignalBlocker quietCheck(enhanceAudioCheck_);
         const QSignalBlocker quietMargin(marginSpin_);
+        const QSignalBlocker quietOutput(outputChoice_);
+        outputChoice_->setCurrentIndex(outputChoice_->findData(
+            outputWord(outputFromWord(settings.value(QStringLiteral("conversion/output")).toString()))));
         enhanceAudioCheck_->setChecked(
             settings.value(QStringLiteral("conversion/enhanceAudio"), false).toBool());
         bool ok = false;
@@ -502,6 +516,7 @@ void PositioningWindow::rememberChoices() const {
     QSettings settings = userSettings();
     if (canvas_->hasPlacedMark()) savePlacement(settings, canvas_->placement());
     settings.setValue(QStringLiteral("conversion/enhanceAudio"), enhanceAudioCheck_->isChecked());
+    settings.setValue(QStringLiteral("conversion/output"), outputWord(outputChoice()));
     settings.setValue(QStringLiteral("mark/marginControl"), marginSpin_->value());
 }
 
@@ -531,6 +546,10 @@ QString PositioningWindow::noteFor(qsizetype vanishing) const {
 
 QString PositioningWindow::endText() const {
     return endLabel_->text();
+}
+
+OutputChoice PositioningWindow::outputChoice() const {
+    return outputFromWord(outputChoice_->currentData().toString());
 }
 
 QString PositioningWindow::paceText() const {

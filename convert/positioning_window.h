@@ -32,6 +32,7 @@ class ConsoleCapture;
 class PictureBox;
 class MarkCanvas;
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
@@ -71,6 +72,9 @@ public:
     // The user picked a key colour (the palette's "Save Settings"): the
     // canvas shows it, and any mark pixels it will take away, tinted.
     void setPickedKey(const QColor& colour);
+
+    // What the next Start writes: the source's kind of file, or an MP4 to share.
+    OutputChoice outputChoice() const;
 
     // The paths and options of the last Start.
     const ConversionRun& lastRun() const { return lastRun_; }
@@ -121,7 +125,7 @@ private:
     void showPlacement();
     // noteText() for a mark of which `vanishing` pixels are of the key colour.
     QString noteFor(qsizetype vanishing) const;
-    // Keeps the placement, the audio option and the margin for the next
+    // Keeps the placement, the audio and output options and the margin for the next
     // window and the next run.
     void rememberChoices() const;
     // The key the program picks for the laid mark: one it does not use.
@@ -156,6 +160,7 @@ private:
     QLabel* paceLabel_ = nullptr;  // the speed and the time left, under the progress
     PictureBox* activityBox_ = nullptr;
     QCheckBox* enhanceAudioCheck_ = nullptr;
+    QComboBox* outputChoice_ = nullptr;  // "Same as the source" or "MP4 to share"
     QSlider* opacitySlider_ = nullptr;
     QLabel* opacityLabel_ = nullptr;
     CanvasArea* canvasArea_ = nullptr;

@@ -18,10 +18,12 @@
 #include "encoder/output_target.h"
 #include "encoder/progress.h"
 #include "encoder/result_check.h"
+#include "encoder/share_picture.h"
 #include "encoder/stream_metadata.h"
 #include "encoder/video_path.h"
 
 extern "C" {
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -42,6 +44,18 @@ AVPixelFormat hookFormat(AVPixelFormat decoded, AVPixelFormat encoded) {
     for (AVPixelFormat f : {decoded, encoded})
         if (const char* n = av_get_pix_fmt_name(f); n && overlaySupportsFormat(n)) return f;
     return AV_PIX_FMT_YUV420P;
+}
+
+// A rate AAC takes for a copy to share: the nearest at or above `rate`, else its highest.
+int shareRate(int rate) {
+    const AVCodec* aac = findEncoder(AV_CODEC_ID_AAC);
+    if (!aac || !aac->supported_samplerates) return rate;
+    int above = 0, highest = 0;
+    for (const int* r = aac->supported_samplerates; *r; ++r) {
+        if (*r >= rate && (above == 0 || *r < above)) above = *r;
+        highest = std::max(highest, *r);
+    }
+    return above > 0 ? above : highest;
 }
 
 Error addCopiedStream(const AVStream* in, AVFormatContext* out, int& index) {
@@ -127,6 +141,7 @@ private:
     std::vector<std::string> notes_;  // said once the progress has ended
     bool stoppedEarly_ = false;
     VideoDecoder decoder_;
+    std::unique_ptr<SharePicture> sharePicture_;  // a copy to share of a picture beyond 8-bit BT.709
     std::unique_ptr<FrameHook> hook_;
     FrameConformer toHook_;
 
@@ -153,12 +168,18 @@ Error Conversion::openInput() {
         return failure(
             "output '" + req_.output + "'",
             "unknown file type; use .avi .mpg .mpeg .divx .wmv .flv .mov .mp4 .m4v .mkv .webm or .ts");
+    if (req_.share && std::strcmp(format_->name, "mp4") != 0)
+        return failure("output '" + req_.output + "'", "a copy to share (-share) is an MP4: name it .mp4");
     return noError();
 }
 
 Error Conversion::openOutput() {
     if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
     if (Error e = mux_.create(format_, target_.workPath(), stop_)) return e;
+    // The index first, so that a copy to share plays while it still downloads.
+    if (req_.share)
+        if (int r = av_opt_set(mux_.context()->priv_data, "movflags", "+faststart", 0); r < 0)
+            return avError(r, "write the index first");
     // AVI times video by its frame count and pads no gap before the first frame: a source that
     // starts late, or a shift for an encoder's priming (MP3's starts before 0), would hold the
     // first frame longer. So the result starts where the source does, priming or not.
@@ -185,11 +206,23 @@ Error Conversion::openVideoDecoder() {
 
 Error Conversion::openVideoEncoder(Route& route) {
     const AVStream* vst = in_.context()->streams[videoIndex_];
-    const AVCodec* codec = chooseVideoEncoder(format_, vst->codecpar->codec_id);
+    const AVCodec* codec = req_.share ? avcodec_find_encoder_by_name("libx264")
+                                      : chooseVideoEncoder(format_, vst->codecpar->codec_id);
     if (!codec) return failure("output '" + req_.output + "'", "no video encoder for this container");
-    if (Error e =
-            encoder_.open(codec, vst, decoder_.context(), frameRate_, in_.videoBitRate(), mux_.context()))
+    const AVCodecContext* dec = decoder_.context();
+    if (Error e = encoder_.open(codec, vst, dec, frameRate_, in_.videoBitRate(), mux_.context(), req_.share))
         return e;
+    if (req_.share) {
+        if (const std::string beyond = sharingConversion(dec); !beyond.empty()) {
+            sharePicture_ = std::make_unique<SharePicture>();
+            if (Error e = sharePicture_->open(dec, vst->time_base)) return e;
+            notes_.push_back("Note: the " + beyond + " picture is converted to 8-bit BT.709 for sharing");
+        }
+        const AVCodecContext* enc = encoder_.context();
+        if (enc->width != dec->width || enc->height != dec->height)
+            notes_.push_back("Note: H.264 for sharing takes even sizes: the picture is cut to " +
+                             std::to_string(enc->width) + "x" + std::to_string(enc->height));
+    }
     route.kind = Route::Kind::Video;
     route.outIndex = encoder_.streamIndex();
     keepStreamMetadata(vst, mux_.context()->streams[route.outIndex], true);
@@ -227,14 +260,17 @@ Error Conversion::openStream(int i) {
     // The description already says so; copying it would only make the header fail.
     if (!incompleteParameters(st).empty()) return noError();
     if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
-        const bool copy = !req_.audioRate && containerTakes(format_, p->codec_id);
+        const bool copy = !req_.audioRate && (req_.share ? p->codec_id == AV_CODEC_ID_AAC
+                                                         : containerTakes(format_, p->codec_id));
         if (copy) {
             if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
             route.kind = Route::Kind::Copy;
         } else {
             route.audio = std::make_unique<AudioResampler>();
             const int rate = req_.audioRate ? *req_.audioRate : p->sample_rate;
-            if (Error e = route.audio->open(st, rate, oc)) return e;
+            if (Error e = route.audio->open(st, req_.share ? shareRate(rate) : rate, oc,
+                                            req_.share ? AV_CODEC_ID_AAC : AV_CODEC_ID_NONE))
+                return e;
             route.kind = Route::Kind::Resample;
             route.outIndex = route.audio->streamIndex();
             keepStreamMetadata(st, oc->streams[route.outIndex], true);
@@ -260,13 +296,17 @@ Error Conversion::openStream(int i) {
 Error Conversion::openHook() {
     const AVCodecContext* dec = decoder_.context();
     const AVCodecContext* enc = encoder_.context();
-    const AVPixelFormat hf = hookFormat(dec->pix_fmt, enc->pix_fmt);
+    // A picture converted for sharing reaches the hook as the encoder takes it.
+    const AVPixelFormat decoded = sharePicture_ ? enc->pix_fmt : dec->pix_fmt;
+    const AVColorSpace space = sharePicture_ ? enc->colorspace : dec->colorspace;
+    const bool fullRange = !sharePicture_ && dec->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat hf = hookFormat(decoded, enc->pix_fmt);
     toHook_.target(dec->width, dec->height, hf);
     toEncoder_.target(enc->width, enc->height, enc->pix_fmt);
     if (!req_.hook) return noError();
     const std::string formatName = av_get_pix_fmt_name(hf);
-    WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(dec->colorspace),
-                                 dec->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
+    WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(space),
+                                 fullRange || formatName.rfind("yuvj", 0) == 0};
     return FrameHook::open(splitHookCommand(*req_.hook), hookFormat, hook_);
 }
 
@@ -287,6 +327,8 @@ Error Conversion::setUp() {
 }
 
 Error Conversion::takeDecoded(FramePtr frame) {
+    if (sharePicture_)
+        if (Error e = sharePicture_->convert(frame)) return e;
     if (Error e = toHook_.conform(frame)) return e;
     if (hook_) {
         // Decoded pictures may still be the decoder's references; the hook writes into a copy.
@@ -360,6 +402,9 @@ Error Conversion::encodeOne(FramePtr frame) {
         return mux_.write(p, enc->time_base);
     };
     if (!frame) return encoder_.encode(nullptr, write);
+    // A copy to share drops an odd last column or row (the frame is the encoder's alone by now).
+    frame->width = std::min(frame->width, enc->width);
+    frame->height = std::min(frame->height, enc->height);
     if (Error e = toEncoder_.conform(frame)) return e;
     const int64_t step = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(frameRate_), enc->time_base));
     int64_t pts = frame->pts == AV_NOPTS_VALUE ? (lastPts_ == AV_NOPTS_VALUE ? 0 : lastPts_ + step)

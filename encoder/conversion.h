@@ -20,6 +20,7 @@ struct ConversionRequest {
     bool overwrite = false;
     std::optional<std::string> hook;  // "-vhook" value
     std::optional<int> audioRate;     // "-ar"
+    bool share = false;               // "-share": an MP4 with H.264 and AAC that plays anywhere
 };
 
 struct ConversionResult {

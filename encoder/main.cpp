@@ -127,8 +127,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    wm::ConversionRequest request{options.input, *options.output, options.overwrite, options.hook,
-                                  options.audioRate};
+    wm::ConversionRequest request{options.input, *options.output,   options.overwrite,
+                                  options.hook,  options.audioRate, options.share};
     wm::ConversionResult result;
     if (wm::Error e = wm::convert(input, request, stopRequest, result)) {
         if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");

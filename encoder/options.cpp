@@ -70,6 +70,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
             o.frameAt = seconds;
         } else if (a == "-upright") {
             o.upright = true;
+        } else if (a == "-share") {
+            o.share = true;
         } else if (a == "-check") {
             o.check = true;
         } else if (a == "-vframes") {
@@ -116,7 +118,11 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
         error = std::string("Option '") + (o.hook ? "vhook" : "ar") + "' does not apply to -vframes 1.";
         return false;
     }
-    if (o.check && (o.hook || o.audioRate || o.oneFrame || o.overwrite)) {
+    if (o.share && o.oneFrame) {
+        error = "Option 'share' does not apply to -vframes 1.";
+        return false;
+    }
+    if (o.check && (o.hook || o.audioRate || o.oneFrame || o.overwrite || o.share)) {
         error = "Option 'check' reads a result and writes nothing: give only -i <source> -check <result>.";
         return false;
     }

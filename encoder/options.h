@@ -1,5 +1,5 @@
 // The encoder's command line, read in the option syntax of the FFmpeg generation the windows speak:
-//   mxcode.dll -i <video> [-sameq] [-vhook "<module> <module args>"] [-ar <Hz>] [-y] <result>
+//   mxcode.dll -i <video> [-sameq] [-vhook "<module> <module args>"] [-ar <Hz>] [-share] [-y] <result>
 //   mxcode.dll [-ss <seconds>] -i <video> -vframes 1 [-upright] [-y] <picture.bmp>
 //   mxcode.dll -i <video> -check <result>
 // Options may come in any order; the one argument that is not an option names the result.
@@ -22,6 +22,7 @@ struct Options {
     bool oneFrame = false;              // "-vframes 1": the result is one frame as a BMP picture
     std::optional<double> frameAt;      // "-ss": seconds from the start of the input, finite, >= 0
     bool upright = false;               // "-upright": the frame turned as the video is shown
+    bool share = false;                 // "-share": an MP4 with H.264 and AAC that plays anywhere
     bool check = false;                 // "-check": the named file is a result to check, not to write
 };
 

@@ -322,4 +322,107 @@ TEST(Check, DiskThatDropsWritesFailsTheRunAndKeepsThePart) {
     EXPECT_FALSE(std::filesystem::exists(dir + "/wm-phone.mp4"));
 }
 
+// ---------------------------------------------------------------------------------------------
+// "MP4 to share": H.264 High in yuv420p, AAC, the index before the data, the rotation kept, the
+// look kept outside the mark.
+
+// The top-level boxes of an MP4, in order.
+std::vector<std::string> topBoxes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> boxes;
+    for (;;) {
+        unsigned char head[16];
+        if (!in.read(reinterpret_cast<char*>(head), 8)) break;
+        uint64_t size =
+            (uint64_t(head[0]) << 24) | (uint64_t(head[1]) << 16) | (uint64_t(head[2]) << 8) | head[3];
+        boxes.emplace_back(reinterpret_cast<char*>(head) + 4, 4);
+        uint64_t headSize = 8;
+        if (size == 1) {
+            if (!in.read(reinterpret_cast<char*>(head + 8), 8)) break;
+            size = 0;
+            for (int i = 8; i < 16; ++i)
+                size = size << 8 | head[i];
+            headSize = 16;
+        }
+        if (size < headSize) break;
+        in.seekg(std::streamoff(size - headSize), std::ios::cur);
+    }
+    return boxes;
+}
+
+// The PSNR of the luma below the mark (rows 80 on), the reference made by `toReference` from the source.
+double psnrBelowMark(const std::string& result, const std::string& source, const std::string& toReference) {
+    const auto r = enc_test::run(
+        "ffmpeg", {"-hide_banner", "-noautorotate", "-i", result, "-noautorotate", "-i", source, "-lavfi",
+                   "[0:v]crop=320:160:0:80,format=yuv420p[a];[1:v]" + toReference +
+                       "crop=320:160:0:80,format=yuv420p[b];[a][b]psnr",
+                   "-f", "null", "-"});
+    const auto at = r.output.find("average:");
+    if (at == std::string::npos) return 0;
+    return r.output.compare(at + 8, 3, "inf") == 0 ? 99 : std::stod(r.output.substr(at + 8));
+}
+
+struct ShareCase {
+    const char* name;
+    std::string (*source)();
+    const char* note;  // a note the run must give, or ""
+};
+void PrintTo(const ShareCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Share : public testing::TestWithParam<ShareCase> {};
+
+TEST_P(Share, PlaysAnywhereAndKeepsTheLook) {
+    const ShareCase& c = GetParam();
+    const std::string source = c.source();
+    const std::string dir = enc_test::scratchFolder(std::string("share-") + c.name);
+    ASSERT_TRUE(enc_test::writeMask(dir + "/mask.bmp", 320, 240, kLogoX, kLogoY));
+    const std::string result = dir + "/wm-result.mp4";
+    const auto r = runEncoder({"-i", source, "-sameq", "-vhook",
+                               enc_test::hookPath() + " -f " + dir + "/mask.bmp -m 1 -t 000000", "-share",
+                               "-y", result});
+    ASSERT_TRUE(r.exited && r.status == 0) << r.output;
+    EXPECT_NE(r.output.find(c.note), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("check: 0:02.0, 50 frames, "), std::string::npos) << r.output;
+
+    EXPECT_EQ(enc_test::probeValue(result, "v:0", "stream=codec_name"), "h264");
+    const std::string profile = enc_test::probeValue(result, "v:0", "stream=profile");
+    EXPECT_TRUE(profile == "High" || profile == "Main") << profile;
+    EXPECT_EQ(enc_test::probeValue(result, "v:0", "stream=pix_fmt"), "yuv420p");
+    const std::string audio =
+        enc_test::run("ffprobe", {"-v", "error", "-select_streams", "a", "-show_entries", "stream=codec_name",
+                                  "-of", "csv=p=0", result})
+            .output;
+    std::istringstream codecs(audio);
+    for (std::string codec; std::getline(codecs, codec);)
+        EXPECT_EQ(codec, "aac");
+    EXPECT_FALSE(audio.empty());
+    const std::vector<std::string> boxes = topBoxes(result);
+    const auto moov = std::find(boxes.begin(), boxes.end(), "moov"),
+               mdat = std::find(boxes.begin(), boxes.end(), "mdat");
+    ASSERT_TRUE(moov != boxes.end() && mdat != boxes.end());
+    EXPECT_LT(moov, mdat);
+    // Never more frames than the source, and the rotation a phone gave its clip.
+    EXPECT_EQ(enc_test::countFrames(result), enc_test::countFrames(source));
+    EXPECT_EQ(enc_test::probeValue(result, "v:0", "stream_side_data=rotation"),
+              enc_test::probeValue(source, "v:0", "stream_side_data=rotation"));
+    const bool hdr = enc_test::probeValue(source, "v:0", "stream=color_transfer") == "smpte2084";
+    if (hdr) EXPECT_EQ(enc_test::probeValue(result, "v:0", "stream=color_transfer"), "bt709");
+    const std::string toneMap =
+        hdr ? "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:"
+              "desat=0,zscale=t=bt709:m=bt709:r=tv,"
+            : "";
+    EXPECT_GE(psnrBelowMark(result, source, toneMap), 38.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, Share,
+    testing::Values(ShareCase{"ConcertMkv", concertMkv, "stream #0.3 (ttf) is not in the result"},
+                    ShareCase{"PhoneMp4", phoneMp4, ""}, ShareCase{"TapeAvi", tapeAvi, ""},
+                    ShareCase{"Hdr10Mkv", hdrMkv,
+                              "Note: the 10-bit HDR picture is converted to 8-bit BT.709 for sharing"},
+                    ShareCase{"SubtitledMp4", subtitledMp4, ""}),
+    [](const testing::TestParamInfo<ShareCase>& i) { return std::string(i.param.name); });
+
 }  // namespace

@@ -14,9 +14,8 @@ namespace wm {
 // "" when it is shared as it is.
 std::string sharingConversion(const AVCodecContext* decoded);
 
-// The x264 settings of a shared copy: High profile, constant quality 20 at the "veryfast" preset,
-// at most twice the source's bit rate when it is known.
-void applyShareQuality(AVCodecContext* enc, AVDictionary** options, int64_t sourceBitRate);
+// The x264 settings of a shared copy: High profile, constant quality 20 at the "veryfast" preset.
+void applyShareQuality(AVDictionary** options);
 
 // Converts decoded frames to 8-bit 4:2:0 BT.709, tone-mapping HDR (PQ, HLG) to standard range.
 class SharePicture {

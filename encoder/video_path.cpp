@@ -119,7 +119,7 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
 
     AVDictionary* rawOptions = nullptr;
     if (share)
-        applyShareQuality(e, &rawOptions, sourceBitRate);
+        applyShareQuality(&rawOptions);
     else
         applyVideoQuality(e, &rawOptions, sourceBitRate);
     DictionaryPtr options(rawOptions);

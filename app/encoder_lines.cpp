@@ -4,8 +4,33 @@
 
 #include <QStringList>
 
-QString resultPath(const QString& resultsFolder, const QString& videoTitle) {
-    return resultsFolder + QStringLiteral("/wm-") + videoTitle;
+QString outputCaption(OutputChoice choice) {
+    return choice == OutputChoice::Mp4ToShare ? QStringLiteral("MP4 to share")
+                                              : QStringLiteral("Same as the source");
+}
+
+QString outputWord(OutputChoice choice) {
+    const std::string_view word = outputChoiceWord(choice);
+    return QString::fromLatin1(word.data(), static_cast<qsizetype>(word.size()));
+}
+
+OutputChoice outputFromWord(const QString& word) {
+    return outputChoiceOfWord(word.toStdString());
+}
+
+QString resultFileName(const QString& videoFileName, OutputChoice output) {
+    QString name = videoFileName;
+    if (output == OutputChoice::Mp4ToShare) {
+        // The extension as the encoder reads it: after the last dot, never a leading one.
+        const qsizetype dot = name.lastIndexOf(u'.');
+        if (dot > 0) name.truncate(dot);
+        name += QStringLiteral(".mp4");
+    }
+    return name;
+}
+
+QString resultPath(const QString& resultsFolder, const QString& videoTitle, OutputChoice output) {
+    return resultsFolder + QStringLiteral("/wm-") + resultFileName(videoTitle, output);
 }
 
 QString keepBothPath(const QString& takenPath, const std::function<bool(const QString&)>& isTaken) {
@@ -31,6 +56,7 @@ QString conversionCommandLine(const ConversionRun& run) {
     tokens << run.programFolder + u'/' + run.encoder << QStringLiteral("-i") << run.video
            << QStringLiteral("-sameq") << QStringLiteral("-vhook") << hookToken(run);
     if (run.enhanceAudio) tokens << QStringLiteral("-ar 22050");
+    if (run.output == OutputChoice::Mp4ToShare) tokens << QStringLiteral("-share");
     tokens << QStringLiteral("-y") << quoteArg(run.result);
     return tokens.join(u' ');
 }

@@ -4,11 +4,19 @@
 // the windows, the queue and the headless command all build theirs here.
 #pragma once
 
+#include "rules/output_choice.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
+
+// The choice's caption in the window, and its word in the user's settings ("same", "share"); a
+// word that is none of them reads as SameAsSource.
+QString outputCaption(OutputChoice choice);
+QString outputWord(OutputChoice choice);
+OutputChoice outputFromWord(const QString& word);
 
 struct ConversionRun {
     QString programFolder;                           // the program folder in its command-line-safe form
@@ -18,11 +26,18 @@ struct ConversionRun {
     QString maskColour;                              // key colour RRGGBB
     QString result;                                  // the result's path
     bool enhanceAudio = false;
-    int opacity = 100;  // per cent; below 100 the module gets "-a N"
+    OutputChoice output = OutputChoice::SameAsSource;  // Mp4ToShare adds "-share" before "-y"
+    int opacity = 100;                                 // per cent; below 100 the module gets "-a N"
 };
 
-// resultsFolder + "/wm-" + the video's title.
-QString resultPath(const QString& resultsFolder, const QString& videoTitle);
+// The video's file name as its result's ends: the same, or for an MP4 to share with ".mp4" for
+// its extension ("clip.mkv" is "clip.mp4"; a name without one gets it).
+QString resultFileName(const QString& videoFileName, OutputChoice output);
+
+// resultsFolder + "/wm-" + the video's title; for an MP4 to share its extension becomes ".mp4"
+// ("wm-clip.mkv" is "wm-clip.mp4"; a title without one gets it).
+QString resultPath(const QString& resultsFolder, const QString& videoTitle,
+                   OutputChoice output = OutputChoice::SameAsSource);
 
 // "Keep both" for a result path that is taken: the first of "<stem> (2).<ext>", "<stem> (3).<ext>",
 // ... in the same folder that isTaken says is free (the extension as the encoder splits it: after
@@ -31,7 +46,7 @@ QString keepBothPath(const QString& takenPath, const std::function<bool(const QS
 
 // The nine tokens: the encoder, -i, the video, -sameq, -vhook, the quoted hook
 // with its arguments (" -a N" at their end for an opacity below 100), [-ar 22050],
-// -y, the quoted result. Quoted tokens are
+// -y, the quoted result; an MP4 to share has "-share" before -y. Quoted tokens are
 // escaped so that no name can split its token or add an argument.
 QString conversionCommandLine(const ConversionRun& run);
 

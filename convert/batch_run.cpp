@@ -2,6 +2,7 @@
 
 #include "app/encoder_lines.h"
 #include "app/shell.h"
+#include "convert/progress_parse.h"
 #include "convert/run_end.h"
 #include "runner/command_line.h"
 #include "watermark/color_text.h"
@@ -75,7 +76,7 @@ BatchRun::BatchRun(const Job& job, const QImage& picture, const QStringList& vid
                    const BatchOptions& options)
     : placement_(placementOf(job, picture)), job_(job), options_(options) {
     options_.jobs = std::max(1, options_.jobs);
-    const QStringList results = resultPaths(videos, options_.outputFolder, job.prefix);
+    const QStringList results = resultPaths(videos, options_.outputFolder, job.prefix, job.output);
     for (qsizetype i = 0; i < videos.size(); ++i) {
         BatchVideo v;
         v.path = videos[i];
@@ -169,6 +170,7 @@ bool BatchRun::start(std::size_t index, Running& run) {
     line.maskColour = rrggbbOf(mask->key);
     line.result = v.result;
     line.enhanceAudio = job_.enhanceAudio;
+    line.output = job_.output;
     line.opacity = placement_.opacity();
     if (line.programFolder.isEmpty() || line.video.isEmpty() || line.mask.isEmpty())
         return fail(QStringLiteral("a path cannot be handed to the encoder"));
@@ -199,7 +201,9 @@ void BatchRun::read(Running& run) {
     if (!p) return;
     v.fps = p->fps;
     const double wall = secondsSince(run.started);
-    v.speed = wall > 0 ? p->seconds / wall : 0;
+    // The encoder's own speed, as the positioning window shows it; the wall clock's before it says one.
+    const std::optional<double> speed = speedOf(run.text);
+    v.speed = speed ? *speed : wall > 0 ? p->seconds / wall : 0;
     if (v.seconds > 0) {
         v.percent = std::clamp(p->seconds / v.seconds * 100, 0.0, 100.0);
         if (v.speed > 0) v.etaSeconds = std::max(0.0, (v.seconds - p->seconds) / v.speed);

@@ -171,11 +171,12 @@ std::optional<QImage> proofFrame(const Placement& placement, const QString& vide
     return frame;
 }
 
-QStringList resultPaths(const QStringList& videos, const QString& folder, const QString& prefix) {
+QStringList resultPaths(const QStringList& videos, const QString& folder, const QString& prefix,
+                        OutputChoice output) {
     QStringList out;
     QSet<QString> taken;
     for (const QString& video : videos) {
-        QString path = folder + u'/' + prefix + QFileInfo(video).fileName();
+        QString path = folder + u'/' + prefix + resultFileName(QFileInfo(video).fileName(), output);
         if (taken.contains(path))
             path = keepBothPath(path, [&taken](const QString& p) { return taken.contains(p); });
         taken.insert(path);

@@ -2,6 +2,7 @@
 // the job's mask for its frame, and the name of its result.
 #pragma once
 
+#include "app/encoder_lines.h"
 #include "rules/orientation.h"
 #include "watermark/mark_mask.h"
 #include "watermark/placement.h"
@@ -65,8 +66,9 @@ std::optional<QImage> proofFrame(const Placement& placement, const QString& vide
 // The results of `videos` in `folder`: <prefix><file name>, and for a name
 // that an earlier video of the list already takes (cameras repeat names
 // across folders) "<stem> (2).<ext>", "(3)", … in the list's order, so that
-// a second run names every result as the first did.
-QStringList resultPaths(const QStringList& videos, const QString& folder, const QString& prefix);
+// a second run names every result as the first did. An MP4 to share ends in ".mp4".
+QStringList resultPaths(const QStringList& videos, const QString& folder, const QString& prefix,
+                        OutputChoice output = OutputChoice::SameAsSource);
 
 // The video files in `paths`: files as given, folders searched (not their
 // subfolders) for the video types the dialog lists, sorted by name; every

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -72,7 +73,8 @@ void PositioningWindow::startConversion() {
         return;
     }
     // Quoted on the command line, so the results folder needs no alias.
-    QString result = resultPath(outputFolder(), video_.title);
+    const OutputChoice output = outputChoice();
+    QString result = resultPath(outputFolder(), video_.title, output);
     if (nameTaken(result)) {
         switch (askAboutTakenName(this, result)) {
             case TakenName::Replace:
@@ -102,6 +104,7 @@ void PositioningWindow::startConversion() {
     lastRun_.result = result;
     lastRun_.maskColour = maskColour();
     lastRun_.enhanceAudio = enhanceAudioCheck_->checkState() != Qt::Unchecked;
+    lastRun_.output = output;
     lastRun_.opacity = canvas_->placement().opacity();
 
     const std::shared_ptr<ConsoleCapture> runner = conversionRunner_;
@@ -110,6 +113,7 @@ void PositioningWindow::startConversion() {
     lastPercent_ = 0;
     // A new run starts from nothing, whatever an earlier (stopped) one showed.
     progressLabel_->setText(progressCaption(0));
+    paceLabel_->clear();
     showRunEnd(std::nullopt);
     // One conversion at a time: Start waits for this one to end.
     startButton_->setEnabled(false);
@@ -118,6 +122,7 @@ void PositioningWindow::startConversion() {
     startButton_->setEnabled(true);
     // The module read the mask when the encoder began.
     runFolder_.reset();
+    paceLabel_->clear();
     // A run ended by the window's close or by a Stop that had to end the
     // encoder leaves it running: nothing to read of its end.
     if (code == kStillActive) {
@@ -153,7 +158,12 @@ void PositioningWindow::onConversionOutput(const QString& chunk) {
     const Busy busy(*this);
     consoleTail_ = (consoleTail_ + chunk).right(16384);
     try {
-        if (const std::optional<QString> elapsed = elapsedTextOf(chunk)) showProgress(*elapsed);
+        if (const std::optional<QString> elapsed = elapsedTextOf(chunk)) {
+            if (const std::optional<double> speed = speedOf(chunk))
+                paceLabel_->setText(
+                    ::paceText(*speed, QLocale::c().toDouble(*elapsed), durationInSeconds(video_.duration)));
+            showProgress(*elapsed);
+        }
     } catch (const std::exception&) {}
 }
 

@@ -29,7 +29,7 @@ void onStopSignal(int sig) {
 // The options that take a value, and the flags.
 const QStringList kValued{"--job",    "--jobs", "--output",  "--picture", "--place",
                           "--margin", "--size", "--opacity", "--key",     "--save-job"};
-const QStringList kFlags{"--replace", "--progress=json", "--enhance-audio", "--help"};
+const QStringList kFlags{"--replace", "--progress=json", "--enhance-audio", "--share", "--help"};
 
 std::optional<double> numberIn(const QString& text, double least, double most) {
     bool ok = false;
@@ -62,7 +62,7 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
     HeadlessCall call;
     QString picture, place = QStringLiteral("bottom-right"), key;
     double margin = 3, size = 20, opacity = 100;
-    bool placementGiven = false, enhanceAudio = false;
+    bool placementGiven = false, enhanceAudio = false, share = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString arg = args[i];
         QString value;
@@ -107,6 +107,9 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
             picture = value;
         } else if (arg == QStringLiteral("--enhance-audio")) {
             enhanceAudio = true;
+            placementGiven = true;
+        } else if (arg == QStringLiteral("--share")) {
+            share = true;
             placementGiven = true;
         } else {
             placementGiven = true;
@@ -158,6 +161,7 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
         job.opacity = static_cast<int>(opacity);
         if (!key.isEmpty()) job.key = colorFromRrggbb(key);
         job.enhanceAudio = enhanceAudio;
+        if (share) job.output = OutputChoice::Mp4ToShare;
         call.job = job;
     }
     if (call.inputs.isEmpty() && call.saveJob.isEmpty())
@@ -170,13 +174,14 @@ QString headlessUsage() {
         "Usage: watermark-image --job FILE.wmjob [--jobs N] [--output DIR] [--replace]\n"
         "                       [--progress=json] VIDEO|FOLDER...\n"
         "       watermark-image --picture FILE [--place ANCHOR] [--margin P] [--size P]\n"
-        "                       [--opacity P] [--key RRGGBB] [--enhance-audio] [--save-job FILE]\n"
+        "                       [--opacity P] [--key RRGGBB] [--enhance-audio] [--share] [--save-job FILE]\n"
         "                       [--jobs N] [--output DIR] [--replace] [--progress=json] [VIDEO|FOLDER...]\n"
         "Stamps the job's picture on every video (a folder: the videos in it) without a window.\n"
         "  ANCHOR   top-left, top, top-right, left, centre, right, bottom-left, bottom, bottom-right\n"
         "           (bottom-right to start with)\n"
         "  --margin distance from the anchor's edges, per cent of the frame (3)\n"
         "  --size   the mark's width, per cent of the frame's width (20)\n"
+        "  --share  an MP4 to share (H.264 and AAC, named .mp4) instead of the source's kind\n"
         "  --jobs   encoders at a time (2, or one per pair of cores on larger machines)\n"
         "  --output the results folder (the job's, else the program's)\n"
         "  --replace convert again a video whose result is already there (skipped otherwise)\n"

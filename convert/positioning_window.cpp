@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
@@ -167,6 +168,12 @@ void PositioningWindow::buildControls() {
     dark.setColor(QPalette::WindowText, kText);
     progressLabel_->setPalette(dark);
 
+    paceLabel_ = new QLabel(this);
+    paceLabel_->setObjectName(QStringLiteral("pace"));
+    paceLabel_->setTextFormat(Qt::PlainText);
+    paceLabel_->setPalette(dark);
+    paceLabel_->setAccessibleName(QStringLiteral("Speed and time left"));
+
     for (int i = 0; i < 2; ++i)
         activityPictures_[static_cast<size_t>(i)] = activityFrame(i);
     activityBox_ = new PictureBox(this);
@@ -179,6 +186,14 @@ void PositioningWindow::buildControls() {
     enhanceAudioCheck_->setObjectName(QStringLiteral("Check1"));
     enhanceAudioCheck_->setFixedSize(289, 33);
     enhanceAudioCheck_->setChecked(false);
+
+    outputChoice_ = new QComboBox(this);
+    outputChoice_->setObjectName(QStringLiteral("output"));
+    for (OutputChoice o : {OutputChoice::SameAsSource, OutputChoice::Mp4ToShare})
+        outputChoice_->addItem(outputCaption(o), outputWord(o));
+    outputChoice_->setAccessibleName(QStringLiteral("Output"));
+    outputChoice_->setAccessibleDescription(QStringLiteral(
+        "The result's kind: the source's own, or an MP4 with H.264 and AAC that plays anywhere"));
 
     opacitySlider_ = new QSlider(Qt::Horizontal, this);
     opacitySlider_->setObjectName(QStringLiteral("opacity"));
@@ -296,9 +311,13 @@ void PositioningWindow::buildControls() {
     second->addWidget(progressLabel_);
     second->addWidget(activityBox_);
     second->addWidget(enhanceAudioCheck_);
+    second->addWidget(outputChoice_);
     second->addStretch(1);
     second->addWidget(saveJobButton_);
     second->addWidget(addVideosButton_);
+    auto* pace = new QHBoxLayout;
+    pace->addSpacing(16);
+    pace->addWidget(paceLabel_, 1);
     auto* ending = new QHBoxLayout;
     ending->addSpacing(16);
     ending->addWidget(endLabel_, 1);
@@ -320,6 +339,7 @@ void PositioningWindow::buildControls() {
     root->setContentsMargins(8, 8, 8, 8);
     root->addLayout(top);
     root->addLayout(second);
+    root->addLayout(pace);
     root->addLayout(ending);
     root->addLayout(middle, 1);
     root->addWidget(noteLabel_);
@@ -333,6 +353,7 @@ void PositioningWindow::buildControls() {
     rememberTimer_->setInterval(300);
     connect(rememberTimer_, &QTimer::timeout, this, &PositioningWindow::rememberChoices);
     connect(enhanceAudioCheck_, &QCheckBox::toggled, rememberTimer_, qOverload<>(&QTimer::start));
+    connect(outputChoice_, &QComboBox::currentIndexChanged, rememberTimer_, qOverload<>(&QTimer::start));
     connect(marginSpin_, &QDoubleSpinBox::valueChanged, rememberTimer_, qOverload<>(&QTimer::start));
 
     connect(canvas_, &MarkCanvas::mouseDown, this, &PositioningWindow::placeMark);
@@ -380,6 +401,9 @@ void PositioningWindow::load() {
         const QSettings settings = userSettings();
         const QSignalBlocker quietCheck(enhanceAudioCheck_);
         const QSignalBlocker quietMargin(marginSpin_);
+        const QSignalBlocker quietOutput(outputChoice_);
+        outputChoice_->setCurrentIndex(outputChoice_->findData(
+            outputWord(outputFromWord(settings.value(QStringLiteral("conversion/output")).toString()))));
         enhanceAudioCheck_->setChecked(
             settings.value(QStringLiteral("conversion/enhanceAudio"), false).toBool());
         bool ok = false;
@@ -510,6 +534,7 @@ void PositioningWindow::rememberChoices() const {
     QSettings settings = userSettings();
     if (canvas_->hasPlacedMark()) savePlacement(settings, canvas_->placement());
     settings.setValue(QStringLiteral("conversion/enhanceAudio"), enhanceAudioCheck_->isChecked());
+    settings.setValue(QStringLiteral("conversion/output"), outputWord(outputChoice()));
     settings.setValue(QStringLiteral("mark/marginControl"), marginSpin_->value());
 }
 
@@ -539,6 +564,14 @@ QString PositioningWindow::noteFor(qsizetype vanishing) const {
 
 QString PositioningWindow::endText() const {
     return endLabel_->text();
+}
+
+OutputChoice PositioningWindow::outputChoice() const {
+    return outputFromWord(outputChoice_->currentData().toString());
+}
+
+QString PositioningWindow::paceText() const {
+    return paceLabel_->text();
 }
 
 void PositioningWindow::showRunEnd(const std::optional<RunEnd>& end) {
@@ -668,6 +701,7 @@ bool PositioningWindow::writeMask() {
 Job PositioningWindow::currentJob() const {
     Job job = jobOf(canvas_->placement(), picturePath_);
     job.enhanceAudio = enhanceAudioCheck_->isChecked();
+    job.output = outputChoice();
     job.outputFolder = outputFolder();
     return job;
 }

@@ -34,6 +34,7 @@ class ConsoleCapture;
 class PictureBox;
 class MarkCanvas;
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
@@ -75,6 +76,9 @@ public:
     // canvas shows it, and any mark pixels it will take away, tinted.
     void setPickedKey(const QColor& colour);
 
+    // What the next Start writes: the source's kind of file, or an MP4 to share.
+    OutputChoice outputChoice() const;
+
     // The paths and options of the last Start.
     const ConversionRun& lastRun() const { return lastRun_; }
     std::shared_ptr<ConsoleCapture> conversionRunner() const { return conversionRunner_; }
@@ -100,6 +104,8 @@ public:
     QString maskPath() const;
     // The line under the progress caption when a run ended; "" while none has.
     QString endText() const;
+    // The speed and the time left while a conversion runs ("2.3x, about 0:41 left"); "" otherwise.
+    QString paceText() const;
 
     // The line under the canvas: what gave way for the mark, and what the key
     // colour takes away from it.
@@ -129,7 +135,7 @@ private:
     void showPlacement();
     // noteText() for a mark of which `vanishing` pixels are of the key colour.
     QString noteFor(qsizetype vanishing) const;
-    // Keeps the placement, the audio option and the margin for the next
+    // Keeps the placement, the audio and output options and the margin for the next
     // window and the next run.
     void rememberChoices() const;
     // The key the program picks for the laid mark: one it does not use.
@@ -165,8 +171,10 @@ private:
     QPushButton* saveJobButton_ = nullptr;
     QPushButton* addVideosButton_ = nullptr;
     QLabel* progressLabel_ = nullptr;
+    QLabel* paceLabel_ = nullptr;  // the speed and the time left, under the progress
     PictureBox* activityBox_ = nullptr;
     QCheckBox* enhanceAudioCheck_ = nullptr;
+    QComboBox* outputChoice_ = nullptr;  // "Same as the source" or "MP4 to share"
     QSlider* opacitySlider_ = nullptr;
     QLabel* opacityLabel_ = nullptr;
     CanvasArea* canvasArea_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -74,4 +75,32 @@ int progressPercent(const QString& duration, const QString& elapsed) {
 
 QString progressCaption(int percent) {
     return QStringLiteral("Progress: %1%").arg(percent);
+}
+
+std::optional<double> speedOf(const QString& chunk) {
+    const qsizetype at = chunk.lastIndexOf(QStringLiteral("speed="));
+    if (at < 0) return std::nullopt;
+    const qsizetype from = at + 6;
+    const qsizetype x = chunk.indexOf(u'x', from);
+    if (x < 0) return std::nullopt;
+    const auto v = number(chunk.mid(from, x - from));
+    if (!v || *v <= 0) return std::nullopt;
+    return v;
+}
+
+QString paceText(double speed, double elapsedSeconds, double totalSeconds) {
+    if (!(speed > 0) || !std::isfinite(speed) || !(totalSeconds > 0) || !std::isfinite(totalSeconds) ||
+        !std::isfinite(elapsedSeconds))
+        return {};
+    const double left = std::max(0.0, totalSeconds - std::max(0.0, elapsedSeconds)) / speed;
+    // A week is past any conversion's reach: beyond it the number says nothing.
+    const qint64 s = static_cast<qint64>(std::ceil(std::min(left, 7 * 24 * 3600.0)));
+    const QString clock = s >= 3600
+                              ? QStringLiteral("%1:%2:%3")
+                                    .arg(s / 3600)
+                                    .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                                    .arg(s % 60, 2, 10, QLatin1Char('0'))
+                              : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+    const QString times = QLocale::c().toString(speed, 'f', speed < 10 ? 1 : 0);
+    return times + QStringLiteral("x, about ") + clock + QStringLiteral(" left");
 }

@@ -24,3 +24,12 @@ int progressPercent(const QString& duration, const QString& elapsed);
 
 // "Progress: N%"
 QString progressCaption(int percent);
+
+// The conversion's speed, a multiple of real time, from the last "speed=2.31x" of a chunk;
+// nothing when the chunk holds none or its value is no positive number.
+std::optional<double> speedOf(const QString& chunk);
+
+// "2.3x, about 0:41 left": the speed and the time left at that speed for the seconds not yet
+// converted of `totalSeconds`, rounded up to whole seconds ("1:02:05" from an hour on); "" when
+// the speed or the duration is not known.
+QString paceText(double speed, double elapsedSeconds, double totalSeconds);

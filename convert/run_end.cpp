@@ -9,6 +9,15 @@
 namespace {
 
 const QString kStoppedBy = QStringLiteral("Stopped by signal ");
+const QString kCheckFailed = QStringLiteral("Check failed: ");
+
+// The last line of the text that starts with `head`, without it.
+std::optional<QString> lineAfter(const QString& text, const QString& head) {
+    const QStringList lines = QString(text).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts);
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
+        if (it->startsWith(head)) return it->mid(head.size()).trimmed();
+    return std::nullopt;
+}
 
 // The runner hands one character per byte; the encoder writes file names and its words as UTF-8.
 // Text that is not UTF-8 as bytes (already decoded, or another encoding) is left as it is.
@@ -30,6 +39,10 @@ QString lastEncoderLine(const QString& text) {
     return lines.isEmpty() ? QString() : lines.constLast().trimmed();
 }
 
+std::optional<QString> checkSummary(const QString& encoderText) {
+    return lineAfter(encoderText, QStringLiteral("check: "));
+}
+
 std::optional<QString> stoppedPartPath(const QString& encoderText) {
     // The leftmost closing line and the greedy path: a path that holds the closing words itself
     // still ends at the text's last "', the result's name ...".
@@ -45,15 +58,35 @@ std::optional<QString> stoppedPartPath(const QString& encoderText) {
 RunEnd endOfRun(int exitCode, int percent, const QString& resultPath, const QString& encoderText) {
     const QString stoppedAt =
         QStringLiteral("Stopped at ") + QString::number(std::clamp(percent, 0, 100)) + QStringLiteral(" %: ");
-    if (exitCode == 0)
-        return {RunEnd::Kind::Done, QStringLiteral("Done: ") + fileName(resultPath), resultPath};
-    if (const std::optional<QString> part = stoppedPartPath(encoderText))
-        return {RunEnd::Kind::Stopped, stoppedAt + QStringLiteral("the part is ") + fileName(*part), *part};
+    const std::optional<QString> checked = checkSummary(encoderText);
+    const RunEnd done =
+        checked ? RunEnd{RunEnd::Kind::Done,
+                         QStringLiteral("Done and checked: ") + fileName(resultPath) + QStringLiteral(", ") +
+                             *checked,
+                         resultPath}
+                : RunEnd{RunEnd::Kind::Done, QStringLiteral("Done: ") + fileName(resultPath), resultPath};
+    if (exitCode == 0) return done;
+    if (const std::optional<QString> part = stoppedPartPath(encoderText)) {
+        QString text = stoppedAt + QStringLiteral("the part is ") + fileName(*part);
+        if (const std::optional<QString> failed = lineAfter(encoderText, kCheckFailed))
+            text += QStringLiteral(", but its check failed: ") + decoded(*failed);
+        else if (checked)
+            text += QStringLiteral(", checked: ") + *checked;
+        return {RunEnd::Kind::Stopped, text, *part};
+    }
     const QString last = decoded(lastEncoderLine(encoderText));
+    // A whole run whose file failed its check: the file is kept under a part's name.
+    static const QRegularExpression failedCheck(
+        QStringLiteral("^Check failed: (.*?); the file is kept as '(.*)'\\.$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    if (const QRegularExpressionMatch m = failedCheck.match(last); m.hasMatch())
+        return {RunEnd::Kind::Failed,
+                QStringLiteral("Failed the check: ") + m.captured(1) +
+                    QStringLiteral("; the file is kept as ") + fileName(m.captured(2)),
+                m.captured(2)};
     if (last.startsWith(kStoppedBy)) {
         // The stop came after the result was finished and in place.
-        if (last.endsWith(QStringLiteral("; the result was already complete.")))
-            return {RunEnd::Kind::Done, QStringLiteral("Done: ") + fileName(resultPath), resultPath};
+        if (last.endsWith(QStringLiteral("; the result was already complete."))) return done;
         if (last.endsWith(QStringLiteral("nothing was written.")))
             return {RunEnd::Kind::Stopped, stoppedAt + QStringLiteral("nothing was written"), QString()};
     }

@@ -8,7 +8,9 @@
 struct RunEnd {
     enum class Kind { Done, Stopped, Failed };
     Kind kind = Kind::Failed;
-    QString text;  // "Done: <file>", "Stopped at N %: the part is <file>", "Failed: <reason>"
+    // "Done and checked: <file>, <check>", "Stopped at N %: the part is <file>, checked: <check>",
+    // "Failed the check: <reason>; the file is kept as <file>", "Failed: <reason>"
+    QString text;
     QString path;  // the complete result or the kept part; "" when nothing was kept
 };
 
@@ -17,6 +19,10 @@ struct RunEnd {
 // the text ends with that line. The path is taken whole, whatever quotes or line breaks it holds.
 // The text as the runner hands it (one character per byte) or already decoded.
 std::optional<QString> stoppedPartPath(const QString& encoderText);
+
+// What the encoder's check of the written file said: its line "check: 1:23.4, 1997 frames, 3 streams"
+// without "check: " ("1:23.4, 1997 frames, 3 streams"); nothing when it wrote none.
+std::optional<QString> checkSummary(const QString& encoderText);
 
 // The last line the encoder wrote (progress lines end in "\r"), trimmed; "" when it wrote none.
 QString lastEncoderLine(const QString& encoderText);

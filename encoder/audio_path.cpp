@@ -22,7 +22,7 @@ bool takesRate(const AVCodec* c, int rate) {
 
 }  // namespace
 
-Error AudioResampler::open(const AVStream* in, int rate, AVFormatContext* out) {
+Error AudioResampler::open(const AVStream* in, int rate, AVFormatContext* out, AVCodecID only) {
     const std::string what = "resample audio stream #" + std::to_string(in->index);
     const AVCodec* decoder = avcodec_find_decoder(in->codecpar->codec_id);
     if (!decoder)
@@ -38,6 +38,7 @@ Error AudioResampler::open(const AVStream* in, int rate, AVFormatContext* out) {
                                     AV_CODEC_ID_MP3,        AV_CODEC_ID_VORBIS,        AV_CODEC_ID_MP2};
     Error last = failure(what, "no audio encoder fits the result's container");
     for (AVCodecID id : candidates) {
+        if (only != AV_CODEC_ID_NONE && id != only) continue;
         const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : findEncoder(id);
         if (!codec || !containerTakes(out->oformat, id) || !takesRate(codec, rate)) continue;
         last = openEncoder(codec, rate, out);

@@ -11,7 +11,8 @@ namespace wm {
 
 class AudioResampler {
 public:
-    Error open(const AVStream* in, int rate, AVFormatContext* out);
+    // only: the one codec to encode with (AAC for a copy to share); NONE lets the container choose.
+    Error open(const AVStream* in, int rate, AVFormatContext* out, AVCodecID only = AV_CODEC_ID_NONE);
     int streamIndex() const noexcept { return streamIndex_; }
     AVRational timeBase() const noexcept { return enc_->time_base; }
     // pkt == nullptr flushes decoder, filter and encoder in turn.

@@ -17,9 +17,13 @@
 #include "encoder/options.h"
 #include "encoder/output_target.h"
 #include "encoder/progress.h"
+#include "encoder/result_check.h"
+#include "encoder/share_picture.h"
+#include "encoder/stream_metadata.h"
 #include "encoder/video_path.h"
 
 extern "C" {
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/video_enc_params.h>
 }
@@ -49,6 +53,18 @@ int sourceQuantiser(const AVFrame* frame) {
     for (unsigned i = 0; i < par->nb_blocks; ++i)
         sum += par->qp + av_video_enc_params_block(const_cast<AVVideoEncParams*>(par), i)->delta_qp;
     return int(std::clamp<int64_t>((sum + par->nb_blocks) / (2 * int64_t(par->nb_blocks)), 1, 31));
+}
+
+// A rate AAC takes for a copy to share: the nearest at or above `rate`, else its highest.
+int shareRate(int rate) {
+    const AVCodec* aac = findEncoder(AV_CODEC_ID_AAC);
+    if (!aac || !aac->supported_samplerates) return rate;
+    int above = 0, highest = 0;
+    for (const int* r = aac->supported_samplerates; *r; ++r) {
+        if (*r >= rate && (above == 0 || *r < above)) above = *r;
+        highest = std::max(highest, *r);
+    }
+    return above > 0 ? above : highest;
 }
 
 Error addCopiedStream(const AVStream* in, AVFormatContext* out, int& index) {
@@ -111,11 +127,14 @@ private:
     Error openOutput();
     Error openVideoDecoder();
     Error openStreams();
+    Error openStream(int index);
     Error openVideoEncoder(Route& route);
     Error openHook();
     Error writeHeader();
 
     Error readAll();
+    // Reads the written file back; a failure's reason goes to `failed`.
+    void checkResult(std::string& failed);
     Error takeDecoded(FramePtr frame);
     void encodeLoop();
     Error encodeOne(FramePtr frame);
@@ -132,10 +151,13 @@ private:
 
     // Reading thread.
     OutputTarget target_;
-    std::vector<Route> routes_;  // one per input stream known at the start
-    std::set<int> lateStreams_;  // input streams that appeared after the start
+    std::vector<Route> routes_;       // one per input stream known at the start
+    std::set<int> lateStreams_;       // input streams that appeared after the start
+    std::vector<StreamPair> pairs_;   // every source stream the result holds
+    std::vector<std::string> notes_;  // said once the progress has ended
     bool stoppedEarly_ = false;
     VideoDecoder decoder_;
+    std::unique_ptr<SharePicture> sharePicture_;  // a copy to share of a picture beyond 8-bit BT.709
     std::unique_ptr<FrameHook> hook_;
     FrameConformer toHook_;
 
@@ -162,12 +184,26 @@ Error Conversion::openInput() {
         return failure(
             "output '" + req_.output + "'",
             "unknown file type; use .avi .mpg .mpeg .divx .wmv .flv .mov .mp4 .m4v .mkv .webm or .ts");
+    if (req_.share && std::strcmp(format_->name, "mp4") != 0)
+        return failure("output '" + req_.output + "'", "a copy to share (-share) is an MP4: name it .mp4");
     return noError();
 }
 
 Error Conversion::openOutput() {
     if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
-    return mux_.create(format_, target_.workPath(), stop_);
+    if (Error e = mux_.create(format_, target_.workPath(), stop_)) return e;
+    // The index first, so that a copy to share plays while it still downloads.
+    if (req_.share)
+        if (int r = av_opt_set(mux_.context()->priv_data, "movflags", "+faststart", 0); r < 0)
+            return avError(r, "write the index first");
+    // AVI times video by its frame count and pads no gap before the first frame: a source that
+    // starts late, or a shift for an encoder's priming (MP3's starts before 0), would hold the
+    // first frame longer. So the result starts where the source does, priming or not.
+    if (std::strcmp(format_->name, "avi") == 0) {
+        mux_.context()->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
+        mux_.context()->output_ts_offset = -in_.startTime();
+    }
+    return noError();
 }
 
 Error Conversion::openVideoDecoder() {
@@ -186,51 +222,88 @@ Error Conversion::openVideoDecoder() {
 
 Error Conversion::openVideoEncoder(Route& route) {
     const AVStream* vst = in_.context()->streams[videoIndex_];
-    const AVCodec* codec = chooseVideoEncoder(format_, vst->codecpar->codec_id);
+    const AVCodec* codec = req_.share ? avcodec_find_encoder_by_name("libx264")
+                                      : chooseVideoEncoder(format_, vst->codecpar->codec_id);
     if (!codec) return failure("output '" + req_.output + "'", "no video encoder for this container");
-    if (Error e =
-            encoder_.open(codec, vst, decoder_.context(), frameRate_, in_.videoBitRate(), mux_.context()))
+    const AVCodecContext* dec = decoder_.context();
+    if (Error e = encoder_.open(codec, vst, dec, frameRate_, in_.videoBitRate(), mux_.context(), req_.share))
         return e;
+    if (req_.share) {
+        if (const std::string beyond = sharingConversion(dec); !beyond.empty()) {
+            sharePicture_ = std::make_unique<SharePicture>();
+            if (Error e = sharePicture_->open(dec, vst->time_base)) return e;
+            notes_.push_back("Note: the " + beyond + " picture is converted to 8-bit BT.709 for sharing");
+        }
+        const AVCodecContext* enc = encoder_.context();
+        if (enc->width != dec->width || enc->height != dec->height)
+            notes_.push_back("Note: H.264 for sharing takes even sizes: the picture is cut to " +
+                             std::to_string(enc->width) + "x" + std::to_string(enc->height));
+    }
     route.kind = Route::Kind::Video;
     route.outIndex = encoder_.streamIndex();
+    keepStreamMetadata(vst, mux_.context()->streams[route.outIndex], true);
     return noError();
 }
 
 // The result's streams in the source's order. Sound is copied where the container takes it and no
 // new rate is asked for, else resampled; subtitles and data are copied where the container takes
-// them, and dropped otherwise.
+// them, and left out with a note otherwise. The container's tags and chapters come along.
 Error Conversion::openStreams() {
     AVFormatContext* ic = in_.context();
     AVFormatContext* oc = mux_.context();
+    if (Error e = keepContainerMetadata(ic, oc)) return e;
     routes_.resize(ic->nb_streams);
     for (unsigned i = 0; i < ic->nb_streams; ++i) {
-        const AVStream* st = ic->streams[i];
-        Route& route = routes_[i];
-        if (int(i) == videoIndex_) {
-            if (Error e = openVideoEncoder(route)) return e;
-            continue;
-        }
-        const AVCodecParameters* p = st->codecpar;
-        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
-        // The description already says so; copying it would only make the header fail.
-        if (!incompleteParameters(st).empty()) continue;
-        if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
-            const bool copy = !req_.audioRate && containerTakes(format_, p->codec_id);
-            if (copy) {
-                if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
-                route.kind = Route::Kind::Copy;
-            } else {
-                route.audio = std::make_unique<AudioResampler>();
-                const int rate = req_.audioRate ? *req_.audioRate : p->sample_rate;
-                if (Error e = route.audio->open(st, rate, oc)) return e;
-                route.kind = Route::Kind::Resample;
-                route.outIndex = route.audio->streamIndex();
-            }
-        } else if (p->codec_type != AVMEDIA_TYPE_ATTACHMENT && p->codec_id != AV_CODEC_ID_NONE &&
-                   avformat_query_codec(format_, p->codec_id, FF_COMPLIANCE_NORMAL) == 1) {
+        if (Error e = openStream(int(i))) return e;
+        if (routes_[i].outIndex >= 0) pairs_.push_back({int(i), routes_[i].outIndex});
+    }
+    return noError();
+}
+
+Error Conversion::openStream(int i) {
+    AVFormatContext* ic = in_.context();
+    AVFormatContext* oc = mux_.context();
+    const AVStream* st = ic->streams[i];
+    Route& route = routes_[size_t(i)];
+    if (i == videoIndex_) return openVideoEncoder(route);
+    const AVCodecParameters* p = st->codecpar;
+    const std::string leftOut = "Note: stream #0." + std::to_string(i) + " (" +
+                                avcodec_get_name(p->codec_id) + ") is not in the result: ";
+    if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+        notes_.push_back(leftOut + "the result keeps no cover picture");
+        return noError();
+    }
+    // The description already says so; copying it would only make the header fail.
+    if (!incompleteParameters(st).empty()) return noError();
+    if (p->codec_type == AVMEDIA_TYPE_AUDIO) {
+        const bool copy = !req_.audioRate && (req_.share ? p->codec_id == AV_CODEC_ID_AAC
+                                                         : containerTakes(format_, p->codec_id));
+        if (copy) {
             if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
             route.kind = Route::Kind::Copy;
+        } else {
+            route.audio = std::make_unique<AudioResampler>();
+            const int rate = req_.audioRate ? *req_.audioRate : p->sample_rate;
+            if (Error e = route.audio->open(st, req_.share ? shareRate(rate) : rate, oc,
+                                            req_.share ? AV_CODEC_ID_AAC : AV_CODEC_ID_NONE))
+                return e;
+            route.kind = Route::Kind::Resample;
+            route.outIndex = route.audio->streamIndex();
+            keepStreamMetadata(st, oc->streams[route.outIndex], true);
         }
+    } else if (p->codec_type == AVMEDIA_TYPE_ATTACHMENT) {
+        if (!takesAttachments(format_)) {
+            notes_.push_back(leftOut + "the " + std::string(format_->name) +
+                             " container holds no attachments");
+            return noError();
+        }
+        if (Error e = addAttachment(st, oc, route.outIndex)) return e;
+    } else if (p->codec_id != AV_CODEC_ID_NONE &&
+               avformat_query_codec(format_, p->codec_id, FF_COMPLIANCE_NORMAL) == 1) {
+        if (Error e = addCopiedStream(st, oc, route.outIndex)) return e;
+        route.kind = Route::Kind::Copy;
+    } else {
+        notes_.push_back(leftOut + "the " + std::string(format_->name) + " container cannot hold it");
     }
     return noError();
 }
@@ -239,13 +312,17 @@ Error Conversion::openStreams() {
 Error Conversion::openHook() {
     const AVCodecContext* dec = decoder_.context();
     const AVCodecContext* enc = encoder_.context();
-    const AVPixelFormat hf = hookPixelFormat(dec->pix_fmt, enc->pix_fmt);
+    // A picture converted for sharing reaches the hook as the encoder takes it.
+    const AVPixelFormat decoded = sharePicture_ ? enc->pix_fmt : dec->pix_fmt;
+    const AVColorSpace space = sharePicture_ ? enc->colorspace : dec->colorspace;
+    const bool fullRange = !sharePicture_ && dec->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat hf = hookPixelFormat(decoded, enc->pix_fmt);
     toHook_.target(dec->width, dec->height, hf);
     toEncoder_.target(enc->width, enc->height, enc->pix_fmt);
     if (!req_.hook) return noError();
     const std::string formatName = av_get_pix_fmt_name(hf);
-    WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(dec->colorspace),
-                                 dec->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
+    WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(space),
+                                 fullRange || formatName.rfind("yuvj", 0) == 0};
     return FrameHook::open(splitHookCommand(*req_.hook), hookFormat, hook_);
 }
 
@@ -266,6 +343,8 @@ Error Conversion::setUp() {
 }
 
 Error Conversion::takeDecoded(FramePtr frame) {
+    if (sharePicture_)
+        if (Error e = sharePicture_->convert(frame)) return e;
     if (Error e = toHook_.conform(frame)) return e;
     if (hook_) {
         // Decoded pictures may still be the decoder's references; the hook writes into a copy.
@@ -348,6 +427,9 @@ Error Conversion::encodeOne(FramePtr frame) {
             return stop_.asked() && std::chrono::steady_clock::now() > deadline;
         });
     }
+    // A copy to share drops an odd last column or row (the frame is the encoder's alone by now).
+    frame->width = std::min(frame->width, enc->width);
+    frame->height = std::min(frame->height, enc->height);
     // The source frame's quantiser, read before a conversion drops the frame's side data.
     const int quantiser = encoder_.takesSourceQuantiser() ? sourceQuantiser(frame.get()) : 0;
     if (Error e = toEncoder_.conform(frame)) return e;
@@ -372,6 +454,7 @@ void Conversion::reportProgress(bool last) {
     lastReport_ = now;
     const double wall = std::chrono::duration<double>(now - started_).count();
     progress_.fps = wall > 0 ? double(progress_.frames) / wall : 0;
+    progress_.speed = wall > 0 ? progress_.seconds / wall : 0;
     progress_.quality = encoder_.lastQuality();
     progress_.bytes = mux_.bytesWritten();
     console::write(formatProgress(progress_) + (last ? "\n" : ""));
@@ -433,8 +516,31 @@ Error Conversion::run(ConversionResult& result) {
     for (int index : lateStreams_)
         console::write("Note: stream #0." + std::to_string(index) +
                        " began after the start of the file and is not in the result\n");
+    for (const std::string& note : notes_)
+        console::write(noteLine(note));
+    checkResult(result.checkFailed);
     result.stopped = stoppedEarly_;
-    return target_.commit(stoppedEarly_, result.keptAs);
+    // A result that failed its check is kept, under a part's name: it never passes for a whole one.
+    return target_.commit(stoppedEarly_ || !result.checkFailed.empty(), result.keptAs);
+}
+
+void Conversion::checkResult(std::string& failed) {
+    // An insisted stop wants the end now.
+    if (stop_.insisted()) return;
+    const AVFormatContext* oc = mux_.context();
+    CheckExpectation expected;
+    for (unsigned i = 0; i < oc->nb_streams; ++i)
+        expected.streams.push_back(oc->streams[i]->codecpar->codec_type);
+    expected.video = {mux_.packetsOf(encoder_.streamIndex()), progress_.seconds};
+    expected.frameSeconds = av_q2d(av_inv_q(frameRate_));
+    ResultCheck check;
+    CheckReport report;
+    if (Error e = check.run(target_.workPath(), expected, report))
+        failed = e.message();
+    else
+        console::write(formatCheckLine(report));
+    if (const AVFormatContext* back = check.context())
+        console::write(lostMetadataNote(oc->oformat->name, lostMetadata(in_.context(), oc, back, pairs_)));
 }
 
 }  // namespace

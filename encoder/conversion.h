@@ -20,11 +20,13 @@ struct ConversionRequest {
     bool overwrite = false;
     std::optional<std::string> hook;  // "-vhook" value
     std::optional<int> audioRate;     // "-ar"
+    bool share = false;               // "-share": an MP4 with H.264 and AAC that plays anywhere
 };
 
 struct ConversionResult {
-    bool stopped = false;  // reading ended early on a stop; keptAs holds the part before it
-    std::string keptAs;    // where the result went: the requested name, or when stopped the part's name
+    bool stopped = false;     // reading ended early on a stop; keptAs holds the part before it
+    std::string keptAs;       // where the result went: the requested name, or when stopped the part's name
+    std::string checkFailed;  // why the written file failed its check; it is then kept as a part
 };
 
 // stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading

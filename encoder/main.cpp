@@ -21,6 +21,7 @@
 #include "encoder/frame_grab.h"
 #include "encoder/input_file.h"
 #include "encoder/options.h"
+#include "encoder/result_check.h"
 #include "encoder/stop.h"
 
 extern "C" {
@@ -151,6 +152,14 @@ int main(int argc, char** argv) {
     wm::console::write(wm::formatInputBlock(input.summary()));
     if (!options.output) return fail("At least one output file must be specified");
 
+    if (options.check) {
+        wm::CheckReport report;
+        if (wm::Error e = wm::checkAgainstSource(input, *options.output, report))
+            return fail("Check failed: " + e.message() + ".");
+        wm::console::write(wm::formatCheckLine(report));
+        return 0;
+    }
+
     if (options.oneFrame) {
         const wm::FrameRequest request{options.input,     *options.output,
                                        options.overwrite, options.frameAt.value_or(0),
@@ -166,12 +175,17 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    wm::ConversionRequest request{options.input, *options.output, options.overwrite, options.hook,
-                                  options.audioRate};
+    wm::ConversionRequest request{options.input, *options.output,   options.overwrite,
+                                  options.hook,  options.audioRate, options.share};
     wm::ConversionResult result;
     if (wm::Error e = wm::convert(input, request, stopRequest, result)) {
         if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");
         return fail(e.message());
+    }
+    if (!result.checkFailed.empty()) {
+        wm::console::write("Check failed: " + result.checkFailed +
+                           (result.stopped ? "." : "; the file is kept as '" + result.keptAs + "'.") + "\n");
+        if (!result.stopped) return 1;
     }
     // The windows read the part's name from this line: it is the last one, and names the file whole.
     if (result.stopped)

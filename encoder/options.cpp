@@ -67,6 +67,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
             o.frameAt = seconds;
         } else if (a == "-upright") {
             o.upright = true;
+        } else if (a == "-share") {
+            o.share = true;
+        } else if (a == "-check") {
+            o.check = true;
         } else if (a == "-vframes") {
             if (!value(v)) return false;
             int frames = 0;
@@ -115,6 +119,14 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
     // A frame may carry the mark (the proof of a result); it has no sound.
     if (o.oneFrame && o.audioRate) {
         error = "Option 'ar' does not apply to -vframes 1.";
+        return false;
+    }
+    if (o.share && o.oneFrame) {
+        error = "Option 'share' does not apply to -vframes 1.";
+        return false;
+    }
+    if (o.check && (o.hook || o.audioRate || o.oneFrame || o.overwrite || o.share)) {
+        error = "Option 'check' reads a result and writes nothing: give only -i <source> -check <result>.";
         return false;
     }
     out = std::move(o);

@@ -10,8 +10,9 @@ std::string formatProgress(const ProgressState& p) {
     double kbits = seconds > 0 ? double(p.bytes) * 8 / 1000 / seconds : 0;
     char buf[160];
     std::snprintf(buf, sizeof buf,
-                  "frame=%5" PRId64 " fps=%3.0f q=%.1f size=%8" PRId64 "kB time=%.2f bitrate=%6.1fkbits/s\r",
-                  p.frames, p.fps, p.quality, p.bytes / 1024, seconds, kbits);
+                  "frame=%5" PRId64 " fps=%3.0f q=%.1f size=%8" PRId64
+                  "kB time=%.2f bitrate=%6.1fkbits/s speed=%.3gx\r",
+                  p.frames, p.fps, p.quality, p.bytes / 1024, seconds, kbits, p.speed > 0 ? p.speed : 0.0);
     return buf;
 }
 

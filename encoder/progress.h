@@ -1,6 +1,7 @@
 // The progress line the windows follow. They take the first "time" of a chunk, skip one
 // character, and read up to the next space, so "time=" is followed by seconds with two decimals
-// and a space. Each line ends in a carriage return and is written in one piece.
+// and a space. Each line ends in a carriage return and is written in one piece; its last field,
+// "speed=2.31x", is the output time written per second of wall time so far.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@ struct ProgressState {
     double quality = 0;  // encoder quantiser, 0 when unknown
     int64_t bytes = 0;   // result size so far
     double seconds = 0;  // output time written so far
+    double speed = 0;    // seconds written per second of wall time, 0 when not known yet
 };
 
 std::string formatProgress(const ProgressState& p);

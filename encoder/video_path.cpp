@@ -1,6 +1,7 @@
 #include "encoder/video_path.h"
 
 #include "encoder/codec_choice.h"
+#include "encoder/share_picture.h"
 
 #include <algorithm>
 #include <cstring>
@@ -99,7 +100,7 @@ AVPixelFormat encoderPixelFormat(const AVCodec* codec, AVPixelFormat decoded) {
 }  // namespace
 
 Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec,
-                         AVRational frameRate, int64_t sourceBitRate, AVFormatContext* out) {
+                         AVRational frameRate, int64_t sourceBitRate, AVFormatContext* out, bool share) {
     enc_.reset(avcodec_alloc_context3(codec));
     if (!enc_) return avError(AVERROR(ENOMEM), "encode video");
     AVCodecContext* e = enc_.get();
@@ -114,6 +115,20 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
     e->colorspace = dec->colorspace;
     e->chroma_sample_location = dec->chroma_sample_location;
     e->field_order = dec->field_order;
+    if (share) {
+        // 4:2:0 takes even sizes only.
+        e->width &= ~1;
+        e->height &= ~1;
+        const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(dec->pix_fmt);
+        const bool fullRangeFormat = desc && std::strncmp(desc->name, "yuvj", 4) == 0;
+        e->pix_fmt = AV_PIX_FMT_YUV420P;
+        if (!sharingConversion(dec).empty() || fullRangeFormat) {
+            e->color_range = AVCOL_RANGE_MPEG;
+            e->color_primaries = AVCOL_PRI_BT709;
+            e->color_trc = AVCOL_TRC_BT709;
+            e->colorspace = AVCOL_SPC_BT709;
+        }
+    }
     e->framerate = frameRate;
     // AVI counts frames rather than time, so it needs one tick per frame too.
     if (needsFrameTimeBase(codec) || std::strcmp(out->oformat->name, "avi") == 0) {
@@ -128,8 +143,11 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
     e->thread_count = 0;
 
     AVDictionary* rawOptions = nullptr;
-    sourceQuantiser_ = quantiserCodec(codec->id) && quantiserCodec(in->codecpar->codec_id);
-    applyVideoQuality(e, &rawOptions, sourceBitRate, sourceQuantiser_);
+    sourceQuantiser_ = !share && quantiserCodec(codec->id) && quantiserCodec(in->codecpar->codec_id);
+    if (share)
+        applyShareQuality(&rawOptions);
+    else
+        applyVideoQuality(e, &rawOptions, sourceBitRate, sourceQuantiser_);
     DictionaryPtr options(rawOptions);
     AVDictionary* opts = options.release();
     int r = avcodec_open2(e, codec, &opts);
@@ -153,6 +171,8 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
     // Rotation and similar display hints travel as stream side data.
     for (int i = 0; i < in->nb_side_data; ++i) {
         const AVPacketSideData& sd = in->side_data[i];
+        // A shared copy keeps the rotation; HDR's light levels no longer fit its picture.
+        if (share && sd.type != AV_PKT_DATA_DISPLAYMATRIX) continue;
         uint8_t* dst = av_stream_new_side_data(st, sd.type, sd.size);
         if (!dst) return avError(AVERROR(ENOMEM), "add the video stream");
         memcpy(dst, sd.data, sd.size);

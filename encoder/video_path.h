@@ -49,9 +49,10 @@ private:
 
 class VideoEncoder {
 public:
-    // Opens the encoder for frames of the given size/format; adds the output stream.
+    // Opens the encoder for frames of the given size/format; adds the output stream. `share`: a copy
+    // to share, in 8-bit 4:2:0 at even sizes (frames cut to them), tagged BT.709 when converted.
     Error open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec, AVRational frameRate,
-               int64_t sourceBitRate, AVFormatContext* out);
+               int64_t sourceBitRate, AVFormatContext* out, bool share = false);
     // Each frame coded at the quantiser its source frame had (see applyVideoQuality).
     bool takesSourceQuantiser() const noexcept { return sourceQuantiser_; }
     AVCodecContext* context() const noexcept { return enc_.get(); }

@@ -126,8 +126,10 @@ QByteArray jobToJson(const Job& job) {
                           {"margin_y_percent", job.marginYPercent},
                           {"width_percent", job.widthPercent}};
     QJsonObject output{{"folder", job.outputFolder}, {"prefix", job.prefix}};
+    const bool share = job.output == OutputChoice::Mp4ToShare;
+    if (share) output.insert(QStringLiteral("kind"), QString::fromLatin1(outputChoiceWord(job.output)));
     QJsonObject root{{"format", "watermark-image job"},
-                     {"version", Job::kVersion},
+                     {"version", share ? 2 : 1},
                      {"picture", picture},
                      {"placement", placement},
                      {"key_colour", job.key ? QJsonValue(colourText(*job.key)) : QJsonValue()},
@@ -200,6 +202,13 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
     job.prefix = output.string("prefix");
     if (!output.failed() && (job.prefix.contains(u'/') || job.prefix.contains(QChar())))
         output.fail("prefix", "must not hold a slash");
+    // Version 1 knew one kind of result: the source's.
+    if (output.has("kind")) {
+        const QString kind = output.string("kind");
+        if (!output.failed() && kind != QStringLiteral("same") && kind != QStringLiteral("share"))
+            output.fail("kind", QStringLiteral("must be \"same\" or \"share\", not \"%1\"").arg(kind));
+        job.output = outputChoiceOfWord(kind.toStdString());
+    }
     if (output.failed()) return fail(output.why());
     return job;
 }

@@ -1,12 +1,14 @@
 // A job: what the user decided once, for any number of videos: the picture
 // (its path and a checksum of its bytes), the placement (anchor, margins and
 // width as shares of each video's upright frame), the key colour, the
-// opacity, the audio option, the results folder and the results' naming.
+// opacity, the audio option, the kind of result, the results folder and the
+// results' naming.
 // Saved as a small versioned JSON file (".wmjob", docs/job-format.md); read
 // back strictly: a field of the wrong type, a version from the future or a
 // picture that changed since is refused with the field's name, never guessed.
 #pragma once
 
+#include "rules/output_choice.h"
 #include "watermark/placement.h"
 
 #include <QByteArray>
@@ -17,18 +19,21 @@
 #include <optional>
 
 struct Job {
-    static constexpr int kVersion = 1;
+    // The newest version this program reads. It writes the oldest one that holds the job, so a job
+    // of what older programs knew stays readable by them.
+    static constexpr int kVersion = 2;
 
     QString picturePath;       // absolute
     QByteArray pictureSha256;  // hex digits of the picture file's SHA-256
     Anchor anchor = Anchor::BottomRight;
-    double marginXPercent = 3, marginYPercent = 3;  // of the frame's width and height
-    double widthPercent = 20;                       // the mark's width, of the frame's
-    std::optional<QColor> key;                      // nothing: the program picks one the mark does not use
-    int opacity = 100;                              // per cent, 10..100
-    bool enhanceAudio = false;                      // resample the sound to 22050 Hz
-    QString outputFolder;                           // "" : the program's results folder
-    QString prefix = QStringLiteral("wm-");         // a result is <prefix><video file name>
+    double marginXPercent = 3, marginYPercent = 3;     // of the frame's width and height
+    double widthPercent = 20;                          // the mark's width, of the frame's
+    std::optional<QColor> key;                         // nothing: the program picks one the mark does not use
+    int opacity = 100;                                 // per cent, 10..100
+    bool enhanceAudio = false;                         // resample the sound to 22050 Hz
+    OutputChoice output = OutputChoice::SameAsSource;  // from version 2: "MP4 to share"
+    QString outputFolder;                              // "" : the program's results folder
+    QString prefix = QStringLiteral("wm-");            // a result is <prefix><video file name>
 
     bool operator==(const Job&) const = default;
 };

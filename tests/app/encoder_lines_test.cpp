@@ -41,6 +41,35 @@ TEST(ConversionLine, OpacityBelowFullGoesToTheModuleOnly) {
     }
 }
 
+// "MP4 to share" adds one option and names the result .mp4; the first design's line stays as it is.
+TEST(ConversionLine, Mp4ToShareAddsTheOptionAndTheExtension) {
+    const struct {
+        const char* title;
+        const char* result;
+    } cases[] = {{"holiday trip.mkv", "wm-holiday trip.mp4"},
+                 {"clip.mp4", "wm-clip.mp4"},
+                 {"two.dots.AVI", "wm-two.dots.mp4"},
+                 {"no extension", "wm-no extension.mp4"},
+                 {".hidden", "wm-.hidden.mp4"}};
+    for (const auto& c : cases) {
+        ConversionRun r = run(QStringLiteral("x.avi"), QStringLiteral("000000"), true);
+        r.output = OutputChoice::Mp4ToShare;
+        r.result = resultPath(QStringLiteral("/w"), QString::fromUtf8(c.title), r.output);
+        EXPECT_EQ(r.result, QStringLiteral("/w/") + QString::fromUtf8(c.result)) << c.title;
+        EXPECT_EQ(splitCommandLine(conversionCommandLine(r)).mid(6),
+                  (QStringList{QStringLiteral("-ar"), QStringLiteral("22050"), QStringLiteral("-share"),
+                               QStringLiteral("-y"), r.result}))
+            << c.title;
+    }
+    EXPECT_EQ(resultPath(QStringLiteral("/w"), QStringLiteral("clip.mkv")), QStringLiteral("/w/wm-clip.mkv"));
+    // The choice as the settings keep it; anything else is the first design's output.
+    for (OutputChoice o : {OutputChoice::SameAsSource, OutputChoice::Mp4ToShare})
+        EXPECT_EQ(outputFromWord(outputWord(o)), o);
+    EXPECT_EQ(outputFromWord(QStringLiteral("SHARE")), OutputChoice::SameAsSource);
+    EXPECT_EQ(outputCaption(OutputChoice::SameAsSource), QStringLiteral("Same as the source"));
+    EXPECT_EQ(outputCaption(OutputChoice::Mp4ToShare), QStringLiteral("MP4 to share"));
+}
+
 TEST(KeepBoth, FirstFreeNumberBeforeTheExtension) {
     const struct {
         const char* taken;

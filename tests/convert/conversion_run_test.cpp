@@ -11,6 +11,7 @@
 #include "convert/canvas_geometry.h"
 #include "convert/positioning_window.h"
 #include "convert/program.h"
+#include "runner/console_capture.h"
 #include "watermark/palette_window.h"
 
 #include "tests/support/modal_answerer.h"
@@ -183,6 +184,10 @@ void ConversionTest::theWholeJourney() {
     QTest::mouseClick(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(200, 150));
 
     ModalAnswerer answer;
+    // The speed and the time left under the progress, as each chunk of the encoder's text shows them.
+    QStringList paces;
+    connect(form.conversionRunner().get(), &ConsoleCapture::output, &form,
+            [&form, &paces] { paces << form.paceText(); });
     const double cpuBefore = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
@@ -191,8 +196,14 @@ void ConversionTest::theWholeJourney() {
     qInfo("GUI CPU time during the conversion: %.3f s of %.3f s wall time", cpuSeconds() - cpuBefore, wall);
     QVERIFY(answer.texts().isEmpty());
     QCOMPARE(child<QLabel>(form, "Label1")->text(), QStringLiteral("Progress: 100%"));
+    static const QRegularExpression pace(QStringLiteral("^[0-9]+(\\.[0-9])?x, about [0-9]+:[0-9]{2} left$"));
+    QVERIFY2(!paces.filter(pace).isEmpty(), qPrintable(paces.join(u'|')));
+    QCOMPARE(paces.filter(pace).constLast(), paces.constLast());
+    QVERIFY(paces.constLast().endsWith(QStringLiteral("about 0:00 left")));
+    QCOMPARE(form.paceText(), QString());  // the end line takes over
     QCOMPARE(form.maskColour(), QStringLiteral("0000ff"));
-    QCOMPARE(form.endText(), QStringLiteral("Done: wm-") + name);
+    QVERIFY2(form.endText().startsWith(QStringLiteral("Done and checked: wm-") + name + u','),
+             qPrintable(form.endText()));
 
     const QString result = folder_.filePath(QStringLiteral("watermarked/wm-") + name);
     QVERIFY(QFileInfo::exists(result));
@@ -461,8 +472,9 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
     QCOMPARE(durationOf(stopped), played);
     QVERIFY(child<QPushButton>(*form, "Command2")->isEnabled());
     const QString second = folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped (2).avi"));
-    QCOMPARE(form->endText().section(u':', 1).trimmed(),
-             QStringLiteral("the part is wm-long take-stopped (2).avi"));
+    QVERIFY2(form->endText().section(u':', 1).trimmed().startsWith(
+                 QStringLiteral("the part is wm-long take-stopped (2).avi, checked: ")),
+             qPrintable(form->endText()));
     QVERIFY2(durationOf(second) > 0, qPrintable(QDir(folder_.filePath(QStringLiteral("watermarked")))
                                                     .entryList(QDir::Files | QDir::Hidden)
                                                     .join(u',')));

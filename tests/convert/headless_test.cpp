@@ -401,3 +401,32 @@ TEST(HeadlessRun, TwoRunsAtOnceKeepTheirOwnMarks) {
         EXPECT_NEAR(c.blue(), r.colour.blue(), 40) << c.name().toStdString();
     }
 }
+
+// Copies to share of two videos of one name: each its own .mp4, in H.264 and AAC; the job saved on
+// the way runs the same copies, so a second run finds them done.
+TEST(HeadlessRun, CopiesToShareFromAJob) {
+    QTemporaryDir dir;
+    const QString logo = makeLogo(dir);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("a") && QDir(dir.path()).mkpath("b"));
+    ASSERT_TRUE(makeGreyClip(dir.filePath("a/clip.mkv"), "320x240", 2, "libx264", {"-c:a", "flac"}));
+    ASSERT_TRUE(makeGreyClip(dir.filePath("b/clip.avi"), "320x240", 2, "mpeg4", {"-c:a", "mp3"}));
+    const QString out = dir.filePath("out"), job = dir.filePath("share.wmjob");
+    const CommandRun first = runCommand({"--picture", logo, "--place", "top-left", "--margin", "5", "--size",
+                                         "25", "--share", "--save-job", job, "--output", out,
+                                         dir.filePath("a/clip.mkv"), dir.filePath("b/clip.avi")});
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    for (const char* name : {"wm-clip.mp4", "wm-clip (2).mp4"}) {
+        SCOPED_TRACE(name);
+        const QString result = QDir(out).filePath(QString::fromUtf8(name));
+        const QString streams = QString::fromUtf8(fixtures::runProgram(
+            "ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of", "csv=p=0", result}));
+        EXPECT_EQ(streams.split(u'\n', Qt::SkipEmptyParts), (QStringList{"h264", "aac"}));
+        const QImage frame = fixtures::frameOf(result, 10, 320, 240);
+        ASSERT_FALSE(frame.isNull());
+        EXPECT_GT(frame.pixelColor(30, 20).red(), 180);
+    }
+    const CommandRun second = runCommand({"--job", job, "--output", out, "--progress=json",
+                                          dir.filePath("a/clip.mkv"), dir.filePath("b/clip.avi")});
+    ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.out.contains("\"skipped\":2")) << second.out.toStdString();
+}

@@ -64,4 +64,37 @@ TEST(DurationInSeconds, KeepsTheFraction) {
     EXPECT_DOUBLE_EQ(durationInSeconds(QString()), 0);
 }
 
+// The speed and the time left, as the encoder's progress line gives them.
+TEST(Pace, SpeedAndTimeLeftFromTheProgressLine) {
+    struct PaceCase {
+        const char* name;
+        const char* chunk;
+        double total;
+        const char* text;  // "" when nothing is shown
+    };
+    const PaceCase cases[] = {
+        {"issue's example",
+         "frame=  500 fps= 57 q=23.0 size=  1024kB time=20.00 bitrate= 419.4kbits/s speed=2.3x\r", 114.3,
+         "2.3x, about 0:41 left"},
+        // The elapsed time is the first of the chunk, as the caption reads it.
+        {"last speed of the chunk counts", "time=1.00 b speed=1.0x\rtime=2.00 b speed=4.05x\r", 10,
+         "4.0x, about 0:03 left"},
+        {"rounded up to the second", "time=0.00 speed=3x\r", 10, "3.0x, about 0:04 left"},
+        {"fast", "time=60.00 speed=12.4x\r", 3660, "12x, about 4:51 left"},
+        {"hours left", "time=0.00 speed=0.25x\r", 1000, "0.3x, about 1:06:40 left"},
+        {"at the end", "time=12.00 speed=2x\r", 10, "2.0x, about 0:00 left"},
+        {"no speed yet", "time=0.00 speed=0x\r", 10, ""},
+        {"no speed field", "frame=  12 fps=0.0 q=2.0 time=1.00 bitrate=1\r", 10, ""},
+        {"speed not a number", "time=1.00 speed=N/Ax\r", 10, ""},
+        {"duration unknown", "time=1.00 speed=2x\r", 0, ""},
+    };
+    for (const PaceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString chunk = QString::fromLatin1(c.chunk);
+        const std::optional<double> speed = speedOf(chunk);
+        const double elapsed = QString(*elapsedTextOf(chunk)).toDouble();
+        EXPECT_EQ(paceText(speed.value_or(0), elapsed, c.total).toStdString(), c.text);
+    }
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include "tests/support/window_test_support.h"
 #include "watermark/placement_settings.h"
 
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -68,6 +69,9 @@ void RememberedTest::theNextWindowPicksUpWhereTheLastLeft() {
     child<QToolButton>(*form, "place8")->click();  // bottom right
     child<QSlider>(*form, "opacity")->setValue(40);
     child<QCheckBox>(*form, "Check1")->setChecked(true);
+    QCOMPARE(child<QComboBox>(*form, "output")->currentText(), QStringLiteral("Same as the source"));
+    QCOMPARE(form->outputChoice(), OutputChoice::SameAsSource);
+    child<QComboBox>(*form, "output")->setCurrentIndex(1);
     form->setPickedKey(QColor(0, 0, 255));
     const QRect placed = form->findChild<MarkCanvas*>()->markRect().rect;
     QVERIFY(closeProgramWindows());
@@ -79,6 +83,8 @@ void RememberedTest::theNextWindowPicksUpWhereTheLastLeft() {
     QCOMPARE(child<QSlider>(*form, "opacity")->value(), 40);
     QCOMPARE(form->maskColour(), QStringLiteral("0000ff"));
     QVERIFY(child<QCheckBox>(*form, "Check1")->isChecked());
+    QCOMPARE(child<QComboBox>(*form, "output")->currentText(), QStringLiteral("MP4 to share"));
+    QCOMPARE(form->outputChoice(), OutputChoice::Mp4ToShare);
     QCOMPARE(child<QDoubleSpinBox>(*form, "margin")->value(), 5.0);
     QVERIFY(child<QToolButton>(*form, "place8")->isChecked());
 }

@@ -10,6 +10,8 @@ const std::string kProgress =
     "frame=  118 fps= 59 q=2.0 size=    1024kB time=4.72 bitrate= 1777.4kbits/s\r"
     "frame=  120 fps= 60 q=2.0 size=    1040kB time=4.80 bitrate= 1775.0kbits/s\r\n";
 
+const std::string kChecked = "check: 0:04.8, 120 frames, 2 streams\n";
+
 std::string closing(const std::string& part) {
     return "Stopped by signal 15; the part converted so far is kept as '" + part +
            "', the result's name is left untouched.\n";
@@ -32,7 +34,28 @@ TEST(RunEnd, OneLineForEveryWayARunEnds) {
     const std::string result = "/v/watermarked/wm-clip.mp4";
     const std::string oddPart = "/v/watermarked/wm-Bob's ', Fähre\nzwei-stopped (2).mp4";
     const EndCase cases[] = {
-        {"complete", 0, 100, kProgress, RunEnd::Kind::Done, "Done: wm-clip.mp4", result},
+        {"complete and checked", 0, 100, kProgress + kChecked, RunEnd::Kind::Done,
+         "Done and checked: wm-clip.mp4, 0:04.8, 120 frames, 2 streams", result},
+        // An encoder that was told to stop at once leaves the check out.
+        {"complete, not checked", 0, 100, kProgress, RunEnd::Kind::Done, "Done: wm-clip.mp4", result},
+        {"stopped and checked", 143, 42, kProgress + kChecked + closing("/v/watermarked/wm-clip-stopped.mp4"),
+         RunEnd::Kind::Stopped,
+         "Stopped at 42 %: the part is wm-clip-stopped.mp4, checked: 0:04.8, 120 frames, 2 streams",
+         "/v/watermarked/wm-clip-stopped.mp4"},
+        {"stopped, the check failed", 143, 42,
+         kProgress + "Check failed: its last frame does not decode.\n" +
+             closing("/v/watermarked/wm-clip-stopped.mp4"),
+         RunEnd::Kind::Stopped,
+         "Stopped at 42 %: the part is wm-clip-stopped.mp4, but its check failed: its last frame does not "
+         "decode.",
+         "/v/watermarked/wm-clip-stopped.mp4"},
+        // The file is kept, under a part's name, and shown.
+        {"complete, the check failed", 1, 100,
+         kProgress + "Check failed: 120 frames written, 80 in the file; the file is kept as "
+                     "'/v/watermarked/wm-clip-stopped.mp4'.\n",
+         RunEnd::Kind::Failed,
+         "Failed the check: 120 frames written, 80 in the file; the file is kept as wm-clip-stopped.mp4",
+         "/v/watermarked/wm-clip-stopped.mp4"},
         {"stopped", 143, 42, kProgress + closing("/v/watermarked/wm-clip-stopped.mp4"), RunEnd::Kind::Stopped,
          "Stopped at 42 %: the part is wm-clip-stopped.mp4", "/v/watermarked/wm-clip-stopped.mp4"},
         // Quotes, a comma, a line break and UTF-8 in the name: the path is taken whole.
@@ -44,8 +67,8 @@ TEST(RunEnd, OneLineForEveryWayARunEnds) {
          "Stopped by signal 2 while the input was being opened; nothing was written.\n",
          RunEnd::Kind::Stopped, "Stopped at 0 %: nothing was written", ""},
         {"stopped once the result was complete", 143, 100,
-         kProgress + "Stopped by signal 15; the result was already complete.\n", RunEnd::Kind::Done,
-         "Done: wm-clip.mp4", result},
+         kProgress + kChecked + "Stopped by signal 15; the result was already complete.\n",
+         RunEnd::Kind::Done, "Done and checked: wm-clip.mp4, 0:04.8, 120 frames, 2 streams", result},
         {"failed", 1, 30, kProgress + "finish output '/v/watermarked/wm-clip.mp4': No space left on device\n",
          RunEnd::Kind::Failed, "Failed: finish output '/v/watermarked/wm-clip.mp4': No space left on device",
          ""},

@@ -63,6 +63,25 @@ TEST(JobFile, WhatIsSavedComesBackAndPlacesTheSame) {
     EXPECT_EQ(again.pictureSha256, job.pictureSha256);
 }
 
+// A job of what version 1 knew is written as version 1, so an older program still runs it; a copy
+// to share needs version 2.
+TEST(JobFile, ItIsWrittenInTheOldestVersionThatHoldsIt) {
+    QTemporaryDir dir;
+    Job job = sample(writePicture(dir));
+    const QJsonObject same = QJsonDocument::fromJson(jobToJson(job)).object();
+    EXPECT_EQ(same["version"].toInt(), 1);
+    EXPECT_FALSE(same["output"].toObject().contains("kind"));
+
+    job.output = OutputChoice::Mp4ToShare;
+    const QJsonObject share = QJsonDocument::fromJson(jobToJson(job)).object();
+    EXPECT_EQ(share["version"].toInt(), 2);
+    EXPECT_EQ(share["output"].toObject()["kind"].toString(), "share");
+    QString why;
+    const std::optional<Job> back = jobFromJson(jobToJson(job), &why);
+    ASSERT_TRUE(back) << why.toStdString();
+    EXPECT_EQ(*back, job);
+}
+
 TEST(JobFile, RefusalsNameTheField) {
     QTemporaryDir dir;
     const QString picture = writePicture(dir);
@@ -102,6 +121,8 @@ TEST(JobFile, RefusalsNameTheField) {
         {"audio as 1", [](QJsonObject& o) { o["enhance_audio"] = 1; },
          "\"enhance_audio\" must be true or false"},
         {"prefix with a slash", inner("output", "prefix", "../x"), "\"output.prefix\" must not hold a slash"},
+        {"unknown kind", inner("output", "kind", "webm"), "\"output.kind\" must be \"same\" or \"share\""},
+        {"version 3", [](QJsonObject& o) { o["version"] = 3; }, "\"version\" 3 is newer"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -232,7 +232,12 @@ void MainWindow::clearVideoDetails() {
     video_.frameSize = QSize();
     video_.codedSize = QSize();
     video_.orientation = {};
+    video_.recorded = QDateTime();
     frameSizeLabel_->clear();
+}
+
+void MainWindow::setVideoRecorded(const QDateTime& recorded) {
+    video_.recorded = recorded;
 }
 
 void MainWindow::chooseVideo() {

@@ -55,6 +55,8 @@ public:
     void setVideoDetailsPending();
     // Forgets the duration and frame size: the chosen file told neither.
     void clearVideoDetails();
+    // When the chosen video was recorded, as its file says.
+    void setVideoRecorded(const QDateTime& recorded);
 
     // --- the picture preview's answers ---
     // The preview's pixel size.

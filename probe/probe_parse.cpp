@@ -61,10 +61,11 @@ std::optional<QString> durationOf(const QString& chunk) {
 }
 
 std::optional<QDateTime> recordedOf(const QString& chunk) {
-    const QString marker = QStringLiteral("Recorded: ");
+    // At a line's start, as the encoder writes it: a file name on the line before cannot pass for it.
+    const QString marker = QStringLiteral("\n  Recorded: ");
     const qsizetype p = find(chunk, marker);
     if (p < 0) return std::nullopt;
-    const qsizetype end = chunk.indexOf(u'\n', p);
+    const qsizetype end = chunk.indexOf(u'\n', p + marker.size());
     // A line cut by the chunk's end may have lost its zone or its time.
     if (end < 0) return std::nullopt;
     const QString text = chunk.mid(p + marker.size(), end - p - marker.size()).trimmed();

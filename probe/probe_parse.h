@@ -27,7 +27,7 @@ struct ProbeFacts {
 // The duration text of a chunk, or nothing when the chunk has no "Duration".
 std::optional<QString> durationOf(const QString& chunk);
 
-// The moment of the chunk's "Recorded:" line, read whole up to its line end.
+// The moment of the chunk's "  Recorded: " line (at a line's start), read whole up to its line end.
 std::optional<QDateTime> recordedOf(const QString& chunk);
 
 // Duration and frame size of one chunk; the frame size is looked for only

@@ -178,6 +178,17 @@ TEST(InputBlockRecorded, WindowParseReadsTheMoment) {
     }
 }
 
+// A file name cannot pass for the line, nor hide it.
+TEST(InputBlockRecorded, NamesCannotFakeTheMoment) {
+    wm::InputSummary in;
+    in.formatName = "matroska,webm";
+    in.fileName = "x\n  Recorded: 1999-01-01T00:00:00Z.mkv";
+    in.durationUs = 10'000'000;
+    in.recorded = "2021-03-04";
+    const ProbeFacts facts = parseProbeChunk(QString::fromStdString(wm::formatInputBlock(in)));
+    EXPECT_EQ(facts.recorded.value_or(QDateTime()), QDateTime(QDate(2021, 3, 4), QTime(0, 0)));
+}
+
 // ---------------------------------------------------------------------------------------------
 // A video shown turned: the "Display:" line, read back by the main window's parse.
 

@@ -130,7 +130,19 @@ void MarkCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (viewBackground_.size() != size()) renderViewBackground();
     p.drawImage(0, 0, viewBackground_);
-    if (shown_) p.drawImage(canvas::viewPointOf(markRect().rect.topLeft(), scale_), viewMark_);
+    if (shown_) {
+        const QPointF at = canvas::viewPointOf(markRect().rect.topLeft(), scale_);
+        p.drawImage(at, viewMark_);
+        // A mark the time range hides at this moment still shows where it stands, so it can be
+        // placed: a dashed frame, white and black to read on any picture.
+        if (timeWeight_ <= 0 && !viewMark_.isNull()) {
+            const QRectF frame(at + QPointF(0.5, 0.5), QSizeF(viewMark_.size()) - QSizeF(1, 1));
+            p.setPen(QPen(Qt::white, 1));
+            p.drawRect(frame);
+            p.setPen(QPen(Qt::black, 1, Qt::DashLine));
+            p.drawRect(frame);
+        }
+    }
     if (hasFocus()) {
         p.end();
         paintFocusFrame(this);

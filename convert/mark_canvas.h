@@ -50,7 +50,8 @@ public:
     // The whole picture at the mark's size in this frame; a text mark drawn at that size.
     const QImage& laidMark() const { return laid_; }
     // The share of its weight the mark has at the frame shown, 0..1: it
-    // shows as the module lays it at that frame's time.
+    // shows as the module lays it at that frame's time; at 0 a dashed frame
+    // shows where it stands.
     double timeWeight() const { return timeWeight_; }
     void setTimeWeight(double weight);
     // Moves the mark's top-left corner to `pixel`, keeping its size.

@@ -137,7 +137,7 @@ void TimeRangeWindowTest::badTimesAreAnsweredInTheWindow() {
 
 // The frame at a tenth first, with the mark at its weight then (none, before From); the slider
 // fetches another moment, and the mark shows at that moment's weight: half in the fade, whole
-// after it.
+// after it, and at none only as a dashed frame where it stands.
 void TimeRangeWindowTest::theCanvasShowsTheMomentChosen() {
     ChosenVideo video;
     video.path = video_;
@@ -169,6 +169,9 @@ void TimeRangeWindowTest::theCanvasShowsTheMomentChosen() {
               std::pair{shown.blue(), under.blue()}})
             QVERIFY2(qAbs(got - (255 * weight + below * (1 - weight))) <= 2,
                      qPrintable(QStringLiteral("%1 at %2 ms").arg(got).arg(ms)));
+        // A hidden mark still shows where it stands.
+        const QColor edge = canvas->grab().toImage().pixelColor(100, 80);
+        if (weight == 0) QVERIFY(edge == QColor(Qt::white) || edge == QColor(Qt::black));
     }
 }
 

@@ -8,8 +8,9 @@
  * A module that needs each frame's time also exports wm_hook_process_at(); the encoder then calls
  * it instead of wm_hook_process(), with the frame's presentation time in seconds from the start of
  * the video stream. The symbol is optional, so the interface version stays 1: a module without it
- * loads as before, and this module loads into an encoder that does not know it (and then refuses
- * frames only when it was asked for something that needs their time).
+ * loads as before, and a module with it still loads into an encoder that knows only
+ * wm_hook_process() ("watermark.dll" then refuses the frames only when it was given a time range,
+ * never lays the mark at the wrong time).
  *
  * Plain C: no exception, no C++ object and no allocation crosses this boundary. The module owns
  * its instance; the encoder owns the frames. */

@@ -4,6 +4,7 @@
 
 #include "rules/orientation.h"
 
+#include <QDateTime>
 #include <QSize>
 #include <QString>
 
@@ -19,4 +20,5 @@ struct ChosenVideo {
     QSize codedSize;   // the frame as it is decoded, which the masks are made for; equal to frameSize
                        // unless the video carries a display rotation
     rules::Orientation orientation;  // how the coded frame is turned for showing
+    QDateTime recorded;              // when the file says it was recorded; invalid when it does not
 };

@@ -48,7 +48,24 @@ QString keepBothPath(const QString& takenPath, const std::function<bool(const QS
 QString hookToken(const ConversionRun& run) {
     return quoteArg(run.programFolder + QStringLiteral("/watermark.dll -f ") + run.mask +
                     QStringLiteral(" -m 1 -t ") + run.maskColour +
-                    (run.opacity < 100 ? QStringLiteral(" -a %1").arg(run.opacity) : QString()));
+                    (run.opacity < 100 ? QStringLiteral(" -a %1").arg(run.opacity) : QString()) +
+                    timeRangeArguments(run.range));
+}
+
+QString timeRangeArguments(const rules::TimeRange& range) {
+    if (!range.limited()) return {};
+    auto seconds = [](double s) {
+        QString text = QString::number(s, 'f', 3);
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(u'.')) text.chop(1);
+        return text;
+    };
+    QString words;
+    if (range.from) words += QStringLiteral(" -from ") + seconds(*range.from);
+    if (range.until) words += QStringLiteral(" -until ") + seconds(*range.until);
+    if (range.fade > 0) words += QStringLiteral(" -fade ") + seconds(range.fade);
+    return words;
 }
 
 QString conversionCommandLine(const ConversionRun& run) {

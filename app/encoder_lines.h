@@ -5,6 +5,7 @@
 #pragma once
 
 #include "rules/output_choice.h"
+#include "rules/time_weight.h"
 
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,7 @@ struct ConversionRun {
     bool enhanceAudio = false;
     OutputChoice output = OutputChoice::SameAsSource;  // Mp4ToShare adds "-share" before "-y"
     int opacity = 100;                                 // per cent; below 100 the module gets "-a N"
+    rules::TimeRange range;  // when the mark shows; limited, the module gets "-from", "-until", "-fade"
 };
 
 // The video's file name as its result's ends: the same, or for an MP4 to share with ".mp4" for
@@ -45,10 +47,17 @@ QString resultPath(const QString& resultsFolder, const QString& videoTitle,
 QString keepBothPath(const QString& takenPath, const std::function<bool(const QString&)>& isTaken);
 
 // The nine tokens: the encoder, -i, the video, -sameq, -vhook, the quoted hook
-// with its arguments (" -a N" at their end for an opacity below 100), [-ar 22050],
-// -y, the quoted result; an MP4 to share has "-share" before -y. Quoted tokens are
+// with its arguments (" -a N" at their end for an opacity below 100, then
+// " -from S", " -until S" and " -fade S" for the bounds of a limited range and
+// its fade, in seconds), [-ar 22050], -y, the quoted result; an MP4 to share
+// has "-share" before -y. Quoted tokens are
 // escaped so that no name can split its token or add an argument.
 QString conversionCommandLine(const ConversionRun& run);
+
+// The module's words for a time range: "" for one that is not limited, else
+// " -from 2 -until 6.5 -fade 1" with the bounds it has (seconds to the
+// millisecond, no trailing zeros) and the fade when it is above 0.
+QString timeRangeArguments(const rules::TimeRange& range);
 
 // The quoted module token of a run: the module, "-f" the mask, "-m 1", "-t"
 // the key and, below 100, "-a" the opacity.

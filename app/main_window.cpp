@@ -105,6 +105,8 @@ void MainWindow::buildControls() {
 
     chooseVideoButton_ = button("Command6", QStringLiteral("Video Selection"), 56, 8, 201, 25);
     choosePictureButton_ = button("browse", QStringLiteral("Image Selection"), 56, 48, 201, 25);
+    textButton_ = button("textMark", QStringLiteral("Text…"), 262, 48, 58, 25);
+    textButton_->setAccessibleDescription(QStringLiteral("Make the watermark from a line of text"));
     initializeButton_ = button("Command9", QStringLiteral("Initialize Watermarking"), 56, 88, 201, 25);
 
     zoomSlider_ = new QSlider(Qt::Horizontal, this);
@@ -167,6 +169,7 @@ void MainWindow::buildControls() {
 
     connect(chooseVideoButton_, &QPushButton::clicked, this, &MainWindow::chooseVideo);
     connect(choosePictureButton_, &QPushButton::clicked, this, &MainWindow::choosePicture);
+    connect(textButton_, &QPushButton::clicked, this, &MainWindow::textRequested);
     connect(initializeButton_, &QPushButton::clicked, this, &MainWindow::initializeRequested);
     connect(openFolderButton_, &QPushButton::clicked, this, &MainWindow::openVideoFolder);
     connect(guideArea_, &ClickArea::clicked, this, &MainWindow::openUserGuide);
@@ -233,7 +236,12 @@ void MainWindow::clearVideoDetails() {
     video_.frameSize = QSize();
     video_.codedSize = QSize();
     video_.orientation = {};
+    video_.recorded = QDateTime();
     frameSizeLabel_->clear();
+}
+
+void MainWindow::setVideoRecorded(const QDateTime& recorded) {
+    video_.recorded = recorded;
 }
 
 void MainWindow::chooseVideo() {

@@ -55,6 +55,8 @@ public:
     void setVideoDetailsPending();
     // Forgets the duration and frame size: the chosen file told neither.
     void clearVideoDetails();
+    // When the chosen video was recorded, as its file says.
+    void setVideoRecorded(const QDateTime& recorded);
 
     // --- the picture preview's answers ---
     // The preview's pixel size.
@@ -74,6 +76,8 @@ signals:
     // "Image Selection" closed; `path` is the dialog's latest choice ("" when
     // there never was one).
     void pictureChosen(const QString& path);
+    // "Text…": the user wants a line of text as the watermark.
+    void textRequested();
     void zoomChanged(int percent);
     void initializeRequested();
     // The window is closing: whatever runs for it must end.
@@ -104,6 +108,7 @@ private:
 
     UserButton* chooseVideoButton_ = nullptr;
     UserButton* choosePictureButton_ = nullptr;
+    UserButton* textButton_ = nullptr;
     UserButton* initializeButton_ = nullptr;
     QSlider* zoomSlider_ = nullptr;
     QLabel* zoomLabel_ = nullptr;

@@ -1,5 +1,7 @@
 // Times Overlay::apply alone on a yuv420p frame: the watermark module's work per frame, which the
-// conversion timings of alpha_bench.sh hide in the codecs' noise. Built and run by alpha_bench.sh:
+// conversion timings of alpha_bench.sh hide in the codecs' noise; at the mark's whole weight and as
+// a time range lays it (half way through a fade, hidden). Built and run by alpha_bench.sh and
+// time_range_bench.sh:
 //   overlay_apply <width> <height> <mask.bmp>[:opacity] ...
 #include "encoder/hook/mask_bmp.h"
 #include "encoder/hook/overlay.h"
@@ -39,19 +41,25 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 1;
         }
-        constexpr int kFrames = 2000;
-        std::vector<double> perFrame;
-        for (int batch = 0; batch < 7; ++batch) {
-            const auto start = std::chrono::steady_clock::now();
-            for (int f = 0; f < kFrames; ++f)
-                overlay.apply(frame->data, frame->linesize);
-            perFrame.push_back(
-                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count() /
-                kFrames);
+        // The whole mark, and as a time range lays it: half way through a fade, and hidden.
+        for (const unsigned factor : {256u, 128u, 0u}) {
+            constexpr int kFrames = 2000;
+            std::vector<double> perFrame;
+            for (int batch = 0; batch < 7; ++batch) {
+                const auto start = std::chrono::steady_clock::now();
+                for (int f = 0; f < kFrames; ++f)
+                    overlay.apply(frame->data, frame->linesize, factor);
+                perFrame.push_back(
+                    std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                        .count() /
+                    kFrames);
+            }
+            std::sort(perFrame.begin(), perFrame.end());
+            std::printf(
+                "apply %-24s opacity %3d, time weight %3u/256: median %.1f us per frame (fastest batch "
+                "%.1f)\n",
+                path.substr(path.rfind('/') + 1).c_str(), opacity, factor, perFrame[3], perFrame[0]);
         }
-        std::sort(perFrame.begin(), perFrame.end());
-        std::printf("apply %-24s opacity %3d: median %.1f us per frame (fastest batch %.1f)\n",
-                    path.substr(path.rfind('/') + 1).c_str(), opacity, perFrame[3], perFrame[0]);
     }
     av_frame_free(&frame);
     return 0;

@@ -8,6 +8,7 @@
 #include "convert/positioning_window.h"
 #include "convert/progress_parse.h"
 #include "convert/run_end.h"
+#include "convert/time_range_box.h"
 #include "runner/console_capture.h"
 #include "watermark/color_text.h"
 #include "watermark/working_bitmaps.h"
@@ -65,6 +66,13 @@ void PositioningWindow::startConversion() {
         return;
     }
 
+    // A wrong time would fail in the encoder, or lay the mark where it was not wanted.
+    const std::optional<rules::TimeRange> range = timeRange();
+    if (!range) {
+        msgBox(this, timeRange_->problem());
+        return;
+    }
+
     // A copy that would come out unchanged is no watermarked copy.
     if (!laysAnything(currentMask(), keyColour(), canvas_->placement().opacity())) {
         msgBox(this, QStringLiteral("The watermark would leave the video unchanged: the picture is "
@@ -106,6 +114,7 @@ void PositioningWindow::startConversion() {
     lastRun_.enhanceAudio = enhanceAudioCheck_->checkState() != Qt::Unchecked;
     lastRun_.output = output;
     lastRun_.opacity = canvas_->placement().opacity();
+    lastRun_.range = *range;
 
     const std::shared_ptr<ConsoleCapture> runner = conversionRunner_;
     if (!runner) return;

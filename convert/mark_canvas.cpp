@@ -3,6 +3,7 @@
 #include "app/pressable_box.h"
 #include "convert/canvas_geometry.h"
 #include "rules/mark_rules.h"
+#include "rules/time_weight.h"
 #include "watermark/mark_mask.h"
 
 #include <QKeyEvent>
@@ -48,6 +49,12 @@ void MarkCanvas::setPlacement(const Placement& placement) {
     updateLaidMark();
 }
 
+void MarkCanvas::setTimeWeight(double weight) {
+    if (weight == timeWeight_) return;
+    timeWeight_ = weight;
+    updateShownMark();
+}
+
 void MarkCanvas::setMarkShown(bool shown) {
     shown_ = shown;
     update();
@@ -72,7 +79,9 @@ void MarkCanvas::updateLaidMark() {
     if (placement_.picture().isNull()) {
         laid_ = QImage();
     } else if (laid_.size() != size || laidFrom_ != from) {
-        laid_ = ::laidMark(placement_.picture(), size);
+        // A text is drawn at the size it has, never scaled from its picture.
+        laid_ = placement_.text() ? drawTextMark(*placement_.text(), size)
+                                  : ::laidMark(placement_.picture(), size);
     }
     laidFrom_ = from;
     updateShownMark();
@@ -81,6 +90,7 @@ void MarkCanvas::updateLaidMark() {
 void MarkCanvas::updateShownMark() {
     QImage shown = laid_.copy();
     const int opacity = placement_.opacity();
+    const unsigned factor = rules::timeFactor(timeWeight_);
     for (int y = 0; y < shown.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
         for (int x = 0; x < shown.width(); ++x) {
@@ -90,8 +100,9 @@ void MarkCanvas::updateShownMark() {
             if (keyed && tint_ && qAlpha(px) != 0)
                 line[x] = qRgba(255, 0, 160, 200);  // what this key will take away
             else
-                line[x] = qRgba(qRed(px), qGreen(px), qBlue(px),
-                                keyed ? 0 : rules::shownAlpha(qAlpha(px), opacity));
+                line[x] = qRgba(
+                    qRed(px), qGreen(px), qBlue(px),
+                    keyed ? 0 : int(rules::timedWeight(rules::shownAlpha(qAlpha(px), opacity), factor)));
         }
     }
     if (shown.isNull() || scale_ == 1.0) {
@@ -119,7 +130,19 @@ void MarkCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (viewBackground_.size() != size()) renderViewBackground();
     p.drawImage(0, 0, viewBackground_);
-    if (shown_) p.drawImage(canvas::viewPointOf(markRect().rect.topLeft(), scale_), viewMark_);
+    if (shown_) {
+        const QPointF at = canvas::viewPointOf(markRect().rect.topLeft(), scale_);
+        p.drawImage(at, viewMark_);
+        // A mark the time range hides at this moment still shows where it stands, so it can be
+        // placed: a dashed frame, white and black to read on any picture.
+        if (timeWeight_ <= 0 && !viewMark_.isNull()) {
+            const QRectF frame(at + QPointF(0.5, 0.5), QSizeF(viewMark_.size()) - QSizeF(1, 1));
+            p.setPen(QPen(Qt::white, 1));
+            p.drawRect(frame);
+            p.setPen(QPen(Qt::black, 1, Qt::DashLine));
+            p.drawRect(frame);
+        }
+    }
     if (hasFocus()) {
         p.end();
         paintFocusFrame(this);

@@ -47,8 +47,13 @@ public:
     void setMarkShown(bool shown);
     // The mark's rectangle in the frame.
     MarkRect markRect() const { return placement_.rectIn(frame_); }
-    // The whole picture at the mark's size in this frame.
+    // The whole picture at the mark's size in this frame; a text mark drawn at that size.
     const QImage& laidMark() const { return laid_; }
+    // The share of its weight the mark has at the frame shown, 0..1: it
+    // shows as the module lays it at that frame's time; at 0 a dashed frame
+    // shows where it stands.
+    double timeWeight() const { return timeWeight_; }
+    void setTimeWeight(double weight);
     // Moves the mark's top-left corner to `pixel`, keeping its size.
     void moveMarkTo(QPoint pixel);
 
@@ -87,5 +92,6 @@ private:
     bool shown_ = false;
     QImage laid_;
     qint64 laidFrom_ = 0;  // cache key of the picture laid_ was made from
+    double timeWeight_ = 1;
     QImage viewMark_;
 };

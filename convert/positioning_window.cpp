@@ -12,8 +12,10 @@
 #include "convert/activity_frames.h"
 #include "convert/batch_window.h"
 #include "convert/canvas_geometry.h"
+#include "convert/frame_time_slider.h"
 #include "convert/mark_canvas.h"
 #include "convert/progress_parse.h"
+#include "convert/time_range_box.h"
 #include "runner/command_line.h"
 #include "runner/console_capture.h"
 #include "watermark/bmp_file.h"
@@ -258,6 +260,10 @@ void PositioningWindow::buildControls() {
     sizeSpin_ = spin("size", QStringLiteral("Size"), 0.1, 100.0, 20.0);
     sizeSpin_->setAccessibleDescription(
         QStringLiteral("Width of the watermark, per cent of the frame's width"));
+    timeRange_ = new TimeRangeBox(this);
+    timeRange_->setObjectName(QStringLiteral("when"));
+    frameTime_ = new FrameTimeSlider(this);
+    frameTime_->setObjectName(QStringLiteral("frameTimeSlider"));
 
     endLabel_ = new QLabel(this);
     endLabel_->setObjectName(QStringLiteral("runEnd"));
@@ -332,8 +338,11 @@ void PositioningWindow::buildControls() {
     side->addWidget(caption(QStringLiteral("Si&ze:"), sizeSpin_));
     side->addWidget(sizeSpin_);
     side->addStretch(1);
+    auto* canvasColumn = new QVBoxLayout;
+    canvasColumn->addWidget(canvasArea_, 1);
+    canvasColumn->addWidget(frameTime_);
     auto* middle = new QHBoxLayout;
-    middle->addWidget(canvasArea_, 1);
+    middle->addLayout(canvasColumn, 1);
     middle->addLayout(side);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(8, 8, 8, 8);
@@ -342,6 +351,7 @@ void PositioningWindow::buildControls() {
     root->addLayout(pace);
     root->addLayout(ending);
     root->addLayout(middle, 1);
+    root->addWidget(timeRange_);
     root->addWidget(noteLabel_);
 
     showRunEnd(std::nullopt);
@@ -355,6 +365,12 @@ void PositioningWindow::buildControls() {
     connect(enhanceAudioCheck_, &QCheckBox::toggled, rememberTimer_, qOverload<>(&QTimer::start));
     connect(outputChoice_, &QComboBox::currentIndexChanged, rememberTimer_, qOverload<>(&QTimer::start));
     connect(marginSpin_, &QDoubleSpinBox::valueChanged, rememberTimer_, qOverload<>(&QTimer::start));
+    connect(timeRange_, &TimeRangeBox::rangeChanged, this, [this] {
+        showTimeWeight();
+        noteLabel_->setText(noteText());
+        rememberTimer_->start();
+    });
+    connect(frameTime_, &FrameTimeSlider::timeChosen, this, &PositioningWindow::showFrameAt);
 
     connect(canvas_, &MarkCanvas::mouseDown, this, &PositioningWindow::placeMark);
     connect(canvas_, &MarkCanvas::placementChanged, this, [this] { showPlacement(); });
@@ -409,6 +425,7 @@ void PositioningWindow::load() {
         bool ok = false;
         const double margin = settings.value(QStringLiteral("mark/marginControl")).toDouble(&ok);
         if (ok) marginSpin_->setValue(margin);
+        timeRange_->setTexts(settings.value(QStringLiteral("mark/timeRange")).toStringList());
     });
     skipOnFailure([this] {
         fitToFrame(QSize(544, 384));
@@ -428,7 +445,7 @@ PositioningWindow* PositioningWindow::loaded() {
 }
 
 void PositioningWindow::initialize(const ChosenVideo& video, const QImage& picture, QSize markSize,
-                                   const QString& picturePath) {
+                                   const QString& picturePath, const std::optional<TextMark>& text) {
     const bool fresh = loaded() == nullptr;
     // The first touch loads the window: its message comes before anything is written.
     PositioningWindow& window = instance();
@@ -438,6 +455,11 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
     if (const QWidget* from = QApplication::activeWindow(); from && from != &window && from->screen())
         window.setScreen(from->screen());
     window.fitToFrame(video.frameSize);
+    const double length = durationInSeconds(video.duration);
+    window.timeRange_->setDuration(length > 0 ? std::optional<double>(length) : std::nullopt);
+    window.frameTime_->setDuration(length);
+    window.frameTime_->setSeconds(length * kFrameAt);
+    window.showTimeWeight();
     if (picture.isNull()) {
         window.canvas_->setMarkShown(false);
         msgBox(&window, QStringLiteral("Please select a valid picture first"));
@@ -450,6 +472,7 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
         }
         // The new picture at the size its zoom gives, in the same place.
         p.setPicture(picture);
+        p.setText(text);
         p.setPixelWidth(markSize.width(), window.canvas_->frameSize().width());
         window.picturePath_ = picturePath;
         window.canvas_->setMarkShown(true);
@@ -464,13 +487,30 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
 }
 
 void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
+    showFrameAt(durationInSeconds(video.duration) * share);
+}
+
+void PositioningWindow::showFrameAt(double seconds) {
     const Busy busy(*this);
+    frameTime_->setSeconds(seconds);
+    showTimeWeight();
+    ++frameWishes_;
+    // A fetch under way fetches the latest wish when it is done.
     const std::shared_ptr<ConsoleCapture> runner = frameRunner_;
     if (!runner || !runner->commandLine().isEmpty()) return;
+    for (quint64 fetched = 0; fetched != frameWishes_ && isLoaded();) {
+        fetched = frameWishes_;
+        fetchFrame(frameTime_->seconds());
+    }
+}
+
+void PositioningWindow::fetchFrame(double at) {
+    const std::shared_ptr<ConsoleCapture> runner = frameRunner_;
+    if (!runner) return;
     const std::unique_ptr<WorkFolder> folder = WorkFolder::create(nullptr);
     if (!folder) return;  // the key colour stays behind the mark
     const QString out = frameBitmapPath(*folder);
-    const double at = durationInSeconds(video.duration) * share;
+    const ChosenVideo& video = video_;
     const QString line =
         frameCommandLine(commandLineSafePath(programFolder()), encoderName(), commandLineSafePath(video.path),
                          at, !video.orientation.upright(), out);
@@ -536,6 +576,16 @@ void PositioningWindow::rememberChoices() const {
     settings.setValue(QStringLiteral("conversion/enhanceAudio"), enhanceAudioCheck_->isChecked());
     settings.setValue(QStringLiteral("conversion/output"), outputWord(outputChoice()));
     settings.setValue(QStringLiteral("mark/marginControl"), marginSpin_->value());
+    settings.setValue(QStringLiteral("mark/timeRange"), timeRange_->texts());
+}
+
+std::optional<rules::TimeRange> PositioningWindow::timeRange() const {
+    return timeRange_->range();
+}
+
+void PositioningWindow::showTimeWeight() {
+    const std::optional<rules::TimeRange> range = timeRange_->range();
+    canvas_->setTimeWeight(range ? rules::timeWeight(frameTime_->seconds(), *range) : 1.0);
 }
 
 QString PositioningWindow::noteText() const {
@@ -559,6 +609,7 @@ QString PositioningWindow::noteFor(qsizetype vanishing) const {
         notes << QStringLiteral(
                      "The mask colour is in the watermark: %1 of its pixels (tinted) will not show.")
                      .arg(vanishing);
+    if (const QString time = timeRange_->problem(); !time.isEmpty()) notes << time;
     return notes.join(u' ');
 }
 

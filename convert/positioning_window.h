@@ -29,6 +29,8 @@
 
 class CanvasArea;
 class DesktopOpener;
+class FrameTimeSlider;
+class TimeRangeBox;
 class WorkFolder;
 class ConsoleCapture;
 class PictureBox;
@@ -58,13 +60,20 @@ public:
     // "Initialize Watermarking": `picture` (whole) becomes the mark,
     // `markSize` pixels large in the frame, its top-left corner at the
     // frame's origin; the canvas takes the video's upright frame, and the
-    // frame at a tenth of the video comes to show behind the mark.
+    // frame at a tenth of the video comes to show behind the mark. With
+    // `text` (filled for the video) the mark is that text, `picture` its
+    // drawing at 100 %, and it is drawn at whatever size it is laid.
     static void initialize(const ChosenVideo& video, const QImage& picture, QSize markSize,
-                           const QString& picturePath = QString());
+                           const QString& picturePath = QString(),
+                           const std::optional<TextMark>& text = std::nullopt);
     // Asks the encoder for the upright frame at `share` of the video's
     // duration and shows it behind the mark; the key colour stays where none
     // comes.
     void showFrameOf(const ChosenVideo& video, double share);
+    // The same for the frame shown `seconds` into the video: the time slider
+    // moves there and the mark shows at its weight then. Asked while a frame
+    // is being fetched, it is fetched next.
+    void showFrameAt(double seconds);
 
     const ChosenVideo& video() const { return video_; }
     const Placement& placement() const;
@@ -102,6 +111,9 @@ public:
     void addVideos();
     // "mask.bmp" of the last writeMask(); "" before one.
     QString maskPath() const;
+    // The time range of "From", "Until" and "Fade"; nothing while they are wrong.
+    std::optional<rules::TimeRange> timeRange() const;
+
     // The line under the progress caption when a run ended; "" while none has.
     QString endText() const;
     // The speed and the time left while a conversion runs ("2.3x, about 0:41 left"); "" otherwise.
@@ -135,7 +147,10 @@ private:
     void showPlacement();
     // noteText() for a mark of which `vanishing` pixels are of the key colour.
     QString noteFor(qsizetype vanishing) const;
-    // Keeps the placement, the audio and output options and the margin for the next
+    // The mark on the canvas at its weight at the time of the frame shown.
+    void showTimeWeight();
+    void fetchFrame(double seconds);
+    // Keeps the placement, the audio and output options, the time range and the margin for the next
     // window and the next run.
     void rememberChoices() const;
     // The key the program picks for the laid mark: one it does not use.
@@ -183,6 +198,9 @@ private:
     QDoubleSpinBox* marginSpin_ = nullptr;
     QDoubleSpinBox* sizeSpin_ = nullptr;
     QLabel* noteLabel_ = nullptr;
+    TimeRangeBox* timeRange_ = nullptr;
+    FrameTimeSlider* frameTime_ = nullptr;
+    quint64 frameWishes_ = 0;  // counts the frames asked for, so a fetch knows a later wish
     QLabel* endLabel_ = nullptr;
     QPushButton* showInFolderButton_ = nullptr;
     QPushButton* playButton_ = nullptr;

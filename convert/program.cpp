@@ -17,10 +17,12 @@ std::unique_ptr<MainWindow> buildProgram() {
             msgBox(main, QStringLiteral("Please select a valid video file first"));
             return;
         }
-        if (picture->path().isEmpty()) {
+        if (picture->path().isEmpty() && !picture->textMark()) {
             msgBox(main, QStringLiteral("Please select a watermark image first"));
             return;
         }
+        // A text is filled for the video chosen now.
+        if (picture->textMark()) picture->rebuild();
         // A picture that failed to load leaves an earlier preview (or the
         // placeholder) behind, which must not become the watermark.
         if (!picture->holdsChosenPicture()) {
@@ -28,7 +30,7 @@ std::unique_ptr<MainWindow> buildProgram() {
             return;
         }
         PositioningWindow::initialize(main->video(), picture->picture(), picture->markSize(),
-                                      picture->path());
+                                      picture->path(), picture->filledText());
     });
     return window;
 }

@@ -135,6 +135,7 @@ private:
     Error readAll();
     // Reads the written file back; a failure's reason goes to `failed`.
     void checkResult(std::string& failed);
+    double hookSeconds(const AVFrame* frame);
     Error takeDecoded(FramePtr frame);
     void encodeLoop();
     Error encodeOne(FramePtr frame);
@@ -160,6 +161,8 @@ private:
     std::unique_ptr<SharePicture> sharePicture_;  // a copy to share of a picture beyond 8-bit BT.709
     std::unique_ptr<FrameHook> hook_;
     FrameConformer toHook_;
+    int64_t streamStart_ = AV_NOPTS_VALUE;  // stream time base; the hook's times count from here
+    double hookSeconds_ = -1;               // the time the hook heard last
 
     // Shared: the muxer locks its own writes; the queue is the hand-over.
     Muxer mux_;
@@ -217,6 +220,7 @@ Error Conversion::openVideoDecoder() {
     AVRational fr = av_guess_frame_rate(ic, const_cast<AVStream*>(vst), nullptr);
     if (fr.num > 0 && fr.den > 0) frameRate_ = fr;
     streamBase_ = vst->time_base;
+    streamStart_ = vst->start_time;
     return noError();
 }
 
@@ -342,6 +346,15 @@ Error Conversion::setUp() {
     return noError();
 }
 
+// A frame without a time is shown one frame after the one before it.
+double Conversion::hookSeconds(const AVFrame* frame) {
+    if (frame->pts == AV_NOPTS_VALUE)
+        return hookSeconds_ = hookSeconds_ < 0 ? 0 : hookSeconds_ + av_q2d(av_inv_q(frameRate_));
+    // A stream that does not say where it starts starts at its first frame.
+    if (streamStart_ == AV_NOPTS_VALUE) streamStart_ = frame->pts;
+    return hookSeconds_ = double(frame->pts - streamStart_) * av_q2d(streamBase_);
+}
+
 Error Conversion::takeDecoded(FramePtr frame) {
     if (sharePicture_)
         if (Error e = sharePicture_->convert(frame)) return e;
@@ -350,7 +363,7 @@ Error Conversion::takeDecoded(FramePtr frame) {
         // Decoded pictures may still be the decoder's references; the hook writes into a copy.
         if (int r = av_frame_make_writable(frame.get()); r < 0)
             return avError(r, "prepare a frame for the hook");
-        if (Error e = hook_->process(frame.get())) return e;
+        if (Error e = hook_->process(frame.get(), hookSeconds(frame.get()))) return e;
     }
     if (!queue_.push(std::move(frame))) return failure("", "encoding stopped");
     return noError();

@@ -55,6 +55,9 @@ Error FrameHook::open(const std::vector<std::string>& words, const WmHookFrameFo
                                  std::to_string(WM_HOOK_ABI_VERSION));
 
     hook->process_ = reinterpret_cast<WmHookProcessFn>(process);
+    // The one optional entry: its absence is no fault.
+    hook->processAt_ =
+        reinterpret_cast<WmHookProcessAtFn>(dlsym(hook->library_.get(), WM_HOOK_SYMBOL_PROCESS_AT));
     hook->instance_ =
         std::unique_ptr<WmHook, HookInstanceDestroyer>(nullptr, {reinterpret_cast<WmHookDestroyFn>(destroy)});
     std::vector<const char*> argv;
@@ -71,9 +74,10 @@ Error FrameHook::open(const std::vector<std::string>& words, const WmHookFrameFo
     return noError();
 }
 
-Error FrameHook::process(AVFrame* frame) {
-    if (process_(instance_.get(), frame->data, frame->linesize) != 0)
-        return failure("frame hook '" + name_ + "'", "could not process a frame");
+Error FrameHook::process(AVFrame* frame, double seconds) {
+    const int r = processAt_ ? processAt_(instance_.get(), frame->data, frame->linesize, seconds)
+                             : process_(instance_.get(), frame->data, frame->linesize);
+    if (r != 0) return failure("frame hook '" + name_ + "'", "could not process a frame");
     return noError();
 }
 

@@ -36,13 +36,15 @@ public:
     // words: the "-vhook" value split at white space; words[0] is the module path.
     static Error open(const std::vector<std::string>& words, const WmHookFrameFormat& format,
                       std::unique_ptr<FrameHook>& out);
-    // The frame must be writable.
-    Error process(AVFrame* frame);
+    // The frame must be writable. `seconds`: when it is shown, from the start of the video stream;
+    // the module hears it when it exports wm_hook_process_at.
+    Error process(AVFrame* frame, double seconds);
 
 private:
     // Declared in this order so the instance goes before the module is unloaded.
     std::unique_ptr<void, HookLibraryCloser> library_;
     WmHookProcessFn process_ = nullptr;
+    WmHookProcessAtFn processAt_ = nullptr;  // nullptr when the module has none
     std::unique_ptr<WmHook, HookInstanceDestroyer> instance_;
     std::string name_;
 };

@@ -96,6 +96,43 @@ std::string cleanName(const std::string& name, size_t maxLength) {
     return s;
 }
 
+std::string recordedMoment(const std::string& t) {
+    // Fixed fields: digits where the pattern has '9', the character itself elsewhere.
+    auto fits = [&t](size_t at, const char* pattern) {
+        for (size_t i = 0; pattern[i]; ++i) {
+            if (at + i >= t.size()) return false;
+            const char c = t[at + i];
+            if (pattern[i] == '9' ? !std::isdigit(static_cast<unsigned char>(c)) : c != pattern[i])
+                return false;
+        }
+        return true;
+    };
+    auto number = [&t](size_t at, size_t n) {
+        return std::stoi(t.substr(at, n));
+    };
+    if (!fits(0, "9999-99-99")) return {};
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    if (year < 1000 || month < 1 || month > 12 || day < 1 || day > 31) return {};
+    std::string out = t.substr(0, 10);
+    size_t at = 10;
+    if (at == t.size()) return out;
+    if ((t[at] != 'T' && t[at] != ' ') || !fits(at + 1, "99:99:99")) return {};
+    if (number(at + 1, 2) > 23 || number(at + 4, 2) > 59 || number(at + 7, 2) > 60) return {};
+    out += "T" + t.substr(at + 1, 8);
+    at += 9;
+    if (at < t.size() && t[at] == '.') {
+        ++at;
+        while (at < t.size() && std::isdigit(static_cast<unsigned char>(t[at])))
+            ++at;
+    }
+    if (at == t.size()) return out;
+    if (t[at] == 'Z' && at + 1 == t.size()) return out + "Z";
+    if ((t[at] == '+' || t[at] == '-') && fits(at + 1, "99:99") && at + 6 == t.size() &&
+        number(at + 1, 2) <= 14 && number(at + 4, 2) <= 59)
+        return out + t.substr(at);
+    return {};
+}
+
 std::string formatDuration(int64_t us) {
     if (us < 0) us = 0;
     int64_t hundredths = us / 10000;
@@ -152,6 +189,7 @@ std::string displayLine(const StreamSummary& s) {
 std::string formatInputBlock(const InputSummary& in, int index) {
     std::string block = "Input #" + std::to_string(index) + ", " + cleanName(in.formatName, 32) + ", from '" +
                         cleanName(in.fileName) + "':\n";
+    if (!in.recorded.empty()) block += "  Recorded: " + in.recorded + "\n";
     block += "  Duration: ";
     if (in.durationUs >= 0) {
         char start[48];

@@ -4,6 +4,10 @@
 // time, so the layout is a contract:
 //  - the block is short and written in one write, so "Duration" and the video line share a chunk;
 //  - "  Duration: " is followed by HH:MM:SS.ff and a comma (11 characters are taken);
+//  - when the file says when it was recorded, the line before Duration is "  Recorded: " and the
+//    moment in ISO 8601 as the file gives it: YYYY-MM-DD, then "T" and HH:MM:SS where it has a
+//    time of day, then "Z" or +hh:mm / -hh:mm where it says the zone (no zone: the camera's
+//    local time);
 //  - the chosen video stream's line comes first after the Duration line, and within the 40
 //    characters from its "Video" the first "x" of either case is the one between width and height,
 //    with the width left-padded and the height right-padded so that the 4 characters on each side
@@ -53,6 +57,7 @@ struct InputSummary {
     int64_t durationUs = -1;  // negative when unknown
     int64_t startUs = 0;
     int64_t bitRate = 0;
+    std::string recorded;                // recordedMoment() of the file's creation time; "" when none
     std::vector<StreamSummary> streams;  // the chosen video stream first, the others in index order
 };
 
@@ -63,6 +68,10 @@ std::string leftOutNote(const std::string& why);
 // The "Display:" line of a video shown turned, without the line end; empty when it is shown as
 // coded or its size is unknown.
 std::string displayLine(const StreamSummary& s);
+// A creation-time tag ("2021-03-04T10:00:00.000000Z", "2021-03-04 10:00:00", "2021-03-04") as the
+// "Recorded:" line gives it: ISO 8601 without the fraction of a second; "" for anything that is no
+// date and time of the years 1000 to 9999.
+std::string recordedMoment(const std::string& creationTime);
 // "HH:MM:SS.ff", hundredths cut, not rounded.
 std::string formatDuration(int64_t us);
 // A name made safe for the console block: no control characters, "time" / "duration" broken up,

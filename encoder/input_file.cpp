@@ -139,6 +139,11 @@ InputSummary InputFile::summary() const {
     s.durationUs = f->duration != AV_NOPTS_VALUE ? f->duration : -1;
     s.startUs = startTime();
     s.bitRate = f->bit_rate;
+    // The container's own creation time, else the video stream's (some muxers tag only that).
+    for (const AVDictionary* tags : {f->metadata, video_ >= 0 ? f->streams[video_]->metadata : nullptr})
+        if (const AVDictionaryEntry* e = av_dict_get(tags, "creation_time", nullptr, 0);
+            e && s.recorded.empty())
+            s.recorded = recordedMoment(e->value);
 
     auto describe = [&](unsigned i) {
         const AVStream* st = f->streams[i];

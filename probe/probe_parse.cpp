@@ -60,8 +60,23 @@ std::optional<QString> durationOf(const QString& chunk) {
     return chunk.mid(p + 10, 11);
 }
 
+std::optional<QDateTime> recordedOf(const QString& chunk) {
+    // At a line's start, as the encoder writes it: a file name on the line before cannot pass for it.
+    const QString marker = QStringLiteral("\n  Recorded: ");
+    const qsizetype p = find(chunk, marker);
+    if (p < 0) return std::nullopt;
+    const qsizetype end = chunk.indexOf(u'\n', p + marker.size());
+    // A line cut by the chunk's end may have lost its zone or its time.
+    if (end < 0) return std::nullopt;
+    const QString text = chunk.mid(p + marker.size(), end - p - marker.size()).trimmed();
+    const QDateTime moment = QDateTime::fromString(text, Qt::ISODate);
+    if (!moment.isValid()) return std::nullopt;
+    return moment;
+}
+
 ProbeFacts parseProbeChunk(const QString& chunk) {
     ProbeFacts facts;
+    facts.recorded = recordedOf(chunk);
     facts.duration = durationOf(chunk);
     if (!facts.duration) return facts;
 

@@ -5,6 +5,7 @@
 
 #include "rules/orientation.h"
 
+#include <QDateTime>
 #include <QSize>
 #include <QString>
 
@@ -18,10 +19,16 @@ struct ProbeFacts {
     // chunk has none (the video is shown as coded), and nothing for a line cut short, written
     // otherwise than the encoder writes it, or whose shown size is not the coded size turned.
     std::optional<rules::Orientation> orientation;
+    // When the file says it was recorded: the "Recorded:" line's moment (a UTC or offset time, or
+    // the camera's local time when the file names no zone); nothing without a readable one.
+    std::optional<QDateTime> recorded;
 };
 
 // The duration text of a chunk, or nothing when the chunk has no "Duration".
 std::optional<QString> durationOf(const QString& chunk);
+
+// The moment of the chunk's "  Recorded: " line (at a line's start), read whole up to its line end.
+std::optional<QDateTime> recordedOf(const QString& chunk);
 
 // Duration and frame size of one chunk; the frame size is looked for only
 // after "Duration", in the text that leaves out the chunk's last character.

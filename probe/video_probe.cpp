@@ -86,6 +86,7 @@ void VideoProbe::onProbeOutput(const QString& chunk) {
 }
 
 void VideoProbe::takeFacts(const ProbeFacts& facts) {
+    if (facts.recorded) window_.setVideoRecorded(*facts.recorded);
     if (facts.duration) {
         durationFound_ = true;
         window_.setVideoDuration(*facts.duration);

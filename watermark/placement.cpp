@@ -163,7 +163,7 @@ void Placement::setOpacity(int percent) {
 }
 
 bool Placement::operator==(const Placement& o) const {
-    return picture_ == o.picture_ && anchor_ == o.anchor_ && marginX_ == o.marginX_ &&
+    return picture_ == o.picture_ && text_ == o.text_ && anchor_ == o.anchor_ && marginX_ == o.marginX_ &&
            marginY_ == o.marginY_ && widthShare_ == o.widthShare_ && pickedKey_ == o.pickedKey_ &&
            opacity_ == o.opacity_;
 }

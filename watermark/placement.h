@@ -6,6 +6,8 @@
 // whatever frame the video has.
 #pragma once
 
+#include "watermark/text_mark.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPoint>
@@ -45,6 +47,11 @@ public:
     // The whole picture, with its alpha; the mark is always all of it.
     const QImage& picture() const { return picture_; }
     void setPicture(const QImage& picture) { picture_ = picture; }
+    // A text mark (filled for the video): the picture is its drawing at 100 %,
+    // and the mark is drawn again at whatever size it is laid. Nothing for a
+    // picture mark.
+    const std::optional<TextMark>& text() const { return text_; }
+    void setText(const std::optional<TextMark>& text) { text_ = text; }
 
     Anchor anchor() const { return anchor_; }
     double marginX() const { return marginX_; }
@@ -79,6 +86,7 @@ public:
 
 private:
     QImage picture_;
+    std::optional<TextMark> text_;
     Anchor anchor_ = Anchor::TopLeft;
     double marginX_ = 0, marginY_ = 0;
     double widthShare_ = 0.2;

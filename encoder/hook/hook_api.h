@@ -5,6 +5,13 @@
  * format of the decoded frames, calls wm_hook_process() once per frame in presentation order from
  * a single thread, and destroys the instance before it unloads the module.
  *
+ * A module that needs each frame's time also exports wm_hook_process_at(); the encoder then calls
+ * it instead of wm_hook_process(), with the frame's presentation time in seconds from the start of
+ * the video stream. The symbol is optional, so the interface version stays 1: a module without it
+ * loads as before, and a module with it still loads into an encoder that knows only
+ * wm_hook_process() ("watermark.dll" then refuses the frames only when it was given a time range,
+ * never lays the mark at the wrong time).
+ *
  * Plain C: no exception, no C++ object and no allocation crosses this boundary. The module owns
  * its instance; the encoder owns the frames. */
 #ifndef WM_HOOK_API_H
@@ -39,11 +46,15 @@ typedef WmHook* (*WmHookCreateFn)(int argc, const char* const* argv, const WmHoo
  * larger than a row). Returns 0, or non-zero when the frame could not be processed. */
 typedef int (*WmHookProcessFn)(WmHook* hook, uint8_t* const planes[4], const int strides[4]);
 typedef void (*WmHookDestroyFn)(WmHook* hook);
+/* Optional. As WmHookProcessFn, for a frame shown `seconds` after the stream's start. */
+typedef int (*WmHookProcessAtFn)(WmHook* hook, uint8_t* const planes[4], const int strides[4],
+                                 double seconds);
 
 #define WM_HOOK_SYMBOL_ABI_VERSION "wm_hook_abi_version"
 #define WM_HOOK_SYMBOL_CREATE "wm_hook_create"
 #define WM_HOOK_SYMBOL_PROCESS "wm_hook_process"
 #define WM_HOOK_SYMBOL_DESTROY "wm_hook_destroy"
+#define WM_HOOK_SYMBOL_PROCESS_AT "wm_hook_process_at"
 
 #ifdef __cplusplus
 }

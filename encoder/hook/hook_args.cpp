@@ -1,5 +1,7 @@
 #include "encoder/hook/hook_args.h"
 
+#include <charconv>
+
 namespace wm {
 namespace {
 
@@ -10,8 +12,29 @@ int hexDigit(char c) {
     return -1;
 }
 
+// Past a year a time is no time in a video.
+constexpr double kLatestSeconds = 366.0 * 24 * 3600;
+
 bool isOption(const std::string& s) {
-    return s == "-f" || s == "-m" || s == "-t" || s == "-a";
+    return s == "-f" || s == "-m" || s == "-t" || s == "-a" || s == "-from" || s == "-until" || s == "-fade";
+}
+
+std::string rangeError(rules::RangeProblem p) {
+    switch (p) {
+        case rules::RangeProblem::None:
+            break;
+        case rules::RangeProblem::NotATime:
+        case rules::RangeProblem::PastTheEnd:
+            return "a watermark time is not a time in the video";
+        case rules::RangeProblem::UntilNotAfterFrom:
+            return "the watermark's '-until' must come after its '-from'";
+        case rules::RangeProblem::FadeOutOfBounds:
+            return "the watermark's '-fade' must be from 0 to " + std::to_string(int(rules::kMaxFade)) +
+                   " seconds";
+        case rules::RangeProblem::FadesTooLong:
+            return "the watermark's fades ('-fade') are longer than its time range";
+    }
+    return {};
 }
 
 // Plain decimal digits only: no sign, no space, no fraction, no per cent sign.
@@ -38,9 +61,27 @@ bool parseKeyColour(const std::string& text, Rgb& out) {
     return true;
 }
 
+bool parseSeconds(const std::string& text, double& out) {
+    if (text.empty() || text.size() > 32 || text.front() == '.' || text.back() == '.') return false;
+    int points = 0;
+    for (char c : text) {
+        if (c == '.')
+            ++points;
+        else if (c < '0' || c > '9')
+            return false;
+    }
+    double v = 0;
+    const char* end = text.data() + text.size();
+    const auto [p, ec] = std::from_chars(text.data(), end, v, std::chars_format::fixed);
+    if (points > 1 || ec != std::errc() || p != end || v > kLatestSeconds) return false;
+    out = v;
+    return true;
+}
+
 bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::string& error) {
     HookArgs a;
     bool haveMask = false, haveOpacity = false;
+    std::vector<std::string> timesGiven;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& opt = args[i];
         if (!isOption(opt)) {
@@ -73,6 +114,25 @@ bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::str
                 return false;
             }
             haveOpacity = true;
+        } else if (opt == "-from" || opt == "-until" || opt == "-fade") {
+            for (const std::string& given : timesGiven)
+                if (given == opt) {
+                    error = "watermark option '" + opt + "' is given twice";
+                    return false;
+                }
+            timesGiven.push_back(opt);
+            double seconds = 0;
+            if (!parseSeconds(v, seconds)) {
+                error = "watermark time '" + v + "' for '" + opt +
+                        "' is not a number of seconds (digits and one point, e.g. 2.5)";
+                return false;
+            }
+            if (opt == "-from")
+                a.range.from = seconds;
+            else if (opt == "-until")
+                a.range.until = seconds;
+            else
+                a.range.fade = seconds;
         } else if (!parseKeyColour(v, a.key)) {
             error = "key colour '" + v + "' is not six hexadecimal digits RRGGBB";
             return false;
@@ -80,6 +140,10 @@ bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::str
     }
     if (!haveMask) {
         error = "no mask bitmap given (-f)";
+        return false;
+    }
+    if (const rules::RangeProblem p = rules::problemOf(a.range); p != rules::RangeProblem::None) {
+        error = rangeError(p);
         return false;
     }
     out = std::move(a);

@@ -1,6 +1,7 @@
 #include "encoder/hook/overlay.h"
 
 #include "encoder/av_ptr.h"
+#include "rules/time_weight.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -273,6 +274,45 @@ void Overlay::apply(uint8_t* const planes[4], const int strides[4]) const noexce
                 std::memcpy(&old, p, 2);
                 const unsigned cur = unsigned(old) >> r.shift;
                 const unsigned mixed = (unsigned(v[i]) * w[i] + cur * (256u - w[i]) + 128u) >> 8;
+                const uint16_t out = uint16_t((mixed << r.shift) | (old & ((1u << r.shift) - 1)));
+                std::memcpy(p, &out, 2);
+            }
+        }
+    }
+}
+
+}  // namespace wm
+
+namespace wm {
+
+void Overlay::apply(uint8_t* const planes[4], const int strides[4], unsigned factor) const noexcept {
+    if (factor >= 256) return apply(planes, strides);
+    if (factor == 0) return;
+    // The weights of the fraction, worked out once for the frame; a sample of weight 256 mixes too.
+    uint16_t scaled[257];
+    for (unsigned w = 0; w <= 256; ++w)
+        scaled[w] = uint16_t(rules::timedWeight(w, factor));
+    for (const Run& r : runs_) {
+        uint8_t* p = planes[r.plane] + ptrdiff_t(r.row) * strides[r.plane] + r.byteOffset;
+        const uint16_t* v = values_.data() + r.first;
+        const uint16_t* w = weights_.data() + r.first;
+        if (!r.wide && r.opaque && r.step == 1) {
+            // One weight for the whole run: a loop the compiler makes wide.
+            const unsigned k = scaled[256];
+            for (int i = 0; i < r.count; ++i)
+                p[i] = uint8_t((unsigned(v[i]) * k + unsigned(p[i]) * (256u - k) + 128u) >> 8);
+        } else if (!r.wide) {
+            for (int i = 0; i < r.count; ++i, p += r.step) {
+                const unsigned k = scaled[w[i]];
+                *p = uint8_t((unsigned(v[i]) * k + unsigned(*p) * (256u - k) + 128u) >> 8);
+            }
+        } else {
+            for (int i = 0; i < r.count; ++i, p += r.step) {
+                const unsigned k = scaled[w[i]];
+                uint16_t old;
+                std::memcpy(&old, p, 2);
+                const unsigned cur = unsigned(old) >> r.shift;
+                const unsigned mixed = (unsigned(v[i]) * k + cur * (256u - k) + 128u) >> 8;
                 const uint16_t out = uint16_t((mixed << r.shift) | (old & ((1u << r.shift) - 1)));
                 std::memcpy(p, &out, 2);
             }

@@ -46,6 +46,9 @@ public:
     bool build(const RgbImage& mask, Rgb key, const OverlayFormat& format, std::string& error,
                int opacity = kFullOpacity);
     void apply(uint8_t* const planes[4], const int strides[4]) const noexcept;
+    // The mark at `factor` of its weight (0..256, rules::timeFactor): each sample's weight w is
+    // laid as rules::timedWeight(w, factor). 256 is apply(); 0 leaves the frame as it is.
+    void apply(uint8_t* const planes[4], const int strides[4], unsigned factor) const noexcept;
 
 private:
     struct Sample {

@@ -9,9 +9,11 @@
 #include "encoder/hook/hook_args.h"
 #include "encoder/hook/mask_bmp.h"
 #include "encoder/hook/overlay.h"
+#include "rules/time_weight.h"
 
 struct WmHook {
     wm::Overlay overlay;
+    rules::TimeRange range;
 };
 
 namespace {
@@ -48,6 +50,7 @@ WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHook
             return nullptr;
         }
         auto hook = std::make_unique<WmHook>();
+        hook->range = parsed.range;
         wm::OverlayFormat f{format->width, format->height, format->pixel_format, format->color_matrix,
                             format->full_range != 0};
         if (!hook->overlay.build(mask, parsed.key, f, why, parsed.opacity)) {
@@ -65,7 +68,16 @@ WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHook
 
 WM_EXPORT int wm_hook_process(WmHook* hook, uint8_t* const planes[4], const int strides[4]) {
     if (!hook || !planes || !strides) return -1;
+    // A time range needs each frame's time, which an encoder calling this does not give.
+    if (hook->range.limited()) return -1;
     hook->overlay.apply(planes, strides);
+    return 0;
+}
+
+WM_EXPORT int wm_hook_process_at(WmHook* hook, uint8_t* const planes[4], const int strides[4],
+                                 double seconds) {
+    if (!hook || !planes || !strides) return -1;
+    hook->overlay.apply(planes, strides, rules::timeFactor(rules::timeWeight(seconds, hook->range)));
     return 0;
 }
 

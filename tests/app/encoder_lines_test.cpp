@@ -70,6 +70,34 @@ TEST(ConversionLine, Mp4ToShareAddsTheOptionAndTheExtension) {
     EXPECT_EQ(outputCaption(OutputChoice::Mp4ToShare), QStringLiteral("MP4 to share"));
 }
 
+// A time range lives in the module's own words: the line keeps its tokens, and a range that is not
+// limited leaves the first design's line exactly as it was.
+TEST(ConversionLine, TimeRangeGoesToTheModuleOnly) {
+    const struct {
+        rules::TimeRange range;
+        const char* hookEnd;
+    } cases[] = {
+        {{}, ""},
+        {{std::nullopt, std::nullopt, 2}, ""},
+        {{2.0, 6.0, 1}, " -from 2 -until 6 -fade 1"},
+        {{0.5, std::nullopt, 0}, " -from 0.5"},
+        {{std::nullopt, 62.125, 0.25}, " -until 62.125 -fade 0.25"},
+        {{3723.004, 3725.0, 0}, " -from 3723.004 -until 3725"},
+    };
+    for (const auto& c : cases) {
+        ConversionRun r = run(QStringLiteral("clip.avi"), QStringLiteral("000000"), true);
+        r.opacity = 50;
+        r.range = c.range;
+        const QString hook =
+            QStringLiteral("/opt/wm/watermark.dll -f /opt/wm/mask.bmp -m 1 -t 000000 -a 50") +
+            QLatin1String(c.hookEnd);
+        EXPECT_EQ(splitCommandLine(conversionCommandLine(r)),
+                  QStringList({"/opt/wm/mxcode.dll", "-i", "/clips/trip.avi", "-sameq", "-vhook", hook, "-ar",
+                               "22050", "-y", "/opt/wm/watermarked/wm-clip.avi"}))
+            << c.hookEnd;
+    }
+}
+
 TEST(KeepBoth, FirstFreeNumberBeforeTheExtension) {
     const struct {
         const char* taken;

@@ -1,10 +1,12 @@
 // What the positioning window remembers between windows and runs: where the
 // mark goes, its opacity and the key colour the user picked, the margin and
-// the audio option; and what a damaged settings file leaves alone.
+// the audio option, the time range; the text of a text mark; and what a
+// damaged settings file leaves alone.
 #include "app/user_settings.h"
 #include "convert/positioning_window.h"
 #include "tests/support/window_test_support.h"
 #include "watermark/placement_settings.h"
+#include "watermark/text_mark_settings.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -20,6 +22,7 @@ private slots:
     void aDamagedFileChangesNothing_data();
     void aDamagedFileChangesNothing();
     void theNextWindowPicksUpWhereTheLastLeft();
+    void theTextMarkAsWritten();
 };
 
 void RememberedTest::aDamagedFileChangesNothing_data() {
@@ -73,6 +76,13 @@ void RememberedTest::theNextWindowPicksUpWhereTheLastLeft() {
     QCOMPARE(form->outputChoice(), OutputChoice::SameAsSource);
     child<QComboBox>(*form, "output")->setCurrentIndex(1);
     form->setPickedKey(QColor(0, 0, 255));
+    const QStringList times{"0:02", "6", "1.5"};
+    for (const auto& [name, text] : {std::pair{"timeFrom", times[0]}, std::pair{"timeUntil", times[1]},
+                                     std::pair{"timeFade", times[2]}}) {
+        auto* field = child<QLineEdit>(*form, name);
+        field->setText(text);
+        emit field->editingFinished();
+    }
     const QRect placed = form->findChild<MarkCanvas*>()->markRect().rect;
     QVERIFY(closeProgramWindows());
 
@@ -87,6 +97,35 @@ void RememberedTest::theNextWindowPicksUpWhereTheLastLeft() {
     QCOMPARE(form->outputChoice(), OutputChoice::Mp4ToShare);
     QCOMPARE(child<QDoubleSpinBox>(*form, "margin")->value(), 5.0);
     QVERIFY(child<QToolButton>(*form, "place8")->isChecked());
+    QCOMPARE(QStringList({child<QLineEdit>(*form, "timeFrom")->text(),
+                          child<QLineEdit>(*form, "timeUntil")->text(),
+                          child<QLineEdit>(*form, "timeFade")->text()}),
+             times);
+}
+
+// The text mark as the user wrote it, tokens and all; a damaged value keeps the mark's own.
+void RememberedTest::theTextMarkAsWritten() {
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath("s.ini"), QSettings::IniFormat);
+    QCOMPARE(restoreTextMark(settings), std::nullopt);
+    TextMark mark;
+    mark.text = QStringLiteral("© {name} {date}");
+    mark.family = QStringLiteral("DejaVu Serif");
+    mark.pixelSize = 72;
+    mark.colour = QColor(250, 200, 0);
+    mark.edge = TextMark::Edge::Shadow;
+    saveTextMark(settings, mark);
+    QCOMPARE(restoreTextMark(settings), mark);
+    settings.setValue("text/pixelSize", 5000);
+    settings.setValue("text/colour", "yellow");
+    settings.setValue("text/edge", "Glow");
+    const TextMark plain;
+    const std::optional<TextMark> back = restoreTextMark(settings);
+    QVERIFY(back);
+    QCOMPARE(back->text, mark.text);
+    QCOMPARE(back->pixelSize, plain.pixelSize);
+    QCOMPARE(back->colour, plain.colour);
+    QCOMPARE(back->edge, plain.edge);
 }
 
 QTEST_MAIN(RememberedTest)

@@ -1,8 +1,9 @@
 // What a conversion through the windows lays on the video, read back pixel
 // by pixel with ffmpeg: the whole logo at its zoom, blended by its alpha; the
 // mark upright and in its place on phone clips that carry a display
-// rotation; one placement on frames of several sizes; and dark text kept by
-// the key colour the program picks.
+// rotation; one placement on frames of several sizes; dark text kept by
+// the key colour the program picks; a text mark filled for each video and
+// drawn at its size in the frame; and a mark that comes and goes.
 //
 // The clips are small and short, and most are coded losslessly in RGB, which
 // the result keeps: there a result pixel is the blend of the source pixel and
@@ -17,6 +18,8 @@
 #include "rules/orientation.h"
 #include "watermark/mark_mask.h"
 #include "watermark/scale.h"
+#include "watermark/text_mark.h"
+#include "watermark/text_mark_window.h"
 
 #include "tests/support/modal_answerer.h"
 #include "tests/support/video_fixtures.h"
@@ -26,6 +29,8 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontComboBox>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSlider>
@@ -188,8 +193,14 @@ private slots:
     void onePlacementOnSeveralFrames();
     void darkTextIsKept_data();
     void darkTextIsKept();
+    void aTextOnThreeVideos();
+    void textIsDrawnAtItsSizeInTheFrame_data();
+    void textIsDrawnAtItsSizeInTheFrame();
+    void aMarkThatComesAndGoes();
 
 private:
+    // "Text…" with this text, in white DejaVu Sans letters 16 pixels high with an outline.
+    void useText(MainWindow& w, const QString& text);
     // Chooses the video and the picture in the main window and Initialize.
     PositioningWindow* initializeThroughTheWindows(MainWindow& w, const QString& video,
                                                    const QString& picture, int zoom);
@@ -501,6 +512,193 @@ void ResultPixelsTest::darkTextIsKept() {
             QVERIFY2(d.most <= kBlendTolerance, qPrintable(described(d, out, want)));
         }
     QVERIFY2(textPixels > 300, qPrintable(QString::number(textPixels)));
+}
+
+void ResultPixelsTest::useText(MainWindow& w, const QString& text) {
+    child<UserButton>(w, "textMark")->click();
+    TextMarkWindow* window = TextMarkWindow::loaded();
+    QVERIFY(window);
+    child<QLineEdit>(*window, "text")->setText(text);
+    child<QFontComboBox>(*window, "font")->setCurrentFont(QFont(QStringLiteral("DejaVu Sans")));
+    child<QSpinBox>(*window, "textSize")->setValue(16);
+    child<QLineEdit>(*window, "colour")->setText(QStringLiteral("ffffff"));
+    child<QComboBox>(*window, "edge")->setCurrentText(QStringLiteral("Outline"));
+    child<QPushButton>(*window, "useText")->click();
+}
+
+TextMark whiteText(const QString& text) {
+    TextMark mark;
+    mark.text = text;
+    mark.family = QFont(QStringLiteral("DejaVu Sans")).family();
+    mark.pixelSize = 16;
+    mark.colour = Qt::white;
+    mark.edge = TextMark::Edge::Outline;
+    return mark;
+}
+
+// One text, "© {name} {date}", on three videos: each result carries its own video's name and the
+// day it was recorded (or, for a file that does not say, the day it was written), pixel for pixel
+// the program's own drawing of that text.
+void ResultPixelsTest::aTextOnThreeVideos() {
+    struct Clip {
+        QString title;
+        const char* recorded;  // nullptr: the file says nothing
+        QString text;          // what its result must show
+    };
+    const Clip clips[] = {
+        {QStringLiteral("harbour.mkv"), "2021-03-04T12:00:00Z", QStringLiteral("© harbour 2021-03-04")},
+        {QStringLiteral("mountain walk.mkv"), "2019-07-21T11:30:00Z",
+         QStringLiteral("© mountain walk 2019-07-21")},
+        {QStringLiteral("garden.mkv"), nullptr, QStringLiteral("© garden 2020-01-02")},
+    };
+    for (const Clip& c : clips) {
+        QStringList args{"-v",        "error", "-f",   "lavfi", "-i",       "testsrc=size=320x240:rate=25",
+                         "-frames:v", "2",     "-c:v", "ffv1",  "-pix_fmt", "bgr0"};
+        if (c.recorded)
+            args << "-metadata" << QStringLiteral("creation_time=%1").arg(QLatin1String(c.recorded));
+        int rc = -1;
+        fixtures::runProgram(QStringLiteral("ffmpeg"), args << "-y" << folder_.filePath(c.title), &rc);
+        QCOMPARE(rc, 0);
+    }
+    QFile garden(folder_.filePath(QStringLiteral("garden.mkv")));
+    QVERIFY(garden.open(QIODevice::ReadWrite));
+    QVERIFY(
+        garden.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(12, 0)), QFileDevice::FileModificationTime));
+    garden.close();
+
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    w.show();
+    useText(w, QStringLiteral("© {name} {date}"));
+    for (const Clip& c : clips) {
+        const QString video = folder_.filePath(c.title);
+        OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return video; });
+        child<UserButton>(w, "Command6")->click();
+        {
+            ModalAnswerer answer;
+            child<UserButton>(w, "Command9")->click();
+        }
+        PositioningWindow* form = PositioningWindow::loaded();
+        QVERIFY(form);
+        auto* canvas = child<MarkCanvas>(*form, "Picture1");
+        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(8, 200));
+        const TextMark want = whiteText(c.text);
+        const QRect rect = canvas->markRect().rect;
+        QCOMPARE(rect, QRect(QPoint(8, 200), textMarkSize(want)));
+        const QString result = convert(*form, c.title);
+        QVERIFY(!result.isEmpty());
+        const QImage out = frameOf(result, 1, 320, 240);
+        const QImage src = frameOf(video, 1, 320, 240);
+        QVERIFY(!out.isNull() && !src.isNull());
+        const QImage expected = blended(src, drawTextMark(want, rect.size()), rect, 100);
+        const Difference d = difference(out, expected, out.rect());
+        QVERIFY2(d.most <= kBlendTolerance, qPrintable(c.title + ": " + described(d, out, expected)));
+    }
+}
+
+void ResultPixelsTest::textIsDrawnAtItsSizeInTheFrame_data() {
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<double>("size");  // the Size control afterwards, per cent of the width; 0: as it comes
+    QTest::newRow("100 %, its own size") << 100 << 0.0;
+    QTest::newRow("1 %, then made wide") << 1 << 80.0;
+}
+
+// Whatever the zoom and the size control make of it, the text in the result is the drawing at the
+// size it has in the frame: not the small drawing scaled up, whose edges are soft.
+void ResultPixelsTest::textIsDrawnAtItsSizeInTheFrame() {
+    QFETCH(int, zoom);
+    QFETCH(double, size);
+    const QString video = folder_.filePath(QStringLiteral("text ground.mkv"));
+    QVERIFY(QFileInfo::exists(video) ||
+            makeLosslessVideo(video, QStringLiteral("color=c=0x305080:size=320x240:rate=25"), 2));
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    MainWindow& w = *program;
+    w.show();
+    useText(w, QStringLiteral("Sharp {name}"));
+    OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return video; });
+    child<UserButton>(w, "Command6")->click();
+    child<QSlider>(w, "Slider1")->setValue(zoom);
+    const TextMark want = whiteText(QStringLiteral("Sharp text ground"));
+    const QSize atZoom = zoom::zoomedSize(textMarkSize(want), zoom);
+    QCOMPARE(child<QLabel>(w, "markSize")->text(),
+             QStringLiteral("%1 x %2 pixels").arg(atZoom.width()).arg(atZoom.height()));
+    {
+        ModalAnswerer answer;
+        child<UserButton>(w, "Command9")->click();
+    }
+    PositioningWindow* form = PositioningWindow::loaded();
+    QVERIFY(form);
+    auto* canvas = child<MarkCanvas>(*form, "Picture1");
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(4, 100));
+    if (size > 0) child<QDoubleSpinBox>(*form, "size")->setValue(size);
+    const QRect rect = canvas->markRect().rect;
+    QVERIFY(rect.width() > 100);
+    const QImage drawn = drawTextMark(want, rect.size());
+    QCOMPARE(canvas->laidMark(), drawn);
+    if (zoom < 100) QVERIFY(canvas->laidMark() != laidMark(drawTextMark(want, atZoom), rect.size()));
+
+    const QString result = convert(*form, QStringLiteral("text ground.mkv"));
+    QVERIFY(!result.isEmpty());
+    const QImage out = frameOf(result, 1, 320, 240);
+    const QImage src = frameOf(video, 1, 320, 240);
+    QVERIFY(!out.isNull() && !src.isNull());
+    const QImage expected = blended(src, drawn, rect, 100);
+    const Difference d = difference(out, expected, out.rect());
+    QVERIFY2(d.most <= kBlendTolerance, qPrintable(described(d, out, expected)));
+}
+
+// "From" 2 s, "Until" 6 s, "Fade" 1 s on a 10 s clip: the source before and after, half the mark
+// in the middle of each fade, the whole mark from 3 s to 5 s.
+void ResultPixelsTest::aMarkThatComesAndGoes() {
+    const QString title = QStringLiteral("ten seconds.mkv");
+    const QString video = folder_.filePath(title);
+    QVERIFY(makeLosslessVideo(video, QStringLiteral("testsrc2=size=160x120:rate=10"), 100));
+    ChosenVideo chosen;
+    chosen.path = video;
+    chosen.title = title;
+    chosen.duration = QStringLiteral("00:00:10.00");
+    chosen.frameSize = chosen.codedSize = QSize(160, 120);
+    QImage logo(40, 30, QImage::Format_RGB32);
+    logo.fill(Qt::white);
+    {
+        ModalAnswerer answer;
+        PositioningWindow::initialize(chosen, logo, logo.size());
+    }
+    PositioningWindow& form = *PositioningWindow::loaded();
+    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(60, 40));
+    for (const auto& [name, text] :
+         {std::pair{"timeFrom", "2"}, std::pair{"timeUntil", "0:06"}, std::pair{"timeFade", "1"}}) {
+        auto* field = child<QLineEdit>(form, name);
+        field->setText(QLatin1String(text));
+        emit field->editingFinished();
+    }
+    const QString result = convert(form, title);
+    QVERIFY(!result.isEmpty());
+    QCOMPARE(form.lastRun().range, (rules::TimeRange{2.0, 6.0, 1}));
+    const QRect rect(60, 40, 40, 30);
+    // Every frame in one read of each file.
+    auto frames = [](const QString& file) {
+        return fixtures::runProgram(QStringLiteral("ffmpeg"),
+                                    {"-v", "error", "-i", file, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+    };
+    const QByteArray outFrames = frames(result), srcFrames = frames(video);
+    const qsizetype frameBytes = 160 * 120 * 3;
+    QCOMPARE(outFrames.size(), 100 * frameBytes);
+    QCOMPARE(srcFrames.size(), 100 * frameBytes);
+    auto frameAt = [frameBytes](const QByteArray& all, int index) {
+        return QImage(reinterpret_cast<const uchar*>(all.constData() + index * frameBytes), 160, 120, 160 * 3,
+                      QImage::Format_RGB888)
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    for (const auto& [index, opacity] : {std::pair{19, 0}, std::pair{25, 50}, std::pair{30, 100},
+                                         std::pair{40, 100}, std::pair{55, 50}, std::pair{60, 0}}) {
+        const QImage out = frameAt(outFrames, index);
+        const QImage src = frameAt(srcFrames, index);
+        const QImage expected = blended(src, logo, rect, opacity);
+        const Difference d = difference(out, expected, out.rect());
+        QVERIFY2(d.most <= (opacity == 50 ? 2 : 0),
+                 qPrintable(QStringLiteral("frame %1: ").arg(index) + described(d, out, expected)));
+    }
 }
 
 QTEST_MAIN(ResultPixelsTest)

@@ -53,3 +53,64 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<HookCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
+
+namespace {
+
+// The time range words: what the window writes reads back, and every bad one is refused with a
+// reason, before any frame is touched.
+struct TimeArgsCase {
+    const char* name;
+    std::vector<std::string> words;  // after -f /p/m.bmp
+    const char* error;
+    rules::TimeRange range;
+};
+void PrintTo(const TimeArgsCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ParseTimeArgs : public testing::TestWithParam<TimeArgsCase> {};
+
+TEST_P(ParseTimeArgs, ReadsTheRangeOrRefuses) {
+    const TimeArgsCase& c = GetParam();
+    std::vector<std::string> args = {"-f", "/p/m.bmp", "-m", "1", "-t", "000000"};
+    args.insert(args.end(), c.words.begin(), c.words.end());
+    wm::HookArgs a;
+    std::string error;
+    const bool ok = wm::parseHookArgs(args, a, error);
+    if (c.error) {
+        EXPECT_FALSE(ok);
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        return;
+    }
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(a.range, c.range);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Words, ParseTimeArgs,
+    testing::Values(
+        TimeArgsCase{"NoneAlways", {}, nullptr, {}},
+        TimeArgsCase{"TwoToSix", {"-from", "2", "-until", "6", "-fade", "1"}, nullptr, {2.0, 6.0, 1}},
+        TimeArgsCase{"Fractions", {"-until", "62.125", "-fade", "0.5"}, nullptr, {std::nullopt, 62.125, 0.5}},
+        TimeArgsCase{"OnlyFrom", {"-from", "540"}, nullptr, {540.0, std::nullopt, 0}},
+        TimeArgsCase{"FadeAlone", {"-fade", "2"}, nullptr, {std::nullopt, std::nullopt, 2}},
+        TimeArgsCase{"Letters", {"-from", "abc"}, "time 'abc' for '-from' is not a number of seconds", {}},
+        TimeArgsCase{"Negative", {"-from", "-2"}, "time '-2' for '-from' is not a number", {}},
+        TimeArgsCase{"Signed", {"-until", "+2"}, "is not a number of seconds", {}},
+        TimeArgsCase{"Exponent", {"-until", "1e3"}, "is not a number of seconds", {}},
+        TimeArgsCase{"Clock", {"-until", "1:00"}, "is not a number of seconds", {}},
+        TimeArgsCase{"NotANumber", {"-fade", "nan"}, "is not a number of seconds", {}},
+        TimeArgsCase{"PastAYear", {"-until", "99999999"}, "is not a number of seconds", {}},
+        TimeArgsCase{
+            "UntilBeforeFrom", {"-from", "6", "-until", "2"}, "'-until' must come after its '-from'", {}},
+        TimeArgsCase{
+            "FadeAboveTen", {"-from", "0", "-until", "60", "-fade", "11"}, "from 0 to 10 seconds", {}},
+        TimeArgsCase{"FadesLongerThanTheRange",
+                     {"-from", "2", "-until", "6", "-fade", "3"},
+                     "fades ('-fade') are longer than its time range",
+                     {}},
+        TimeArgsCase{"Twice", {"-from", "2", "-from", "3"}, "'-from' is given twice", {}},
+        TimeArgsCase{"MissingValue", {"-until"}, "'-until' needs a value", {}}),
+    [](const testing::TestParamInfo<TimeArgsCase>& i) { return std::string(i.param.name); });
+
+}  // namespace

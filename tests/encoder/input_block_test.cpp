@@ -6,6 +6,8 @@
 #include "encoder/progress.h"
 #include "probe/probe_parse.h"
 
+#include <QTimeZone>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -123,6 +125,68 @@ TEST(InputBlock, ManyStreamsStayInOneChunk) {
     const ProbeFacts facts = parseProbeChunk(QString::fromStdString(block));
     EXPECT_EQ(facts.width.value_or("?"), "720");
     EXPECT_EQ(facts.height.value_or("?"), "576");
+}
+
+// ---------------------------------------------------------------------------------------------
+// When the file says it was recorded: the creation time as the "Recorded:" line gives it, and that
+// line read back by the main window's parse, which still finds everything else.
+
+struct RecordedCase {
+    const char* tag;   // the file's creation time
+    const char* line;  // what the line gives; "" for no line
+    QDateTime moment;  // what the window reads
+};
+
+TEST(InputBlockRecorded, WindowParseReadsTheMoment) {
+    const QDate day(2021, 3, 4);
+    const RecordedCase cases[] = {
+        {"2021-03-04T10:20:30.000000Z", "2021-03-04T10:20:30Z",
+         QDateTime(day, QTime(10, 20, 30), QTimeZone::utc())},
+        {"2021-03-04T10:20:30Z", "2021-03-04T10:20:30Z", QDateTime(day, QTime(10, 20, 30), QTimeZone::utc())},
+        {"2021-03-04 10:20:30", "2021-03-04T10:20:30", QDateTime(day, QTime(10, 20, 30))},
+        {"2021-03-04T10:20:30+02:00", "2021-03-04T10:20:30+02:00",
+         QDateTime(day, QTime(10, 20, 30), QTimeZone(2 * 3600))},
+        {"2021-03-04", "2021-03-04", QDateTime(day, QTime(0, 0))},
+        {"2021-13-04T10:20:30Z", "", {}},
+        {"0000-00-00 00:00:00", "", {}},
+        {"2021-03-04T25:00:00Z", "", {}},
+        {"2021-03-04T10:20:30Z time", "", {}},
+        {"04/03/2021", "", {}},
+        {"", "", {}},
+    };
+    for (const RecordedCase& c : cases) {
+        EXPECT_EQ(wm::recordedMoment(c.tag), c.line) << c.tag;
+        wm::InputSummary in;
+        in.formatName = "mov,mp4,m4a,3gp,3g2,mj2";
+        in.fileName = "holiday.mp4";
+        in.durationUs = 10'000'000;
+        in.recorded = wm::recordedMoment(c.tag);
+        wm::StreamSummary v;
+        v.kind = Kind::Video, v.codec = "h264", v.pixelFormat = "yuv420p", v.width = 160, v.height = 120;
+        in.streams = {v};
+        const std::string block = wm::formatInputBlock(in);
+        EXPECT_EQ(lower(block).find("time"), std::string::npos) << block;
+        const ProbeFacts facts = parseProbeChunk(QString::fromStdString(block));
+        EXPECT_EQ(facts.duration.value_or("?"), "00:00:10.00") << block;
+        EXPECT_EQ(facts.width.value_or("?"), "160") << block;
+        EXPECT_EQ(facts.recorded.value_or(QDateTime()), c.moment) << block;
+        EXPECT_EQ(facts.recorded.has_value(), c.moment.isValid()) << block;
+        // No zone: the camera's clock, the user's own time.
+        if (facts.recorded) {
+            EXPECT_EQ(facts.recorded->timeSpec() == Qt::LocalTime, c.moment.timeSpec() == Qt::LocalTime);
+        }
+    }
+}
+
+// A file name cannot pass for the line, nor hide it.
+TEST(InputBlockRecorded, NamesCannotFakeTheMoment) {
+    wm::InputSummary in;
+    in.formatName = "matroska,webm";
+    in.fileName = "x\n  Recorded: 1999-01-01T00:00:00Z.mkv";
+    in.durationUs = 10'000'000;
+    in.recorded = "2021-03-04";
+    const ProbeFacts facts = parseProbeChunk(QString::fromStdString(wm::formatInputBlock(in)));
+    EXPECT_EQ(facts.recorded.value_or(QDateTime()), QDateTime(QDate(2021, 3, 4), QTime(0, 0)));
 }
 
 // ---------------------------------------------------------------------------------------------

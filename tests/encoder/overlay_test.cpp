@@ -117,6 +117,42 @@ TEST(Overlay, WritesPackedAndDeepFormats) {
     }
 }
 
+// A share of the mark's weight, as a time range gives it: none leaves the frame, all is the plain
+// overlay, half mixes mark and frame half and half, on long opaque runs (copied at full weight) and
+// short ones, 8 and 10 bits alike.
+TEST(Overlay, TimeFactorScalesEveryWeight) {
+    wm::RgbImage mask = maskWithBox(40, 2, 0, 0, 32, 1);  // a run of 32 on row 0
+    for (int x = 34; x < 37; ++x)                         // and one of 3 on row 1
+        std::memset(&mask.rgb[size_t((40 + x) * 3)], 255, 3);
+    wm::Overlay o;
+    std::string error;
+    ASSERT_TRUE(o.build(mask, {0, 0, 0}, {40, 2, "gray", 2, true}, error)) << error;
+    auto covered = [](int x, int y) {
+        return y == 0 ? x < 32 : x >= 34 && x < 37;
+    };
+    for (const unsigned factor : {0u, 128u, 256u}) {
+        Frame frame(40, 2, AV_PIX_FMT_GRAY8), plain(40, 2, AV_PIX_FMT_GRAY8);
+        o.apply(frame.f->data, frame.f->linesize, factor);
+        o.apply(plain.f->data, plain.f->linesize);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const int want = !covered(x, y) || factor == 0 ? 0x55
+                                 : factor == 256               ? plain.at(0, x, y)
+                                                               : 170;
+                EXPECT_EQ(frame.at(0, x, y), want) << factor << ": " << x << "," << y;
+            }
+    }
+    Frame deep(4, 4, AV_PIX_FMT_YUV420P10LE);
+    ASSERT_TRUE(o.build(maskWithBox(4, 4, 0, 0, 2, 2), {0, 0, 0}, {4, 4, "yuv420p10le", 1, false}, error))
+        << error;
+    const uint16_t black = 64;  // limited range
+    std::memcpy(deep.f->data[0], &black, 2);
+    o.apply(deep.f->data, deep.f->linesize, 128);
+    uint16_t luma;
+    std::memcpy(&luma, deep.f->data[0], 2);
+    EXPECT_EQ(luma, (940 + 64) / 2);
+}
+
 TEST(Overlay, RefusesFormatsItCannotWrite) {
     EXPECT_TRUE(wm::overlaySupportsFormat("yuv420p"));
     EXPECT_TRUE(wm::overlaySupportsFormat("nv12"));

@@ -39,6 +39,8 @@ void checkHookArgs(const std::vector<std::string>& args) {
         return;
     }
     FUZZ_CHECK(hook.mode == 1);
+    // A time range taken is one the module can lay.
+    FUZZ_CHECK(rules::problemOf(hook.range) == rules::RangeProblem::None);
     // The mask path is the value behind the last -f.
     const auto f = std::find(args.rbegin(), args.rend(), "-f");
     FUZZ_CHECK(f != args.rend() && f != args.rbegin() && *(f - 1) == hook.maskPath);

@@ -20,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QTimer>
 #include <QtTest>
 
@@ -116,6 +117,14 @@ void VideoProbeTest::initTestCase() {
                           videos_.filePath(QStringLiteral("sound only.mp4"))},
                          &rc);
     QCOMPARE(rc, 0);
+    fixtures::runProgram(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+         videos_.filePath(QStringLiteral("wide.mov")), QStringLiteral("-c"), QStringLiteral("copy"),
+         QStringLiteral("-metadata"), QStringLiteral("creation_time=2021-03-04T10:20:30.000000Z"),
+         videos_.filePath(QStringLiteral("recorded.mp4"))},
+        &rc);
+    QCOMPARE(rc, 0);
     QVERIFY(QFile::link(QStringLiteral(WM_PROGRAM_DIR "/mxcode.dll"),
                         realFolder_.filePath(QStringLiteral("mxcode.dll"))));
 }
@@ -129,25 +138,31 @@ void VideoProbeTest::aChosenVideoFillsItsDetails_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("duration");
     QTest::addColumn<QString>("res");
+    QTest::addColumn<QDateTime>("recorded");
     QTest::newRow("spaces in the name") << "my clip.avi"
                                         << "00:00:02.00"
-                                        << "320 x 240";
+                                        << "320 x 240" << QDateTime();
     QTest::newRow("wide") << "wide.mov"
                           << "00:00:01.00"
-                          << "1280 x 720";
+                          << "1280 x 720" << QDateTime();
     QTest::newRow("full hd") << "full hd.mpg"
                              << "00:00:01.00"
-                             << "1920 x 1080";
+                             << "1920 x 1080" << QDateTime();
     // A text box would change these characters when read back.
     QTest::newRow("no-break space, carriage return, line separator")
         << QStringLiteral("odd\u00a0name\r\u2028.avi") << "00:00:02.00"
-        << "320 x 240";
+        << "320 x 240" << QDateTime();
+    QTest::newRow("says when it was recorded")
+        << "recorded.mp4"
+        << "00:00:01.00"
+        << "1280 x 720" << QDateTime(QDate(2021, 3, 4), QTime(10, 20, 30), QTimeZone::utc());
 }
 
 void VideoProbeTest::aChosenVideoFillsItsDetails() {
     QFETCH(QString, name);
     QFETCH(QString, duration);
     QFETCH(QString, res);
+    QFETCH(QDateTime, recorded);
     setProgramFolderForTesting(realFolder_.path());
     const std::unique_ptr<MainWindow> program = buildProgram();
     MainWindow& w = *program;
@@ -172,6 +187,14 @@ void VideoProbeTest::aChosenVideoFillsItsDetails() {
     QCOMPARE(child<QLabel>(w, "Label5")->text(), duration);
     QCOMPARE(w.video().duration, duration);
     QCOMPARE(child<QLabel>(w, "vidres")->text(), res);
+    QCOMPARE(w.video().recorded, recorded);
+    // The next video's details never keep this one's date.
+    if (recorded.isValid()) {
+        OpenFileDialog::setAnswer(
+            [&](const OpenFileDialog&) { return videos_.filePath(QStringLiteral("wide.mov")); });
+        child<UserButton>(w, "Command6")->click();
+        QCOMPARE(w.video().recorded, QDateTime());
+    }
 }
 
 void VideoProbeTest::aFileTheEncoderCannotUseIsRefusedWithItsReason_data() {

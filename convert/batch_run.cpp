@@ -153,7 +153,10 @@ bool BatchRun::start(std::size_t index, Running& run) {
     if (!facts) return fail(described_[index].why);
     v.frame = facts->upright;
     v.seconds = facts->seconds;
-    const std::optional<VideoMask> mask = maskFor(placement_, *facts, &why);
+    // A text is filled for each video: its own name and date.
+    const Placement placement =
+        job_.text ? placementOf(job_, placement_.picture(), v.path, facts->recorded) : placement_;
+    const std::optional<VideoMask> mask = maskFor(placement, *facts, &why);
     if (!mask) return fail(why);
     if (!QDir().mkpath(options_.outputFolder))
         return fail(QStringLiteral("cannot make the results folder %1").arg(options_.outputFolder));
@@ -171,6 +174,7 @@ bool BatchRun::start(std::size_t index, Running& run) {
     line.result = v.result;
     line.enhanceAudio = job_.enhanceAudio;
     line.output = job_.output;
+    line.range = job_.range;
     line.opacity = placement_.opacity();
     if (line.programFolder.isEmpty() || line.video.isEmpty() || line.mask.isEmpty())
         return fail(QStringLiteral("a path cannot be handed to the encoder"));

@@ -31,6 +31,7 @@ std::optional<VideoFacts> videoFactsOf(const QString& description) {
         v.durationText = *facts.duration;
         v.seconds = durationInSeconds(*facts.duration);
     }
+    v.recorded = facts.recorded.value_or(QDateTime());
     return v;
 }
 
@@ -118,7 +119,9 @@ std::vector<ProbeOutcome> probeVideos(const QStringList& videos) {
 
 std::optional<VideoMask> maskFor(const Placement& placement, const VideoFacts& video, QString* why) {
     const MarkRect where = placement.rectIn(video.upright);
-    const QImage laid = laidMark(placement.picture(), where.rect.size());
+    // A text is drawn at the size it is laid, never scaled from another drawing.
+    const QImage laid = placement.text() ? drawTextMark(*placement.text(), where.rect.size())
+                                         : laidMark(placement.picture(), where.rect.size());
     VideoMask out;
     out.rect = where.rect;
     out.key =
@@ -135,7 +138,7 @@ std::optional<VideoMask> maskFor(const Placement& placement, const VideoFacts& v
 }
 
 std::optional<QImage> proofFrame(const Placement& placement, const QString& video, const VideoFacts& facts,
-                                 QString* why) {
+                                 const rules::TimeRange& range, QString* why) {
     const auto fail = [why](const QString& text) {
         if (why) *why = text;
         return std::nullopt;
@@ -151,6 +154,7 @@ std::optional<QImage> proofFrame(const Placement& placement, const QString& vide
     hook.mask = commandLineSafePath(maskBitmapPath(*folder));
     hook.maskColour = rrggbbOf(mask->key);
     hook.opacity = placement.opacity();
+    hook.range = range;
     const QString out = folder->filePath(QStringLiteral("proof.bmp"));
     const QString safeVideo = commandLineSafePath(video);
     if (hook.programFolder.isEmpty() || hook.mask.isEmpty() || safeVideo.isEmpty())

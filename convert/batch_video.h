@@ -8,6 +8,7 @@
 #include "watermark/placement.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -22,6 +23,7 @@ struct VideoFacts {
     QSize upright;                   // the frame as shown
     double seconds = 0;              // the duration; 0 when the encoder gave none
     QString durationText;            // "HH:MM:SS.ss" as the encoder wrote it
+    QDateTime recorded;              // when its file says it was recorded; invalid when it does not
 };
 
 // The facts of the encoder's whole description of a video; nothing when it
@@ -58,10 +60,11 @@ struct VideoMask {
 std::optional<VideoMask> maskFor(const Placement& placement, const VideoFacts& video, QString* why);
 
 // The proof frame: the frame shown at a tenth of the video with the mark laid
-// on it by the encoder's own module, upright, as the result will show it.
-// Nothing and `why` when it cannot be made.
+// on it by the encoder's own module, upright, as the result will show it (at
+// the weight `range` gives that moment). Nothing and `why` when it cannot be
+// made.
 std::optional<QImage> proofFrame(const Placement& placement, const QString& video, const VideoFacts& facts,
-                                 QString* why);
+                                 const rules::TimeRange& range, QString* why);
 
 // The results of `videos` in `folder`: <prefix><file name>, and for a name
 // that an earlier video of the list already takes (cameras repeat names

@@ -179,7 +179,8 @@ void BatchWindow::makeProof(Row& row) {
         return;
     }
     row.frame = facts->upright;
-    const std::optional<QImage> proof = ::proofFrame(placementOf(job_, picture_), row.path, *facts, &why);
+    const std::optional<QImage> proof = ::proofFrame(placementOf(job_, picture_, row.path, facts->recorded),
+                                                     row.path, *facts, job_.range, &why);
     row.proof = proof ? *proof : QImage();
     if (!proof && !why.isEmpty()) row.state = QStringLiteral("failed: ") + why;
 }

@@ -472,9 +472,11 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
         }
         // The new picture at the size its zoom gives, in the same place.
         p.setPicture(picture);
-        p.setText(text);
+        p.setText(text ? std::optional<TextMark>(filledFor(*text, video.path, video.recorded))
+                       : std::nullopt);
         p.setPixelWidth(markSize.width(), window.canvas_->frameSize().width());
         window.picturePath_ = picturePath;
+        window.textAsWritten_ = text;
         window.canvas_->setMarkShown(true);
         window.setPlacement(p);
     }
@@ -749,8 +751,22 @@ bool PositioningWindow::writeMask() {
     return false;
 }
 
+bool PositioningWindow::readyForJob() {
+    if ((picturePath_.isEmpty() && !textAsWritten_) || !canvas_->hasPlacedMark()) {
+        msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
+        return false;
+    }
+    // A job holds a range the module can lay; what is wrong is said as Start says it.
+    if (!timeRange()) {
+        msgBox(this, timeRange_->problem());
+        return false;
+    }
+    return true;
+}
+
 Job PositioningWindow::currentJob() const {
-    Job job = jobOf(canvas_->placement(), picturePath_);
+    Job job = jobOf(canvas_->placement(), picturePath_, textAsWritten_);
+    job.range = timeRange().value_or(rules::TimeRange{});
     job.enhanceAudio = enhanceAudioCheck_->isChecked();
     job.output = outputChoice();
     job.outputFolder = outputFolder();
@@ -759,12 +775,10 @@ Job PositioningWindow::currentJob() const {
 
 void PositioningWindow::saveJob() {
     const Busy busy(*this);
-    if (picturePath_.isEmpty() || !canvas_->hasPlacedMark()) {
-        msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
-        return;
-    }
+    if (!readyForJob()) return;
+    const QString name = textAsWritten_ ? QStringLiteral("text") : QFileInfo(picturePath_).completeBaseName();
     const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + u'/' +
-                              QFileInfo(picturePath_).completeBaseName() + QStringLiteral(".wmjob");
+                              name + QStringLiteral(".wmjob");
     QString path = chooseFileToSave(this, QStringLiteral("Save Job"), suggested,
                                     QStringLiteral("Watermark jobs (*.wmjob)"));
     if (path.isEmpty() || !isLoaded()) return;
@@ -776,10 +790,7 @@ void PositioningWindow::saveJob() {
 
 void PositioningWindow::addVideos() {
     const Busy busy(*this);
-    if (picturePath_.isEmpty() || !canvas_->hasPlacedMark()) {
-        msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
-        return;
-    }
+    if (!readyForJob()) return;
     const QStringList videos =
         chooseFilesToOpen(this, QStringLiteral("Add Videos"), QFileInfo(video_.path).absolutePath(),
                           QStringLiteral("Video Files (%1)").arg(videoFilePattern().replace(u';', u' ')));

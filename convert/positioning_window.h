@@ -61,8 +61,9 @@ public:
     // `markSize` pixels large in the frame, its top-left corner at the
     // frame's origin; the canvas takes the video's upright frame, and the
     // frame at a tenth of the video comes to show behind the mark. With
-    // `text` (filled for the video) the mark is that text, `picture` its
-    // drawing at 100 %, and it is drawn at whatever size it is laid.
+    // `text` (as written, its tokens filled here for the video) the mark is
+    // that text, `picture` its drawing at 100 %, and it is drawn at whatever
+    // size it is laid.
     static void initialize(const ChosenVideo& video, const QImage& picture, QSize markSize,
                            const QString& picturePath = QString(),
                            const std::optional<TextMark>& text = std::nullopt);
@@ -109,6 +110,8 @@ public:
     // "Save Job…" and "Add Videos…".
     void saveJob();
     void addVideos();
+    // A placed mark and a time range the module can lay; says what is missing when not.
+    bool readyForJob();
     // "mask.bmp" of the last writeMask(); "" before one.
     QString maskPath() const;
     // The time range of "From", "Until" and "Fade"; nothing while they are wrong.
@@ -165,7 +168,8 @@ private:
     void endConversion();
 
     ChosenVideo video_;
-    QString picturePath_;  // the mark's picture file, for a job
+    QString picturePath_;                    // the mark's picture file, for a job
+    std::optional<TextMark> textAsWritten_;  // a text mark with its tokens, for a job
     ConversionRun lastRun_;
     std::unique_ptr<WorkFolder> runFolder_;             // the bitmaps of the last Start
     int activityFrame_ = 0;                             // next frame of the animation, 0 or 1

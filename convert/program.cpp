@@ -29,8 +29,8 @@ std::unique_ptr<MainWindow> buildProgram() {
             msgBox(main, QStringLiteral("Please select a valid picture first"));
             return;
         }
-        PositioningWindow::initialize(main->video(), picture->picture(), picture->markSize(),
-                                      picture->path(), picture->filledText());
+        PositioningWindow::initialize(main->video(), picture->picture(), picture->markSize(), picture->path(),
+                                      picture->textMark());
     });
     return window;
 }

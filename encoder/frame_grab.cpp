@@ -211,10 +211,11 @@ Error FrameGrab::applyHook() {
     AVFrame* shown = shown_.get();
     // The frame's time from the stream's start, as a conversion hands it to the hook, so a proof
     // frame shows the mark at the weight its time range gives it there.
-    const int64_t pts = shown->best_effort_timestamp != AV_NOPTS_VALUE ? shown->best_effort_timestamp : shown->pts;
+    const int64_t pts =
+        shown->best_effort_timestamp != AV_NOPTS_VALUE ? shown->best_effort_timestamp : shown->pts;
     const int64_t start = st_->start_time != AV_NOPTS_VALUE ? st_->start_time : 0;
-    const double seconds = pts != AV_NOPTS_VALUE ? std::max(0.0, double(pts - start) * av_q2d(st_->time_base))
-                                                 : req_.seconds;
+    const double seconds =
+        pts != AV_NOPTS_VALUE ? std::max(0.0, double(pts - start) * av_q2d(st_->time_base)) : req_.seconds;
     const AVPixelFormat decoded = AVPixelFormat(shown->format);
     const AVPixelFormat hf = hookPixelFormat(decoded, decoded);
     FrameConformer toHook;

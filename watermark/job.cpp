@@ -1,5 +1,6 @@
 #include "watermark/job.h"
 
+#include "watermark/color_text.h"
 #include "watermark/picture_loader.h"
 
 #include <QCryptographicHash>
@@ -28,6 +29,30 @@ constexpr std::array<std::pair<Anchor, const char*>, 9> kAnchorKeys{{
     {Anchor::Bottom, "bottom"},
     {Anchor::BottomRight, "bottom-right"},
 }};
+
+constexpr std::array<std::pair<TextMark::Edge, const char*>, 3> kEdgeKeys{{
+    {TextMark::Edge::None, "none"},
+    {TextMark::Edge::Outline, "outline"},
+    {TextMark::Edge::Shadow, "shadow"},
+}};
+
+// What makes a time range unusable, in the job's words.
+QString rangeProblemText(rules::RangeProblem problem) {
+    switch (problem) {
+        case rules::RangeProblem::None:
+        case rules::RangeProblem::PastTheEnd:  // a job knows no video's end
+            return {};
+        case rules::RangeProblem::NotATime:
+            return QStringLiteral("times must be seconds from 0 on");
+        case rules::RangeProblem::UntilNotAfterFrom:
+            return QStringLiteral("\"until\" must come after \"from\"");
+        case rules::RangeProblem::FadeOutOfBounds:
+            return QStringLiteral("\"fade\" must be from 0 to %1").arg(rules::kMaxFade);
+        case rules::RangeProblem::FadesTooLong:
+            return QStringLiteral("the fades are longer than the range");
+    }
+    return {};
+}
 
 QString colourText(const QColor& c) {
     return QStringLiteral("%1%2%3")
@@ -120,22 +145,44 @@ std::optional<Anchor> anchorOfKey(const QString& key) {
 }
 
 QByteArray jobToJson(const Job& job) {
-    QJsonObject picture{{"path", job.picturePath}, {"sha256", QString::fromLatin1(job.pictureSha256)}};
     QJsonObject placement{{"anchor", anchorKey(job.anchor)},
                           {"margin_x_percent", job.marginXPercent},
-                          {"margin_y_percent", job.marginYPercent},
-                          {"width_percent", job.widthPercent}};
+                          {"margin_y_percent", job.marginYPercent}};
     QJsonObject output{{"folder", job.outputFolder}, {"prefix", job.prefix}};
     const bool share = job.output == OutputChoice::Mp4ToShare;
     if (share) output.insert(QStringLiteral("kind"), QString::fromLatin1(outputChoiceWord(job.output)));
     QJsonObject root{{"format", "watermark-image job"},
-                     {"version", share ? 2 : 1},
-                     {"picture", picture},
-                     {"placement", placement},
+                     {"version", share || job.text || job.range.limited() ? 2 : 1},
                      {"key_colour", job.key ? QJsonValue(colourText(*job.key)) : QJsonValue()},
                      {"opacity_percent", job.opacity},
                      {"enhance_audio", job.enhanceAudio},
                      {"output", output}};
+    if (job.text) {
+        const TextMark& t = *job.text;
+        QString edge;
+        for (const auto& [e, key] : kEdgeKeys)
+            if (e == t.edge) edge = QLatin1String(key);
+        root.insert(QStringLiteral("text"), QJsonObject{{"text", t.text},
+                                                        {"font", t.family},
+                                                        {"pixel_size", t.pixelSize},
+                                                        {"colour", colourText(t.colour)},
+                                                        {"edge", edge},
+                                                        {"size_percent", job.textSizePercent}});
+    } else {
+        root.insert(
+            QStringLiteral("picture"),
+            QJsonObject{{"path", job.picturePath}, {"sha256", QString::fromLatin1(job.pictureSha256)}});
+        placement.insert(QStringLiteral("width_percent"), job.widthPercent);
+    }
+    root.insert(QStringLiteral("placement"), placement);
+    if (job.range.limited()) {
+        const auto bound = [](const std::optional<double>& t) {
+            return t ? QJsonValue(*t) : QJsonValue();
+        };
+        root.insert(QStringLiteral("time_range"), QJsonObject{{"from", bound(job.range.from)},
+                                                              {"until", bound(job.range.until)},
+                                                              {"fade", job.range.fade}});
+    }
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -162,16 +209,46 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
                         .arg(Job::kVersion));
 
     Job job;
-    Fields picture(root.object("picture"), QStringLiteral("picture."));
+    // A text job has no picture; its mark's width follows its letters.
+    const bool isText = root.has("text") && !root.isNull("text");
+    if (isText) {
+        Fields text(root.object("text"), QStringLiteral("text."));
+        if (root.failed()) return fail(root.why());
+        TextMark t;
+        t.text = text.string("text");
+        if (!text.failed() && (t.text.trimmed().isEmpty() || t.text.contains(u'\n')))
+            text.fail("text", "must be one line that is not empty");
+        t.family = text.string("font");
+        const double size = text.number("pixel_size", kMinTextSize, kMaxTextSize);
+        if (!text.failed() && size != std::floor(size)) text.fail("pixel_size", "must be a whole number");
+        t.pixelSize = static_cast<int>(size);
+        const QString colour = text.string("colour");
+        if (!text.failed()) {
+            if (const std::optional<QColor> c = colourOf(colour))
+                t.colour = *c;
+            else
+                text.fail("colour", "must be six hexadecimal digits RRGGBB");
+        }
+        const QString edge = text.string("edge");
+        bool edgeKnown = false;
+        for (const auto& [e, key] : kEdgeKeys)
+            if (edge == QLatin1String(key)) t.edge = e, edgeKnown = true;
+        if (!text.failed() && !edgeKnown) text.fail("edge", "must be none, outline or shadow");
+        job.textSizePercent = text.number("size_percent", 0.01, 100);
+        if (text.failed()) return fail(text.why());
+        job.text = t;
+    } else {
+        Fields picture(root.object("picture"), QStringLiteral("picture."));
+        if (root.failed()) return fail(root.why());
+        job.picturePath = picture.string("path");
+        job.pictureSha256 = picture.string("sha256").toLatin1();
+        if (!picture.failed() && job.pictureSha256.size() != 64)
+            picture.fail("sha256", "must be 64 hexadecimal digits");
+        if (picture.failed()) return fail(picture.why());
+    }
     Fields placement(root.object("placement"), QStringLiteral("placement."));
     Fields output(root.object("output"), QStringLiteral("output."));
     if (root.failed()) return fail(root.why());
-
-    job.picturePath = picture.string("path");
-    job.pictureSha256 = picture.string("sha256").toLatin1();
-    if (!picture.failed() && job.pictureSha256.size() != 64)
-        picture.fail("sha256", "must be 64 hexadecimal digits");
-    if (picture.failed()) return fail(picture.why());
 
     const QString anchor = placement.string("anchor");
     if (!placement.failed()) {
@@ -184,8 +261,20 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
     }
     job.marginXPercent = placement.number("margin_x_percent", -100, 100);
     job.marginYPercent = placement.number("margin_y_percent", -100, 100);
-    job.widthPercent = placement.number("width_percent", 0.01, 100);
+    if (!isText) job.widthPercent = placement.number("width_percent", 0.01, 100);
     if (placement.failed()) return fail(placement.why());
+
+    if (root.has("time_range") && !root.isNull("time_range")) {
+        Fields range(root.object("time_range"), QStringLiteral("time_range."));
+        if (root.failed()) return fail(root.why());
+        for (const auto& [key, bound] :
+             {std::pair{"from", &job.range.from}, std::pair{"until", &job.range.until}})
+            if (!range.isNull(key)) *bound = range.number(key, 0, 1e9);
+        job.range.fade = range.number("fade", 0, rules::kMaxFade);
+        if (range.failed()) return fail(range.why());
+        if (const QString problem = rangeProblemText(rules::problemOf(job.range)); !problem.isEmpty())
+            return fail(QStringLiteral("\"time_range\": ") + problem);
+    }
 
     if (!root.has("key_colour")) root.fail("key_colour", "is missing (null for the program's choice)");
     if (!root.failed() && !root.isNull("key_colour")) {
@@ -231,7 +320,7 @@ std::optional<Job> readJobFile(const QString& path, QString* why) {
         return job;
     }
     // A picture beside the job travels with it (to another machine, another folder).
-    if (QDir::isRelativePath(job->picturePath))
+    if (!job->text && QDir::isRelativePath(job->picturePath))
         job->picturePath = QDir::cleanPath(QFileInfo(path).absoluteDir().filePath(job->picturePath));
     return job;
 }
@@ -240,7 +329,7 @@ bool writeJobFile(const QString& path, const Job& job, QString* why) {
     QSaveFile file(path);
     Job saved = job;
     const QDir folder = QFileInfo(path).absoluteDir();
-    if (QFileInfo(job.picturePath).absoluteDir() == folder)
+    if (!job.text && QFileInfo(job.picturePath).absoluteDir() == folder)
         saved.picturePath = QFileInfo(job.picturePath).fileName();
     const QByteArray text = jobToJson(saved);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
@@ -263,6 +352,7 @@ std::optional<QImage> loadJobPicture(const Job& job, QString* why) {
         if (why) *why = reason;
         return std::nullopt;
     };
+    if (job.text) return drawTextMark(*job.text, textMarkSize(*job.text));
     if (!QFileInfo::exists(job.picturePath))
         return fail(QStringLiteral("\"picture.path\": %1 is gone").arg(job.picturePath));
     if (fileSha256(job.picturePath) != job.pictureSha256.toLower())
@@ -275,25 +365,41 @@ std::optional<QImage> loadJobPicture(const Job& job, QString* why) {
     return picture;
 }
 
-Placement placementOf(const Job& job, const QImage& picture) {
+Placement placementOf(const Job& job, const QImage& picture, const QString& video,
+                      const QDateTime& recorded) {
     Placement p;
-    p.setPicture(picture);
     p.moveTo(job.anchor, 0);
     p.setMargins(job.marginXPercent / 100, job.marginYPercent / 100);
-    p.setWidthShare(job.widthPercent / 100);
+    if (job.text) {
+        const TextMark filled = filledFor(*job.text, video, recorded);
+        const QSize natural = textMarkSize(filled);
+        p.setPicture(drawTextMark(filled, natural));
+        p.setText(filled);
+        // Letters of the same share of every frame, however long this video's name or date is.
+        p.setWidthShare(job.textSizePercent / 100 * natural.width() / std::max(1, filled.pixelSize));
+    } else {
+        p.setPicture(picture);
+        p.setWidthShare(job.widthPercent / 100);
+    }
     p.setPickedKey(job.key);
     p.setOpacity(job.opacity);
     return p;
 }
 
-Job jobOf(const Placement& placement, const QString& picturePath) {
+Job jobOf(const Placement& placement, const QString& picturePath, const std::optional<TextMark>& text) {
     Job job;
-    job.picturePath = QFileInfo(picturePath).absoluteFilePath();
-    job.pictureSha256 = fileSha256(picturePath);
+    if (placement.text()) {
+        job.text = text ? *text : *placement.text();
+        const int natural = std::max(1, textMarkSize(*placement.text()).width());
+        job.textSizePercent = placement.widthShare() * 100 * placement.text()->pixelSize / natural;
+    } else {
+        job.picturePath = QFileInfo(picturePath).absoluteFilePath();
+        job.pictureSha256 = fileSha256(picturePath);
+    }
+    if (!job.text) job.widthPercent = placement.widthShare() * 100;
     job.anchor = placement.anchor();
     job.marginXPercent = placement.marginX() * 100;
     job.marginYPercent = placement.marginY() * 100;
-    job.widthPercent = placement.widthShare() * 100;
     job.key = placement.pickedKey();
     job.opacity = placement.opacity();
     return job;

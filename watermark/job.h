@@ -1,5 +1,6 @@
 // A job: what the user decided once, for any number of videos: the picture
-// (its path and a checksum of its bytes), the placement (anchor, margins and
+// (its path and a checksum of its bytes) or a text filled for each video, when
+// it shows, the placement (anchor, margins and
 // width as shares of each video's upright frame), the key colour, the
 // opacity, the audio option, the kind of result, the results folder and the
 // results' naming.
@@ -9,10 +10,13 @@
 #pragma once
 
 #include "rules/output_choice.h"
+#include "rules/time_weight.h"
 #include "watermark/placement.h"
+#include "watermark/text_mark.h"
 
 #include <QByteArray>
 #include <QColor>
+#include <QDateTime>
 #include <QImage>
 #include <QString>
 
@@ -23,8 +27,13 @@ struct Job {
     // of what older programs knew stays readable by them.
     static constexpr int kVersion = 2;
 
-    QString picturePath;       // absolute
+    QString picturePath;       // absolute; "" for a text
     QByteArray pictureSha256;  // hex digits of the picture file's SHA-256
+    // From version 2: the mark is this text, its {name} and {date} filled for each video, its
+    // letters as large a share of each frame's width (the font's pixel size as laid, per cent).
+    std::optional<TextMark> text;
+    double textSizePercent = 0;
+    rules::TimeRange range;  // from version 2: when the mark shows
     Anchor anchor = Anchor::BottomRight;
     double marginXPercent = 3, marginYPercent = 3;     // of the frame's width and height
     double widthPercent = 20;                          // the mark's width, of the frame's
@@ -62,10 +71,17 @@ bool writeJobFile(const QString& path, const Job& job, QString* why);
 QByteArray fileSha256(const QString& path);
 
 // The job's picture, checked against the checksum: nothing and `why` when it
-// is gone, changed since the job was saved, or not a picture.
+// is gone, changed since the job was saved, or not a picture. For a text, its
+// drawing with the tokens as written (each video's is drawn for it).
 std::optional<QImage> loadJobPicture(const Job& job, QString* why);
 
-// The placement the job describes, on `picture`.
-Placement placementOf(const Job& job, const QImage& picture);
-// The job of a placement on a picture file (its checksum taken now).
-Job jobOf(const Placement& placement, const QString& picturePath);
+// The placement the job describes, on `picture`; for a text, on the text
+// filled for the video at `video`, recorded at `recorded` (invalid when its
+// file does not say), drawn at 100 %.
+Placement placementOf(const Job& job, const QImage& picture, const QString& video = QString(),
+                      const QDateTime& recorded = QDateTime());
+// The job of a placement on a picture file (its checksum taken now), or of a
+// placement of text: `text` as written, with its tokens, filled as the
+// placement's.
+Job jobOf(const Placement& placement, const QString& picturePath,
+          const std::optional<TextMark>& text = std::nullopt);

@@ -8,14 +8,18 @@
 // The clips are small and short, and most are coded losslessly in RGB, which
 // the result keeps: there a result pixel is the blend of the source pixel and
 // the mark's, exactly as the module rounds it.
+#include "app/file_choice.h"
 #include "app/main_window.h"
 #include "app/shell.h"
 #include "app/user_button.h"
 #include "app/user_settings.h"
+#include "convert/batch_video.h"
+#include "convert/batch_window.h"
 #include "convert/positioning_window.h"
 #include "convert/program.h"
 #include "rules/mark_rules.h"
 #include "rules/orientation.h"
+#include "watermark/job.h"
 #include "watermark/mark_mask.h"
 #include "watermark/scale.h"
 #include "watermark/text_mark.h"
@@ -594,6 +598,50 @@ void ResultPixelsTest::aTextOnThreeVideos() {
         const Difference d = difference(out, expected, out.rect());
         QVERIFY2(d.most <= kBlendTolerance, qPrintable(c.title + ": " + described(d, out, expected)));
     }
+
+    // The same text as a job in the queue: each video its own name and date again, its letters as
+    // large as the window laid them, wherever the length of the name makes the mark end.
+    PositioningWindow* form = PositioningWindow::loaded();
+    QVERIFY(form);
+    const Job job = form->currentJob();
+    QVERIFY(job.text);
+    QStringList videos;
+    for (const Clip& c : clips) {
+        videos << folder_.filePath(c.title);
+        QVERIFY(QFile::remove(folder_.filePath(QStringLiteral("watermarked/wm-") + c.title)));
+    }
+    setFileChoiceAnswer([&](const QString&) { return videos; });
+    child<QPushButton>(*form, "addVideos")->click();
+    setFileChoiceAnswer({});
+    BatchWindow* queue = BatchWindow::loaded();
+    QVERIFY(queue);
+    QSignalSpy finished(queue, &BatchWindow::finished);
+    child<QPushButton>(*queue, "start")->click();
+    QVERIFY(finished.wait(60000));
+    for (int i = 0; i < 3; ++i) {
+        const Clip& c = clips[i];
+        QVERIFY2(queue->stateText(i).startsWith("done"), qPrintable(queue->stateText(i)));
+        const QDateTime recorded =
+            c.recorded ? QDateTime::fromString(QLatin1String(c.recorded), Qt::ISODate) : QDateTime();
+        const Placement p = placementOf(job, QImage(), videos[i], recorded);
+        QVERIFY(p.text());
+        QCOMPARE(p.text()->text, c.text);
+        const TextMark want = whiteText(c.text);
+        const QRect rect = p.rectIn(QSize(320, 240)).rect;
+        QVERIFY2(std::abs(rect.width() - textMarkSize(want).width()) <= 1 &&
+                     std::abs(rect.height() - textMarkSize(want).height()) <= 1,
+                 qPrintable(c.title));
+        const QImage out =
+            frameOf(folder_.filePath(QStringLiteral("watermarked/wm-") + c.title), 1, 320, 240);
+        const QImage src = frameOf(videos[i], 1, 320, 240);
+        QVERIFY(!out.isNull() && !src.isNull());
+        const QImage expected = blended(src, drawTextMark(want, rect.size()), rect, 100);
+        const Difference d = difference(out, expected, out.rect());
+        // Qt's outlines of one text can differ by a shade at their antialiased edges from one
+        // drawing to the next in a process; a wrong text or place would differ wholly.
+        QVERIFY2(d.most <= 40, qPrintable(c.title + ": " + described(d, out, expected)));
+    }
+    queue->close();
 }
 
 void ResultPixelsTest::textIsDrawnAtItsSizeInTheFrame_data() {

@@ -82,6 +82,37 @@ TEST(JobFile, ItIsWrittenInTheOldestVersionThatHoldsIt) {
     EXPECT_EQ(*back, job);
 }
 
+Job textJob() {
+    Job job;
+    TextMark t;
+    t.text = QStringLiteral("© {name} {date}");
+    t.family = QStringLiteral("DejaVu Sans");
+    t.pixelSize = 24;
+    t.colour = QColor(0xff, 0xee, 0x10);
+    t.edge = TextMark::Edge::Shadow;
+    job.text = t;
+    job.textSizePercent = 2.5;
+    job.anchor = Anchor::TopRight;
+    job.range = {2.0, 6.5, 1};
+    return job;
+}
+
+// A text and a time range need version 2 and come back as they were.
+TEST(JobFile, ATextAndATimeRangeComeBack) {
+    const Job job = textJob();
+    const QJsonObject json = QJsonDocument::fromJson(jobToJson(job)).object();
+    EXPECT_EQ(json["version"].toInt(), 2);
+    EXPECT_FALSE(json.contains("picture"));
+    EXPECT_FALSE(json["placement"].toObject().contains("width_percent"));
+    QString why;
+    const std::optional<Job> back = jobFromJson(jobToJson(job), &why);
+    ASSERT_TRUE(back) << why.toStdString();
+    EXPECT_EQ(*back, job);
+    Job open = job;
+    open.range = {std::nullopt, 30.0, 0};
+    EXPECT_EQ(*jobFromJson(jobToJson(open), &why), open);
+}
+
 TEST(JobFile, RefusalsNameTheField) {
     QTemporaryDir dir;
     const QString picture = writePicture(dir);
@@ -124,6 +155,33 @@ TEST(JobFile, RefusalsNameTheField) {
         {"unknown kind", inner("output", "kind", "webm"), "\"output.kind\" must be \"same\" or \"share\""},
         {"version 3", [](QJsonObject& o) { o["version"] = 3; }, "\"version\" 3 is newer"},
     };
+    const QJsonObject goodText = QJsonDocument::fromJson(jobToJson(textJob())).object();
+    const struct {
+        const char* name;
+        Edit edit;
+        const char* says;
+    } textCases[] = {
+        {"empty text", inner("text", "text", " "), "\"text.text\" must be one line"},
+        {"two lines", inner("text", "text", "a\nb"), "\"text.text\" must be one line"},
+        {"tiny letters", inner("text", "pixel_size", 3), "\"text.pixel_size\" must be from 6"},
+        {"half a pixel", inner("text", "pixel_size", 20.5), "\"text.pixel_size\" must be a whole number"},
+        {"colour a name", inner("text", "colour", "white"), "\"text.colour\" must be six"},
+        {"unknown edge", inner("text", "edge", "glow"), "\"text.edge\" must be none, outline or shadow"},
+        {"no size", inner("text", "size_percent", QJsonValue::Undefined), "\"text.size_percent\" is missing"},
+        {"until before from", inner("time_range", "until", 1), "\"time_range\": \"until\" must come after"},
+        {"negative from", inner("time_range", "from", -1), "\"time_range.from\" must be from 0"},
+        {"a long fade", inner("time_range", "fade", 11), "\"time_range.fade\" must be from 0 to 10"},
+        {"fades past the range", inner("time_range", "fade", 3), "\"time_range\": the fades are longer"},
+        {"from as text", inner("time_range", "from", "0:02"), "\"time_range.from\" must be a number"},
+    };
+    for (const auto& c : textCases) {
+        SCOPED_TRACE(c.name);
+        QJsonObject o = goodText;
+        c.edit(o);
+        QString why;
+        EXPECT_FALSE(jobFromJson(QJsonDocument(o).toJson(), &why));
+        EXPECT_TRUE(why.startsWith(QLatin1String(c.says))) << why.toStdString();
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QJsonObject o = good;

@@ -1,6 +1,7 @@
 // The text mark: its tokens filled for one video, and its letters drawn at the size they have in
 // the frame rather than scaled from a smaller drawing.
 #include "watermark/text_mark.h"
+#include "watermark/job.h"
 #include "watermark/mark_mask.h"
 
 #include <QFile>
@@ -177,3 +178,33 @@ TEST(DrawTextMark, TheEdgeMakesItReadOnAnyFrame) {
 }
 
 }  // namespace
+
+// A text job is filled for each video, its letters as large a share of every frame however long
+// the name; and the window's placement of a text saves that share.
+TEST(TextJob, EachVideoItsOwnTextWithLettersOfOneSize) {
+    Job job;
+    job.text = sample(TextMark::Edge::Shadow);
+    job.text->text = QStringLiteral("© {name} {date}");
+    job.text->pixelSize = 24;
+    job.textSizePercent = 2.5;
+    job.anchor = Anchor::TopRight;
+    const QDateTime recorded(QDate(2021, 3, 4), QTime(12, 0), Qt::UTC);
+    const Placement shortName = placementOf(job, QImage(), QStringLiteral("/v/a.mp4"), recorded);
+    const Placement longName =
+        placementOf(job, QImage(), QStringLiteral("/v/a much longer name.mkv"), recorded);
+    ASSERT_TRUE(shortName.text() && longName.text());
+    EXPECT_EQ(shortName.text()->text, QStringLiteral("© a 2021-03-04"));
+    EXPECT_EQ(longName.text()->text, QStringLiteral("© a much longer name 2021-03-04"));
+    for (const Placement* p : {&shortName, &longName}) {
+        const QSize frame(1920, 1080);
+        const QRect rect = p->rectIn(frame).rect;
+        // The letters as laid: the font's pixel size scaled as the mark is.
+        const double letters = 24.0 * rect.width() / textMarkSize(*p->text()).width();
+        EXPECT_NEAR(letters / frame.width() * 100, job.textSizePercent, 0.05)
+            << p->text()->text.toStdString();
+        EXPECT_EQ(p->picture().size(), textMarkSize(*p->text()));
+    }
+    const Job again = jobOf(longName, QString(), job.text);
+    EXPECT_EQ(again.text, job.text);
+    EXPECT_NEAR(again.textSizePercent, job.textSizePercent, 1e-9);
+}

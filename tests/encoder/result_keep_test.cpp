@@ -45,7 +45,8 @@ std::string concertMkv() {
                                          ";FFMETADATA1\ntitle=Concert\nartist=The Band\ncomment=live\n"
                                          "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=Opening\n"
                                          "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Encore\n");
-    const std::string font = fixtureFile("keep-font.ttf", std::string("\0\1\0\0 not really a font", 24));
+    static constexpr char kFont[] = "\0\1\0\0 not really a font";
+    const std::string font = fixtureFile("keep-font.ttf", std::string(kFont, sizeof kFont - 1));
     return fixture("keep-concert.mkv", join({clip("320x240"),
                                              sine(440),
                                              sine(880),

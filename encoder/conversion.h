@@ -21,6 +21,7 @@ struct ConversionRequest {
     std::optional<std::string> hook;  // "-vhook" value
     std::optional<int> audioRate;     // "-ar"
     bool share = false;               // "-share": an MP4 with H.264 and AAC that plays anywhere
+    bool readBack = true;             // the result checked, and its lost metadata named, once written
 };
 
 struct ConversionResult {

@@ -175,8 +175,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    wm::ConversionRequest request{options.input, *options.output,   options.overwrite,
-                                  options.hook,  options.audioRate, options.share};
+    wm::ConversionRequest request{options.input,     *options.output, options.overwrite, options.hook,
+                                  options.audioRate, options.share,   !options.noCheck};
     wm::ConversionResult result;
     if (wm::Error e = wm::convert(input, request, stopRequest, result)) {
         if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");

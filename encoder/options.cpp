@@ -71,6 +71,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
             o.share = true;
         } else if (a == "-check") {
             o.check = true;
+        } else if (a == "-nocheck") {
+            o.noCheck = true;
         } else if (a == "-vframes") {
             if (!value(v)) return false;
             int frames = 0;
@@ -125,7 +127,11 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
         error = "Option 'share' does not apply to -vframes 1.";
         return false;
     }
-    if (o.check && (o.hook || o.audioRate || o.oneFrame || o.overwrite || o.share)) {
+    if (o.noCheck && o.oneFrame) {
+        error = "Option 'nocheck' does not apply to -vframes 1.";
+        return false;
+    }
+    if (o.check && (o.hook || o.audioRate || o.oneFrame || o.overwrite || o.share || o.noCheck)) {
         error = "Option 'check' reads a result and writes nothing: give only -i <source> -check <result>.";
         return false;
     }

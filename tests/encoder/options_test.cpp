@@ -135,6 +135,20 @@ INSTANTIATE_TEST_SUITE_P(
                     false}),
     [](const testing::TestParamInfo<UprightCase>& i) { return std::string(i.param.name); });
 
+// "-nocheck" only leaves out the read-back of a conversion's result.
+TEST(NoCheckOption, OnlyForAConversion) {
+    wm::Options o;
+    std::string error;
+    ASSERT_TRUE(wm::parseOptions({"-i", "a.mp4", "-sameq", "-nocheck", "-y", "r.mp4"}, o, error)) << error;
+    EXPECT_TRUE(o.noCheck);
+    ASSERT_TRUE(wm::parseOptions({"-i", "a.mp4", "-y", "r.mp4"}, o, error)) << error;
+    EXPECT_FALSE(o.noCheck);
+    EXPECT_FALSE(wm::parseOptions({"-i", "a.mp4", "-check", "r.mp4", "-nocheck"}, o, error));
+    EXPECT_NE(error.find("Option 'check' reads a result"), std::string::npos) << error;
+    EXPECT_FALSE(wm::parseOptions({"-i", "a.mp4", "-vframes", "1", "-nocheck", "f.bmp"}, o, error));
+    EXPECT_EQ(error, "Option 'nocheck' does not apply to -vframes 1.");
+}
+
 TEST(SplitHookCommand, SplitsAtWhiteSpace) {
     EXPECT_EQ(wm::splitHookCommand(" /p/w.dll  -f /p/m.bmp\t-m 1 -t 000000 "),
               (std::vector<std::string>{"/p/w.dll", "-f", "/p/m.bmp", "-m", "1", "-t", "000000"}));

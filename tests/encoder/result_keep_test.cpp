@@ -323,6 +323,20 @@ TEST(Check, DiskThatDropsWritesFailsTheRunAndKeepsThePart) {
     EXPECT_FALSE(std::filesystem::exists(dir + "/wm-phone.mp4"));
 }
 
+// "-nocheck" writes the same result and leaves the reading back out: a disk that drops writes goes
+// unnoticed, the price of the time saved.
+TEST(Check, NocheckLeavesTheResultUnread) {
+    const std::string dir = enc_test::scratchFolder("check-skipped");
+    const auto r =
+        enc_test::run("env", {"LD_PRELOAD=" WM_LYING_DISK, "LYING_DISK_BYTES=20000",
+                              "ASAN_OPTIONS=verify_asan_link_order=0", enc_test::encoderPath(), "-i",
+                              phoneMp4(), "-sameq", "-nocheck", "-y", dir + "/wm-phone.mp4"});
+    ASSERT_TRUE(r.exited) << r.output;
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.find("heck"), std::string::npos) << r.output;
+    EXPECT_TRUE(std::filesystem::exists(dir + "/wm-phone.mp4"));
+}
+
 // ---------------------------------------------------------------------------------------------
 // "MP4 to share": H.264 High in yuv420p, AAC, the index before the data, the rotation kept, the
 // look kept outside the mark.

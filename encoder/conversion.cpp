@@ -35,6 +35,11 @@ constexpr size_t kQueueFrames = 2;
 constexpr auto kProgressEvery = std::chrono::milliseconds(500);
 // How long a stopped run's encoder may go on giving out the frames it holds.
 constexpr auto kStopFlushTime = std::chrono::milliseconds(300);
+// The check decodes the result's last frame from the key frame before it, which an encoder may
+// have put ten seconds back or more: one this long before the end keeps that short, for the size
+// of one key frame. Shorter videos are left as they are.
+constexpr AVRational kLastKeyBeforeEnd{1, 2};  // seconds
+constexpr int64_t kLastKeyFromLength = 5;      // seconds
 
 struct Route {
     enum class Kind { Drop, Video, Copy, Resample } kind = Kind::Drop;
@@ -149,6 +154,7 @@ private:
     int videoIndex_ = -1;  // input stream that is decoded
     AVRational frameRate_{25, 1};
     AVRational streamBase_{};
+    int64_t lastKeyFrom_ = AV_NOPTS_VALUE;  // stream time base: the first frame from here is a key frame
 
     // Reading thread.
     OutputTarget target_;
@@ -175,6 +181,7 @@ private:
     FrameConformer toEncoder_;
     int64_t firstPts_ = AV_NOPTS_VALUE;  // encoder time base; progress counts from here
     int64_t lastPts_ = AV_NOPTS_VALUE;   // encoder time base
+    bool lastKeyAsked_ = false;
     ProgressState progress_;
     std::chrono::steady_clock::time_point started_, lastReport_;
 };
@@ -221,6 +228,15 @@ Error Conversion::openVideoDecoder() {
     if (fr.num > 0 && fr.den > 0) frameRate_ = fr;
     streamBase_ = vst->time_base;
     streamStart_ = vst->start_time;
+    // Where the video ends, as the source says; a source that says nothing keeps its key frames.
+    const AVRational us = AV_TIME_BASE_Q;
+    int64_t start = vst->start_time, length = vst->duration;
+    if (start == AV_NOPTS_VALUE || length <= 0) {
+        start = av_rescale_q(in_.startTime(), us, streamBase_);
+        length = ic->duration > 0 ? av_rescale_q(ic->duration, us, streamBase_) : 0;
+    }
+    if (length > av_rescale_q(kLastKeyFromLength, AVRational{1, 1}, streamBase_))
+        lastKeyFrom_ = start + length - av_rescale_q(1, kLastKeyBeforeEnd, streamBase_);
     return noError();
 }
 
@@ -443,6 +459,9 @@ Error Conversion::encodeOne(FramePtr frame) {
     // A copy to share drops an odd last column or row (the frame is the encoder's alone by now).
     frame->width = std::min(frame->width, enc->width);
     frame->height = std::min(frame->height, enc->height);
+    const bool lastKey = !lastKeyAsked_ && lastKeyFrom_ != AV_NOPTS_VALUE && frame->pts != AV_NOPTS_VALUE &&
+                         frame->pts >= lastKeyFrom_;
+    lastKeyAsked_ = lastKeyAsked_ || lastKey;
     // The source frame's quantiser, read before a conversion drops the frame's side data.
     const int quantiser = encoder_.takesSourceQuantiser() ? sourceQuantiser(frame.get()) : 0;
     if (Error e = toEncoder_.conform(frame)) return e;
@@ -454,7 +473,7 @@ Error Conversion::encodeOne(FramePtr frame) {
     lastPts_ = pts;
     if (firstPts_ == AV_NOPTS_VALUE) firstPts_ = pts;
     frame->pts = pts;
-    frame->pict_type = AV_PICTURE_TYPE_NONE;
+    frame->pict_type = lastKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     if (Error e = encoder_.encode(frame.get(), write)) return e;
     ++progress_.frames;
     progress_.seconds = std::max(0.0, double(pts - firstPts_ + step) * av_q2d(enc->time_base));
@@ -498,6 +517,11 @@ void Conversion::encodeLoop() {
 }
 
 Error Conversion::run(ConversionResult& result) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point began = Clock::now();
+    const auto since = [](Clock::time_point t) {
+        return std::chrono::duration<double>(Clock::now() - t).count();
+    };
     if (Error e = setUp()) return e;
     started_ = lastReport_ = std::chrono::steady_clock::now();
     std::thread encoding([this] { encodeLoop(); });
@@ -531,10 +555,16 @@ Error Conversion::run(ConversionResult& result) {
                        " began after the start of the file and is not in the result\n");
     for (const std::string& note : notes_)
         console::write(noteLine(note));
-    if (req_.readBack) checkResult(result.checkFailed);
+    if (req_.readBack) {
+        const Clock::time_point checking = Clock::now();
+        checkResult(result.checkFailed);
+        result.checkSeconds = since(checking);
+    }
     result.stopped = stoppedEarly_;
     // A result that failed its check is kept, under a part's name: it never passes for a whole one.
-    return target_.commit(stoppedEarly_ || !result.checkFailed.empty(), result.keptAs);
+    Error e = target_.commit(stoppedEarly_ || !result.checkFailed.empty(), result.keptAs);
+    result.seconds = since(began);
+    return e;
 }
 
 void Conversion::checkResult(std::string& failed) {

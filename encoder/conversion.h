@@ -28,6 +28,8 @@ struct ConversionResult {
     bool stopped = false;     // reading ended early on a stop; keptAs holds the part before it
     std::string keptAs;       // where the result went: the requested name, or when stopped the part's name
     std::string checkFailed;  // why the written file failed its check; it is then kept as a part
+    double seconds = 0;       // the whole conversion's time, the check's included
+    double checkSeconds = 0;  // the time the result took to read back and check
 };
 
 // stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading

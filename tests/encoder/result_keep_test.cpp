@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -323,17 +324,85 @@ TEST(Check, DiskThatDropsWritesFailsTheRunAndKeepsThePart) {
     EXPECT_FALSE(std::filesystem::exists(dir + "/wm-phone.mp4"));
 }
 
+// Each video packet's "key=value" fields (pts, pos, size, flags), one packet a line.
+std::vector<std::map<std::string, std::string>> videoPackets(const std::string& file) {
+    const std::string text =
+        enc_test::run("ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                                  "packet=pts,pos,size,flags", "-of", "compact=p=0", file})
+            .output;
+    std::vector<std::map<std::string, std::string>> packets;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        auto& fields = packets.emplace_back();
+        std::istringstream parts(line);
+        for (std::string part; std::getline(parts, part, '|');)
+            fields[part.substr(0, part.find('='))] = part.substr(part.find('=') + 1);
+    }
+    return packets;
+}
+
+// A frame whose bytes were lost (zeroed, as a disk that drops a block leaves them) though the
+// index still lists it: the first frame shown, or the last, fails the check.
+TEST(Check, LostFirstOrLastFrameFails) {
+    const std::string source = phoneMp4();
+    const std::string dir = enc_test::scratchFolder("check-lost-frame");
+    const std::string whole = dir + "/wm-whole.mp4";
+    ASSERT_EQ(runEncoder({"-i", source, "-sameq", "-y", whole}).status, 0);
+    const auto packets = videoPackets(whole);
+    ASSERT_FALSE(packets.empty());
+    const auto byTime = [](const auto& a, const auto& b) {
+        return std::stoll(a.at("pts")) < std::stoll(b.at("pts"));
+    };
+    const auto first = *std::min_element(packets.begin(), packets.end(), byTime);
+    const auto last = *std::max_element(packets.begin(), packets.end(), byTime);
+    for (const auto& [lost, why] : {std::pair{first, "its first frame does not decode"},
+                                    std::pair{last, "its last frame does not decode"}}) {
+        const std::string damaged = dir + "/wm-damaged.mp4";
+        std::filesystem::copy_file(whole, damaged, std::filesystem::copy_options::overwrite_existing);
+        {
+            std::fstream f(damaged, std::ios::binary | std::ios::in | std::ios::out);
+            f.seekp(std::stoll(lost.at("pos")));
+            const std::string zeros(std::stoul(lost.at("size")), '\0');
+            f.write(zeros.data(), std::streamsize(zeros.size()));
+        }
+        int status = -1;
+        const std::string said = checkOf(source, damaged, status);
+        EXPECT_EQ(status, 1) << said;
+        EXPECT_EQ(said, std::string("Check failed: ") + why + ".\n");
+    }
+}
+
+// A long result ends with a short group of frames, so that the check decodes little to reach the
+// last frame: x264 puts its key frames ten seconds apart, the result has one in its last second.
+TEST(Check, LongResultHasAKeyFrameInItsLastSecond) {
+    const std::string source =
+        fixture("check-eight-seconds.mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=8",
+                                            "-c:v", "libx264", "-pix_fmt", "yuv420p"});
+    const std::string result = enc_test::scratchFolder("check-last-key") + "/wm-long.mp4";
+    const auto r = runEncoder({"-i", source, "-sameq", "-y", result});
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("check: 0:08.0, 200 frames, 1 stream\n"), std::string::npos) << r.output;
+    const auto packets = videoPackets(result);
+    ASSERT_EQ(packets.size(), 200u);
+    const auto key = std::find_if(packets.rbegin(), packets.rend(),
+                                  [](const auto& p) { return p.at("flags").find('K') != std::string::npos; });
+    ASSERT_NE(key, packets.rend());
+    EXPECT_LE(key - packets.rbegin(), 25);
+}
+
 // "-nocheck" writes the same result and leaves the reading back out: a disk that drops writes goes
-// unnoticed, the price of the time saved.
+// unnoticed, the price of the time saved. The times the bench reads say the check took none.
 TEST(Check, NocheckLeavesTheResultUnread) {
     const std::string dir = enc_test::scratchFolder("check-skipped");
-    const auto r =
-        enc_test::run("env", {"LD_PRELOAD=" WM_LYING_DISK, "LYING_DISK_BYTES=20000",
-                              "ASAN_OPTIONS=verify_asan_link_order=0", enc_test::encoderPath(), "-i",
-                              phoneMp4(), "-sameq", "-nocheck", "-y", dir + "/wm-phone.mp4"});
+    const auto r = enc_test::run(
+        "env", {"LD_PRELOAD=" WM_LYING_DISK, "LYING_DISK_BYTES=20000",
+                "ASAN_OPTIONS=verify_asan_link_order=0", "MXCODE_TIMES=1", enc_test::encoderPath(), "-i",
+                phoneMp4(), "-sameq", "-nocheck", "-y", dir + "/wm-phone.mp4"});
     ASSERT_TRUE(r.exited) << r.output;
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(r.output.find("heck"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("check: "), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("Check failed"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find(" s, check 0.000 s\n"), std::string::npos) << r.output;
     EXPECT_TRUE(std::filesystem::exists(dir + "/wm-phone.mp4"));
 }
 

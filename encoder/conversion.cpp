@@ -38,7 +38,7 @@ constexpr auto kStopFlushTime = std::chrono::milliseconds(300);
 // The check decodes the result's last frame from the key frame before it, which an encoder may
 // have put ten seconds back or more: one this long before the end keeps that short, for the size
 // of one key frame. Shorter videos are left as they are.
-constexpr AVRational kLastKeyBeforeEnd{1, 2};  // seconds
+constexpr AVRational kLastKeyBeforeEnd{1, 4};  // seconds
 constexpr int64_t kLastKeyFromLength = 5;      // seconds
 
 struct Route {

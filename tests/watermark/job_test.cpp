@@ -174,22 +174,18 @@ TEST(JobFile, RefusalsNameTheField) {
         {"fades past the range", inner("time_range", "fade", 3), "\"time_range\": the fades are longer"},
         {"from as text", inner("time_range", "from", "0:02"), "\"time_range.from\" must be a number"},
     };
-    for (const auto& c : textCases) {
-        SCOPED_TRACE(c.name);
-        QJsonObject o = goodText;
-        c.edit(o);
-        QString why;
-        EXPECT_FALSE(jobFromJson(QJsonDocument(o).toJson(), &why));
-        EXPECT_TRUE(why.startsWith(QLatin1String(c.says))) << why.toStdString();
-    }
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        QJsonObject o = good;
-        c.edit(o);
-        QString why;
-        EXPECT_FALSE(jobFromJson(QJsonDocument(o).toJson(), &why));
-        EXPECT_TRUE(why.startsWith(QLatin1String(c.says))) << why.toStdString();
-    }
+    const auto refused = [](const QJsonObject& from, const auto& table) {
+        for (const auto& c : table) {
+            SCOPED_TRACE(c.name);
+            QJsonObject o = from;
+            c.edit(o);
+            QString why;
+            EXPECT_FALSE(jobFromJson(QJsonDocument(o).toJson(), &why));
+            EXPECT_TRUE(why.startsWith(QLatin1String(c.says))) << why.toStdString();
+        }
+    };
+    refused(goodText, textCases);
+    refused(good, cases);
     QString why;
     EXPECT_FALSE(jobFromJson("{\"format\": ", &why));
     EXPECT_TRUE(why.startsWith("not JSON")) << why.toStdString();

@@ -1,7 +1,7 @@
 #include "app/main_window.h"
 #include "app/quit_signals.h"
-#include "convert/headless.h"
-#include "convert/program.h"
+#include "command/headless.h"
+#include "program.h"
 #include "runner/child_process.h"
 #include "runner/console_capture.h"
 

@@ -2,6 +2,8 @@
 // main window hands to the rest of the program.
 #pragma once
 
+#include "jobs/progress_parse.h"
+#include "jobs/video_facts.h"
 #include "rules/orientation.h"
 
 #include <QDateTime>
@@ -22,3 +24,15 @@ struct ChosenVideo {
     rules::Orientation orientation;  // how the coded frame is turned for showing
     QDateTime recorded;              // when the file says it was recorded; invalid when it does not
 };
+
+// What the conversion needs to know of the chosen video.
+inline VideoFacts factsOf(const ChosenVideo& video) {
+    VideoFacts f;
+    f.coded = video.codedSize.isValid() ? video.codedSize : video.frameSize;
+    f.orientation = video.orientation;
+    f.upright = video.frameSize;
+    f.durationText = video.duration;
+    f.seconds = durationInSeconds(video.duration);
+    f.recorded = video.recorded;
+    return f;
+}

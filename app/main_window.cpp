@@ -5,9 +5,9 @@
 #include "app/desktop_opener.h"
 #include "app/message.h"
 #include "app/picture_box.h"
-#include "app/shell.h"
 #include "app/user_button.h"
-#include "app/video_types.h"
+#include "jobs/program_paths.h"
+#include "jobs/video_types.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "app/user_button.h"
 #include "app/window_steps.h"
+#include "jobs/program_paths.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -7,11 +7,11 @@
 //   canvas_bench <program folder> <video> [repaints]
 #include "app/main_window.h"
 #include "app/open_file_dialog.h"
-#include "app/shell.h"
-#include "convert/canvas_geometry.h"
-#include "convert/mark_canvas.h"
-#include "convert/positioning_window.h"
-#include "convert/program.h"
+#include "jobs/program_paths.h"
+#include "positioning/canvas_geometry.h"
+#include "positioning/mark_canvas.h"
+#include "positioning/positioning_window.h"
+#include "program.h"
 
 #include <QAbstractButton>
 #include <QApplication>

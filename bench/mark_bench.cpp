@@ -8,11 +8,11 @@
 //    scaling its drawing at 100 % up to that size, and the same text at a
 //    fifth of that width.
 //   mark_bench <work folder> [rounds]
-#include "watermark/mark_mask.h"
-#include "watermark/picture_loader.h"
-#include "watermark/placement.h"
-#include "watermark/scale.h"
-#include "watermark/text_mark.h"
+#include "mark/mark_mask.h"
+#include "mark/picture_loader.h"
+#include "mark/placement.h"
+#include "mark/scale.h"
+#include "mark/text_mark.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -1,9 +1,9 @@
 #include "probe/video_probe.h"
 
-#include "app/encoder_lines.h"
 #include "app/main_window.h"
 #include "app/message.h"
-#include "app/shell.h"
+#include "jobs/encoder_lines.h"
+#include "jobs/program_paths.h"
 #include "runner/command_line.h"
 #include "runner/console_capture.h"
 

@@ -2,7 +2,7 @@
 // and reads its description, chunk by chunk, into the main window.
 #pragma once
 
-#include "probe/probe_parse.h"
+#include "jobs/probe_parse.h"
 #include "rules/orientation.h"
 
 #include <QByteArray>

@@ -4,7 +4,7 @@
 #include "app/picture_box.h"
 #include "app/pressable_box.h"
 #include "app/window_steps.h"
-#include "watermark/color_text.h"
+#include "mark/color_text.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

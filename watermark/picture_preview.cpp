@@ -3,9 +3,9 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/user_settings.h"
-#include "watermark/mark_mask.h"
-#include "watermark/picture_loader.h"
-#include "watermark/scale.h"
+#include "mark/mark_mask.h"
+#include "mark/picture_loader.h"
+#include "mark/scale.h"
 #include "watermark/text_mark_settings.h"
 #include "watermark/text_mark_window.h"
 

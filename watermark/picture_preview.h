@@ -9,7 +9,7 @@
 // a picture again.
 #pragma once
 
-#include "watermark/text_mark.h"
+#include "mark/text_mark.h"
 
 #include <QImage>
 #include <QObject>

@@ -3,7 +3,7 @@
 // The picture and its size are not: they come from the main window's choice.
 #pragma once
 
-#include "watermark/placement.h"
+#include "mark/placement.h"
 
 class QSettings;
 

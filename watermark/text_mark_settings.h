@@ -3,7 +3,7 @@
 // edge.
 #pragma once
 
-#include "watermark/text_mark.h"
+#include "mark/text_mark.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
 #include "watermark/text_mark_window.h"
 
 #include "app/message.h"
-#include "watermark/color_text.h"
-#include "watermark/scale.h"
+#include "mark/color_text.h"
+#include "mark/scale.h"
 
 #include <QCloseEvent>
 #include <QColorDialog>

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "app/program_window.h"
-#include "watermark/text_mark.h"
+#include "mark/text_mark.h"
 
 #include <QDate>
 #include <QString>

@@ -2,9 +2,9 @@
 // of the main window, and closing it ending the program.
 #include "app/main_window.h"
 #include "app/picture_box.h"
-#include "app/shell.h"
-#include "convert/program.h"
+#include "jobs/program_paths.h"
 #include "probe/video_probe.h"
+#include "program.h"
 #include "watermark/picture_preview.h"
 
 #include "tests/support/window_test_support.h"

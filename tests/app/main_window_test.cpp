@@ -1,12 +1,12 @@
 // The main window itself: its frame, the place and look of every control,
 // what assistive technology sees, the two small commands and a screenshot.
 #include "app/main_window.h"
-#include "convert/program.h"
+#include "program.h"
 
 #include "app/desktop_opener.h"
 #include "app/picture_box.h"
-#include "app/shell.h"
 #include "app/user_button.h"
+#include "jobs/program_paths.h"
 #include "tests/support/fake_xdg_open.h"
 #include "tests/support/modal_answerer.h"
 #include "tests/support/picture_fixtures.h"

@@ -1,4 +1,5 @@
 #include "app/shell.h"
+#include "jobs/program_paths.h"
 
 #include <QDir>
 #include <QFile>

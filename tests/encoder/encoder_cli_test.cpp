@@ -1,7 +1,7 @@
 // The encoder as the windows run it: probe text, conversions, bad input, signals.
-#include "convert/progress_parse.h"
 #include "encoder_run.h"
-#include "probe/probe_parse.h"
+#include "jobs/probe_parse.h"
+#include "jobs/progress_parse.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The input description must read right through the main window's own parse, and the progress
 // line through the conversion window's.
 #include "encoder/input_block.h"
-#include "convert/progress_parse.h"
 #include "encoder/input_file.h"
 #include "encoder/progress.h"
-#include "probe/probe_parse.h"
+#include "jobs/probe_parse.h"
+#include "jobs/progress_parse.h"
 
 #include <QTimeZone>
 

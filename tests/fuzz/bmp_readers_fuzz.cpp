@@ -3,8 +3,8 @@
 // they must see the same picture, alpha included: the module lays over the video what the windows
 // drew.
 #include "encoder/hook/mask_bmp.h"
+#include "mark/bmp_file.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "watermark/bmp_file.h"
 
 #include <vector>
 

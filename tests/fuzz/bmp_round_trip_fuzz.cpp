@@ -4,8 +4,8 @@
 //
 // Input: width byte, height byte, format byte, layout byte, then the picture's bytes (repeated).
 #include "encoder/hook/mask_bmp.h"
+#include "mark/bmp_file.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "watermark/bmp_file.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // The picture header reader on any file start: it must stay inside its 64 KiB buffer and never
 // give a negative size (a BMP stored top-down has a negative height in its header).
+#include "mark/image_size.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "watermark/image_size.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // The parse of the encoder's description on any chunk: what it cuts comes from the chunk, the
 // duration is read the same on its own and within the facts, size texts read as their leading
 // ASCII digits do, and a display turn needs the size and its line.
-#include "probe/probe_parse.h"
+#include "jobs/probe_parse.h"
 #include "tests/fuzz/fuzz_check.h"
 
 #include <limits>

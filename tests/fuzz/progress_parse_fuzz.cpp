@@ -1,8 +1,8 @@
 // The progress read from any chunk against any duration text: the elapsed time is cut from behind
 // "time", the seconds of a plain HH:MM:SS read as such, and the percentage never passes 100 nor
 // goes below 0 without a minus sign to cause it.
-#include "convert/progress_parse.h"
-#include "probe/probe_parse.h"
+#include "jobs/probe_parse.h"
+#include "jobs/progress_parse.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

@@ -8,10 +8,10 @@
 //   WM_EXPECTED_CACHE_DIR     the program's folder in the user's cache
 #include "app/desktop_opener.h"
 #include "app/main_window.h"
-#include "app/shell.h"
-#include "convert/positioning_window.h"
-#include "convert/program.h"
-#include "watermark/working_bitmaps.h"
+#include "jobs/program_paths.h"
+#include "jobs/working_bitmaps.h"
+#include "positioning/positioning_window.h"
+#include "program.h"
 
 #include "tests/support/fake_xdg_open.h"
 #include "tests/support/modal_answerer.h"

@@ -2,8 +2,8 @@
 // encoder and what the main window shows afterwards.
 #include "probe/video_probe.h"
 #include "app/main_window.h"
-#include "app/shell.h"
-#include "convert/program.h"
+#include "jobs/program_paths.h"
+#include "program.h"
 #include "runner/console_capture.h"
 
 #include "tests/support/modal_answerer.h"

@@ -2,7 +2,7 @@
 // name that no process has, so nothing a window ends can be another test's.
 #pragma once
 
-#include "app/shell.h"
+#include "jobs/program_paths.h"
 
 #include <unistd.h>
 

@@ -5,15 +5,15 @@
 #pragma once
 
 #include "app/program_window.h"
-#include "app/shell.h"
-#include "convert/positioning_window.h"
+#include "jobs/program_paths.h"
+#include "positioning/positioning_window.h"
 #include "tests/support/modal_answerer.h"
 #include "tests/support/own_config_folder.h"
 #include "watermark/palette_window.h"
 
 #include "app/picture_box.h"
 #include "app/user_button.h"
-#include "convert/mark_canvas.h"
+#include "positioning/mark_canvas.h"
 
 #include <QApplication>
 #include <QCheckBox>

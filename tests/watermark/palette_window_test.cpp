@@ -5,10 +5,10 @@
 #include "watermark/palette_window.h"
 #include "app/picture_box.h"
 #include "app/user_settings.h"
-#include "convert/positioning_window.h"
+#include "mark/color_text.h"
+#include "positioning/positioning_window.h"
 #include "tests/support/own_encoder_name.h"
 #include "tests/support/window_test_support.h"
-#include "watermark/color_text.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

@@ -2,9 +2,9 @@
 // window with real message boxes.
 #include "watermark/picture_preview.h"
 #include "app/main_window.h"
-#include "convert/program.h"
-#include "watermark/picture_loader.h"
-#include "watermark/scale.h"
+#include "mark/picture_loader.h"
+#include "mark/scale.h"
+#include "program.h"
 
 #include "app/picture_box.h"
 #include "app/user_button.h"

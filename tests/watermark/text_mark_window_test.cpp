@@ -3,13 +3,13 @@
 // remembered; a picture chosen after it is the mark again.
 #include "watermark/text_mark_window.h"
 #include "app/main_window.h"
-#include "app/shell.h"
 #include "app/user_button.h"
 #include "app/user_settings.h"
-#include "convert/program.h"
+#include "jobs/program_paths.h"
+#include "mark/scale.h"
+#include "mark/text_mark.h"
+#include "program.h"
 #include "watermark/picture_preview.h"
-#include "watermark/scale.h"
-#include "watermark/text_mark.h"
 #include "watermark/text_mark_settings.h"
 
 #include "tests/support/modal_answerer.h"

@@ -1,0 +1,316 @@
+#include "command/headless.h"
+
+#include "jobs/batch_run.h"
+#include "jobs/program_paths.h"
+#include "mark/color_text.h"
+#include "runner/child_pool.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <unistd.h>
+
+#include <cmath>
+
+namespace {
+
+// The options that take a value, and the flags.
+const QStringList kValued{"--job",    "--jobs", "--output",  "--picture", "--place",
+                          "--margin", "--size", "--opacity", "--key",     "--save-job"};
+const QStringList kFlags{"--replace", "--progress=json", "--enhance-audio", "--share", "--help"};
+
+std::optional<double> numberIn(const QString& text, double least, double most) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v < least || v > most) return std::nullopt;
+    return v;
+}
+
+QString fileNameOf(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+QString secondsText(double s) {
+    return QString::number(s, 'f', 1);
+}
+
+}  // namespace
+
+bool isHeadlessCall(const QStringList& args) {
+    if (args.isEmpty()) return false;
+    const QString first = args.front().section(u'=', 0, 0);
+    return kValued.contains(first) || kFlags.contains(args.front()) || first == QStringLiteral("--progress");
+}
+
+std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* why) {
+    const auto fail = [why](const QString& text) {
+        if (why) *why = text;
+        return std::nullopt;
+    };
+    HeadlessCall call;
+    QString picture, place = QStringLiteral("bottom-right"), key;
+    double margin = 3, size = 20, opacity = 100;
+    bool placementGiven = false, enhanceAudio = false, share = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString arg = args[i];
+        QString value;
+        const bool onlyInputsFollow = arg == QStringLiteral("--");
+        if (onlyInputsFollow) {
+            call.inputs << args.mid(i + 1);
+            break;
+        }
+        if (!arg.startsWith(QStringLiteral("--"))) {
+            call.inputs << arg;
+            continue;
+        }
+        if (arg.contains(u'=') && arg != QStringLiteral("--progress=json")) {
+            value = arg.section(u'=', 1);
+            arg = arg.section(u'=', 0, 0);
+            if (!kValued.contains(arg)) return fail(QStringLiteral("%1 takes no value").arg(arg));
+        } else if (kValued.contains(arg)) {
+            if (i + 1 >= args.size()) return fail(QStringLiteral("%1 needs a value").arg(arg));
+            value = args[++i];
+        } else if (!kFlags.contains(arg)) {
+            return fail(QStringLiteral("unknown option %1").arg(arg));
+        }
+
+        if (arg == QStringLiteral("--help")) {
+            call.help = true;
+        } else if (arg == QStringLiteral("--job")) {
+            call.jobFile = value;
+        } else if (arg == QStringLiteral("--jobs")) {
+            const std::optional<double> n = numberIn(value, 1, 64);
+            if (!n || *n != std::floor(*n))
+                return fail(QStringLiteral("--jobs must be a whole number from 1 to 64"));
+            call.jobs = static_cast<int>(*n);
+        } else if (arg == QStringLiteral("--output")) {
+            call.output = value;
+        } else if (arg == QStringLiteral("--replace")) {
+            call.replace = true;
+        } else if (arg == QStringLiteral("--progress=json")) {
+            call.json = true;
+        } else if (arg == QStringLiteral("--save-job")) {
+            call.saveJob = value;
+        } else if (arg == QStringLiteral("--picture")) {
+            picture = value;
+        } else if (arg == QStringLiteral("--enhance-audio")) {
+            enhanceAudio = true;
+            placementGiven = true;
+        } else if (arg == QStringLiteral("--share")) {
+            share = true;
+            placementGiven = true;
+        } else {
+            placementGiven = true;
+            if (arg == QStringLiteral("--place")) {
+                place = value;
+                if (!anchorOfKey(place))
+                    return fail(
+                        QStringLiteral("--place must be top-left, top, top-right, left, centre, right, "
+                                       "bottom-left, bottom or bottom-right"));
+            } else if (arg == QStringLiteral("--margin")) {
+                const std::optional<double> m = numberIn(value, 0, 50);
+                if (!m) return fail(QStringLiteral("--margin must be a number from 0 to 50 (per cent)"));
+                margin = *m;
+            } else if (arg == QStringLiteral("--size")) {
+                const std::optional<double> s = numberIn(value, 0.1, 100);
+                if (!s) return fail(QStringLiteral("--size must be a number from 0.1 to 100 (per cent)"));
+                size = *s;
+            } else if (arg == QStringLiteral("--opacity")) {
+                const std::optional<double> o = numberIn(value, 10, 100);
+                if (!o || *o != std::floor(*o))
+                    return fail(QStringLiteral("--opacity must be a whole number from 10 to 100"));
+                opacity = *o;
+            } else if (arg == QStringLiteral("--key")) {
+                key = value;
+                if (!colorFromRrggbb(key))
+                    return fail(QStringLiteral("--key must be six hexadecimal digits RRGGBB"));
+            }
+        }
+    }
+    if (call.help) return call;
+    if (!call.jobFile.isEmpty() && (!picture.isEmpty() || placementGiven))
+        return fail(
+            QStringLiteral("--job holds the picture and its placement: give either --job or --picture"));
+    if (call.jobFile.isEmpty() && picture.isEmpty())
+        return fail(QStringLiteral("give a job (--job FILE.wmjob) or a picture (--picture FILE)"));
+    if (!picture.isEmpty()) {
+        if (!QFileInfo(picture).isFile())
+            return fail(QStringLiteral("--picture %1: no such file").arg(picture));
+        Job job;
+        job.picturePath = QFileInfo(picture).absoluteFilePath();
+        job.pictureSha256 = fileSha256(picture);
+        job.anchor = *anchorOfKey(place);
+        // A centred axis has no margin: the mark stands in the middle.
+        Placement p;
+        p.moveTo(job.anchor, margin / 100);
+        job.marginXPercent = p.marginX() * 100;
+        job.marginYPercent = p.marginY() * 100;
+        job.widthPercent = size;
+        job.opacity = static_cast<int>(opacity);
+        if (!key.isEmpty()) job.key = colorFromRrggbb(key);
+        job.enhanceAudio = enhanceAudio;
+        if (share) job.output = OutputChoice::Mp4ToShare;
+        call.job = job;
+    }
+    if (call.inputs.isEmpty() && call.saveJob.isEmpty())
+        return fail(QStringLiteral("no video or folder given"));
+    return call;
+}
+
+QString headlessUsage() {
+    return QStringLiteral(
+        "Usage: watermark-image --job FILE.wmjob [--jobs N] [--output DIR] [--replace]\n"
+        "                       [--progress=json] VIDEO|FOLDER...\n"
+        "       watermark-image --picture FILE [--place ANCHOR] [--margin P] [--size P]\n"
+        "                       [--opacity P] [--key RRGGBB] [--enhance-audio] [--share] [--save-job FILE]\n"
+        "                       [--jobs N] [--output DIR] [--replace] [--progress=json] [VIDEO|FOLDER...]\n"
+        "Stamps the job's picture on every video (a folder: the videos in it) without a window.\n"
+        "  ANCHOR   top-left, top, top-right, left, centre, right, bottom-left, bottom, bottom-right\n"
+        "           (bottom-right to start with)\n"
+        "  --margin distance from the anchor's edges, per cent of the frame (3)\n"
+        "  --size   the mark's width, per cent of the frame's width (20)\n"
+        "  --share  an MP4 to share (H.264 and AAC, named .mp4) instead of the source's kind\n"
+        "  --jobs   encoders at a time (2, or one per pair of cores on larger machines)\n"
+        "  --output the results folder (the job's, else the program's)\n"
+        "  --replace convert again a video whose result is already there (skipped otherwise)\n"
+        "Exit: 0 every video done or skipped, 1 some failed, 2 bad usage or job (nothing started),\n"
+        "      128 + N when signal N stopped it (130 Ctrl+C, 143 SIGTERM): the parts are kept as\n"
+        "      \"-stopped\" files and a second run converts what is not done.\n");
+}
+
+int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err) {
+    QString why;
+    std::optional<HeadlessCall> call = parseHeadlessArgs(args, &why);
+    if (!call) {
+        err << "watermark-image: " << why << "\n"
+            << "Try 'watermark-image --help'.\n";
+        return kBadUsage;
+    }
+    if (call->help) {
+        out << headlessUsage();
+        return kAllDone;
+    }
+    Job job;
+    if (!call->jobFile.isEmpty()) {
+        std::optional<Job> read = readJobFile(call->jobFile, &why);
+        if (!read) {
+            err << "watermark-image: bad job " << why << "\n";
+            return kBadUsage;
+        }
+        job = *read;
+    } else {
+        job = *call->job;
+    }
+    const std::optional<QImage> picture = loadJobPicture(job, &why);
+    if (!picture) {
+        err << "watermark-image: bad job: " << why << "\n";
+        return kBadUsage;
+    }
+    if (!call->saveJob.isEmpty()) {
+        if (!writeJobFile(call->saveJob, job, &why)) {
+            err << "watermark-image: cannot save the job: " << why << "\n";
+            return kBadUsage;
+        }
+        if (call->inputs.isEmpty()) return kAllDone;
+    }
+
+    QString missing;
+    const QStringList videos = collectVideos(call->inputs, &missing);
+    if (!missing.isEmpty()) {
+        err << "watermark-image: " << missing << "\n";
+        return kBadUsage;
+    }
+    BatchOptions options;
+    if (call->jobs > 0) options.jobs = call->jobs;
+    options.replace = call->replace;
+    options.outputFolder = !call->output.isEmpty()       ? call->output
+                           : !job.outputFolder.isEmpty() ? job.outputFolder
+                                                         : outputFolder();
+    options.outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
+    if (!QDir().mkpath(options.outputFolder) ||
+        ::access(QFile::encodeName(options.outputFolder).constData(), W_OK | X_OK) != 0) {
+        err << "watermark-image: the results folder " << options.outputFolder << " cannot be written\n";
+        return kBadUsage;
+    }
+
+    const StopSignals stopSignals;
+    QElapsedTimer clock;
+    clock.start();
+    BatchRun batch(job, *picture, videos, options);
+    std::vector<qint64> lastLine(videos.size(), -1000);
+    batch.changed = [&](std::size_t i) {
+        const BatchVideo& v = batch.videos()[i];
+        const bool ended = v.state != VideoState::Converting && v.state != VideoState::Waiting;
+        if (call->json) {
+            // Progress at most twice a second a video; every change of state at once.
+            if (!ended && v.state == VideoState::Converting && clock.elapsed() - lastLine[i] < 500 &&
+                v.percent > 0)
+                return;
+            lastLine[i] = clock.elapsed();
+            QJsonObject o{{"file", v.path},
+                          {"state", QString::fromLatin1(stateName(v.state))},
+                          {"percent", std::round(v.percent * 10) / 10},
+                          {"fps", std::round(v.fps * 10) / 10},
+                          {"speed", std::round(v.speed * 100) / 100},
+                          {"eta_s", v.etaSeconds ? QJsonValue(std::round(*v.etaSeconds)) : QJsonValue()},
+                          {"message", v.message}};
+            out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+            out.flush();
+            return;
+        }
+        if (!ended) return;
+        out << stateName(v.state) << "  " << fileNameOf(v.path);
+        if (!v.message.isEmpty()) out << ": " << v.message;
+        out << "\n";
+        out.flush();
+    };
+
+    while (batch.step(200)) {
+        if (stopSignals.received() != 0 && !batch.stopping()) batch.stop();
+    }
+    const int stoppedBy = stopSignals.received();
+
+    int done = 0, skipped = 0, failed = 0, stopped = 0, waiting = 0;
+    for (const BatchVideo& v : batch.videos()) {
+        switch (v.state) {
+            case VideoState::Done:
+                ++done;
+                break;
+            case VideoState::Skipped:
+                ++skipped;
+                break;
+            case VideoState::Failed:
+                ++failed;
+                break;
+            case VideoState::Stopped:
+                ++stopped;
+                break;
+            default:
+                ++waiting;
+                break;
+        }
+    }
+    const double seconds = clock.elapsed() / 1000.0;
+    if (call->json) {
+        const QJsonObject o{{"summary", true},
+                            {"done", done},
+                            {"skipped", skipped},
+                            {"failed", failed},
+                            {"stopped", stopped},
+                            {"waiting", waiting},
+                            {"seconds", std::round(seconds * 10) / 10}};
+        out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
+    } else {
+        out << done << " done, " << skipped << " skipped, " << failed << " failed, " << stopped << " stopped";
+        if (waiting) out << ", " << waiting << " not started";
+        out << " in " << secondsText(seconds) << " s\n";
+    }
+    out.flush();
+    if (stoppedBy) return 128 + stoppedBy;
+    return failed > 0 ? kSomeFailed : kAllDone;
+}

@@ -1,0 +1,46 @@
+// The program without its windows: a job run over videos and folders from
+// the command line, for ssh sessions, scripts and clusters. No display is
+// needed; see README ("Many videos without the windows") for the options and
+// exit codes.
+#pragma once
+
+#include "jobs/job.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QTextStream;
+
+// Exit codes.
+inline constexpr int kAllDone = 0;     // every video done or skipped
+inline constexpr int kSomeFailed = 1;  // the others done
+inline constexpr int kBadUsage = 2;    // bad usage or a bad job: nothing started
+
+struct HeadlessCall {
+    bool help = false;
+    QString jobFile;         // --job
+    std::optional<Job> job;  // from --picture and the placement options
+    QString saveJob;         // --save-job
+    int jobs = 1;            // --jobs
+    QString output;          // --output
+    bool replace = false;    // --replace
+    bool json = false;       // --progress=json
+    QStringList inputs;      // videos and folders
+};
+
+// Whether the arguments (without the program's name) ask for the program
+// without its windows: they start with an option of this command.
+bool isHeadlessCall(const QStringList& args);
+
+// The call the arguments make; nothing and `why` for bad usage. A job from
+// --picture gets the picture's checksum taken now.
+std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* why);
+
+// The usage text of --help.
+QString headlessUsage();
+
+// Runs the call to its end; SIGTERM, SIGINT and SIGHUP stop every running
+// encoder its own way (parts kept) and give 128 + the signal.
+int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err);

@@ -1,0 +1,30 @@
+// Where the program and its files are: the program folder and the encoder in
+// it, the results folder, the working folder, and the command-line-safe form
+// of a path.
+#pragma once
+
+#include <QString>
+
+// The folder of the running executable, without a trailing slash.
+QString programFolder();
+// Tests run the windows against a folder of their own; "" restores the default.
+void setProgramFolderForTesting(const QString& folder);
+// The encoder's file name in the program folder, "mxcode.dll". Closing the
+// positioning window ends every process of that name, so tests give their
+// copy of the encoder a name of their own.
+QString encoderName();
+void setEncoderNameForTesting(const QString& name);
+
+// Where every result is written: programFolder() + "/watermarked" when the user
+// can write the program folder (a portable copy), otherwise "watermarked" in
+// the user's videos folder, which is created if missing (an installed program).
+QString outputFolder();
+// Where the working bitmaps go: the program folder when the user can write it,
+// otherwise the user's cache folder for the program, created if missing.
+QString workingFolder();
+
+// The form of an existing path that is safe as an unquoted command-line token:
+// "" when path is "" or names nothing; path itself when it holds no white space,
+// double quote, backslash, control or non-ASCII character; otherwise a symbolic
+// link in a private folder of the user's that names the same file or folder.
+QString commandLineSafePath(const QString& path);

@@ -1,0 +1,39 @@
+#include "mark/picture_loader.h"
+
+#include <QFile>
+#include <QImageReader>
+
+namespace picture {
+
+bool webpSupported() {
+    static const bool supported = QImageReader::supportedImageFormats().contains("webp");
+    return supported;
+}
+
+QByteArray formatOf(const QByteArray& head) {
+    if (head.startsWith("BM")) return QByteArrayLiteral("bmp");
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) return QByteArrayLiteral("gif");
+    if (head.startsWith("\xFF\xD8\xFF")) return QByteArrayLiteral("jpeg");
+    if (head.startsWith("\x89PNG\r\n\x1A\n")) return QByteArrayLiteral("png");
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP" && webpSupported())
+        return QByteArrayLiteral("webp");
+    return {};
+}
+
+QImage load(const QString& path) {
+    if (path.isEmpty()) return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray format = formatOf(file.peek(12));
+    if (format.isEmpty()) return {};
+    // The format is fixed by the bytes above; the reader must not fall back
+    // to guessing, or a kind we do not take could slip through.
+    QImageReader reader(&file, format);
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
+    QImage image = reader.read();  // a GIF gives its first frame
+    if (image.isNull() || image.width() < 1 || image.height() < 1) return {};
+    return image;
+}
+
+}  // namespace picture

@@ -1,0 +1,432 @@
+// The program without its windows: the options as a table, then the real
+// command on a folder of videos of several sizes and containers, with no
+// display: each result has the mark where the job puts it, a stopped run is
+// finished by the next one, and bad jobs start nothing.
+#include "command/headless.h"
+#include "jobs/batch_video.h"
+#include "mark/placement.h"
+
+#include "tests/support/video_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace {
+
+const QString kProgram = QStringLiteral(WM_PROGRAM_DIR "/watermark-image");
+
+QString makeLogo(const QTemporaryDir& dir) {
+    const QString path = dir.filePath("logo.png");
+    QImage logo(40, 20, QImage::Format_ARGB32);
+    logo.fill(QColor(255, 0, 0));
+    EXPECT_TRUE(logo.save(path, "PNG"));
+    return path;
+}
+
+// A grey clip, so the red mark stands out whatever the codec does to it.
+bool makeGreyClip(const QString& path, const QString& size, double seconds, const QString& codec,
+                  const QStringList& extra = {}) {
+    int rc = -1;
+    // A tone where the options name an audio codec.
+    const QStringList sound =
+        extra.contains("-c:a") ? QStringList{"-f", "lavfi", "-i", "sine=r=44100"} : QStringList{};
+    fixtures::runProgram(
+        QStringLiteral("ffmpeg"),
+        QStringList{"-v", "error", "-f", "lavfi", "-i",
+                    QStringLiteral("color=c=0x808080:s=%1:r=25").arg(size)} +
+            sound + QStringList{"-t", QString::number(seconds), "-c:v", codec, "-pix_fmt", "yuv420p"} +
+            extra + QStringList{"-y", path},
+        &rc);
+    return rc == 0;
+}
+
+struct CommandRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// The command with no display at all.
+CommandRun runCommand(const QStringList& args, const std::function<void(QProcess&)>& during = {}) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    p.setProcessEnvironment(env);
+    p.start(kProgram, args);
+    if (!p.waitForStarted()) return {};
+    if (during) during(p);
+    p.waitForFinished(120000);
+    CommandRun r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// The bounding box of the clearly red pixels of a frame.
+QRect redBox(const QImage& frame) {
+    QRect box;
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x) {
+            const QColor c = frame.pixelColor(x, y);
+            if (c.red() > 180 && c.green() < 90 && c.blue() < 90) box |= QRect(x, y, 1, 1);
+        }
+    return box;
+}
+
+}  // namespace
+
+TEST(HeadlessArgs, OptionsAndRefusals) {
+    QTemporaryDir dir;
+    const QString logo = makeLogo(dir);
+    const struct {
+        const char* name;
+        QStringList args;
+        const char* refusal;  // "" when accepted
+    } cases[] = {
+        {"a job and a folder", {"--job", "a.wmjob", "--jobs", "2", "--replace", "--progress=json", "v"}, ""},
+        {"a picture with its placement",
+         {"--picture", logo, "--place", "top-left", "--margin=5", "--size", "30", "--opacity", "70", "--key",
+          "00FF00", "a.mp4"},
+         ""},
+        {"save the job only", {"--picture", logo, "--save-job", "x.wmjob"}, ""},
+        {"nothing to run", {"--picture", logo}, "no video or folder given"},
+        {"neither job nor picture", {"--jobs", "2", "v"}, "give a job"},
+        {"job and picture", {"--job", "a.wmjob", "--picture", logo, "v"}, "--job holds"},
+        {"job and a placement", {"--job", "a.wmjob", "--size", "10", "v"}, "--job holds"},
+        {"unknown option", {"--picture", logo, "--colour", "red", "v"}, "unknown option --colour"},
+        {"a value missing", {"--picture", logo, "v", "--jobs"}, "--jobs needs a value"},
+        {"jobs 0", {"--picture", logo, "--jobs", "0", "v"}, "--jobs must be"},
+        {"an anchor unknown", {"--picture", logo, "--place", "middle", "v"}, "--place must be"},
+        {"margin past half", {"--picture", logo, "--margin", "60", "v"}, "--margin must be"},
+        {"size 0", {"--picture", logo, "--size", "0", "v"}, "--size must be"},
+        {"opacity 5", {"--picture", logo, "--opacity", "5", "v"}, "--opacity must be"},
+        {"key a name", {"--picture", logo, "--key", "red", "v"}, "--key must be"},
+        {"a picture gone", {"--picture", dir.filePath("none.png"), "v"}, "--picture"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(isHeadlessCall(c.args));
+        QString why;
+        const std::optional<HeadlessCall> call = parseHeadlessArgs(c.args, &why);
+        EXPECT_EQ(call.has_value(), *c.refusal == '\0') << why.toStdString();
+        if (!call) {
+            EXPECT_TRUE(why.startsWith(QLatin1String(c.refusal))) << why.toStdString();
+        }
+    }
+    const std::optional<HeadlessCall> call = parseHeadlessArgs(
+        {"--picture", logo, "--place", "centre", "--margin", "5", "--size", "30", "a.mp4"}, nullptr);
+    ASSERT_TRUE(call && call->job);
+    EXPECT_EQ(call->job->anchor, Anchor::Centre);
+    EXPECT_EQ(call->job->marginXPercent, 0);  // a centred axis has no margin
+    EXPECT_EQ(call->job->widthPercent, 30);
+    EXPECT_EQ(call->inputs, QStringList{"a.mp4"});
+    // A video is never taken for the command: the windows open it.
+    EXPECT_FALSE(isHeadlessCall({"clip.mp4"}));
+    EXPECT_FALSE(isHeadlessCall({}));
+}
+
+// One run of the encoder describes a whole list: each input's block or its
+// reason, in the list's order.
+TEST(ProbeOutcomes, EachInputItsBlockOrItsReason) {
+    const QString text = QStringLiteral(
+        "Input #0, avi, from 'a.avi':\n"
+        "  Duration: 00:00:02.00, start: 0.000000, bitrate: 300 kb/s\n"
+        "    Stream #0.0: Video: mpeg4, yuv420p, 320x240, 25 fps\n"
+        "Input #1: input 'notes.mp4': Invalid data found when processing input\n"
+        "Input #2, mov,mp4,m4a,3gp,3g2,mj2, from 'phone.mp4':\n"
+        "  Duration: 00:01:00.50, start: 0.000000, bitrate: 900 kb/s\n"
+        "    Stream #0.0: Video: h264, yuv420p, 1920x1080, 30 fps\n"
+        "      Display: rotate 90, shown 1080x1920\n"
+        "At least one output file must be specified\n");
+    const std::vector<ProbeOutcome> o = probeOutcomesOf(text, 4);
+    ASSERT_EQ(o.size(), 4u);
+    ASSERT_TRUE(o[0].facts);
+    EXPECT_EQ(o[0].facts->upright, QSize(320, 240));
+    EXPECT_DOUBLE_EQ(o[0].facts->seconds, 2);
+    EXPECT_FALSE(o[1].facts);
+    EXPECT_EQ(o[1].why, QStringLiteral("input 'notes.mp4': Invalid data found when processing input"));
+    ASSERT_TRUE(o[2].facts);
+    EXPECT_EQ(o[2].facts->coded, QSize(1920, 1080));
+    EXPECT_EQ(o[2].facts->upright, QSize(1080, 1920));
+    EXPECT_DOUBLE_EQ(o[2].facts->seconds, 60.5);
+    EXPECT_FALSE(o[3].facts);  // the encoder ended before it
+    EXPECT_FALSE(o[3].why.isEmpty());
+}
+
+// Eight videos, four frame sizes (one a phone clip turned by its tag), three
+// containers, one job: each result has the mark at the job's place and size.
+TEST(HeadlessRun, AFolderWithoutADisplay) {
+    QTemporaryDir dir;
+    const QString logo = makeLogo(dir);
+    const QString videos = dir.filePath("videos");
+    ASSERT_TRUE(QDir().mkpath(videos));
+    const struct {
+        const char* name;
+        const char* size;
+        const char* codec;
+        QStringList extra;
+        QSize shown;
+    } clips[] = {
+        {"a.avi", "320x240", "mpeg4", {"-q:v", "2", "-c:a", "libmp3lame"}, {320, 240}},
+        {"b.mp4", "320x240", "libx264", {"-c:a", "aac"}, {320, 240}},
+        {"c.mkv", "320x240", "libx264", {}, {320, 240}},
+        {"d.avi", "640x360", "mpeg4", {"-q:v", "2"}, {640, 360}},
+        {"e.mp4", "640x360", "libx264", {}, {640, 360}},
+        {"f.mkv", "256x144", "libx264", {}, {256, 144}},
+        {"g.mp4", "256x144", "libx264", {}, {256, 144}},
+        {"phone.mp4", "320x240", "libx264", {}, {240, 320}},
+    };
+    for (const auto& c : clips)
+        ASSERT_TRUE(makeGreyClip(QDir(videos).filePath(c.name), c.size, 0.4, c.codec, c.extra)) << c.name;
+    // Debian's ffmpeg keeps a rotation tag only on a stream copy.
+    int rc = -1;
+    fixtures::runProgram("ffmpeg",
+                         {"-v", "error", "-i", QDir(videos).filePath("b.mp4"), "-c", "copy",
+                          "-metadata:s:v:0", "rotate=90", "-y", QDir(videos).filePath("phone.mp4")},
+                         &rc);
+    ASSERT_EQ(rc, 0);
+    ASSERT_TRUE(fixtures::runProgram("touch", {QDir(videos).filePath("notes.txt")}).isEmpty());
+
+    const QString out = dir.filePath("out");
+    const CommandRun run = runCommand({"--picture", logo, "--place", "bottom-right", "--margin", "5",
+                                       "--size", "25", "--jobs", "2", "--output", out, videos});
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("8 done, 0 skipped, 0 failed, 0 stopped")) << run.out.toStdString();
+    for (const auto& c : clips) {
+        SCOPED_TRACE(c.name);
+        const QString result = QDir(out).filePath(QStringLiteral("wm-") + c.name);
+        const QImage frame = fixtures::frameOf(result, 2, c.shown.width(), c.shown.height());
+        ASSERT_FALSE(frame.isNull());
+        const QRect expected = markRect(QSize(40, 20), Anchor::BottomRight, 0.05, 0.05, 0.25, c.shown).rect;
+        const QRect found = redBox(frame);
+        // The codecs blur an edge by a pixel at most.
+        EXPECT_LE(std::abs(found.left() - expected.left()), 1) << found.x() << "," << found.y();
+        EXPECT_LE(std::abs(found.top() - expected.top()), 1) << found.x() << "," << found.y();
+        EXPECT_LE(std::abs(found.right() - expected.right()), 1) << found.width();
+        EXPECT_LE(std::abs(found.bottom() - expected.bottom()), 1) << found.height();
+        // The sound is the source's, packet for packet.
+        if (c.extra.contains("-c:a")) {
+            const auto audio = [](const QString& file) {
+                return fixtures::runProgram(
+                    "ffmpeg", {"-v", "error", "-i", file, "-map", "0:a", "-c", "copy", "-f", "md5", "-"});
+            };
+            EXPECT_EQ(audio(result), audio(QDir(videos).filePath(c.name)));
+            EXPECT_FALSE(audio(result).isEmpty());
+        }
+    }
+}
+
+// Stopped halfway by SIGTERM, then run again: nothing lost, nothing done
+// twice, the interrupted one finished.
+TEST(HeadlessRun, ASecondRunFinishesWhatAStoppedOneLeft) {
+    QTemporaryDir dir;
+    const QString logo = makeLogo(dir);
+    QStringList inputs;
+    for (const char* name : {"one.mp4", "two.mp4", "three.mp4"}) {
+        inputs << dir.filePath(name);
+        int rc = -1;
+        // Long and busy enough that the stop lands while the second is converted.
+        fixtures::runProgram("ffmpeg",
+                             {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=1280x720:r=25", "-t",
+                              name == QLatin1String("one.mp4") ? "0.4" : "8", "-c:v", "libx264", "-preset",
+                              "ultrafast", "-y", inputs.back()},
+                             &rc);
+        ASSERT_EQ(rc, 0);
+    }
+    const QString out = dir.filePath("out");
+    const QStringList job{"--picture", logo, "--output", out, "--progress=json"};
+
+    const CommandRun first = runCommand(job + inputs, [](QProcess& p) {
+        QByteArray seen;
+        for (;;) {
+            if (!p.canReadLine() && !p.waitForReadyRead(30000)) return;
+            while (p.canReadLine()) {
+                const QJsonObject o = QJsonDocument::fromJson(p.readLine()).object();
+                if (o["file"].toString().endsWith("two.mp4") && o["state"] == "converting" &&
+                    o["percent"].toDouble() > 0) {
+                    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+                    return;
+                }
+            }
+        }
+    });
+    EXPECT_EQ(first.exitCode, 143) << first.out.toStdString() << first.err.toStdString();
+    const QString done = QDir(out).filePath("wm-one.mp4");
+    ASSERT_TRUE(QFileInfo::exists(done));
+    const QDateTime doneAt = QFileInfo(done).lastModified();
+    const double part = fixtures::durationOf(QDir(out).filePath("wm-two-stopped.mp4"));
+    EXPECT_GT(part, 0);
+    EXPECT_LT(part, 8);
+    EXPECT_FALSE(QFileInfo::exists(QDir(out).filePath("wm-two.mp4")));
+    EXPECT_FALSE(QFileInfo::exists(QDir(out).filePath("wm-three.mp4")));
+
+    const CommandRun second = runCommand(job + inputs);
+    EXPECT_EQ(second.exitCode, 0) << second.out.toStdString() << second.err.toStdString();
+    EXPECT_EQ(QFileInfo(done).lastModified(), doneAt);
+    EXPECT_TRUE(second.out.contains("\"skipped\":1")) << second.out.toStdString();
+    EXPECT_TRUE(second.out.contains("\"done\":2")) << second.out.toStdString();
+    EXPECT_NEAR(fixtures::durationOf(QDir(out).filePath("wm-two.mp4")), 8, 0.1);
+    EXPECT_NEAR(fixtures::durationOf(QDir(out).filePath("wm-three.mp4")), 8, 0.1);
+}
+
+// Bad jobs start nothing (exit 2, the cause named); a video that is not one
+// fails its own row only.
+TEST(HeadlessRun, BadJobsStartNothing) {
+    QTemporaryDir dir;
+    const QString logo = makeLogo(dir);
+    const QString video = dir.filePath("clip.mp4");
+    ASSERT_TRUE(makeGreyClip(video, "160x120", 0.2, "libx264"));
+    const QString good = dir.filePath("good.wmjob");
+    ASSERT_EQ(runCommand({"--picture", logo, "--save-job", good}).exitCode, 0);
+    QFile goodFile(good);
+    ASSERT_TRUE(goodFile.open(QIODevice::ReadOnly));
+    const QJsonObject job = QJsonDocument::fromJson(goodFile.readAll()).object();
+
+    const auto jobWith = [&](const char* name, const std::function<void(QJsonObject&)>& edit) {
+        QJsonObject o = job;
+        edit(o);
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QJsonDocument(o).toJson());
+        return f.fileName();
+    };
+    QImage changed(40, 20, QImage::Format_ARGB32);
+    changed.fill(Qt::blue);
+    const QString changedLogo = dir.filePath("changed.png");
+    ASSERT_TRUE(changed.save(changedLogo, "PNG"));
+    const QString blocker = dir.filePath("a file");
+    ASSERT_TRUE(fixtures::runProgram("touch", {blocker}).isEmpty());
+
+    const QString out = dir.filePath("out");
+    const struct {
+        const char* name;
+        QStringList args;
+        const char* says;
+    } cases[] = {
+        {"version 99",
+         {"--job", jobWith("v99.wmjob", [](QJsonObject& o) { o["version"] = 99; })},
+         "\"version\" 99"},
+        {"no placement",
+         {"--job", jobWith("np.wmjob", [](QJsonObject& o) { o.remove("placement"); })},
+         "\"placement\" is missing"},
+        {"opacity as text",
+         {"--job", jobWith("op.wmjob", [](QJsonObject& o) { o["opacity_percent"] = "70"; })},
+         "\"opacity_percent\" must be a number"},
+        {"a picture gone",
+         {"--job", jobWith("gone.wmjob",
+                           [&](QJsonObject& o) {
+                               QJsonObject p = o["picture"].toObject();
+                               p["path"] = dir.filePath("gone.png");
+                               o["picture"] = p;
+                           })},
+         "\"picture.path\""},
+        {"a picture changed",
+         {"--job", jobWith("changed.wmjob",
+                           [&](QJsonObject& o) {
+                               QJsonObject p = o["picture"].toObject();
+                               p["path"] = changedLogo;
+                               o["picture"] = p;
+                           })},
+         "\"picture.sha256\""},
+        {"not a job", {"--job", video}, "not JSON"},
+        {"a results folder that cannot be",
+         {"--job", good, "--output", blocker + "/out"},
+         "cannot be written"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList output = c.args.contains("--output") ? QStringList() : QStringList{"--output", out};
+        const CommandRun r = runCommand(c.args + output + QStringList{video});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << r.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out)) << "something was written";
+    }
+
+    const QString text = dir.filePath("notes.mp4");
+    ASSERT_TRUE(fixtures::runProgram("touch", {text}).isEmpty());
+    const CommandRun mixed = runCommand({"--job", good, "--output", out, text, video});
+    EXPECT_EQ(mixed.exitCode, 1) << mixed.out.toStdString();
+    EXPECT_TRUE(mixed.out.contains("failed  notes.mp4: ")) << mixed.out.toStdString();
+    EXPECT_TRUE(mixed.out.contains("1 done, 0 skipped, 1 failed")) << mixed.out.toStdString();
+    // Alone too, the row says the encoder's own reason.
+    const CommandRun alone = runCommand({"--job", good, "--output", out, text});
+    EXPECT_EQ(alone.exitCode, 1) << alone.out.toStdString();
+    EXPECT_TRUE(alone.out.contains("failed  notes.mp4: input '")) << alone.out.toStdString();
+}
+
+// Two runs at once, each with its own logo: each result carries its own,
+// as each run builds its masks in a working folder of its own.
+TEST(HeadlessRun, TwoRunsAtOnceKeepTheirOwnMarks) {
+    QTemporaryDir dir;
+    const struct {
+        const char* logo;
+        QColor colour;
+        const char* video;
+    } runs[] = {{"red.png", QColor(255, 0, 0), "first.mp4"}, {"blue.png", QColor(0, 0, 255), "second.mp4"}};
+    for (const auto& r : runs) {
+        QImage logo(40, 20, QImage::Format_ARGB32);
+        logo.fill(r.colour);
+        ASSERT_TRUE(logo.save(dir.filePath(r.logo), "PNG"));
+        ASSERT_TRUE(makeGreyClip(dir.filePath(r.video), "320x240", 3, "libx264"));
+    }
+    const QString out = dir.filePath("out");
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const auto& r : runs) {
+        auto p = std::make_unique<QProcess>();
+        p->start(kProgram, {"--picture", dir.filePath(r.logo), "--place", "top-left", "--margin", "5",
+                            "--size", "25", "--output", out, dir.filePath(r.video)});
+        processes.push_back(std::move(p));
+    }
+    for (auto& p : processes) {
+        ASSERT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.video);
+        const QImage frame =
+            fixtures::frameOf(QDir(out).filePath(QStringLiteral("wm-") + r.video), 40, 320, 240);
+        ASSERT_FALSE(frame.isNull());
+        const QColor c = frame.pixelColor(40, 25);
+        EXPECT_NEAR(c.red(), r.colour.red(), 40) << c.name().toStdString();
+        EXPECT_NEAR(c.blue(), r.colour.blue(), 40) << c.name().toStdString();
+    }
+}
+
+// Copies to share of two videos of one name: each its own .mp4, in H.264 and AAC; the job saved on
+// the way runs the same copies, so a second run finds them done.
+TEST(HeadlessRun, CopiesToShareFromAJob) {
+    QTemporaryDir dir;
+    const QString logo = makeLogo(dir);
+    ASSERT_TRUE(QDir(dir.path()).mkpath("a") && QDir(dir.path()).mkpath("b"));
+    ASSERT_TRUE(makeGreyClip(dir.filePath("a/clip.mkv"), "320x240", 2, "libx264", {"-c:a", "flac"}));
+    ASSERT_TRUE(makeGreyClip(dir.filePath("b/clip.avi"), "320x240", 2, "mpeg4", {"-c:a", "mp3"}));
+    const QString out = dir.filePath("out"), job = dir.filePath("share.wmjob");
+    const CommandRun first = runCommand({"--picture", logo, "--place", "top-left", "--margin", "5", "--size",
+                                         "25", "--share", "--save-job", job, "--output", out,
+                                         dir.filePath("a/clip.mkv"), dir.filePath("b/clip.avi")});
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    for (const char* name : {"wm-clip.mp4", "wm-clip (2).mp4"}) {
+        SCOPED_TRACE(name);
+        const QString result = QDir(out).filePath(QString::fromUtf8(name));
+        const QString streams = QString::fromUtf8(fixtures::runProgram(
+            "ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of", "csv=p=0", result}));
+        EXPECT_EQ(streams.split(u'\n', Qt::SkipEmptyParts), (QStringList{"h264", "aac"}));
+        const QImage frame = fixtures::frameOf(result, 10, 320, 240);
+        ASSERT_FALSE(frame.isNull());
+        EXPECT_GT(frame.pixelColor(30, 20).red(), 180);
+    }
+    const CommandRun second = runCommand({"--job", job, "--output", out, "--progress=json",
+                                          dir.filePath("a/clip.mkv"), dir.filePath("b/clip.avi")});
+    ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.out.contains("\"skipped\":2")) << second.out.toStdString();
+}

@@ -1,0 +1,160 @@
+// Many videos from the positioning window: Save Job… writes the placement as
+// a job that gives back the window's own mask, and Add Videos… opens the
+// queue, whose proof frames carry the mark and whose Start converts them all,
+// skipping what is done unless "Replace" is ticked.
+#include "queue/batch_window.h"
+#include "app/file_choice.h"
+#include "jobs/batch_video.h"
+#include "jobs/video_run.h"
+#include "positioning/positioning_window.h"
+#include "tests/support/video_fixtures.h"
+#include "tests/support/window_test_support.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace fixtures;
+
+class BatchWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void aSavedJobGivesBackTheWindowsMask();
+    void theQueueShowsProofsAndConvertsEveryVideo();
+
+private:
+    PositioningWindow& open(const QString& video);
+
+    QTemporaryDir folder_;
+    QString logo_;
+    QStringList videos_;
+};
+
+void BatchWindowTest::initTestCase() {
+    const QString encoder = QStringLiteral("bw%1mxcode.dll").arg(::getpid());
+    QVERIFY(QFile::copy(QStringLiteral(WM_PROGRAM_DIR "/mxcode.dll"), folder_.filePath(encoder)));
+    QVERIFY(QFile::copy(QStringLiteral(WM_PROGRAM_DIR "/watermark.dll"), folder_.filePath("watermark.dll")));
+    setEncoderNameForTesting(encoder);
+    for (const char* name : {"one.avi", "two.avi", "three.avi"}) {
+        videos_ << folder_.filePath(name);
+        QVERIFY(makeVideo(videos_.back(), name == QLatin1String("two.avi") ? "320x240" : "160x120", 0.5));
+    }
+    logo_ = folder_.filePath("logo.png");
+    QImage logo(40, 20, QImage::Format_ARGB32);
+    logo.fill(QColor(255, 0, 0));
+    QVERIFY(logo.save(logo_, "PNG"));
+}
+
+void BatchWindowTest::init() {
+    QDir(folder_.filePath("watermarked")).removeRecursively();
+    QVERIFY(QDir().mkpath(folder_.filePath("watermarked")));
+    setProgramFolderForTesting(folder_.path());
+}
+
+void BatchWindowTest::cleanup() {
+    setFileChoiceAnswer({});
+    if (BatchWindow* b = BatchWindow::loaded()) b->close();
+    QVERIFY(closeProgramWindows());
+}
+
+PositioningWindow& BatchWindowTest::open(const QString& video) {
+    ChosenVideo v;
+    v.path = video;
+    v.title = QFileInfo(video).fileName();
+    v.duration = QStringLiteral("00:00:00.50");
+    v.frameSize = v.codedSize = QSize(160, 120);
+    {
+        ModalAnswerer answer;
+        PositioningWindow::initialize(v, QImage(logo_), QSize(40, 20), logo_);
+    }
+    PositioningWindow& form = *PositioningWindow::loaded();
+    child<QToolButton>(form, "place8")->click();  // bottom right
+    return form;
+}
+
+void BatchWindowTest::aSavedJobGivesBackTheWindowsMask() {
+    PositioningWindow& form = open(videos_[0]);
+    const QString jobFile = folder_.filePath("saved");
+    setFileChoiceAnswer([&](const QString& caption) {
+        return caption == QStringLiteral("Save Job") ? QStringList{jobFile} : QStringList{};
+    });
+    {
+        ModalAnswerer answer;
+        child<QPushButton>(form, "saveJob")->click();
+        QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join(u'|')));
+    }
+    QString why;
+    const std::optional<Job> job = readJobFile(jobFile + ".wmjob", &why);
+    QVERIFY2(job, qPrintable(why));
+    QCOMPARE(job->anchor, Anchor::BottomRight);
+    QCOMPARE(job->picturePath, logo_);
+
+    // The job on the same video makes the window's mask, byte for byte.
+    const std::optional<QImage> picture = loadJobPicture(*job, &why);
+    QVERIFY2(picture, qPrintable(why));
+    const std::optional<VideoFacts> facts = probeVideo(videos_[0], &why);
+    QVERIFY2(facts, qPrintable(why));
+    const std::optional<VideoMask> mask = maskFor(placementOf(*job, *picture), *facts, &why);
+    QVERIFY2(mask, qPrintable(why));
+    QCOMPARE(mask->mask.image, form.currentMask().image);
+    QCOMPARE(mask->key, form.keyColour());
+}
+
+void BatchWindowTest::theQueueShowsProofsAndConvertsEveryVideo() {
+    PositioningWindow& form = open(videos_[0]);
+    setFileChoiceAnswer([&](const QString&) { return videos_; });
+    child<QPushButton>(form, "addVideos")->click();
+    BatchWindow* queue = BatchWindow::loaded();
+    QVERIFY(queue && queue->isVisible());
+    QCOMPARE(queue->videos(), videos_);
+    // Each proof is the video's frame with the mark at the bottom right, as
+    // the result will show it.
+    for (int i = 0; i < 3; ++i) {
+        const QImage proof = queue->proofFrame(i);
+        QVERIFY2(!proof.isNull(), qPrintable(queue->stateText(i)));
+        const QColor corner = proof.pixelColor(proof.width() * 19 / 20 - 4, proof.height() * 19 / 20 - 2);
+        QVERIFY2(corner.red() > 200 && corner.green() < 60, qPrintable(corner.name()));
+    }
+    QCOMPARE(child<QTableWidget>(*queue, "videos")->item(1, 2)->text(), QStringLiteral("320 x 240"));
+
+    // A result already there is skipped unless "Replace" is ticked.
+    QFile earlier(folder_.filePath("watermarked/wm-three.avi"));
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("an earlier result");
+    earlier.close();
+    QSignalSpy finished(queue, &BatchWindow::finished);
+    child<QPushButton>(*queue, "start")->click();
+    QVERIFY(!child<QPushButton>(*queue, "start")->isEnabled());
+    QVERIFY(finished.wait(60000));
+    QVERIFY2(queue->stateText(0).startsWith("done"), qPrintable(queue->stateText(0)));
+    QVERIFY2(queue->stateText(1).startsWith("done"), qPrintable(queue->stateText(1)));
+    QVERIFY2(queue->stateText(2).startsWith("skipped"), qPrintable(queue->stateText(2)));
+    QCOMPARE(child<QProgressBar>(*queue, "overall")->value(), 1000);
+    const QImage frame = frameOf(folder_.filePath("watermarked/wm-two.avi"), 5, 320, 240);
+    QVERIFY(!frame.isNull());
+    QVERIFY(frame.pixelColor(300, 225).red() > 200);
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("an earlier result"));
+    earlier.close();
+
+    child<QCheckBox>(*queue, "replace")->setChecked(true);
+    child<QPushButton>(*queue, "start")->click();
+    QVERIFY(finished.wait(60000));
+    QVERIFY2(queue->stateText(2).startsWith("done"), qPrintable(queue->stateText(2)));
+    QVERIFY(durationOf(folder_.filePath("watermarked/wm-three.avi")) > 0.3);
+}
+
+QTEST_MAIN(BatchWindowTest)
+#include "batch_window_test.moc"

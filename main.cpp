@@ -7,18 +7,26 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMetaObject>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTextStream>
 
 namespace {
 
-// The command without windows: it needs no display.
-int mainWithoutWindows(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+// The command without windows: it needs no display, but draws a text mark
+// with Qt's fonts, for which Qt wants a GUI application; the offscreen
+// platform gives one anywhere.
+int mainWithoutWindows(char* program, const QStringList& args) {
+    char platformOption[] = "-platform";
+    char offscreen[] = "offscreen";
+    char* qtArgv[] = {program, platformOption, offscreen, nullptr};
+    int qtArgc = 3;
+    QGuiApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName(QStringLiteral("Watermark Image"));
     QTextStream out(stdout), err(stderr);
-    const int status = runHeadless(QCoreApplication::arguments().mid(1), out, err);
+    const int status = runHeadless(args, out, err);
     ConsoleCapture::terminateAllChildren();
     awaitTerminatedChildren();
     return status;
@@ -30,7 +38,11 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    if (isHeadlessCall(args)) return mainWithoutWindows(argc, argv);
+    if (isHeadlessCall(args)) return mainWithoutWindows(argv[0], args);
+    if (!displayGiven(QProcessEnvironment::systemEnvironment(), args)) {
+        QTextStream(stderr) << noDisplayText();
+        return kBadUsage;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Watermark Image"));

@@ -32,5 +32,10 @@ std::unique_ptr<MainWindow> buildProgram() {
         PositioningWindow::initialize(main->video(), picture->picture(), picture->markSize(), picture->path(),
                                       picture->textMark());
     });
+    // An open positioning window follows the video chosen now.
+    QObject::connect(main, &MainWindow::videoDescribed, main, [main] {
+        if (PositioningWindow* positioning = PositioningWindow::loaded())
+            positioning->changeVideo(main->video());
+    });
     return window;
 }

@@ -244,6 +244,10 @@ void MainWindow::setVideoRecorded(const QDateTime& recorded) {
     video_.recorded = recorded;
 }
 
+void MainWindow::finishVideoDetails() {
+    emit videoDescribed();
+}
+
 void MainWindow::chooseVideo() {
     videoDialog_.clearFilter();
     videoDialog_.addFileType(QStringLiteral("Video Files"), videoFilePattern());

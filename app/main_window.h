@@ -57,6 +57,8 @@ public:
     void clearVideoDetails();
     // When the chosen video was recorded, as its file says.
     void setVideoRecorded(const QDateTime& recorded);
+    // The probe has said all it will of the chosen video (a refused one has no frame).
+    void finishVideoDetails();
 
     // --- the picture preview's answers ---
     // The preview's pixel size.
@@ -73,6 +75,8 @@ public:
 signals:
     // "Video Selection" chose a file: the probe learns its details.
     void videoChosen(const QString& path);
+    // The chosen video is described: what video() holds now is all there is to know of it.
+    void videoDescribed();
     // "Image Selection" closed; `path` is the dialog's latest choice ("" when
     // there never was one).
     void pictureChosen(const QString& path);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcessEnvironment>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -22,7 +23,7 @@ namespace {
 // The options that take a value, and the flags.
 const QStringList kValued{"--job",    "--jobs", "--output",  "--picture", "--place",
                           "--margin", "--size", "--opacity", "--key",     "--save-job"};
-const QStringList kFlags{"--replace", "--progress=json", "--enhance-audio", "--share", "--help"};
+const QStringList kFlags{"--replace", "--progress=json", "--enhance-audio", "--share", "--help", "--version"};
 
 std::optional<double> numberIn(const QString& text, double least, double most) {
     bool ok = false;
@@ -43,8 +44,23 @@ QString secondsText(double s) {
 
 bool isHeadlessCall(const QStringList& args) {
     if (args.isEmpty()) return false;
-    const QString first = args.front().section(u'=', 0, 0);
-    return kValued.contains(first) || kFlags.contains(args.front()) || first == QStringLiteral("--progress");
+    // Any long option, known or mistyped, and -h: the command answers it, with or without a display.
+    return args.front().startsWith(QStringLiteral("--")) || args.front() == QStringLiteral("-h");
+}
+
+bool displayGiven(const QProcessEnvironment& env, const QStringList& args) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (!env.value(QLatin1String(name)).isEmpty()) return true;
+    return args.contains(QStringLiteral("-platform"));
+}
+
+QString noDisplayText() {
+    return QStringLiteral(
+        "watermark-image: the windows need a display, and none is set (DISPLAY or WAYLAND_DISPLAY).\n"
+        "To stamp a job on videos without one:\n"
+        "  watermark-image --job FILE.wmjob VIDEO|FOLDER...\n"
+        "  watermark-image --picture FILE [--place ANCHOR] [--size P] VIDEO|FOLDER...\n"
+        "Try 'watermark-image --help'.\n");
 }
 
 std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* why) {
@@ -64,6 +80,10 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
             call.inputs << args.mid(i + 1);
             break;
         }
+        if (arg == QStringLiteral("-h")) {
+            call.help = true;
+            continue;
+        }
         if (!arg.startsWith(QStringLiteral("--"))) {
             call.inputs << arg;
             continue;
@@ -81,6 +101,8 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
 
         if (arg == QStringLiteral("--help")) {
             call.help = true;
+        } else if (arg == QStringLiteral("--version")) {
+            call.version = true;
         } else if (arg == QStringLiteral("--job")) {
             call.jobFile = value;
         } else if (arg == QStringLiteral("--jobs")) {
@@ -132,7 +154,7 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
             }
         }
     }
-    if (call.help) return call;
+    if (call.help || call.version) return call;
     if (!call.jobFile.isEmpty() && (!picture.isEmpty() || placementGiven))
         return fail(
             QStringLiteral("--job holds the picture and its placement: give either --job or --picture"));
@@ -193,6 +215,10 @@ int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err) {
     }
     if (call->help) {
         out << headlessUsage();
+        return kAllDone;
+    }
+    if (call->version) {
+        out << "watermark-image " << QStringLiteral(WM_VERSION) << "\n";
         return kAllDone;
     }
     Job job;

@@ -11,6 +11,7 @@
 
 #include <optional>
 
+class QProcessEnvironment;
 class QTextStream;
 
 // Exit codes.
@@ -19,7 +20,8 @@ inline constexpr int kSomeFailed = 1;  // the others done
 inline constexpr int kBadUsage = 2;    // bad usage or a bad job: nothing started
 
 struct HeadlessCall {
-    bool help = false;
+    bool help = false;       // --help, -h
+    bool version = false;    // --version
     QString jobFile;         // --job
     std::optional<Job> job;  // from --picture and the placement options
     QString saveJob;         // --save-job
@@ -31,8 +33,14 @@ struct HeadlessCall {
 };
 
 // Whether the arguments (without the program's name) ask for the program
-// without its windows: they start with an option of this command.
+// without its windows: they start with a long option (known or not) or -h.
 bool isHeadlessCall(const QStringList& args);
+
+// Whether the windows have somewhere to show: a display in the environment, a
+// platform chosen for Qt, or "-platform" among the arguments.
+bool displayGiven(const QProcessEnvironment& env, const QStringList& args);
+// What the program says when the windows were asked for with no display.
+QString noDisplayText();
 
 // The call the arguments make; nothing and `why` for bad usage. A job from
 // --picture gets the picture's checksum taken now.

@@ -62,14 +62,6 @@ QString colourText(const QColor& c) {
         .toUpper();
 }
 
-std::optional<QColor> colourOf(const QString& text) {
-    if (text.size() != 6) return std::nullopt;
-    bool ok = false;
-    const uint v = text.toUInt(&ok, 16);
-    if (!ok) return std::nullopt;
-    return QColor((v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff);
-}
-
 // Reads one field strictly; the first fault names the field.
 class Fields {
 public:
@@ -224,7 +216,7 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
         t.pixelSize = static_cast<int>(size);
         const QString colour = text.string("colour");
         if (!text.failed()) {
-            if (const std::optional<QColor> c = colourOf(colour))
+            if (const std::optional<QColor> c = colorFromRrggbb(colour))
                 t.colour = *c;
             else
                 text.fail("colour", "must be six hexadecimal digits RRGGBB");
@@ -279,7 +271,7 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
     if (!root.has("key_colour")) root.fail("key_colour", "is missing (null for the program's choice)");
     if (!root.failed() && !root.isNull("key_colour")) {
         const QString key = root.string("key_colour");
-        job.key = colourOf(key);
+        job.key = colorFromRrggbb(key);
         if (!root.failed() && !job.key)
             root.fail("key_colour", "must be six hexadecimal digits RRGGBB or null");
     }
@@ -367,18 +359,22 @@ std::optional<QImage> loadJobPicture(const Job& job, QString* why) {
 
 Placement placementOf(const Job& job, const QImage& picture, const QString& video,
                       const QDateTime& recorded) {
+    if (!job.text) return placementOf(job, picture, std::nullopt);
+    const TextMark filled = filledFor(*job.text, video, recorded);
+    return placementOf(job, drawTextMark(filled, textMarkSize(filled)), filled);
+}
+
+Placement placementOf(const Job& job, const QImage& drawing, const std::optional<TextMark>& filled) {
     Placement p;
     p.moveTo(job.anchor, 0);
     p.setMargins(job.marginXPercent / 100, job.marginYPercent / 100);
-    if (job.text) {
-        const TextMark filled = filledFor(*job.text, video, recorded);
-        const QSize natural = textMarkSize(filled);
-        p.setPicture(drawTextMark(filled, natural));
+    p.setPicture(drawing);
+    if (filled) {
         p.setText(filled);
         // Letters of the same share of every frame, however long this video's name or date is.
-        p.setWidthShare(job.textSizePercent / 100 * natural.width() / std::max(1, filled.pixelSize));
+        p.setWidthShare(job.textSizePercent / 100 * textMarkSize(*filled).width() /
+                        std::max(1, filled->pixelSize));
     } else {
-        p.setPicture(picture);
         p.setWidthShare(job.widthPercent / 100);
     }
     p.setPickedKey(job.key);
@@ -386,21 +382,28 @@ Placement placementOf(const Job& job, const QImage& picture, const QString& vide
     return p;
 }
 
-Job jobOf(const Placement& placement, const QString& picturePath, const std::optional<TextMark>& text) {
-    Job job;
+void takePlacement(Job& job, const Placement& placement) {
     if (placement.text()) {
-        job.text = text ? *text : *placement.text();
         const int natural = std::max(1, textMarkSize(*placement.text()).width());
         job.textSizePercent = placement.widthShare() * 100 * placement.text()->pixelSize / natural;
     } else {
-        job.picturePath = QFileInfo(picturePath).absoluteFilePath();
-        job.pictureSha256 = fileSha256(picturePath);
+        job.widthPercent = placement.widthShare() * 100;
     }
-    if (!job.text) job.widthPercent = placement.widthShare() * 100;
     job.anchor = placement.anchor();
     job.marginXPercent = placement.marginX() * 100;
     job.marginYPercent = placement.marginY() * 100;
     job.key = placement.pickedKey();
     job.opacity = placement.opacity();
+}
+
+Job jobOf(const Placement& placement, const QString& picturePath, const std::optional<TextMark>& text) {
+    Job job;
+    if (placement.text()) {
+        job.text = text ? *text : *placement.text();
+    } else {
+        job.picturePath = QFileInfo(picturePath).absoluteFilePath();
+        job.pictureSha256 = fileSha256(picturePath);
+    }
+    takePlacement(job, placement);
     return job;
 }

@@ -80,6 +80,11 @@ std::optional<QImage> loadJobPicture(const Job& job, QString* why);
 // file does not say), drawn at 100 %.
 Placement placementOf(const Job& job, const QImage& picture, const QString& video = QString(),
                       const QDateTime& recorded = QDateTime());
+// The same on a picture already drawn: for a text, `filled` is the text filled
+// for the video and `drawing` its drawing at 100 %.
+Placement placementOf(const Job& job, const QImage& drawing, const std::optional<TextMark>& filled);
+// What a placement decides, taken into the job: anchor, margins, size, key and opacity.
+void takePlacement(Job& job, const Placement& placement);
 // The job of a placement on a picture file (its checksum taken now), or of a
 // placement of text: `text` as written, with its tokens, filled as the
 // placement's.

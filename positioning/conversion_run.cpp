@@ -17,7 +17,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -106,6 +109,10 @@ void PositioningWindow::startConversion() {
     startButton_->setEnabled(true);
     paceLabel_->clear();
     const RunEnd end = run_.finish(code);
+    // A video chosen while this one converted comes now; its window starts without this run's line.
+    const auto takeNextVideo = qScopeGuard([this] {
+        if (nextVideo_) changeVideo(*std::exchange(nextVideo_, std::nullopt), true);
+    });
     // A run ended by the window's close or by a Stop that had to end the
     // encoder leaves it running: nothing to read of its end.
     if (code == kStillActive) {
@@ -125,7 +132,7 @@ void PositioningWindow::startConversion() {
 }
 
 bool PositioningWindow::prepareRun(const Job& job, const VideoFacts& facts, const QString& result) {
-    if (run_.prepare(job, canvas_->placement(), video_.path, facts, result, nullptr)) return true;
+    if (run_.prepare(job, mark_, video_.path, facts, result, nullptr)) return true;
     switch (run_.refusal()) {
         case VideoRun::Refusal::Unchanged:
             // A copy that would come out unchanged is no watermarked copy.

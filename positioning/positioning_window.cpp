@@ -92,6 +92,14 @@ protected:
 
 // Where in the video the canvas's frame is taken from.
 constexpr double kFrameAt = 0.1;
+// The size the user chose, and the width the zoom gave the mark then.
+const QString kSizeShare = QStringLiteral("mark/widthShare");
+const QString kSizeZoomWidth = QStringLiteral("mark/zoomWidth");
+// The frame the window is first laid out for: the canvas has its shape from the first paint.
+QSize& firstFrame() {
+    static QSize frame;
+    return frame;
+}
 // The margin the place control starts with, per cent of the frame.
 constexpr double kDefaultMargin = 3.0;
 // Text on the window's light grey: dark enough to read (contrast above 12:1).
@@ -363,10 +371,17 @@ void PositioningWindow::buildControls() {
     rememberTimer_->setSingleShot(true);
     rememberTimer_->setInterval(300);
     connect(rememberTimer_, &QTimer::timeout, this, &PositioningWindow::rememberChoices);
-    connect(enhanceAudioCheck_, &QCheckBox::toggled, rememberTimer_, qOverload<>(&QTimer::start));
-    connect(outputChoice_, &QComboBox::currentIndexChanged, rememberTimer_, qOverload<>(&QTimer::start));
+    connect(enhanceAudioCheck_, &QCheckBox::toggled, this, [this](bool on) {
+        job_.enhanceAudio = on;
+        rememberTimer_->start();
+    });
+    connect(outputChoice_, &QComboBox::currentIndexChanged, this, [this] {
+        job_.output = outputFromWord(outputChoice_->currentData().toString());
+        rememberTimer_->start();
+    });
     connect(marginSpin_, &QDoubleSpinBox::valueChanged, rememberTimer_, qOverload<>(&QTimer::start));
     connect(timeRange_, &TimeRangeBox::rangeChanged, this, [this] {
+        takeRange();
         showTimeWeight();
         noteLabel_->setText(noteText());
         rememberTimer_->start();
@@ -374,22 +389,20 @@ void PositioningWindow::buildControls() {
     connect(frameTime_, &FrameTimeSlider::timeChosen, this, &PositioningWindow::showFrameAt);
 
     connect(canvas_, &MarkCanvas::mouseDown, this, &PositioningWindow::placeMark);
-    connect(canvas_, &MarkCanvas::placementChanged, this, [this] { showPlacement(); });
+    // A drag or a key moved the mark on the canvas: the job takes where it now stands.
+    connect(canvas_, &MarkCanvas::placementChanged, this, [this](const Placement& moved) {
+        hintShown_ = false;
+        editMark([&moved](Placement& p) { p = moved; });
+    });
     connect(opacitySlider_, &QSlider::valueChanged, this, [this](int percent) {
         opacityLabel_->setText(QString::number(percent) + u'%');
-        if (syncing_) return;
-        Placement p = canvas_->placement();
-        p.setOpacity(percent);
-        setPlacement(p);
+        if (!syncing_) editMark([percent](Placement& p) { p.setOpacity(percent); });
     });
     connect(marginSpin_, &QDoubleSpinBox::valueChanged, this, [this] {
-        if (!syncing_) moveMarkTo(canvas_->placement().anchor());
+        if (!syncing_) moveMarkTo(job_.anchor);
     });
     connect(sizeSpin_, &QDoubleSpinBox::valueChanged, this, [this](double percent) {
-        if (syncing_) return;
-        Placement p = canvas_->placement();
-        p.setWidthShare(percent / 100.0);
-        setPlacement(p);
+        if (!syncing_) editMark([percent](Placement& p) { p.setWidthShare(percent / 100.0); });
     });
     connect(changeMaskButton_, &QPushButton::clicked, this, &PositioningWindow::changeMaskColour);
     connect(startButton_, &QPushButton::clicked, this, &PositioningWindow::startConversion);
@@ -427,12 +440,17 @@ void PositioningWindow::load() {
         const double margin = settings.value(QStringLiteral("mark/marginControl")).toDouble(&ok);
         if (ok) marginSpin_->setValue(margin);
         timeRange_->setTexts(settings.value(QStringLiteral("mark/timeRange")).toStringList());
+        job_.enhanceAudio = enhanceAudioCheck_->isChecked();
+        job_.output = outputFromWord(outputChoice_->currentData().toString());
+        takeRange();
     });
     skipOnFailure([this] {
-        fitToFrame(QSize(544, 384));
+        fitToFrame(firstFrame().isValid() ? firstFrame() : QSize(544, 384));
         show();
     });
-    msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
+    // Said under the canvas until the user first places the mark: no box to dismiss.
+    hintShown_ = true;
+    noteLabel_->setText(noteText());
     activityFrame_ = 0;
 }
 
@@ -448,8 +466,10 @@ PositioningWindow* PositioningWindow::loaded() {
 void PositioningWindow::initialize(const ChosenVideo& video, const QImage& picture, QSize markSize,
                                    const QString& picturePath, const std::optional<TextMark>& text) {
     const bool fresh = loaded() == nullptr;
-    // The first touch loads the window: its message comes before anything is written.
+    // The first touch loads the window, laid out for this video's frame.
+    firstFrame() = video.frameSize;
     PositioningWindow& window = instance();
+    firstFrame() = QSize();
     const Busy busy(window);
     window.video_ = video;
     // On the screen of the window Initialize was pressed in.
@@ -458,6 +478,7 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
     window.fitToFrame(video.frameSize);
     const double length = durationInSeconds(video.duration);
     window.timeRange_->setDuration(length > 0 ? std::optional<double>(length) : std::nullopt);
+    window.takeRange();
     window.frameTime_->setDuration(length);
     window.frameTime_->setSeconds(length * kFrameAt);
     window.showTimeWeight();
@@ -465,21 +486,7 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
         window.canvas_->setMarkShown(false);
         msgBox(&window, QStringLiteral("Please select a valid picture first"));
     } else {
-        Placement p = window.canvas_->placement();
-        if (fresh || !window.canvas_->hasPlacedMark()) {
-            // Where the last mark went (the frame's origin the first time).
-            p.moveTo(Anchor::TopLeft, 0);
-            restorePlacement(userSettings(), p);
-        }
-        // The new picture at the size its zoom gives, in the same place.
-        p.setPicture(picture);
-        p.setText(text ? std::optional<TextMark>(filledFor(*text, video.path, video.recorded))
-                       : std::nullopt);
-        p.setPixelWidth(markSize.width(), window.canvas_->frameSize().width());
-        window.picturePath_ = picturePath;
-        window.textAsWritten_ = text;
-        window.canvas_->setMarkShown(true);
-        window.setPlacement(p);
+        window.takeMark(picture, markSize, picturePath, text, fresh || !window.canvas_->hasPlacedMark());
     }
     window.show();
     // Fetched once this handler has returned: the windows never wait for it,
@@ -487,6 +494,89 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
     QTimer::singleShot(0, &window, [w = QPointer<PositioningWindow>(&window), video] {
         if (w && w->isLoaded()) w->showFrameOf(video, kFrameAt);
     });
+}
+
+void PositioningWindow::takeMark(const QImage& picture, QSize markSize, const QString& picturePath,
+                                 const std::optional<TextMark>& text, bool remembered) {
+    Job job = job_;
+    const QSettings settings = userSettings();
+    if (remembered) {
+        // Where the last mark went (the frame's origin the first time).
+        Placement p;
+        p.moveTo(Anchor::TopLeft, 0);
+        restorePlacement(settings, p);
+        takePlacement(job, p);
+    }
+    job.text = text;
+    job.picturePath = text ? QString() : QFileInfo(picturePath).absoluteFilePath();
+    job.pictureSha256.clear();
+    drawing_ = picture;
+    filled_ = text ? std::optional<TextMark>(filledFor(*text, video_.path, video_.recorded)) : std::nullopt;
+    Placement p = placementOf(job, drawing_, filled_);
+    // The size the user chose stays while the zoom gives the mark the width it gave then; a new
+    // zoom (or picture) starts again from the zoom.
+    bool ok = false;
+    const double share = settings.value(kSizeShare).toDouble(&ok);
+    const bool sameZoom = settings.value(kSizeZoomWidth).toInt() == markSize.width();
+    if (remembered && ok && sameZoom && share > 0 && share <= 1)
+        p.setWidthShare(share);
+    else if (!remembered && zoomWidth_ == markSize.width())
+        p.setWidthShare(mark_.widthShare());
+    else
+        p.setPixelWidth(markSize.width(), canvas_->frameSize().width());
+    zoomWidth_ = markSize.width();
+    takePlacement(job, p);
+    canvas_->setMarkShown(true);
+    setJob(job);
+}
+
+void PositioningWindow::changeVideo(const ChosenVideo& video, bool keepRunEnd) {
+    const Busy busy(*this);
+    if (converting()) {
+        // The run in progress finishes on its own video; the new one comes after it.
+        nextVideo_ = video;
+        return;
+    }
+    if (video.path == video_.path && video.frameSize == video_.frameSize && video.duration == video_.duration)
+        return;
+    if (!video.frameSize.isValid()) {
+        // Nothing to place a mark on: the window goes, as Initialize would refuse it.
+        close();
+        return;
+    }
+    video_ = video;
+    fitToFrame(video.frameSize);
+    const double length = durationInSeconds(video.duration);
+    timeRange_->setDuration(length > 0 ? std::optional<double>(length) : std::nullopt);
+    takeRange();
+    frameTime_->setDuration(length);
+    frameTime_->setSeconds(length * kFrameAt);
+    canvas_->setFrame(QImage());
+    // The last run's line was about another video; one that ended just now still says where its file is.
+    if (!keepRunEnd) {
+        progressLabel_->setText(progressCaption(0));
+        paceLabel_->clear();
+        showRunEnd(std::nullopt);
+    }
+    if (job_.text) {
+        // The text is filled for this video: its own name and date.
+        filled_ = filledFor(*job_.text, video.path, video.recorded);
+        drawing_ = drawTextMark(*filled_, textMarkSize(*filled_));
+    }
+    setJob(job_);
+    showTimeWeight();
+    QTimer::singleShot(0, this, [w = QPointer<PositioningWindow>(this), video] {
+        if (w && w->isLoaded()) w->showFrameOf(video, kFrameAt);
+    });
+}
+
+void PositioningWindow::takeRange() {
+    // A range still being typed, or past this video's end, is no range: Start says what is wrong.
+    job_.range = timeRange_->range().value_or(rules::TimeRange{});
+}
+
+bool PositioningWindow::converting() const {
+    return conversionRunner_ && !conversionRunner_->commandLine().isEmpty();
 }
 
 void PositioningWindow::showFrameOf(const ChosenVideo& video, double share) {
@@ -525,12 +615,11 @@ void PositioningWindow::fetchFrame(double at) {
 }
 
 const Placement& PositioningWindow::placement() const {
-    return canvas_->placement();
+    return mark_;
 }
 
 QColor PositioningWindow::keyColour() const {
-    const Placement& p = canvas_->placement();
-    return p.pickedKey() ? *p.pickedKey() : programKey();
+    return job_.key ? *job_.key : programKey();
 }
 
 QColor PositioningWindow::programKey() const {
@@ -547,20 +636,29 @@ QString PositioningWindow::maskColour() const {
 }
 
 void PositioningWindow::setPickedKey(const QColor& colour) {
-    Placement p = canvas_->placement();
     // The program's own choice saved back is no choice of the user's.
-    p.setPickedKey(std::nullopt);
-    if (colour.rgb() != programKey().rgb()) p.setPickedKey(colour);
-    setPlacement(p);
+    const std::optional<QColor> key =
+        colour.rgb() != programKey().rgb() ? std::optional<QColor>(colour) : std::nullopt;
+    editMark([&key](Placement& p) { p.setPickedKey(key); });
 }
 
-void PositioningWindow::setPlacement(const Placement& placement) {
-    canvas_->setPlacement(placement);
+void PositioningWindow::editMark(const std::function<void(Placement&)>& edit) {
+    Placement p = mark_;
+    edit(p);
+    Job job = job_;
+    takePlacement(job, p);
+    setJob(job);
+}
+
+void PositioningWindow::setJob(const Job& job) {
+    job_ = job;
+    mark_ = placementOf(job_, drawing_, filled_);
+    canvas_->setPlacement(mark_);
     showPlacement();
 }
 
 void PositioningWindow::showPlacement() {
-    const Placement& p = canvas_->placement();
+    const Placement& p = mark_;
     const QColor key = keyColour();
     const qsizetype gone = p.pickedKey() ? pixelsOfKey(canvas_->laidMark(), key) : 0;
     canvas_->setKeyColour(key, gone > 0);
@@ -575,7 +673,11 @@ void PositioningWindow::showPlacement() {
 
 void PositioningWindow::rememberChoices() const {
     QSettings settings = userSettings();
-    if (canvas_->hasPlacedMark()) savePlacement(settings, canvas_->placement());
+    if (canvas_->hasPlacedMark()) {
+        savePlacement(settings, mark_);
+        settings.setValue(kSizeShare, mark_.widthShare());
+        settings.setValue(kSizeZoomWidth, zoomWidth_);
+    }
     settings.setValue(QStringLiteral("conversion/enhanceAudio"), enhanceAudioCheck_->isChecked());
     settings.setValue(QStringLiteral("conversion/output"), outputWord(outputChoice()));
     settings.setValue(QStringLiteral("mark/marginControl"), marginSpin_->value());
@@ -592,13 +694,14 @@ void PositioningWindow::showTimeWeight() {
 }
 
 QString PositioningWindow::noteText() const {
-    const Placement& p = canvas_->placement();
+    const Placement& p = mark_;
     return noteFor(p.pickedKey() ? pixelsOfKey(canvas_->laidMark(), keyColour()) : 0);
 }
 
 QString PositioningWindow::noteFor(qsizetype vanishing) const {
-    if (!canvas_->hasPlacedMark()) return {};
     QStringList notes;
+    if (hintShown_) notes << QStringLiteral("Click on the canvas area to place your watermark");
+    if (!canvas_->hasPlacedMark()) return notes.join(u' ');
     const MarkRect r = canvas_->markRect();
     if (r.shrunk)
         notes << QStringLiteral(
@@ -621,7 +724,7 @@ QString PositioningWindow::endText() const {
 }
 
 OutputChoice PositioningWindow::outputChoice() const {
-    return outputFromWord(outputChoice_->currentData().toString());
+    return job_.output;
 }
 
 QString PositioningWindow::paceText() const {
@@ -676,20 +779,21 @@ void PositioningWindow::keepOnScreen() {
 }
 
 void PositioningWindow::placeMark(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y) {
-    if (canvas_->placement().picture().isNull()) {
+    if (drawing_.isNull()) {
         msgBox(this, QStringLiteral("Please select a valid picture first"));
         return;
     }
-    Placement p = canvas_->placement();
-    p.placeAt(canvas::framePixelAt(QPointF(x, y)), canvas_->frameSize());
+    hintShown_ = false;
     canvas_->setMarkShown(true);
-    setPlacement(p);
+    const QPoint pixel = canvas::framePixelAt(QPointF(x, y));
+    const QSize frame = canvas_->frameSize();
+    editMark([pixel, frame](Placement& p) { p.placeAt(pixel, frame); });
 }
 
 void PositioningWindow::moveMarkTo(Anchor anchor) {
-    Placement p = canvas_->placement();
-    p.moveTo(anchor, marginSpin_->value() / 100.0);
-    setPlacement(p);
+    hintShown_ = false;
+    const double margin = marginSpin_->value() / 100.0;
+    editMark([anchor, margin](Placement& p) { p.moveTo(anchor, margin); });
 }
 
 void PositioningWindow::changeMaskColour() {
@@ -722,9 +826,9 @@ void PositioningWindow::advanceActivityAnimation() {
 Mask PositioningWindow::currentMask() const {
     // Without a placed mark the mask is the key colour alone.
     if (!canvas_->hasPlacedMark())
-        return makeMask(QImage(), canvas_->markRect().rect, canvas_->frameSize(), keyColour(),
-                        canvas_->placement().opacity(), video_.orientation);
-    return videoMaskOf(canvas_->placement(), videoFacts()).mask;
+        return makeMask(QImage(), canvas_->markRect().rect, canvas_->frameSize(), keyColour(), job_.opacity,
+                        video_.orientation);
+    return videoMaskOf(mark_, videoFacts()).mask;
 }
 
 VideoFacts PositioningWindow::videoFacts() const {
@@ -736,13 +840,13 @@ VideoFacts PositioningWindow::videoFacts() const {
 
 bool PositioningWindow::writeMask() {
     const Busy busy(*this);
-    if (run_.writeBitmaps(canvas_->placement(), videoFacts(), nullptr)) return true;
+    if (run_.writeBitmaps(mark_, videoFacts(), nullptr)) return true;
     showBitmapRefusal();
     return false;
 }
 
 bool PositioningWindow::readyForJob() {
-    if ((picturePath_.isEmpty() && !textAsWritten_) || !canvas_->hasPlacedMark()) {
+    if ((job_.picturePath.isEmpty() && !job_.text) || !canvas_->hasPlacedMark()) {
         msgBox(this, QStringLiteral("Click on the canvas area to place your watermark"));
         return false;
     }
@@ -755,10 +859,9 @@ bool PositioningWindow::readyForJob() {
 }
 
 Job PositioningWindow::currentJob() const {
-    Job job = jobOf(canvas_->placement(), picturePath_, textAsWritten_);
-    job.range = timeRange().value_or(rules::TimeRange{});
-    job.enhanceAudio = enhanceAudioCheck_->isChecked();
-    job.output = outputChoice();
+    Job job = job_;
+    // The picture's bytes as they are now: the job refuses to run on another picture.
+    if (!job.text && !job.picturePath.isEmpty()) job.pictureSha256 = fileSha256(job.picturePath);
     job.outputFolder = outputFolder();
     return job;
 }
@@ -766,7 +869,7 @@ Job PositioningWindow::currentJob() const {
 void PositioningWindow::saveJob() {
     const Busy busy(*this);
     if (!readyForJob()) return;
-    const QString name = textAsWritten_ ? QStringLiteral("text") : QFileInfo(picturePath_).completeBaseName();
+    const QString name = job_.text ? QStringLiteral("text") : QFileInfo(job_.picturePath).completeBaseName();
     const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + u'/' +
                               name + QStringLiteral(".wmjob");
     QString path = chooseFileToSave(this, QStringLiteral("Save Job"), suggested,
@@ -785,7 +888,7 @@ void PositioningWindow::addVideos() {
         chooseFilesToOpen(this, QStringLiteral("Add Videos"), QFileInfo(video_.path).absolutePath(),
                           QStringLiteral("Video Files (%1)").arg(videoFilePattern().replace(u';', u' ')));
     if (videos.isEmpty() || !isLoaded()) return;
-    BatchWindow::open(currentJob(), canvas_->placement().picture(), videos);
+    BatchWindow::open(currentJob(), drawing_, videos);
 }
 
 QString PositioningWindow::maskPath() const {

@@ -25,6 +25,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -98,6 +99,11 @@ public:
     // pixel or, where the window has less room, scaled down; the window is
     // sized for it and lies wholly on the screen that shows it.
     void fitToFrame(QSize frame);
+    // Another video was chosen in the main window: the canvas takes its frame,
+    // the mark its place on it (a text filled for it), and the last run's line
+    // goes (unless `keepRunEnd`). A window converting takes it when its run
+    // ends; one without a frame closes.
+    void changeVideo(const ChosenVideo& video, bool keepRunEnd = false);
     // Pulls the window back wholly onto its screen's free area, smaller if
     // need be: the window manager draws its frame only after the window shows.
     void keepOnScreen();
@@ -146,9 +152,19 @@ protected:
 private:
     void buildControls();
     void load();  // each step skipped on failure
-    // The canvas and the controls show `placement`.
-    void setPlacement(const Placement& placement);
+    // The job is what the window shows: the canvas lays it on the video's frame.
+    void setJob(const Job& job);
+    // An edit of the mark as it is laid, taken back into the job.
+    void editMark(const std::function<void(Placement&)>& edit);
+    // The controls show the mark as it is laid.
     void showPlacement();
+    // Initialize's picture or text becomes the mark, `markSize` pixels large by the zoom, at the
+    // remembered place and size when `remembered`.
+    void takeMark(const QImage& picture, QSize markSize, const QString& picturePath,
+                  const std::optional<TextMark>& text, bool remembered);
+    bool converting() const;
+    // The job's time range from "From", "Until" and "Fade" against this video's length.
+    void takeRange();
     // noteText() for a mark of which `vanishing` pixels are of the key colour.
     QString noteFor(qsizetype vanishing) const;
     // The mark on the canvas at its weight at the time of the frame shown.
@@ -172,8 +188,13 @@ private:
     void endConversion();
 
     ChosenVideo video_;
-    QString picturePath_;                               // the mark's picture file, for a job
-    std::optional<TextMark> textAsWritten_;             // a text mark with its tokens, for a job
+    std::optional<ChosenVideo> nextVideo_;              // chosen while a run went on: shown when it ends
+    Job job_;                                           // what the user decided: the window's document
+    QImage drawing_;                                    // the mark's picture; a text's drawing at 100 %
+    std::optional<TextMark> filled_;                    // a text filled for this video
+    Placement mark_;                                    // the job laid on this video's mark
+    int zoomWidth_ = -1;                                // the width the zoom gave the mark at Initialize
+    bool hintShown_ = false;                            // "Click on the canvas area…" under the canvas
     VideoRun run_;                                      // the last Start's, or the bitmaps of writeMask()
     int activityFrame_ = 0;                             // next frame of the animation, 0 or 1
     std::array<QImage, 2> activityPictures_;            // bright, dimmed

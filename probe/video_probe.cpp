@@ -48,6 +48,7 @@ void VideoProbe::probeVideo(const QString& path) {
     }
     if (!QFileInfo(encoder).isExecutable()) {
         window_.clearVideoDetails();
+        window_.finishVideoDetails();
         msgBox(&window_, QStringLiteral("The encoder is missing: %1").arg(encoder));
         return;
     }
@@ -63,9 +64,11 @@ void VideoProbe::probeVideo(const QString& path) {
     if (sizeFound_) {
         // A description without a duration leaves none, rather than "…".
         if (!durationFound_) window_.setVideoDuration(QString());
+        window_.finishVideoDetails();
         return;
     }
     window_.clearVideoDetails();
+    window_.finishVideoDetails();
     QString reason = lastLine();
     // The encoder names the file as it was given, which may be an alias of
     // an awkward name: the user knows it by the name chosen.

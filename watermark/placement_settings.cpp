@@ -1,5 +1,7 @@
 #include "watermark/placement_settings.h"
 
+#include "mark/color_text.h"
+
 #include <QSettings>
 
 #include <cmath>
@@ -46,8 +48,8 @@ void restorePlacement(const QSettings& s, Placement& p) {
         const QString key = s.value(kKey).toString();
         if (key.isEmpty())
             p.setPickedKey(std::nullopt);
-        else if (QColor::isValidColorName(key) && key.startsWith(u'#') && key.size() == 7)
-            p.setPickedKey(QColor::fromString(key));
+        else if (key.startsWith(u'#'))
+            if (const std::optional<QColor> c = colorFromRrggbb(key.mid(1))) p.setPickedKey(*c);
     }
     bool ok = false;
     const int opacity = s.value(kOpacity).toInt(&ok);

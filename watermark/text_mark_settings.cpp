@@ -1,5 +1,7 @@
 #include "watermark/text_mark_settings.h"
 
+#include "mark/color_text.h"
+
 #include <QSettings>
 
 namespace {
@@ -30,8 +32,8 @@ std::optional<TextMark> restoreTextMark(const QSettings& s) {
     const int size = s.value(kSize).toInt(&ok);
     if (ok && size >= kMinTextSize && size <= kMaxTextSize) mark.pixelSize = size;
     const QString colour = s.value(kColour).toString();
-    if (colour.size() == 7 && colour.startsWith(u'#') && QColor::isValidColorName(colour))
-        mark.colour = QColor::fromString(colour);
+    if (colour.startsWith(u'#'))
+        if (const std::optional<QColor> c = colorFromRrggbb(colour.mid(1))) mark.colour = *c;
     const QString edge = s.value(kEdge).toString();
     for (const TextMark::Edge e : {TextMark::Edge::None, TextMark::Edge::Outline, TextMark::Edge::Shadow})
         if (edge == QLatin1String(edgeName(e))) mark.edge = e;

@@ -146,6 +146,10 @@ TEST(JobFile, RefusalsNameTheField) {
         {"margin as text", inner("placement", "margin_x_percent", "3"),
          "\"placement.margin_x_percent\" must be a number"},
         {"bad key", [](QJsonObject& o) { o["key_colour"] = "red"; }, "\"key_colour\" must be six"},
+        // The spellings --key refuses: a prefix, a sign, a space.
+        {"key 0x00ff", [](QJsonObject& o) { o["key_colour"] = "0x00ff"; }, "\"key_colour\" must be six"},
+        {"key +0ff00", [](QJsonObject& o) { o["key_colour"] = "+0ff00"; }, "\"key_colour\" must be six"},
+        {"key  0ff00", [](QJsonObject& o) { o["key_colour"] = " 0ff00"; }, "\"key_colour\" must be six"},
         {"no key", [](QJsonObject& o) { o.remove("key_colour"); }, "\"key_colour\" is missing"},
         {"opacity 5", [](QJsonObject& o) { o["opacity_percent"] = 5; },
          "\"opacity_percent\" must be from 10"},

@@ -253,7 +253,7 @@ PositioningWindow* ResultPixelsTest::initializeThroughTheWindows(MainWindow& w, 
     child<QSlider>(w, "Slider1")->setValue(zoom);
     ModalAnswerer answer;
     child<UserButton>(w, "Command9")->click();
-    if (answer.texts() != QStringList{QStringLiteral("Click on the canvas area to place your watermark")}) {
+    if (!answer.texts().isEmpty()) {
         qWarning() << "Initialize said" << answer.texts();
         return nullptr;
     }

@@ -3,9 +3,13 @@
 // display: each result has the mark where the job puts it, a stopped run is
 // finished by the next one, and bad jobs start nothing.
 #include "command/headless.h"
+#include "jobs/batch_run.h"
 #include "jobs/batch_video.h"
+#include "jobs/job.h"
+#include "jobs/program_paths.h"
 #include "mark/placement.h"
 
+#include "tests/support/gui_environment.h"
 #include "tests/support/video_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +20,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -429,4 +434,72 @@ TEST(HeadlessRun, CopiesToShareFromAJob) {
                                           dir.filePath("a/clip.mkv"), dir.filePath("b/clip.avi")});
     ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
     EXPECT_TRUE(second.out.contains("\"skipped\":2")) << second.out.toStdString();
+}
+
+// Whatever it is asked, the command answers: with no display it never aborts.
+TEST(HeadlessRun, AnswersEveryCallWithoutADisplay) {
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char* out;  // the start of what it prints on standard output
+        const char* err;  // a part of what it prints on standard error
+    } cases[] = {
+        {{"-h"}, 0, "Usage: watermark-image", ""},
+        {{"--help"}, 0, "Usage: watermark-image", ""},
+        {{"--version"}, 0, "watermark-image 1.", ""},
+        {{"--jbo", "x.wmjob"}, 2, "", "unknown option --jbo"},
+        {{"--job"}, 2, "", "--job needs a value"},
+        {{"clip.mp4"}, 2, "", "the windows need a display"},
+        {{}, 2, "", "watermark-image --job FILE.wmjob VIDEO|FOLDER..."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CommandRun run = runCommand(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_TRUE(*c.out == 0 || run.out.startsWith(QLatin1String(c.out))) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.err))) << run.err.toStdString();
+    }
+}
+
+// A text job draws its letters with no display at all, and the result is the queue's, frame for frame.
+TEST(HeadlessRun, ATextJobWithoutADisplayIsTheQueues) {
+    QTemporaryDir dir;
+    const QString video = dir.filePath("beach day.mp4");
+    ASSERT_TRUE(makeGreyClip(video, "320x240", 0.4, "libx264"));
+    Job job;
+    TextMark text;
+    text.text = QStringLiteral("© {name} {date}");
+    text.family = QStringLiteral("DejaVu Sans");
+    text.colour = QColor(255, 0, 0);
+    job.text = text;
+    job.textSizePercent = 6;
+    job.anchor = Anchor::TopLeft;
+    const QString jobFile = dir.filePath("text.wmjob");
+    QString why;
+    ASSERT_TRUE(writeJobFile(jobFile, job, &why)) << why.toStdString();
+
+    const CommandRun run = runCommand({"--job", jobFile, "--output", dir.filePath("command"), video});
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+
+    // The queue's engine, in this process, with the program's encoder.
+    setProgramFolderForTesting(QStringLiteral(WM_PROGRAM_DIR));
+    const auto restore = qScopeGuard([] { setProgramFolderForTesting(QString()); });
+    BatchOptions options;
+    options.outputFolder = dir.filePath("queue");
+    const std::optional<QImage> picture = loadJobPicture(*readJobFile(jobFile, &why), &why);
+    ASSERT_TRUE(picture) << why.toStdString();
+    BatchRun queue(*readJobFile(jobFile, &why), *picture, {video}, options);
+    while (queue.step(200)) {}
+    ASSERT_EQ(queue.videos()[0].state, VideoState::Done) << queue.videos()[0].message.toStdString();
+
+    const auto frames = [](const QString& file) {
+        return fixtures::runProgram("ffmpeg",
+                                    {"-v", "error", "-i", file, "-map", "0:v", "-f", "framemd5", "-"});
+    };
+    const QByteArray fromCommand = frames(dir.filePath("command/wm-beach day.mp4"));
+    EXPECT_FALSE(fromCommand.isEmpty());
+    EXPECT_EQ(fromCommand, frames(dir.filePath("queue/wm-beach day.mp4")));
+    // And the letters are there: red where the source is grey.
+    const QImage frame = fixtures::frameOf(dir.filePath("command/wm-beach day.mp4"), 2, 320, 240);
+    EXPECT_FALSE(redBox(frame).isEmpty());
 }

@@ -3,6 +3,7 @@
 #include "mark/text_mark.h"
 #include "jobs/job.h"
 #include "mark/mark_mask.h"
+#include "tests/support/gui_environment.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -12,22 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Fonts need the application; the tests run on the offscreen platform.
-class GuiEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "text_mark_test";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QGuiApplication> app_;
-};
-const auto* const kGui = testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 TextMark sample(TextMark::Edge edge = TextMark::Edge::Outline) {
     TextMark m;

@@ -5,7 +5,6 @@
 #include "queue/batch_window.h"
 #include "app/file_choice.h"
 #include "jobs/batch_video.h"
-#include "jobs/video_run.h"
 #include "positioning/positioning_window.h"
 #include "tests/support/video_fixtures.h"
 #include "tests/support/window_test_support.h"
@@ -100,16 +99,6 @@ void BatchWindowTest::aSavedJobGivesBackTheWindowsMask() {
     QVERIFY2(job, qPrintable(why));
     QCOMPARE(job->anchor, Anchor::BottomRight);
     QCOMPARE(job->picturePath, logo_);
-
-    // The job on the same video makes the window's mask, byte for byte.
-    const std::optional<QImage> picture = loadJobPicture(*job, &why);
-    QVERIFY2(picture, qPrintable(why));
-    const std::optional<VideoFacts> facts = probeVideo(videos_[0], &why);
-    QVERIFY2(facts, qPrintable(why));
-    const std::optional<VideoMask> mask = maskFor(placementOf(*job, *picture), *facts, &why);
-    QVERIFY2(mask, qPrintable(why));
-    QCOMPARE(mask->mask.image, form.currentMask().image);
-    QCOMPARE(mask->key, form.keyColour());
 }
 
 void BatchWindowTest::theQueueShowsProofsAndConvertsEveryVideo() {

@@ -24,28 +24,30 @@ QFont sans(qreal pixelSize, bool bold) {
     return f;
 }
 
+}  // namespace
+
+QPainterPath polygonPath(std::initializer_list<QPointF> corners) {
+    QPainterPath path;
+    for (const QPointF& c : corners) {
+        if (path.elementCount() == 0)
+            path.moveTo(c);
+        else
+            path.lineTo(c);
+    }
+    path.closeSubpath();
+    return path;
+}
+
+namespace {
+
 // A folder of 28 x 22 with its top-left corner at (x, y).
 void drawFolder(QPainter& p, qreal x, qreal y) {
-    QPainterPath back;
-    back.moveTo(x, y + 3);
-    back.lineTo(x + 10, y + 3);
-    back.lineTo(x + 13, y + 6);
-    back.lineTo(x + 27, y + 6);
-    back.lineTo(x + 27, y + 21);
-    back.lineTo(x, y + 21);
-    back.closeSubpath();
     p.setPen(QPen(kFolderEdge, 1));
     p.setBrush(kFolder.darker(115));
-    p.drawPath(back);
-
-    QPainterPath front;
-    front.moveTo(x + 3, y + 9);
-    front.lineTo(x + 28, y + 9);
-    front.lineTo(x + 25, y + 21);
-    front.lineTo(x, y + 21);
-    front.closeSubpath();
+    p.drawPath(polygonPath(
+        {{x, y + 3}, {x + 10, y + 3}, {x + 13, y + 6}, {x + 27, y + 6}, {x + 27, y + 21}, {x, y + 21}}));
     p.setBrush(kFolder);
-    p.drawPath(front);
+    p.drawPath(polygonPath({{x + 3, y + 9}, {x + 28, y + 9}, {x + 25, y + 21}, {x, y + 21}}));
 }
 
 // A folder with a strip of film across its front.
@@ -167,14 +169,7 @@ void drawIcon(QPainter& p, int size) {
     p.setBrush(QColor(150, 196, 232));
     p.drawRect(QRectF(4, 7, 24, 18));
     p.setBrush(QColor(92, 150, 80));
-    QPainterPath hill;
-    hill.moveTo(4, 25);
-    hill.lineTo(12, 14);
-    hill.lineTo(18, 20);
-    hill.lineTo(22, 16);
-    hill.lineTo(28, 25);
-    hill.closeSubpath();
-    p.drawPath(hill);
+    p.drawPath(polygonPath({{4, 25}, {12, 14}, {18, 20}, {22, 16}, {28, 25}}));
     drawMark(p, QRectF(14, 14, 17, 17));
 }
 

@@ -5,12 +5,19 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QPainterPath>
+#include <QPointF>
+
+#include <initializer_list>
 
 namespace artwork {
 
 // 625 x 412: grey 200 with the folder icons, "PICTURE ZOOM", "Video details",
 // the white-outlined video panel with its field names, the title at the
 // bottom centre and the logo in the bottom-right corner (under Image2).
+// The closed outline through `corners`, in order.
+QPainterPath polygonPath(std::initializer_list<QPointF> corners);
+
 QImage background();
 
 // 240 x 240: "Watermark Image" in white, diagonally, on dark grey.

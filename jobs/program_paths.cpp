@@ -46,35 +46,25 @@ QString aliasFolder() {
 }  // namespace
 
 namespace {
-QString& programFolderOverride() {
-    static QString folder;
-    return folder;
-}
+// What a test put in place of the program's own; "" while nothing is.
+QString forcedProgramFolder;
+QString forcedEncoderName;
 }  // namespace
 
 QString programFolder() {
-    const QString& forced = programFolderOverride();
-    return forced.isEmpty() ? QCoreApplication::applicationDirPath() : forced;
+    return forcedProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath() : forcedProgramFolder;
 }
 
 void setProgramFolderForTesting(const QString& folder) {
-    programFolderOverride() = folder;
+    forcedProgramFolder = folder;
 }
-
-namespace {
-QString& encoderNameOverride() {
-    static QString name;
-    return name;
-}
-}  // namespace
 
 QString encoderName() {
-    const QString& forced = encoderNameOverride();
-    return forced.isEmpty() ? QStringLiteral("mxcode.dll") : forced;
+    return forcedEncoderName.isEmpty() ? QStringLiteral("mxcode.dll") : forcedEncoderName;
 }
 
 void setEncoderNameForTesting(const QString& name) {
-    encoderNameOverride() = name;
+    forcedEncoderName = name;
 }
 
 namespace {

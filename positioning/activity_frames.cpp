@@ -1,5 +1,7 @@
 #include "positioning/activity_frames.h"
 
+#include "app/artwork.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -35,15 +37,8 @@ QImage activityFrame(int index) {
     p.drawEllipse(disc);
 
     // The forward arrow: a shaft and a head pointing right.
-    QPainterPath arrow;
-    arrow.moveTo(9, 15);
-    arrow.lineTo(18, 15);
-    arrow.lineTo(18, 9);
-    arrow.lineTo(28, 18);
-    arrow.lineTo(18, 27);
-    arrow.lineTo(18, 21);
-    arrow.lineTo(9, 21);
-    arrow.closeSubpath();
+    const QPainterPath arrow =
+        artwork::polygonPath({{9, 15}, {18, 15}, {18, 9}, {28, 18}, {18, 27}, {18, 21}, {9, 21}});
     p.setPen(QPen(look.rim, 1));
     p.setBrush(look.arrow);
     p.drawPath(arrow);

@@ -33,8 +33,9 @@ namespace {
 
 constexpr size_t kQueueFrames = 2;
 constexpr auto kProgressEvery = std::chrono::milliseconds(500);
-// How long a stopped run's encoder may go on giving out the frames it holds.
-constexpr auto kStopFlushTime = std::chrono::milliseconds(300);
+// How long after a stop signal the encoder may go on taking the frames already decoded and giving
+// out those it holds, so that the part closes within a second even at 8K.
+constexpr auto kStopEncodeTime = std::chrono::milliseconds(600);
 // The check decodes the result's last frame from the key frame before it, which an encoder may
 // have put ten seconds back or more: one this long before the end keeps that short, for the size
 // of one key frame. Shorter videos are left as they are.
@@ -138,12 +139,13 @@ private:
     Error writeHeader();
 
     Error readAll();
-    // Reads the written file back; a failure's reason goes to `failed`.
-    void checkResult(std::string& failed);
+    // Reads the written file at path back; a failure's reason goes to `failed`.
+    void checkResult(const std::string& path, std::string& failed);
     double hookSeconds(const AVFrame* frame);
     Error takeDecoded(FramePtr frame);
     void encodeLoop();
     Error encodeOne(FramePtr frame);
+    bool pastStopTime() const;
     void reportProgress(bool last);
 
     // Set before the encoding thread starts and only read after.
@@ -201,7 +203,7 @@ Error Conversion::openInput() {
 
 Error Conversion::openOutput() {
     if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
-    if (Error e = mux_.create(format_, target_.workPath(), stop_)) return e;
+    if (Error e = mux_.create(format_, target_.workPath())) return e;
     // The index first, so that a copy to share plays while it still downloads.
     if (req_.share)
         if (int r = av_opt_set(mux_.context()->priv_data, "movflags", "+faststart", 0); r < 0)
@@ -430,7 +432,7 @@ Error Conversion::readAll() {
         if (e) return e;
     }
     if (encodeFailed_.load()) return noError();
-    // A stop keeps what is encoded already: the frames the decoder still holds are left out.
+    // A stop keeps what is decoded already: the frames the decoder still holds are left out.
     if (!stoppedEarly_)
         if (Error e = decoder_.decode(nullptr, sink)) return e;
     for (Route& route : routes_)
@@ -443,19 +445,19 @@ Error Conversion::readAll() {
     return noError();
 }
 
+bool Conversion::pastStopTime() const {
+    return stop_.asked() && std::chrono::steady_clock::now() > stop_.askedAt() + kStopEncodeTime;
+}
+
 Error Conversion::encodeOne(FramePtr frame) {
     AVCodecContext* enc = encoder_.context();
     const PacketSink write = [this, enc](AVPacket* p) {
         return mux_.write(p, enc->time_base);
     };
-    if (!frame) {
-        // After a stop the encoder's last frames come out only while they come quickly: at 8K its
-        // look-ahead alone would take seconds, and the part must be closed within one.
-        const auto deadline = std::chrono::steady_clock::now() + kStopFlushTime;
-        return encoder_.encode(nullptr, write, [this, deadline] {
-            return stop_.asked() && std::chrono::steady_clock::now() > deadline;
-        });
-    }
+    // After a stop the frames held in the queue and in the encoder's delay (B-frames, look-ahead)
+    // go into the part only while there is time: at 8K the look-ahead alone would take seconds.
+    if (!frame) return encoder_.encode(nullptr, write, [this] { return pastStopTime(); });
+    if (pastStopTime()) return noError();
     // A copy to share drops an odd last column or row (the frame is the encoder's alone by now).
     frame->width = std::min(frame->width, enc->width);
     frame->height = std::min(frame->height, enc->height);
@@ -536,8 +538,6 @@ Error Conversion::run(ConversionResult& result) {
     }
     if (readError)
         queue_.abort();
-    else if (stoppedEarly_)
-        queue_.dropAndClose();
     else
         queue_.close();
     encoding.join();
@@ -555,30 +555,40 @@ Error Conversion::run(ConversionResult& result) {
                        " began after the start of the file and is not in the result\n");
     for (const std::string& note : notes_)
         console::write(noteLine(note));
-    if (req_.readBack) {
-        const Clock::time_point checking = Clock::now();
-        checkResult(result.checkFailed);
-        result.checkSeconds = since(checking);
-    }
     result.stopped = stoppedEarly_;
-    // A result that failed its check is kept, under a part's name: it never passes for a whole one.
-    Error e = target_.commit(stoppedEarly_ || !result.checkFailed.empty(), result.keptAs);
+    const auto check = [&](const std::string& path) {
+        if (!req_.readBack) return;
+        const Clock::time_point checking = Clock::now();
+        checkResult(path, result.checkFailed);
+        result.checkSeconds = since(checking);
+    };
+    Error e;
+    if (stoppedEarly_) {
+        // A part has its name before it is read back: a kill during the check (at 8K it takes
+        // seconds) leaves it closed and named.
+        e = target_.commit(true, result.keptAs);
+        if (!e) check(result.keptAs);
+    } else {
+        check(target_.workPath());
+        // A result that failed its check is kept, under a part's name: it never passes for a whole one.
+        e = target_.commit(!result.checkFailed.empty(), result.keptAs);
+    }
     result.seconds = since(began);
     return e;
 }
 
-void Conversion::checkResult(std::string& failed) {
-    // An insisted stop wants the end now.
-    if (stop_.insisted()) return;
+void Conversion::checkResult(const std::string& path, std::string& failed) {
     const AVFormatContext* oc = mux_.context();
     CheckExpectation expected;
     for (unsigned i = 0; i < oc->nb_streams; ++i)
         expected.streams.push_back(oc->streams[i]->codecpar->codec_type);
-    expected.video = {mux_.packetsOf(encoder_.streamIndex()), progress_.seconds};
     expected.frameSeconds = av_q2d(av_inv_q(frameRate_));
+    // What the muxer was handed, not what the encoder was: a stop leaves out the frames the encoder
+    // still held.
+    expected.video = mux_.spanOf(encoder_.streamIndex(), expected.frameSeconds);
     ResultCheck check;
     CheckReport report;
-    if (Error e = check.run(target_.workPath(), expected, report))
+    if (Error e = check.run(path, expected, report))
         failed = e.message();
     else
         console::write(formatCheckLine(report));

@@ -34,7 +34,8 @@ namespace {
 constexpr size_t kQueueFrames = 2;
 constexpr auto kProgressEvery = std::chrono::milliseconds(500);
 // How long after a stop signal the encoder may go on taking the frames already decoded and giving
-// out those it holds, so that the part closes within a second even at 8K.
+// out those it holds, so that the part closes within a second even at 8K. Waits on the result's
+// file do not count: a slow folder costs no frames, and one that hangs is the close watch's.
 constexpr auto kStopEncodeTime = std::chrono::milliseconds(600);
 // The check decodes the result's last frame from the key frame before it, which an encoder may
 // have put ten seconds back or more: one this long before the end keeps that short, for the size
@@ -145,6 +146,7 @@ private:
     Error takeDecoded(FramePtr frame);
     void encodeLoop();
     Error encodeOne(FramePtr frame);
+    Error writeVideo(AVPacket* packet);
     bool pastStopTime() const;
     void reportProgress(bool last);
 
@@ -184,6 +186,7 @@ private:
     int64_t firstPts_ = AV_NOPTS_VALUE;  // encoder time base; progress counts from here
     int64_t lastPts_ = AV_NOPTS_VALUE;   // encoder time base
     bool lastKeyAsked_ = false;
+    std::chrono::steady_clock::duration writingSinceStop_{0};  // spent on muxer writes after the stop
     ProgressState progress_;
     std::chrono::steady_clock::time_point started_, lastReport_;
 };
@@ -445,14 +448,24 @@ Error Conversion::readAll() {
     return noError();
 }
 
+Error Conversion::writeVideo(AVPacket* packet) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point began = Clock::now();
+    Error e = mux_.write(packet, encoder_.context()->time_base);
+    if (stop_.asked())
+        writingSinceStop_ += std::max(Clock::duration(0), Clock::now() - std::max(began, stop_.askedAt()));
+    return e;
+}
+
 bool Conversion::pastStopTime() const {
-    return stop_.asked() && std::chrono::steady_clock::now() > stop_.askedAt() + kStopEncodeTime;
+    return stop_.asked() &&
+           std::chrono::steady_clock::now() > stop_.askedAt() + kStopEncodeTime + writingSinceStop_;
 }
 
 Error Conversion::encodeOne(FramePtr frame) {
     AVCodecContext* enc = encoder_.context();
-    const PacketSink write = [this, enc](AVPacket* p) {
-        return mux_.write(p, enc->time_base);
+    const PacketSink write = [this](AVPacket* p) {
+        return writeVideo(p);
     };
     // After a stop the frames held in the queue and in the encoder's delay (B-frames, look-ahead)
     // go into the part only while there is time: at 8K the look-ahead alone would take seconds.

@@ -60,6 +60,10 @@ void CloseWatch::watch() {
     bool watching = false;
     Sample mark, last;
     std::chrono::steady_clock::time_point still;
+    // Looks since the last move: a process held by job control (Ctrl+Z) has none while it is held,
+    // so the wall clock alone would give its part up on SIGCONT.
+    int stillLooks = 0;
+    const int kStillLooks = int(kStillFor / kLookEvery);
     while (!disarmed_) {
         wake_.wait_for(guard, kLookEvery);
         if (disarmed_ || !stop_.asked()) continue;
@@ -73,7 +77,8 @@ void CloseWatch::watch() {
             watching = true;
             mark = now;
             still = at;
-        } else if (at - still >= kStillFor) {
+            stillLooks = 0;
+        } else if (++stillLooks >= kStillLooks && at - still >= kStillFor) {
             onStuck_();
             disarmed_ = true;
         }

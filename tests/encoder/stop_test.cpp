@@ -226,18 +226,22 @@ TEST(StopPlace, FramesTheEncoderHeldBackAreLeftOutAndThePartPassesItsCheck) {
 // ---------------------------------------------------------------------------------------------
 // A result's folder that stops taking writes after the stop signal: a part whose folder comes back
 // is kept however long it took, with every frame handed to the encoder (the waits on the folder
-// are not the encoder's time); one whose folder never does ends the run 10 s after the last byte
-// moved, with nothing kept.
+// are not the encoder's time), and so is one whose encoder was held by job control meanwhile; one
+// whose folder never does ends the run 10 s after the last byte moved, with nothing kept.
 
 TEST(StopStalledDisk, PartIsKeptWhileWritesMoveAndGivenUpWhenNoneDo) {
     struct Stall {
         const char* name;
         std::vector<std::string> env;  // besides the stall's start
         bool kept;
+        bool heldByJobControl;  // Ctrl+Z a second after the stop, fg 11 s later
     };
-    // Two pauses of 6 s: more than 10 s in all after the signal, never 10 s without a write.
-    for (const Stall& s : {Stall{"comes-back", {"STALLING_DISK_PAUSES=2", "STALLING_DISK_SECONDS=6"}, true},
-                           Stall{"never-comes-back", {}, false}}) {
+    for (const Stall& s :
+         {// Two pauses of 6 s: more than 10 s in all after the signal, never 10 s without a write.
+          Stall{"comes-back", {"STALLING_DISK_PAUSES=2", "STALLING_DISK_SECONDS=6"}, true, false},
+          // Back 6 s after the encoder goes on: its 11 s held are not 11 s of nothing moving.
+          Stall{"held-meanwhile", {"STALLING_DISK_PAUSES=1", "STALLING_DISK_SECONDS=18"}, true, true},
+          Stall{"never-comes-back", {}, false, false}}) {
         SCOPED_TRACE(s.name);
         const std::string dir = enc_test::scratchFolder(std::string("stop-stalled-") + s.name);
         std::vector<std::string> env = {"LD_PRELOAD=" WM_STALLING_DISK, "STALLING_DISK_BYTES=65536",
@@ -247,6 +251,12 @@ TEST(StopStalledDisk, PartIsKeptWhileWritesMoveAndGivenUpWhenNoneDo) {
                               {.ownGroup = false, .env = env});
         ASSERT_NE(child.readUntil("disk stalled\n", 60'000).find("disk stalled\n"), std::string::npos);
         ASSERT_EQ(kill(child.pid(), SIGTERM), 0);  // our own child
+        if (s.heldByJobControl) {
+            sleep(1);
+            ASSERT_EQ(kill(child.pid(), SIGSTOP), 0);
+            sleep(11);
+            ASSERT_EQ(kill(child.pid(), SIGCONT), 0);
+        }
         enc_test::RunResult r;
         ASSERT_TRUE(child.wait(120'000, r)) << "did not end";
         if (s.kept) {

@@ -187,6 +187,7 @@ private:
     int64_t lastPts_ = AV_NOPTS_VALUE;   // encoder time base
     bool lastKeyAsked_ = false;
     std::chrono::steady_clock::duration writingSinceStop_{0};  // spent on muxer writes after the stop
+    bool leftOut_ = false;  // frames were left out for a stop: the result is a part even when read whole
     ProgressState progress_;
     std::chrono::steady_clock::time_point started_, lastReport_;
 };
@@ -469,8 +470,15 @@ Error Conversion::encodeOne(FramePtr frame) {
     };
     // After a stop the frames held in the queue and in the encoder's delay (B-frames, look-ahead)
     // go into the part only while there is time: at 8K the look-ahead alone would take seconds.
-    if (!frame) return encoder_.encode(nullptr, write, [this] { return pastStopTime(); });
-    if (pastStopTime()) return noError();
+    if (!frame)
+        return encoder_.encode(nullptr, write, [this] {
+            leftOut_ = leftOut_ || pastStopTime();
+            return leftOut_;
+        });
+    if (pastStopTime()) {
+        leftOut_ = true;
+        return noError();
+    }
     // A copy to share drops an odd last column or row (the frame is the encoder's alone by now).
     frame->width = std::min(frame->width, enc->width);
     frame->height = std::min(frame->height, enc->height);
@@ -556,9 +564,11 @@ Error Conversion::run(ConversionResult& result) {
     encoding.join();
     if (encodeFailed_) return encodeError_;  // the reading side only saw the queue stop
     if (readError) return readError;
+    // A stop that came once the source was read still cuts the encoder's last frames short.
+    const bool stopped = stoppedEarly_ || leftOut_;
     if (mux_.packetsOf(encoder_.streamIndex()) == 0) {
         // Stopped before the first frame: nothing worth keeping, and main says so.
-        if (stoppedEarly_) return avError(AVERROR_EXIT, "output '" + req_.output + "'");
+        if (stopped) return avError(AVERROR_EXIT, "output '" + req_.output + "'");
         return failure("output '" + req_.output + "'", "no video frame could be decoded");
     }
     if (Error e = mux_.finish()) return e;
@@ -568,7 +578,7 @@ Error Conversion::run(ConversionResult& result) {
                        " began after the start of the file and is not in the result\n");
     for (const std::string& note : notes_)
         console::write(noteLine(note));
-    result.stopped = stoppedEarly_;
+    result.stopped = stopped;
     const auto check = [&](const std::string& path) {
         if (!req_.readBack) return;
         const Clock::time_point checking = Clock::now();
@@ -576,7 +586,7 @@ Error Conversion::run(ConversionResult& result) {
         result.checkSeconds = since(checking);
     };
     Error e;
-    if (stoppedEarly_) {
+    if (stopped) {
         // A part has its name before it is read back: a kill during the check (at 8K it takes
         // seconds) leaves it closed and named.
         e = target_.commit(true, result.keptAs);

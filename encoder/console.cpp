@@ -9,12 +9,15 @@ namespace wm::console {
 namespace {
 std::atomic<bool> gone{false};
 std::mutex writing;
+std::atomic<bool> underWay{false};
 }  // namespace
 
 void write(std::string_view text) {
     std::lock_guard lock(writing);
     while (!text.empty() && !gone.load()) {
+        underWay = true;
         ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+        underWay = false;
         if (n < 0) {
             if (errno == EINTR) continue;
             gone = true;  // EPIPE or a closed descriptor: nobody reads any more
@@ -22,6 +25,10 @@ void write(std::string_view text) {
         }
         text.remove_prefix(size_t(n));
     }
+}
+
+bool waiting() {
+    return underWay.load();
 }
 
 }  // namespace wm::console

@@ -8,5 +8,7 @@
 namespace wm::console {
 
 void write(std::string_view text);
+// Whether a write is under way, e.g. held by a reader that does not read.
+bool waiting();
 
 }  // namespace wm::console

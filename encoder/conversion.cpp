@@ -33,8 +33,10 @@ namespace {
 
 constexpr size_t kQueueFrames = 2;
 constexpr auto kProgressEvery = std::chrono::milliseconds(500);
-// How long a stopped run's encoder may go on giving out the frames it holds.
-constexpr auto kStopFlushTime = std::chrono::milliseconds(300);
+// How long after a stop signal the encoder may go on taking the frames already decoded and giving
+// out those it holds, so that the part closes within a second even at 8K. Waits on the result's
+// file do not count: a slow folder costs no frames, and one that hangs is the close watch's.
+constexpr auto kStopEncodeTime = std::chrono::milliseconds(600);
 // The check decodes the result's last frame from the key frame before it, which an encoder may
 // have put ten seconds back or more: one this long before the end keeps that short, for the size
 // of one key frame. Shorter videos are left as they are.
@@ -138,12 +140,14 @@ private:
     Error writeHeader();
 
     Error readAll();
-    // Reads the written file back; a failure's reason goes to `failed`.
-    void checkResult(std::string& failed);
+    // Reads the written file at path back; a failure's reason goes to `failed`.
+    void checkResult(const std::string& path, std::string& failed);
     double hookSeconds(const AVFrame* frame);
     Error takeDecoded(FramePtr frame);
     void encodeLoop();
     Error encodeOne(FramePtr frame);
+    Error writeVideo(AVPacket* packet);
+    bool pastStopTime() const;
     void reportProgress(bool last);
 
     // Set before the encoding thread starts and only read after.
@@ -182,6 +186,8 @@ private:
     int64_t firstPts_ = AV_NOPTS_VALUE;  // encoder time base; progress counts from here
     int64_t lastPts_ = AV_NOPTS_VALUE;   // encoder time base
     bool lastKeyAsked_ = false;
+    std::chrono::steady_clock::duration writingSinceStop_{0};  // spent on muxer writes after the stop
+    bool leftOut_ = false;  // frames were left out for a stop: the result is a part even when read whole
     ProgressState progress_;
     std::chrono::steady_clock::time_point started_, lastReport_;
 };
@@ -201,7 +207,7 @@ Error Conversion::openInput() {
 
 Error Conversion::openOutput() {
     if (Error e = target_.prepare(req_.input, req_.output, req_.overwrite)) return e;
-    if (Error e = mux_.create(format_, target_.workPath(), stop_)) return e;
+    if (Error e = mux_.create(format_, target_.workPath())) return e;
     // The index first, so that a copy to share plays while it still downloads.
     if (req_.share)
         if (int r = av_opt_set(mux_.context()->priv_data, "movflags", "+faststart", 0); r < 0)
@@ -430,7 +436,7 @@ Error Conversion::readAll() {
         if (e) return e;
     }
     if (encodeFailed_.load()) return noError();
-    // A stop keeps what is encoded already: the frames the decoder still holds are left out.
+    // A stop keeps what is decoded already: the frames the decoder still holds are left out.
     if (!stoppedEarly_)
         if (Error e = decoder_.decode(nullptr, sink)) return e;
     for (Route& route : routes_)
@@ -443,18 +449,35 @@ Error Conversion::readAll() {
     return noError();
 }
 
+Error Conversion::writeVideo(AVPacket* packet) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point began = Clock::now();
+    Error e = mux_.write(packet, encoder_.context()->time_base);
+    if (stop_.asked())
+        writingSinceStop_ += std::max(Clock::duration(0), Clock::now() - std::max(began, stop_.askedAt()));
+    return e;
+}
+
+bool Conversion::pastStopTime() const {
+    return stop_.asked() &&
+           std::chrono::steady_clock::now() > stop_.askedAt() + kStopEncodeTime + writingSinceStop_;
+}
+
 Error Conversion::encodeOne(FramePtr frame) {
     AVCodecContext* enc = encoder_.context();
-    const PacketSink write = [this, enc](AVPacket* p) {
-        return mux_.write(p, enc->time_base);
+    const PacketSink write = [this](AVPacket* p) {
+        return writeVideo(p);
     };
-    if (!frame) {
-        // After a stop the encoder's last frames come out only while they come quickly: at 8K its
-        // look-ahead alone would take seconds, and the part must be closed within one.
-        const auto deadline = std::chrono::steady_clock::now() + kStopFlushTime;
-        return encoder_.encode(nullptr, write, [this, deadline] {
-            return stop_.asked() && std::chrono::steady_clock::now() > deadline;
+    // After a stop the frames held in the queue and in the encoder's delay (B-frames, look-ahead)
+    // go into the part only while there is time: at 8K the look-ahead alone would take seconds.
+    if (!frame)
+        return encoder_.encode(nullptr, write, [this] {
+            leftOut_ = leftOut_ || pastStopTime();
+            return leftOut_;
         });
+    if (pastStopTime()) {
+        leftOut_ = true;
+        return noError();
     }
     // A copy to share drops an odd last column or row (the frame is the encoder's alone by now).
     frame->width = std::min(frame->width, enc->width);
@@ -536,16 +559,16 @@ Error Conversion::run(ConversionResult& result) {
     }
     if (readError)
         queue_.abort();
-    else if (stoppedEarly_)
-        queue_.dropAndClose();
     else
         queue_.close();
     encoding.join();
     if (encodeFailed_) return encodeError_;  // the reading side only saw the queue stop
     if (readError) return readError;
+    // A stop that came once the source was read still cuts the encoder's last frames short.
+    const bool stopped = stoppedEarly_ || leftOut_;
     if (mux_.packetsOf(encoder_.streamIndex()) == 0) {
         // Stopped before the first frame: nothing worth keeping, and main says so.
-        if (stoppedEarly_) return avError(AVERROR_EXIT, "output '" + req_.output + "'");
+        if (stopped) return avError(AVERROR_EXIT, "output '" + req_.output + "'");
         return failure("output '" + req_.output + "'", "no video frame could be decoded");
     }
     if (Error e = mux_.finish()) return e;
@@ -555,30 +578,40 @@ Error Conversion::run(ConversionResult& result) {
                        " began after the start of the file and is not in the result\n");
     for (const std::string& note : notes_)
         console::write(noteLine(note));
-    if (req_.readBack) {
+    result.stopped = stopped;
+    const auto check = [&](const std::string& path) {
+        if (!req_.readBack) return;
         const Clock::time_point checking = Clock::now();
-        checkResult(result.checkFailed);
+        checkResult(path, result.checkFailed);
         result.checkSeconds = since(checking);
+    };
+    Error e;
+    if (stopped) {
+        // A part has its name before it is read back: a kill during the check (at 8K it takes
+        // seconds) leaves it closed and named.
+        e = target_.commit(true, result.keptAs);
+        if (!e) check(result.keptAs);
+    } else {
+        check(target_.workPath());
+        // A result that failed its check is kept, under a part's name: it never passes for a whole one.
+        e = target_.commit(!result.checkFailed.empty(), result.keptAs);
     }
-    result.stopped = stoppedEarly_;
-    // A result that failed its check is kept, under a part's name: it never passes for a whole one.
-    Error e = target_.commit(stoppedEarly_ || !result.checkFailed.empty(), result.keptAs);
     result.seconds = since(began);
     return e;
 }
 
-void Conversion::checkResult(std::string& failed) {
-    // An insisted stop wants the end now.
-    if (stop_.insisted()) return;
+void Conversion::checkResult(const std::string& path, std::string& failed) {
     const AVFormatContext* oc = mux_.context();
     CheckExpectation expected;
     for (unsigned i = 0; i < oc->nb_streams; ++i)
         expected.streams.push_back(oc->streams[i]->codecpar->codec_type);
-    expected.video = {mux_.packetsOf(encoder_.streamIndex()), progress_.seconds};
     expected.frameSeconds = av_q2d(av_inv_q(frameRate_));
+    // What the muxer was handed, not what the encoder was: a stop leaves out the frames the encoder
+    // still held.
+    expected.video = mux_.spanOf(encoder_.streamIndex(), expected.frameSeconds);
     ResultCheck check;
     CheckReport report;
-    if (Error e = check.run(target_.workPath(), expected, report))
+    if (Error e = check.run(path, expected, report))
         failed = e.message();
     else
         console::write(formatCheckLine(report));

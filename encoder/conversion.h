@@ -25,7 +25,7 @@ struct ConversionRequest {
 };
 
 struct ConversionResult {
-    bool stopped = false;     // reading ended early on a stop; keptAs holds the part before it
+    bool stopped = false;     // a stop cut the conversion short; keptAs holds the part before it
     std::string keptAs;       // where the result went: the requested name, or when stopped the part's name
     std::string checkFailed;  // why the written file failed its check; it is then kept as a part
     double seconds = 0;       // the whole conversion's time, the check's included
@@ -33,7 +33,8 @@ struct ConversionResult {
 };
 
 // stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading
-// stops, everything in flight is encoded, the trailer is written and the result kept.
+// stops, the frames decoded so far are encoded while there is time, the trailer is written and
+// the part kept under its own name, then checked.
 Error convert(InputFile& input, const ConversionRequest& request, const StopRequest& stop,
               ConversionResult& result);
 

@@ -38,14 +38,6 @@ public:
         closed_ = true;
         notEmpty_.notify_all();
     }
-    // Drops what waits and closes: a stop leaves the frames not yet encoded out.
-    void dropAndClose() {
-        std::lock_guard lock(m_);
-        q_.clear();
-        closed_ = true;
-        notEmpty_.notify_all();
-        notFull_.notify_all();
-    }
     void abort() {
         std::lock_guard lock(m_);
         aborted_ = true;

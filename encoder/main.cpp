@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "encoder/close_watch.h"
 #include "encoder/console.h"
 #include "encoder/conversion.h"
 #include "encoder/frame_grab.h"
@@ -36,13 +37,13 @@ pthread_t mainThread;
 
 void onStop(int sig) {
     // Only the main thread waits on the input; a signal that landed on another thread is passed
-    // on, so that the main thread's wait ends too (and the stop is counted once).
+    // on, so that the main thread's wait ends too.
     if (!pthread_equal(pthread_self(), mainThread)) {
         pthread_kill(mainThread, sig);
         return;
     }
-    stopRequest.signal.store(sig);
-    stopRequest.count.fetch_add(1);
+    // The first one stops; the ones after it ask the same and change nothing.
+    stopRequest.ask(sig);
 }
 
 void installSignals() {
@@ -50,6 +51,9 @@ void installSignals() {
     struct sigaction sa {};
     sa.sa_handler = onStop;
     sigemptyset(&sa.sa_mask);
+    // One stop signal handled at a time: the first one's signal and time go together.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&sa.sa_mask, sig);
     // No SA_RESTART: a blocked read returns, and the input's interrupt check sees the stop.
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
@@ -178,7 +182,18 @@ int main(int argc, char** argv) {
     wm::ConversionRequest request{options.input,     *options.output, options.overwrite, options.hook,
                                   options.audioRate, options.share,   !options.noCheck};
     wm::ConversionResult result;
-    if (wm::Error e = wm::convert(input, request, stopRequest, result)) {
+    // A part that cannot be closed (its folder takes no more writes) must not hold the run for ever.
+    wm::CloseWatch watch(stopRequest, [] {
+        char line[96];
+        std::snprintf(line, sizeof line,
+                      "The part could not be closed: nothing was read or written for %d s.\n",
+                      int(wm::CloseWatch::kStillFor.count()));
+        wm::console::write(line);
+        ::_exit(stopped("; nothing was written."));
+    });
+    const wm::Error e = wm::convert(input, request, stopRequest, result);
+    watch.disarm();
+    if (e) {
         if (e.code == AVERROR_EXIT && stopRequest.asked()) return stopped("; nothing was written.");
         return fail(e.message());
     }

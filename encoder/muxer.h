@@ -9,15 +9,14 @@
 
 #include "encoder/av_ptr.h"
 #include "encoder/error.h"
-#include "encoder/stop.h"
+#include "encoder/video_span.h"
 
 namespace wm {
 
 class Muxer {
 public:
     // format: the container chosen from the result's name; path: the file actually written.
-    // Waits on the file give up when the stop is insisted on.
-    Error create(const AVOutputFormat* format, const std::string& path, const StopRequest& stop);
+    Error create(const AVOutputFormat* format, const std::string& path);
     AVFormatContext* context() const noexcept { return out_.get(); }
     Error writeHeader();
     // Rescales pkt from `from` to the stream's time base and writes it; takes the packet's data.
@@ -26,12 +25,15 @@ public:
     Error finish();
     int64_t bytesWritten();
     int64_t packetsOf(int stream);
+    // The packets of `stream` handed to the muxer so far and the time they span; a packet without a
+    // duration lasts frameSeconds.
+    VideoSpan spanOf(int stream, double frameSeconds);
 
 private:
     OutputFormatPtr out_;
     std::mutex lock_;
     std::string path_;
-    std::vector<int64_t> packets_;  // per output stream, sized when the header is written
+    std::vector<SpanCounter> spans_;  // per output stream, made when the header is written
     int64_t finalSize_ = 0;
 };
 

@@ -33,36 +33,6 @@ int64_t timestampOf(const AVPacket* p) {
     return p->pts != AV_NOPTS_VALUE ? p->pts : p->dts;
 }
 
-// The frames of one video stream and the span they cover, packet by packet.
-class SpanCounter {
-public:
-    SpanCounter(AVRational timeBase, double frameSeconds)
-        : base_(timeBase), step_(std::max<int64_t>(1, std::llround(frameSeconds / av_q2d(timeBase)))) {}
-    void add(const AVPacket* p) {
-        ++frames_;
-        const int64_t ts = timestampOf(p);
-        if (ts == AV_NOPTS_VALUE) return;
-        first_ = first_ == AV_NOPTS_VALUE ? ts : std::min(first_, ts);
-        if (last_ == AV_NOPTS_VALUE || ts >= last_) {
-            last_ = ts;
-            lastEnd_ = ts + (p->duration > 0 ? p->duration : step_);
-        }
-    }
-    int64_t lastTimestamp() const { return last_; }
-    VideoSpan span() const {
-        VideoSpan s;
-        s.frames = frames_;
-        if (first_ != AV_NOPTS_VALUE) s.seconds = double(lastEnd_ - first_) * av_q2d(base_);
-        return s;
-    }
-
-private:
-    AVRational base_;
-    int64_t step_;
-    int64_t frames_ = 0;
-    int64_t first_ = AV_NOPTS_VALUE, last_ = AV_NOPTS_VALUE, lastEnd_ = 0;
-};
-
 Error unreadable(int code, const std::string& what) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, buf, sizeof buf);
@@ -92,7 +62,7 @@ int videoStreamOf(const AVFormatContext* f) {
 }  // namespace
 
 Error measureVideo(AVFormatContext* file, int video, double frameSeconds, VideoSpan& span) {
-    SpanCounter counter(file->streams[video]->time_base, frameSeconds);
+    SpanCounter counter(file->streams[video]->time_base);
     PacketPtr pkt = makePacket();
     for (;;) {
         const int r = av_read_frame(file, pkt.get());
@@ -102,7 +72,7 @@ Error measureVideo(AVFormatContext* file, int video, double frameSeconds, VideoS
         if (pkt->stream_index == video && pkt->size > 0) counter.add(pkt.get());
         av_packet_unref(pkt.get());
     }
-    span = counter.span();
+    span = counter.span(frameSeconds);
     return noError();
 }
 
@@ -154,7 +124,7 @@ Error ResultCheck::readThrough(int video, const CheckExpectation& expected, Vide
     // would each take their own pictures, which cost more to set up than they save.
     if (Error e = openVideoDecoder(st, 1, 0, decoder_))
         return failure("", "its video cannot be decoded: " + e.message());
-    SpanCounter counter(st->time_base, expected.frameSeconds);
+    SpanCounter counter(st->time_base);
     FramePtr frame = makeFrame();
     // The first key frame decoded on its own and drained at once: the frames after it, which the
     // decoder would otherwise take in before it gives out the first, are not decoded. Packets
@@ -186,7 +156,7 @@ Error ResultCheck::readThrough(int video, const CheckExpectation& expected, Vide
     }
     if (!firstDecoded_) return failure("", "its first frame does not decode");
     lastPts_ = counter.lastTimestamp();
-    span = counter.span();
+    span = counter.span(expected.frameSeconds);
     return noError();
 }
 

@@ -10,19 +10,13 @@
 #include "encoder/av_ptr.h"
 #include "encoder/error.h"
 #include "encoder/input_file.h"
+#include "encoder/video_span.h"
 
 namespace wm {
 
-// What a video stream holds, as its packets say: frames and the span from the first frame's start
-// to the last one's end.
-struct VideoSpan {
-    int64_t frames = 0;
-    double seconds = 0;
-};
-
 struct CheckExpectation {
     std::vector<AVMediaType> streams;  // the kinds of the streams written, in order
-    VideoSpan video;                   // the video written
+    VideoSpan video;                   // the video written, as the muxer was handed it
     double frameSeconds = 0.04;        // one frame, the tolerance for the length
 };
 

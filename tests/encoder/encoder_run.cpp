@@ -23,7 +23,8 @@ extern char** environ;
 namespace enc_test {
 namespace {
 
-pid_t spawn(const std::string& program, const std::vector<std::string>& args, int& readFd) {
+pid_t spawn(const std::string& program, const std::vector<std::string>& args, int& readFd,
+            const ChildOptions& options = {}) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     posix_spawn_file_actions_t fa;
@@ -36,8 +37,21 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, in
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& e : options.env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    for (char** e = environ; *e; ++e)
+        envp.push_back(*e);
+    envp.push_back(nullptr);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    if (options.ownGroup) {
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+    }
     pid_t pid = -1;
-    const int r = posix_spawnp(&pid, program.c_str(), &fa, nullptr, argv.data(), environ);
+    const int r = posix_spawnp(&pid, program.c_str(), &fa, &attr, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&fa);
     close(fds[1]);
     if (r != 0) {
@@ -85,8 +99,8 @@ RunResult runEncoder(const std::vector<std::string>& args) {
     return run(encoderPath(), args);
 }
 
-Child::Child(const std::vector<std::string>& args) {
-    pid_ = spawn(encoderPath(), args, fd_);
+Child::Child(const std::vector<std::string>& args, const ChildOptions& options) {
+    pid_ = spawn(encoderPath(), args, fd_, options);
 }
 
 Child::~Child() {

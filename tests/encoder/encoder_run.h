@@ -20,10 +20,16 @@ RunResult runEncoder(const std::vector<std::string>& args);
 std::string encoderPath();
 std::string hookPath();
 
+// How a Child starts besides its arguments.
+struct ChildOptions {
+    bool ownGroup = false;         // in a process group of its own, as a terminal's job
+    std::vector<std::string> env;  // "NAME=value" added to the test's environment
+};
+
 // A running encoder whose console is a pipe the test reads.
 class Child {
 public:
-    explicit Child(const std::vector<std::string>& args);
+    explicit Child(const std::vector<std::string>& args, const ChildOptions& options = {});
     ~Child();
     pid_t pid() const { return pid_; }
     // Reads until the text holds `marker` or the pipe ends; returns what was read so far.

@@ -52,10 +52,12 @@ int main(int argc, char** argv) {
         // A logout, a Ctrl+C or a kill ends the program as closing its main
         // window does: conversions stop and keep their parts.
         QuitSignals quitSignals;
-        QObject::connect(&quitSignals, &QuitSignals::arrived, window.get(), [w = window.get()] {
-            w->close();
-            QApplication::quit();
-        });
+        QTextStream err(stderr);
+        QObject::connect(&quitSignals, &QuitSignals::arrived, window.get(),
+                         [w = window.get(), &err](int sig) {
+                             endOnQuitSignal(
+                                 *w, sig, [](int code) { QApplication::exit(code); }, err);
+                         });
         window->show();
         // A video handed over by the file manager ("Open With") or typed after
         // the program's name is taken as if chosen through Video Selection,

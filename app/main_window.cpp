@@ -244,6 +244,10 @@ void MainWindow::setVideoRecorded(const QDateTime& recorded) {
     video_.recorded = recorded;
 }
 
+void MainWindow::tell(const QString& text) {
+    if (!text.isEmpty()) msgBox(this, text);
+}
+
 void MainWindow::finishVideoDetails() {
     emit videoDescribed();
 }

@@ -88,6 +88,8 @@ signals:
     void closing();
 
 public slots:
+    // A message from another window, shown here: that window is gone.
+    void tell(const QString& text);
     void chooseVideo();
     // Takes `path` as if "Video Selection" had chosen it (a file handed to the
     // program on its command line).

@@ -187,7 +187,9 @@ double BatchRun::overallPercent() const {
         const double weight = v.seconds > 0 ? v.seconds : 1;
         total += weight;
         if (v.state == VideoState::Waiting) continue;
-        done += weight * (v.state == VideoState::Converting ? v.percent / 100 : 1.0);
+        // A stopped video counts what its part holds, not the whole of it.
+        const bool partly = v.state == VideoState::Converting || v.state == VideoState::Stopped;
+        done += weight * (partly ? v.percent / 100 : 1.0);
     }
     return total > 0 ? done / total * 100 : 100;
 }

@@ -110,7 +110,13 @@ void PositioningWindow::startConversion() {
     paceLabel_->clear();
     const RunEnd end = run_.finish(code);
     // A video chosen while this one converted comes now; its window starts without this run's line.
-    const auto takeNextVideo = qScopeGuard([this] {
+    const auto afterRun = qScopeGuard([this] {
+        if (closeAfterRun_) {
+            // Closed during the run: the main window says where the part is.
+            emit closedDuringRun(endText());
+            close();
+            return;
+        }
         if (nextVideo_) changeVideo(*std::exchange(nextVideo_, std::nullopt), true);
     });
     // A run ended by the window's close or by a Stop that had to end the

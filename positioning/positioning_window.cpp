@@ -37,6 +37,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -895,7 +896,35 @@ QString PositioningWindow::maskPath() const {
     return run_.maskPath();
 }
 
+void PositioningWindow::stopForQuit() {
+    withProgram_ = true;
+    stopConversion();
+}
+
+bool PositioningWindow::askStopAndClose() {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Watermark Image"),
+                    QStringLiteral("Stop the conversion and keep the part?"), QMessageBox::NoButton, this);
+    QPushButton* stop = box.addButton(QStringLiteral("Stop and close"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == stop;
+}
+
 void PositioningWindow::closeEvent(QCloseEvent* e) {
+    if (!closing_ && isLoaded() && converting() && !withProgram_) {
+        e->ignore();
+        if (closeAfterRun_ || !askStopAndClose() || !isLoaded() || !converting()) {
+            if (isLoaded() && !converting() && !closeAfterRun_) close();  // the run ended while it asked
+            return;
+        }
+        // The encoder keeps its part the orderly way; the window goes when the run has ended.
+        closeAfterRun_ = true;
+        hide();
+        stopConversion();
+        return;
+    }
     e->accept();
     if (closing_ || !isLoaded()) return;
     closing_ = true;

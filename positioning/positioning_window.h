@@ -138,6 +138,18 @@ public:
     void advanceActivityAnimation();
     int nextActivityFrame() const { return activityFrame_; }
 
+    // A conversion is running.
+    bool converting() const;
+    // The program is ending on a quit signal: the conversion stops the orderly
+    // way, and the window closes without asking.
+    void stopForQuit();
+    // The main window is closing: this window closes with it without asking.
+    void closeWithProgram() { withProgram_ = true; }
+
+signals:
+    // The window was closed during a conversion, which then stopped: how it ended.
+    void closedDuringRun(const QString& endText);
+
 public slots:
     void placeMark(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
     // The place control: the mark to `anchor` at the margin control's margin.
@@ -162,7 +174,6 @@ private:
     // remembered place and size when `remembered`.
     void takeMark(const QImage& picture, QSize markSize, const QString& picturePath,
                   const std::optional<TextMark>& text, bool remembered);
-    bool converting() const;
     // The job's time range from "From", "Until" and "Fade" against this video's length.
     void takeRange();
     // noteText() for a mark of which `vanishing` pixels are of the key colour.
@@ -184,6 +195,8 @@ private:
     VideoFacts videoFacts() const;
     bool prepareRun(const Job& job, const VideoFacts& facts, const QString& result);
     void showBitmapRefusal();
+    // "Stop the conversion and keep the part?": true for "Stop and close".
+    bool askStopAndClose();
     // Ends the conversion in progress; part of the close, never refuses it.
     void endConversion();
 
@@ -201,6 +214,8 @@ private:
     std::shared_ptr<ConsoleCapture> conversionRunner_;  // new at every load
     std::shared_ptr<ConsoleCapture> frameRunner_;       // fetches the frame shown behind the mark
     bool closing_ = false;
+    bool withProgram_ = false;            // closing with the program: nothing to ask
+    bool closeAfterRun_ = false;          // "Stop and close": the window goes once its run has ended
     bool syncing_ = false;                // the controls are being set from the placement
     QString endPath_;                     // the file the last run kept
     mutable QColor programKey_;           // programKey() for the laid mark below

@@ -264,13 +264,14 @@ void BatchWindow::tick() {
     const bool more = batch_->step(0);
     showOverall();
     if (more) return;
+    const bool stopped = batch_->stopping();
     timer_->stop();
     batch_.reset();
     startButton_->setEnabled(true);
     addButton_->setEnabled(true);
     addFolderButton_->setEnabled(true);
     stopButton_->setEnabled(false);
-    timeLeft_->setText(QStringLiteral("finished"));
+    timeLeft_->setText(stopped ? QStringLiteral("stopped") : QStringLiteral("finished"));
     emit finished();
 }
 

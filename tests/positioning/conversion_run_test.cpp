@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QTimer>
 #include <QtTest>
 
@@ -80,7 +81,7 @@ private slots:
     void startWithoutAMarkIsRefused();
     void aFailedConversionSaysSo();
     void stopEndsTheEncoderAndStartWorksAgain();
-    void closingTheWindowEndsTheEncoder();
+    void closingTheWindowAsksThenKeepsThePart();
     void closingTheMainWindowDuringAConversionEndsIt();
     void aQuitSignalEndsTheConversionKeepingThePart();
     void stopAndCloseTouchOnlyOurOwnEncoders();
@@ -479,7 +480,7 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
                                                     .join(u',')));
 }
 
-void ConversionTest::closingTheWindowEndsTheEncoder() {
+void ConversionTest::closingTheWindowAsksThenKeepsThePart() {
     const std::unique_ptr<MainWindow> program = buildProgram();
     MainWindow& w = *program;
     w.show();
@@ -487,14 +488,30 @@ void ConversionTest::closingTheWindowEndsTheEncoder() {
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
 
-    ModalAnswerer answer;
-    QVERIFY(!startActingAtFirstProgress(form, [&] { form->close(); }).isEmpty());
-    QVERIFY(answer.texts().isEmpty());
+    // The question first: Cancel leaves the run going, "Stop and close" ends it keeping the part.
+    QString press = QStringLiteral("Cancel");
+    ModalAnswerer answer([&press](QMessageBox* box) {
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == press) b->click();
+    });
+    QVERIFY(!startActingAtFirstProgress(form, [&] {
+                 form->close();
+                 QVERIFY(form->isVisible() && form->converting());
+                 press = QStringLiteral("Stop and close");
+                 form->close();
+             }).isEmpty());
+    QTRY_VERIFY(!PositioningWindow::loaded());
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 5000);
-    // Ended early, and what it wrote so far plays.
+    // Ended early, what it wrote so far plays, and the main window said where it is.
     const double played =
         durationOf(folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped.avi")));
     QVERIFY2(played > 0 && played < 100, qPrintable(QString::number(played)));
+    QTRY_COMPARE(answer.texts().size(), 3);
+    QCOMPARE(answer.texts()[0], QStringLiteral("Stop the conversion and keep the part?"));
+    QCOMPARE(answer.texts()[1], answer.texts()[0]);
+    QVERIFY2(answer.texts()[2].startsWith(QStringLiteral("Stopped at ")) &&
+                 answer.texts()[2].contains(QStringLiteral("the part is wm-long take-stopped.avi, checked")),
+             qPrintable(answer.texts()[2]));
 }
 
 void ConversionTest::closingTheMainWindowDuringAConversionEndsIt() {
@@ -521,18 +538,35 @@ void ConversionTest::aQuitSignalEndsTheConversionKeepingThePart() {
     const std::unique_ptr<MainWindow> program = buildProgram();
     MainWindow& w = *program;
     QuitSignals quitSignals;
-    connect(&quitSignals, &QuitSignals::arrived, &w, &QWidget::close);
+    QString said;
+    QTextStream err(&said);
+    int exitCode = -1;
+    connect(&quitSignals, &QuitSignals::arrived, &w, [&](int sig) {
+        endOnQuitSignal(
+            w, sig, [&exitCode](int code) { exitCode = code; }, err);
+    });
     w.show();
     QVERIFY(prepare(w, longVideo_, 10, 10));
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
 
-    QVERIFY(!startActingAtFirstProgress(form, [] { ::raise(SIGTERM); }).isEmpty());
-    QTRY_VERIFY(!w.isVisible());
+    // A logout's SIGTERM, and the SIGHUP that may follow it: one orderly stop, no question.
+    ModalAnswerer answer;
+    QVERIFY(!startActingAtFirstProgress(form, [] {
+                 ::raise(SIGTERM);
+                 ::raise(SIGHUP);
+             }).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(exitCode, 128 + SIGTERM, 6000);
+    QVERIFY(!w.isVisible());
+    QVERIFY(answer.texts().isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 3000);
-    const double played =
-        durationOf(folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped.avi")));
+    const QString part = folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped.avi"));
+    const double played = durationOf(part);
     QVERIFY2(played > 0 && played < 100, qPrintable(QString::number(played)));
+    // The terminal or the session's log says where the part is, and that it was checked.
+    QVERIFY2(said.startsWith(QStringLiteral("watermark-image: Stopped at ")) &&
+                 said.contains(QStringLiteral("the part is wm-long take-stopped.avi, checked")),
+             qPrintable(said));
 }
 
 void ConversionTest::stopAndCloseTouchOnlyOurOwnEncoders() {

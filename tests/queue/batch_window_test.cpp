@@ -30,8 +30,9 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void aSavedJobGivesBackTheWindowsMask();
+    void aSavedJobHoldsTheWindowsPlacement();
     void theQueueShowsProofsAndConvertsEveryVideo();
+    void stoppedVideosSayStopped();
 
 private:
     PositioningWindow& open(const QString& video);
@@ -83,7 +84,7 @@ PositioningWindow& BatchWindowTest::open(const QString& video) {
     return form;
 }
 
-void BatchWindowTest::aSavedJobGivesBackTheWindowsMask() {
+void BatchWindowTest::aSavedJobHoldsTheWindowsPlacement() {
     PositioningWindow& form = open(videos_[0]);
     const QString jobFile = folder_.filePath("saved");
     setFileChoiceAnswer([&](const QString& caption) {
@@ -143,6 +144,33 @@ void BatchWindowTest::theQueueShowsProofsAndConvertsEveryVideo() {
     QVERIFY(finished.wait(60000));
     QVERIFY2(queue->stateText(2).startsWith("done"), qPrintable(queue->stateText(2)));
     QVERIFY(durationOf(folder_.filePath("watermarked/wm-three.avi")) > 0.3);
+}
+
+void BatchWindowTest::stoppedVideosSayStopped() {
+    // Long enough that a stop lands while both encoders work.
+    const QStringList longer{folder_.filePath("long one.avi"), folder_.filePath("long two.avi")};
+    for (const QString& v : longer)
+        QVERIFY(QFileInfo::exists(v) || makeVideo(v, "1280x720", 20));
+    PositioningWindow& form = open(videos_[0]);
+    setFileChoiceAnswer([&](const QString&) { return longer; });
+    child<QPushButton>(form, "addVideos")->click();
+    BatchWindow* queue = BatchWindow::loaded();
+    QVERIFY(queue);
+    QSignalSpy finished(queue, &BatchWindow::finished);
+    child<QPushButton>(*queue, "start")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(queue->stateText(0).startsWith("converting") &&
+                                 queue->stateText(1).startsWith("converting") &&
+                                 child<QProgressBar>(*queue, "overall")->value() > 0,
+                             30000);
+    child<QPushButton>(*queue, "stop")->click();
+    QVERIFY(finished.wait(30000));
+    // Each says it stopped and where its part is; the bar stays at the share done.
+    for (int row = 0; row < 2; ++row)
+        QVERIFY2(
+            queue->stateText(row).startsWith("stopped: ") && queue->stateText(row).contains("-stopped.avi"),
+            qPrintable(queue->stateText(row)));
+    QVERIFY(child<QProgressBar>(*queue, "overall")->value() < 1000);
+    QCOMPARE(child<QLabel>(*queue, "timeLeft")->text(), QStringLiteral("stopped"));
 }
 
 QTEST_MAIN(BatchWindowTest)

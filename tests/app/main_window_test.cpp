@@ -229,7 +229,7 @@ void MainWindowTest::accessibility() {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     child<QPlainTextEdit>(w, "textvid")->setPlainText(QStringLiteral("/videos/holiday.avi"));
-    child<QLabel>(w, "vidres")->setText(QStringLiteral("640 x 480"));
+    w.setVideoFrame(QStringLiteral("640"), QStringLiteral("480"), QSize(640, 480));  // as the probe does
 
     auto iface = [](QWidget* c) {
         return QAccessible::queryAccessibleInterface(c);
@@ -258,8 +258,13 @@ void MainWindowTest::accessibility() {
     QCOMPARE(slider->valueInterface()->minimumValue().toInt(), 1);
     QCOMPARE(slider->valueInterface()->maximumValue().toInt(), 100);
 
-    QCOMPARE(iface(child<QLabel>(w, "Label1"))->text(QAccessible::Name), QStringLiteral("100%"));
-    QCOMPARE(iface(child<QLabel>(w, "vidres"))->text(QAccessible::Name), QStringLiteral("640 x 480"));
+    // Each value a label shows: what it is, and what it shows now.
+    const struct {
+        QString name;
+        QString value;
+    } values[] = {{"Picture zoom", "100%"}, {"Resolution", "640 x 480"}, {"Title", ""}, {"Duration", ""}};
+    for (const auto& v : values)
+        QCOMPARE(accessible(w, QAccessible::StaticText, v.name)->text(QAccessible::Description), v.value);
     QAccessibleInterface* path = iface(child<QPlainTextEdit>(w, "textvid"));
     QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Path"));
     QVERIFY(path->textInterface());
@@ -269,6 +274,13 @@ void MainWindowTest::accessibility() {
     QAccessibleInterface* preview = iface(child<PictureBox>(w, "Image1"));
     QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("Preview"));
     QCOMPARE(preview->rect(), QRect(w.mapToGlobal(QPoint(344, 96)), QSize(240, 240)));
+
+    // The mark's size under the preview, as the picture preview shows it.
+    QImage mark(120, 60, QImage::Format_ARGB32);
+    mark.fill(Qt::red);
+    w.showPreview(mark, mark.size());
+    QCOMPARE(accessible(w, QAccessible::StaticText, "Watermark size")->text(QAccessible::Description),
+             QStringLiteral("120 x 60 pixels"));
 }
 
 void MainWindowTest::desktopOpenings_data() {

@@ -128,6 +128,8 @@ private slots:
     void activityAnimationSteps();
     void closedInsideAHandlerLivesUntilItReturns();
     void accessibility();
+    void placeButtonsMoveTheMarkForAScreenReader_data();
+    void placeButtonsMoveTheMarkForAScreenReader();
     void opacityShowsOnTheCanvasAndGoesToTheMask();
     void aMarkWithAlphaKeepsItInTheMask();
     void dragAndArrowKeysMoveTheMark();
@@ -416,7 +418,7 @@ void PositioningWindowTest::accessibility() {
         {child<QPushButton>(form, "Command3"), QAccessible::Button, "Change Mask Color"},
         {child<QPushButton>(form, "Command2"), QAccessible::Button, "Start Watermarking"},
         {child<QPushButton>(form, "stop"), QAccessible::Button, "Stop conversion"},
-        {child<QLabel>(form, "Label1"), QAccessible::StaticText, "Progress: 0%"},
+        {child<QLabel>(form, "Label1"), QAccessible::StaticText, "Progress"},
         {child<QCheckBox>(form, "Check1"), QAccessible::CheckBox, child<QCheckBox>(form, "Check1")->text()},
         {child<MarkCanvas>(form, "Picture1"), QAccessible::Canvas, "Canvas"},
         {child<PictureBox>(form, "pbox"), QAccessible::Client, "Conversion activity"},
@@ -447,6 +449,34 @@ void PositioningWindowTest::accessibility() {
     QAccessibleInterface* check = QAccessible::queryAccessibleInterface(child<QCheckBox>(form, "Check1"));
     check->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     QVERIFY(child<QCheckBox>(form, "Check1")->isChecked());
+}
+
+void PositioningWindowTest::placeButtonsMoveTheMarkForAScreenReader_data() {
+    QTest::addColumn<QPoint>("from");   // where a click on the canvas put the mark first
+    QTest::addColumn<bool>("checked");  // "Bottom right" is checked already
+    QTest::newRow("from the top left") << QPoint(10, 10) << false;
+    // Nearer the bottom right than any other anchor: Toggle checks nothing, yet
+    // the mark goes into the corner as it does on a click.
+    QTest::newRow("near the bottom right") << QPoint(150, 70) << true;
+}
+
+void PositioningWindowTest::placeButtonsMoveTheMarkForAScreenReader() {
+    QFETCH(QPoint, from);
+    QFETCH(bool, checked);
+    PositioningWindow& form = loadedPositioningWindow();
+    const QImage mark = pattern(20, 10);
+    prepare(form, QSize(200, 100), mark);
+    pressAt(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, from);
+    QAccessibleInterface* bottomRight = accessible(form, QAccessible::CheckBox, "Bottom right");
+    QCOMPARE(bool(bottomRight->state().checked), checked);
+
+    bottomRight->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    // 3 % of the frame from the right and bottom edges: 6 and 3 pixels.
+    const QPoint corner(200 - 6 - 20, 100 - 3 - 10);
+    QVERIFY(bottomRight->state().checked);
+    QCOMPARE(form.placement().anchor(), Anchor::BottomRight);
+    QCOMPARE(child<MarkCanvas>(form, "Picture1")->markRect().rect, QRect(corner, mark.size()));
+    QCOMPARE(maskOf(form), expectedCanvas(QSize(200, 100), form.keyColour(), mark, {corner}));
 }
 
 // The mask file as the module will read it.
@@ -480,6 +510,7 @@ void PositioningWindowTest::opacityShowsOnTheCanvasAndGoesToTheMask() {
 
     slider->setValue(50);
     QCOMPARE(child<QLabel>(form, "opacityValue")->text(), QString("50%"));
+    QCOMPARE(accessible(form, QAccessible::StaticText, "Opacity")->text(QAccessible::Description), "50%");
     QCOMPARE(form.placement().opacity(), 50);
     // Until the frame comes the background is the key colour, magenta here.
     QCOMPARE(form.keyColour(), QColor(255, 0, 255));

@@ -116,6 +116,12 @@ void RunEndWindowTest::aCompleteRunSaysDoneAndOpensWhatItMade() {
     }
     QVERIFY2(form.endText().startsWith(QStringLiteral("Done and checked: wm-clip.avi, 0:01.0, 25 frames, ")),
              qPrintable(form.endText()));
+    // A screen reader hears the same line and the progress.
+    QCOMPARE(
+        accessible(form, QAccessible::StaticText, "How the conversion ended")->text(QAccessible::Description),
+        form.endText());
+    QCOMPARE(accessible(form, QAccessible::StaticText, "Progress")->text(QAccessible::Description),
+             QStringLiteral("Progress: 100%"));
     FakeXdgOpen desktop(0);
     child<QPushButton>(form, "play")->click();
     child<QPushButton>(form, "showInFolder")->click();

@@ -158,6 +158,10 @@ void TimeRangeWindowTest::theCanvasShowsTheMomentChosen() {
     for (const auto& [ms, weight] : {std::pair{2500, 0.5}, std::pair{4000, 1.0}, std::pair{6000, 0.0}}) {
         slider->setValue(ms);
         QCOMPARE(canvas->timeWeight(), weight);
+        // A screen reader hears the time shown.
+        QCOMPARE(accessible(form, QAccessible::StaticText, "Time of the frame shown")
+                     ->text(QAccessible::Description),
+                 child<QLabel>(form, "frameTimeValue")->text());
         const int index = ms / 100;
         const QImage want = fixtures::frameOf(video_, index, 160, 120);
         QVERIFY(!want.isNull());

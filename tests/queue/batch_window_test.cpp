@@ -142,6 +142,8 @@ void BatchWindowTest::theQueueShowsProofsAndConvertsEveryVideo() {
     QVERIFY2(queue->stateText(1).startsWith("done"), qPrintable(queue->stateText(1)));
     QVERIFY2(queue->stateText(2).startsWith("skipped"), qPrintable(queue->stateText(2)));
     QCOMPARE(child<QProgressBar>(*queue, "overall")->value(), 1000);
+    QCOMPARE(accessible(*queue, QAccessible::StaticText, "Time left")->text(QAccessible::Description),
+             QStringLiteral("finished"));
     const QImage frame = frameOf(folder_.filePath("watermarked/wm-two.avi"), 5, 320, 240);
     QVERIFY(!frame.isNull());
     QVERIFY(frame.pixelColor(300, 225).red() > 200);

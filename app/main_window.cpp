@@ -129,6 +129,7 @@ void MainWindow::buildControls() {
     previewFrame_->setLineWidth(1);
     setTextColor(previewFrame_, QPalette::WindowText, Qt::black);
     previewFrame_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    previewFrame_->setAccessibleName(QStringLiteral("Preview frame"));
 
     preview_ = new PictureBox(this);
     preview_->setObjectName(QStringLiteral("Image1"));

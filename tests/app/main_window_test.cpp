@@ -66,6 +66,7 @@ private slots:
     void frame();
     void controlPlaces_data();
     void controlPlaces();
+    void objectNamesStay();
     void looks();
     void buttonFaces();
     void accessibility();
@@ -151,6 +152,30 @@ void MainWindowTest::controlPlaces() {
     QVERIFY(c->isVisible());
     if (auto* b = qobject_cast<QAbstractButton*>(c); b && kind == "UserButton") QCOMPARE(b->text(), caption);
     if (auto* l = qobject_cast<QLabel*>(c)) QCOMPARE(l->text(), caption);
+}
+
+// The short object names stay for what may look controls up by them.
+void MainWindowTest::objectNamesStay() {
+    MainWindow w;
+    QCOMPARE(w.objectName(), QString("Form1"));
+    const struct {
+        const char* objectName;
+        QWidget* control;
+    } controls[] = {{"Command6", control<UserButton>(w, "Video Selection")},
+                    {"browse", control<UserButton>(w, "Image Selection")},
+                    {"Command9", control<UserButton>(w, "Initialize Watermarking")},
+                    {"Command5", control<UserButton>(w, "Open Video Folder")},
+                    {"Slider1", control<QSlider>(w, "Picture zoom")},
+                    {"Label1", control<QLabel>(w, "Picture zoom")},
+                    {"Shape1", control<QFrame>(w, "Preview frame")},
+                    {"Image1", control<PictureBox>(w, "Preview")},
+                    {"Image2", control<QAbstractButton>(w, "User guide")},
+                    {"vidtitle", control<QLabel>(w, "Title")},
+                    {"textvid", control<QPlainTextEdit>(w, "Path")},
+                    {"vidres", control<QLabel>(w, "Resolution")},
+                    {"Label5", control<QLabel>(w, "Duration")}};
+    for (const auto& c : controls)
+        QCOMPARE(child<QWidget>(w, c.objectName), c.control);
 }
 
 void MainWindowTest::looks() {

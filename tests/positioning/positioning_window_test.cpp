@@ -121,6 +121,7 @@ private slots:
 
     void layout_data();
     void layout();
+    void objectNamesStay();
     void checkBoxCaptionHasItsSpaces();
     void loadStep();
     void closingLoadsAFreshWindow();
@@ -209,6 +210,23 @@ void PositioningWindowTest::layout() {
                                                              : qobject_cast<QLabel*>(w)->text();
         QCOMPARE(actual, text);
     }
+}
+
+// The short object names stay for what may look controls up by them.
+void PositioningWindowTest::objectNamesStay() {
+    PositioningWindow form;
+    QCOMPARE(form.objectName(), QString("Form3"));
+    const struct {
+        const char* objectName;
+        QWidget* control;
+    } controls[] = {{"Command3", control<QPushButton>(form, "Change Mask Color")},
+                    {"Command2", control<QPushButton>(form, "Start Watermarking")},
+                    {"Label1", control<QLabel>(form, "Progress")},
+                    {"pbox", control<PictureBox>(form, "Conversion activity")},
+                    {"Check1", control<QCheckBox>(form, kEnhanceAudio)},
+                    {"Picture1", control<MarkCanvas>(form, "Canvas")}};
+    for (const auto& c : controls)
+        QCOMPARE(child<QWidget>(form, c.objectName), c.control);
 }
 
 void PositioningWindowTest::checkBoxCaptionHasItsSpaces() {

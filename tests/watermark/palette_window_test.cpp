@@ -44,6 +44,7 @@ private slots:
     void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void layout();
+    void objectNamesStay();
     void swatches_data();
     void swatches();
     void commands_data();
@@ -75,6 +76,25 @@ void PaletteWindowTest::layout() {
     QCOMPARE(control<QPushButton>(palette, "Save Settings")->geometry(), QRect(16, 272, 201, 25));
     QCOMPARE(control<QPushButton>(palette, "Save Settings")->text(), QString("Save Settings"));
     QVERIFY(!palette.isModal());
+}
+
+// The short object names stay for what may look controls up by them.
+void PaletteWindowTest::objectNamesStay() {
+    PaletteWindow palette;
+    QCOMPARE(palette.objectName(), QString("Form4"));
+    const struct {
+        const char* objectName;
+        QWidget* control;
+    } controls[] = {{"Label1", control<QLabel>(palette, "Click on a box or define a custom color")},
+                    {"Picture1", control<PictureBox>(palette, "White")},
+                    {"Picture12", control<PictureBox>(palette, "Black")},
+                    {"Picture13", control<PictureBox>(palette, "Chosen colour")},
+                    {"rgbval", control<QLineEdit>(palette, "RGB value")},
+                    {"Command2", control<QPushButton>(palette, "Preview")},
+                    {"Command3", control<QPushButton>(palette, "Restore Defaults")},
+                    {"Command1", control<QPushButton>(palette, "Save Settings")}};
+    for (const auto& c : controls)
+        QCOMPARE(child<QWidget>(palette, c.objectName), c.control);
 }
 
 void PaletteWindowTest::swatches_data() {

@@ -1,8 +1,8 @@
 // A label that shows a result or a value ("Progress: 42%", "640 x 480", the
 // end of a run). A screen reader hears what it is as its accessible name and
-// what it shows now as its accessible description: AT-SPI reads both, and Qt
-// tells it whenever the description changes, where a label's own text is
-// neither read as such nor told of once the label has a name.
+// what it shows now as its accessible description. AT-SPI reads both, and Qt
+// tells it whenever the description changes; a named label's own text would
+// reach it neither way.
 #pragma once
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 // Helpers of the window tests: finding a window's controls by the names a
 // user or a screen reader knows them by, closing the program's windows, and
-// the positioning window loaded with its message answered. Including it gives the test a config folder of
-// its own (own_config_folder.h).
+// the positioning window loaded with its message answered. Including it
+// gives the test a config folder of its own (own_config_folder.h).
 #pragma once
 
 #include "app/program_window.h"

@@ -6,6 +6,7 @@
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/user_button.h"
+#include "app/value_label.h"
 #include "jobs/program_paths.h"
 #include "jobs/video_types.h"
 
@@ -92,13 +93,13 @@ void MainWindow::buildControls() {
         b->setGeometry(x, y, w, h);
         return b;
     };
-    auto label = [this](const char* name, int x, int y, int w, int h, const QColor& text) {
-        auto* l = new QLabel(this);
+    // A value shown: a screen reader hears `what` and the value (app/value_label.h).
+    auto label = [this](const char* name, const QString& what, int x, int y, int w, int h,
+                        const QColor& text) {
+        auto* l = new ValueLabel(what, this);
         l->setObjectName(QLatin1String(name));
         l->setGeometry(x, y, w, h);
         l->setAutoFillBackground(true);
-        // File names and the encoder's text are shown as they are, never as markup.
-        l->setTextFormat(Qt::PlainText);
         setTextColor(l, QPalette::WindowText, text);
         return l;
     };
@@ -118,9 +119,8 @@ void MainWindow::buildControls() {
     zoomSlider_->setAccessibleName(QStringLiteral("Picture zoom"));
     zoomSlider_->setAccessibleDescription(QStringLiteral("Zoom of the watermark picture in per cent"));
 
-    zoomLabel_ = label("Label1", 560, 80, 41, 25, Qt::white);
+    zoomLabel_ = label("Label1", QStringLiteral("Picture zoom"), 560, 80, 41, 25, Qt::white);
     zoomLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    zoomLabel_->setAccessibleDescription(QStringLiteral("Picture zoom"));
 
     previewFrame_ = new QFrame(this);
     previewFrame_->setObjectName(QStringLiteral("Shape1"));
@@ -129,6 +129,7 @@ void MainWindow::buildControls() {
     previewFrame_->setLineWidth(1);
     setTextColor(previewFrame_, QPalette::WindowText, Qt::black);
     previewFrame_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    previewFrame_->setAccessibleName(QStringLiteral("Preview frame"));
 
     preview_ = new PictureBox(this);
     preview_->setObjectName(QStringLiteral("Image1"));
@@ -137,13 +138,11 @@ void MainWindow::buildControls() {
     preview_->setAccessibleDescription(QStringLiteral("The watermark picture at its final size"));
     preview_->setPicture(artwork::placeholder());
     // The mark's size in the video, under the preview that may show it smaller.
-    markSizeLabel_ = label("markSize", 328, 354, 200, 14, kDarkGrey);
+    markSizeLabel_ = label("markSize", QStringLiteral("Watermark size"), 328, 354, 200, 14, kDarkGrey);
     markSizeLabel_->setAutoFillBackground(false);
-    markSizeLabel_->setAccessibleName(QStringLiteral("Watermark size"));
 
-    titleLabel_ = label("vidtitle", 64, 173, 209, 17, kDarkGrey);
+    titleLabel_ = label("vidtitle", QStringLiteral("Title"), 64, 173, 209, 17, kDarkGrey);
     titleLabel_->setAlignment(Qt::AlignCenter);
-    titleLabel_->setAccessibleDescription(QStringLiteral("Title"));
     videoPathView_ = new QPlainTextEdit(this);
     videoPathView_->setObjectName(QStringLiteral("textvid"));
     videoPathView_->setGeometry(32, 214, 233, 46);
@@ -151,10 +150,8 @@ void MainWindow::buildControls() {
     videoPathView_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setTextColor(videoPathView_, QPalette::Text, Qt::black);
     videoPathView_->setAccessibleName(QStringLiteral("Path"));
-    frameSizeLabel_ = label("vidres", 64, 269, 185, 17, kDarkGrey);
-    frameSizeLabel_->setAccessibleDescription(QStringLiteral("Resolution"));
-    durationLabel_ = label("Label5", 104, 287, 161, 17, kDarkGrey);
-    durationLabel_->setAccessibleDescription(QStringLiteral("Duration"));
+    frameSizeLabel_ = label("vidres", QStringLiteral("Resolution"), 64, 269, 185, 17, kDarkGrey);
+    durationLabel_ = label("Label5", QStringLiteral("Duration"), 104, 287, 161, 17, kDarkGrey);
 
     openFolderButton_ = button("Command5", QStringLiteral("Open Video Folder"), 80, 328, 169, 25);
     guideArea_ = new ClickArea(QStringLiteral("User guide"), this);

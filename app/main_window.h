@@ -19,8 +19,8 @@ class ClickArea;
 class DesktopOpener;
 class PictureBox;
 class UserButton;
+class ValueLabel;
 class QFrame;
-class QLabel;
 class QPlainTextEdit;
 class QSlider;
 
@@ -117,14 +117,14 @@ private:
     UserButton* textButton_ = nullptr;
     UserButton* initializeButton_ = nullptr;
     QSlider* zoomSlider_ = nullptr;
-    QLabel* zoomLabel_ = nullptr;
+    ValueLabel* zoomLabel_ = nullptr;
     QFrame* previewFrame_ = nullptr;
     PictureBox* preview_ = nullptr;
-    QLabel* markSizeLabel_ = nullptr;
-    QLabel* titleLabel_ = nullptr;
+    ValueLabel* markSizeLabel_ = nullptr;
+    ValueLabel* titleLabel_ = nullptr;
     QPlainTextEdit* videoPathView_ = nullptr;
-    QLabel* frameSizeLabel_ = nullptr;
-    QLabel* durationLabel_ = nullptr;
+    ValueLabel* frameSizeLabel_ = nullptr;
+    ValueLabel* durationLabel_ = nullptr;
     UserButton* openFolderButton_ = nullptr;
     ClickArea* guideArea_ = nullptr;
     DesktopOpener* opener_ = nullptr;  // the results folder and the user guide

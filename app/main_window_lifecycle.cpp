@@ -4,6 +4,7 @@
 #include "app/picture_box.h"
 #include "app/shell.h"
 #include "app/user_button.h"
+#include "app/value_label.h"
 #include "app/window_steps.h"
 #include "jobs/program_paths.h"
 

@@ -1,9 +1,9 @@
 #include "positioning/frame_time_slider.h"
 
+#include "app/value_label.h"
 #include "mark/time_range.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -18,11 +18,9 @@ FrameTimeSlider::FrameTimeSlider(QWidget* parent) : QWidget(parent) {
     slider_->setTracking(false);
     slider_->setSingleStep(100);
     slider_->setPageStep(1000);
-    value_ = new QLabel(this);
+    value_ = new ValueLabel(QStringLiteral("Time of the frame shown"), this);
     value_->setObjectName(QStringLiteral("frameTimeValue"));
-    value_->setTextFormat(Qt::PlainText);
     value_->setMinimumWidth(value_->fontMetrics().horizontalAdvance(QStringLiteral("0:00:00.000")) + 4);
-    value_->setAccessibleName(QStringLiteral("Time of the frame shown"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(slider_, 1);

@@ -6,7 +6,7 @@
 
 #include <QWidget>
 
-class QLabel;
+class ValueLabel;
 class QSlider;
 
 class FrameTimeSlider : public QWidget {
@@ -28,5 +28,5 @@ private:
     void showTime(int ms);
 
     QSlider* slider_ = nullptr;
-    QLabel* value_ = nullptr;
+    ValueLabel* value_ = nullptr;
 };

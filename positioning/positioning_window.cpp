@@ -6,6 +6,7 @@
 #include "app/message.h"
 #include "app/picture_box.h"
 #include "app/shell.h"
+#include "app/toggle_click.h"
 #include "app/user_settings.h"
 #include "app/window_steps.h"
 #include "jobs/program_paths.h"
@@ -173,18 +174,17 @@ void PositioningWindow::buildControls() {
     addVideosButton_->setMinimumWidth(0);
     addVideosButton_->setToolTip(QStringLiteral("Stamp this placement on many videos"));
 
-    progressLabel_ = new QLabel(QStringLiteral("Progress: 0%"), this);
+    progressLabel_ = new ValueLabel(QStringLiteral("Progress"), this);
     progressLabel_->setObjectName(QStringLiteral("Label1"));
+    progressLabel_->setText(QStringLiteral("Progress: 0%"));
     progressLabel_->setMinimumWidth(89);
     QPalette dark = progressLabel_->palette();
     dark.setColor(QPalette::WindowText, kText);
     progressLabel_->setPalette(dark);
 
-    paceLabel_ = new QLabel(this);
+    paceLabel_ = new ValueLabel(QStringLiteral("Speed and time left"), this);
     paceLabel_->setObjectName(QStringLiteral("pace"));
-    paceLabel_->setTextFormat(Qt::PlainText);
     paceLabel_->setPalette(dark);
-    paceLabel_->setAccessibleName(QStringLiteral("Speed and time left"));
 
     for (int i = 0; i < 2; ++i)
         activityPictures_[static_cast<size_t>(i)] = activityFrame(i);
@@ -215,12 +215,11 @@ void PositioningWindow::buildControls() {
     opacitySlider_->setAccessibleName(QStringLiteral("Opacity"));
     opacitySlider_->setAccessibleDescription(
         QStringLiteral("How much of the watermark covers the video, in per cent"));
-    opacityLabel_ = new QLabel(QStringLiteral("100%"), this);
+    opacityLabel_ = new ValueLabel(QStringLiteral("Opacity"), this);
     opacityLabel_->setObjectName(QStringLiteral("opacityValue"));
+    opacityLabel_->setText(QStringLiteral("100%"));
     opacityLabel_->setMinimumWidth(38);
-    opacityLabel_->setTextFormat(Qt::PlainText);
     opacityLabel_->setPalette(dark);
-    opacityLabel_->setAccessibleName(QStringLiteral("Opacity value"));
 
     canvas_ = new MarkCanvas(this);
     canvas_->setObjectName(QStringLiteral("Picture1"));
@@ -239,6 +238,7 @@ void PositioningWindow::buildControls() {
     static constexpr std::array<const char*, 9> kArrows{"↖", "↑", "↗", "←", "•", "→", "↙", "↓", "↘"};
     for (size_t i = 0; i < kAnchors.size(); ++i) {
         auto* b = new QToolButton(place);
+        makeToggleAClick(b);  // a screen reader's Toggle moves the mark as a click does
         b->setObjectName(QStringLiteral("place%1").arg(i));
         b->setText(QString::fromUtf8(kArrows[i]));
         b->setAccessibleName(QLatin1String(anchorName(kAnchors[i])));
@@ -275,11 +275,9 @@ void PositioningWindow::buildControls() {
     frameTime_ = new FrameTimeSlider(this);
     frameTime_->setObjectName(QStringLiteral("frameTimeSlider"));
 
-    endLabel_ = new QLabel(this);
+    endLabel_ = new ValueLabel(QStringLiteral("How the conversion ended"), this);
     endLabel_->setObjectName(QStringLiteral("runEnd"));
-    endLabel_->setTextFormat(Qt::PlainText);
     endLabel_->setPalette(dark);
-    endLabel_->setAccessibleName(QStringLiteral("How the conversion ended"));
     endLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     showInFolderButton_ = new QPushButton(QStringLiteral("Show in folder"), this);
     showInFolderButton_->setObjectName(QStringLiteral("showInFolder"));
@@ -300,12 +298,10 @@ void PositioningWindow::buildControls() {
     connect(playButton_, &QPushButton::clicked, this,
             [this] { opener_->open(endPath_, QStringLiteral("The result could not be played.")); });
 
-    noteLabel_ = new QLabel(this);
+    noteLabel_ = new ValueLabel(QStringLiteral("Placement note"), this);
     noteLabel_->setObjectName(QStringLiteral("note"));
-    noteLabel_->setTextFormat(Qt::PlainText);
     noteLabel_->setPalette(dark);
     noteLabel_->setWordWrap(true);
-    noteLabel_->setAccessibleName(QStringLiteral("Placement note"));
 
     auto caption = [this, &dark](const QString& text, QWidget* buddy) {
         auto* l = new QLabel(text, this);

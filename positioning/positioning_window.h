@@ -14,6 +14,7 @@
 
 #include "app/chosen_video.h"
 #include "app/program_window.h"
+#include "app/value_label.h"
 #include "jobs/encoder_lines.h"
 #include "jobs/job.h"
 #include "jobs/run_end.h"
@@ -226,23 +227,23 @@ private:
     QPushButton* stopButton_ = nullptr;
     QPushButton* saveJobButton_ = nullptr;
     QPushButton* addVideosButton_ = nullptr;
-    QLabel* progressLabel_ = nullptr;
-    QLabel* paceLabel_ = nullptr;  // the speed and the time left, under the progress
+    ValueLabel* progressLabel_ = nullptr;
+    ValueLabel* paceLabel_ = nullptr;  // the speed and the time left, under the progress
     PictureBox* activityBox_ = nullptr;
     QCheckBox* enhanceAudioCheck_ = nullptr;
     QComboBox* outputChoice_ = nullptr;  // "Same as the source" or "MP4 to share"
     QSlider* opacitySlider_ = nullptr;
-    QLabel* opacityLabel_ = nullptr;
+    ValueLabel* opacityLabel_ = nullptr;
     CanvasArea* canvasArea_ = nullptr;
     MarkCanvas* canvas_ = nullptr;
     std::array<QToolButton*, 9> placeButtons_{};
     QDoubleSpinBox* marginSpin_ = nullptr;
     QDoubleSpinBox* sizeSpin_ = nullptr;
-    QLabel* noteLabel_ = nullptr;
+    ValueLabel* noteLabel_ = nullptr;
     TimeRangeBox* timeRange_ = nullptr;
     FrameTimeSlider* frameTime_ = nullptr;
     quint64 frameWishes_ = 0;  // counts the frames asked for, so a fetch knows a later wish
-    QLabel* endLabel_ = nullptr;
+    ValueLabel* endLabel_ = nullptr;
     QPushButton* showInFolderButton_ = nullptr;
     QPushButton* playButton_ = nullptr;
     DesktopOpener* opener_ = nullptr;

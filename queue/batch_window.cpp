@@ -2,6 +2,7 @@
 
 #include "app/file_choice.h"
 #include "app/message.h"
+#include "app/value_label.h"
 #include "jobs/batch_run.h"
 #include "jobs/batch_video.h"
 #include "jobs/program_paths.h"
@@ -13,7 +14,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -84,7 +84,7 @@ BatchWindow::BatchWindow(QWidget* parent) : ProgramWindow(parent) {
     overall_->setRange(0, 1000);
     overall_->setFormat(QStringLiteral("%p%"));
     overall_->setAccessibleName(QStringLiteral("Progress of the batch"));
-    timeLeft_ = new QLabel(this);
+    timeLeft_ = new ValueLabel(QStringLiteral("Time left"), this);
     timeLeft_->setObjectName(QStringLiteral("timeLeft"));
     timeLeft_->setMinimumWidth(140);
 

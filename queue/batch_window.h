@@ -16,11 +16,11 @@
 
 class BatchRun;
 class QCheckBox;
-class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
 class QTimer;
+class ValueLabel;
 
 class BatchWindow : public ProgramWindow {
     Q_OBJECT
@@ -77,7 +77,7 @@ private:
     QPushButton* stopButton_ = nullptr;
     QCheckBox* replaceCheck_ = nullptr;
     QProgressBar* overall_ = nullptr;
-    QLabel* timeLeft_ = nullptr;
+    ValueLabel* timeLeft_ = nullptr;
     QTimer* timer_ = nullptr;
 };
 

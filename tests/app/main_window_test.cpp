@@ -66,6 +66,7 @@ private slots:
     void frame();
     void controlPlaces_data();
     void controlPlaces();
+    void objectNamesStay();
     void looks();
     void buttonFaces();
     void accessibility();
@@ -107,32 +108,33 @@ void MainWindowTest::controlPlaces_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QRect>("place");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("Command6") << "Command6"
-                              << "UserButton" << QRect(56, 8, 201, 25) << "Video Selection";
-    QTest::newRow("browse") << "browse"
-                            << "UserButton" << QRect(56, 48, 201, 25) << "Image Selection";
-    QTest::newRow("Command9") << "Command9"
-                              << "UserButton" << QRect(56, 88, 201, 25) << "Initialize Watermarking";
-    QTest::newRow("Slider1") << "Slider1"
-                             << "QSlider" << QRect(328, 24, 273, 25) << "";
-    QTest::newRow("Label1") << "Label1"
-                            << "QLabel" << QRect(560, 80, 41, 25) << "100%";
-    QTest::newRow("Shape1") << "Shape1"
-                            << "QFrame" << QRect(328, 80, 273, 273) << "";
-    QTest::newRow("Image1") << "Image1"
-                            << "PictureBox" << QRect(344, 96, 240, 240) << "";
-    QTest::newRow("vidtitle") << "vidtitle"
-                              << "QLabel" << QRect(64, 173, 209, 17) << "";
-    QTest::newRow("textvid") << "textvid"
-                             << "QPlainTextEdit" << QRect(32, 214, 233, 46) << "";
-    QTest::newRow("vidres") << "vidres"
-                            << "QLabel" << QRect(64, 269, 185, 17) << "";
-    QTest::newRow("Label5") << "Label5"
-                            << "QLabel" << QRect(104, 287, 161, 17) << "";
-    QTest::newRow("Command5") << "Command5"
-                              << "UserButton" << QRect(80, 328, 169, 25) << "Open Video Folder";
-    QTest::newRow("Image2") << "Image2"
-                            << "ClickArea" << QRect(448, 368, 177, 41) << "";
+    QTest::newRow("Video Selection") << "Video Selection"
+                                     << "UserButton" << QRect(56, 8, 201, 25) << "Video Selection";
+    QTest::newRow("Image Selection") << "Image Selection"
+                                     << "UserButton" << QRect(56, 48, 201, 25) << "Image Selection";
+    QTest::newRow("Initialize Watermarking")
+        << "Initialize Watermarking"
+        << "UserButton" << QRect(56, 88, 201, 25) << "Initialize Watermarking";
+    QTest::newRow("Picture zoom slider") << "Picture zoom"
+                                         << "QSlider" << QRect(328, 24, 273, 25) << "";
+    QTest::newRow("Picture zoom value") << "Picture zoom"
+                                        << "QLabel" << QRect(560, 80, 41, 25) << "100%";
+    QTest::newRow("Preview frame") << "Preview frame"
+                                   << "QFrame" << QRect(328, 80, 273, 273) << "";
+    QTest::newRow("Preview") << "Preview"
+                             << "PictureBox" << QRect(344, 96, 240, 240) << "";
+    QTest::newRow("Title") << "Title"
+                           << "QLabel" << QRect(64, 173, 209, 17) << "";
+    QTest::newRow("Path") << "Path"
+                          << "QPlainTextEdit" << QRect(32, 214, 233, 46) << "";
+    QTest::newRow("Resolution") << "Resolution"
+                                << "QLabel" << QRect(64, 269, 185, 17) << "";
+    QTest::newRow("Duration") << "Duration"
+                              << "QLabel" << QRect(104, 287, 161, 17) << "";
+    QTest::newRow("Open Video Folder") << "Open Video Folder"
+                                       << "UserButton" << QRect(80, 328, 169, 25) << "Open Video Folder";
+    QTest::newRow("User guide") << "User guide"
+                                << "ClickArea" << QRect(448, 368, 177, 41) << "";
 }
 
 void MainWindowTest::controlPlaces() {
@@ -143,7 +145,7 @@ void MainWindowTest::controlPlaces() {
     MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    auto* c = w.findChild<QWidget*>(name);
+    auto* c = control(w, name, kind.toLatin1().constData());
     QVERIFY(c);
     QVERIFY(c->inherits(kind.toLatin1().constData()));
     QCOMPARE(c->geometry(), place);
@@ -152,13 +154,37 @@ void MainWindowTest::controlPlaces() {
     if (auto* l = qobject_cast<QLabel*>(c)) QCOMPARE(l->text(), caption);
 }
 
+// The short object names stay for what may look controls up by them.
+void MainWindowTest::objectNamesStay() {
+    MainWindow w;
+    QCOMPARE(w.objectName(), QString("Form1"));
+    const struct {
+        const char* objectName;
+        QWidget* control;
+    } controls[] = {{"Command6", control<UserButton>(w, "Video Selection")},
+                    {"browse", control<UserButton>(w, "Image Selection")},
+                    {"Command9", control<UserButton>(w, "Initialize Watermarking")},
+                    {"Command5", control<UserButton>(w, "Open Video Folder")},
+                    {"Slider1", control<QSlider>(w, "Picture zoom")},
+                    {"Label1", control<QLabel>(w, "Picture zoom")},
+                    {"Shape1", control<QFrame>(w, "Preview frame")},
+                    {"Image1", control<PictureBox>(w, "Preview")},
+                    {"Image2", control<QAbstractButton>(w, "User guide")},
+                    {"vidtitle", control<QLabel>(w, "Title")},
+                    {"textvid", control<QPlainTextEdit>(w, "Path")},
+                    {"vidres", control<QLabel>(w, "Resolution")},
+                    {"Label5", control<QLabel>(w, "Duration")}};
+    for (const auto& c : controls)
+        QCOMPARE(child<QWidget>(w, c.objectName), c.control);
+}
+
 void MainWindowTest::looks() {
     MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
     // The placeholder: dark grey, with white writing across the middle.
-    const QImage preview = child<PictureBox>(w, "Image1")->image();
+    const QImage preview = control<PictureBox>(w, "Preview")->image();
     QCOMPARE(preview.size(), QSize(240, 240));
     QCOMPARE(at(preview, 2, 2), QColor(64, 64, 64));
     QCOMPARE(at(preview, 237, 237), QColor(64, 64, 64));
@@ -171,15 +197,16 @@ void MainWindowTest::looks() {
     QVERIFY2(white > 150, "white writing along the rising diagonal");
 
     // White zoom text, dark-grey field texts on the window's grey.
-    QCOMPARE(child<QLabel>(w, "Label1")->palette().color(QPalette::WindowText), QColor(Qt::white));
-    for (QLabel* l : {child<QLabel>(w, "vidtitle"), child<QLabel>(w, "vidres"), child<QLabel>(w, "Label5")})
+    QCOMPARE(control<QLabel>(w, "Picture zoom")->palette().color(QPalette::WindowText), QColor(Qt::white));
+    for (QLabel* l :
+         {control<QLabel>(w, "Title"), control<QLabel>(w, "Resolution"), control<QLabel>(w, "Duration")})
         QCOMPARE(l->palette().color(QPalette::WindowText), QColor(64, 64, 64));
-    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->palette().color(QPalette::Text), QColor(Qt::black));
-    QVERIFY(child<QPlainTextEdit>(w, "textvid")->isReadOnly());
+    QCOMPARE(control<QPlainTextEdit>(w, "Path")->palette().color(QPalette::Text), QColor(Qt::black));
+    QVERIFY(control<QPlainTextEdit>(w, "Path")->isReadOnly());
     // A file named like markup ("a<b>.avi") is shown as it is called.
-    for (const char* name : {"vidtitle", "vidres", "Label5"})
-        QCOMPARE(child<QLabel>(w, name)->textFormat(), Qt::PlainText);
-    QCOMPARE(child<QLabel>(w, "vidtitle")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    for (const char* name : {"Title", "Resolution", "Duration"})
+        QCOMPARE(control<QLabel>(w, name)->textFormat(), Qt::PlainText);
+    QCOMPARE(control<QLabel>(w, "Title")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
 
     // The background reaches the corners of the window, grey 200.
     const QImage shot = w.grab().toImage();
@@ -195,7 +222,7 @@ void MainWindowTest::buttonFaces() {
     MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    UserButton* b = child<UserButton>(w, "browse");
+    UserButton* b = control<UserButton>(w, "Image Selection");
     QVERIFY(b->font().bold());
     QCOMPARE(b->font().pointSizeF(), 8.25);
 
@@ -228,8 +255,8 @@ void MainWindowTest::accessibility() {
     MainWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    child<QPlainTextEdit>(w, "textvid")->setPlainText(QStringLiteral("/videos/holiday.avi"));
-    child<QLabel>(w, "vidres")->setText(QStringLiteral("640 x 480"));
+    control<QPlainTextEdit>(w, "Path")->setPlainText(QStringLiteral("/videos/holiday.avi"));
+    w.setVideoFrame(QStringLiteral("640"), QStringLiteral("480"), QSize(640, 480));  // as the probe does
 
     auto iface = [](QWidget* c) {
         return QAccessible::queryAccessibleInterface(c);
@@ -237,11 +264,11 @@ void MainWindowTest::accessibility() {
     const struct {
         QWidget* control;
         QString name;
-    } buttons[] = {{child<UserButton>(w, "Command6"), "Video Selection"},
-                   {child<UserButton>(w, "browse"), "Image Selection"},
-                   {child<UserButton>(w, "Command9"), "Initialize Watermarking"},
-                   {child<UserButton>(w, "Command5"), "Open Video Folder"},
-                   {child<QAbstractButton>(w, "Image2"), "User guide"}};
+    } buttons[] = {{control<UserButton>(w, "Video Selection"), "Video Selection"},
+                   {control<UserButton>(w, "Image Selection"), "Image Selection"},
+                   {control<UserButton>(w, "Initialize Watermarking"), "Initialize Watermarking"},
+                   {control<UserButton>(w, "Open Video Folder"), "Open Video Folder"},
+                   {control<QAbstractButton>(w, "User guide"), "User guide"}};
     for (const auto& b : buttons) {
         QAccessibleInterface* a = iface(b.control);
         QVERIFY(a);
@@ -251,24 +278,36 @@ void MainWindowTest::accessibility() {
         QVERIFY(a->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     }
 
-    QAccessibleInterface* slider = iface(child<QSlider>(w, "Slider1"));
+    QAccessibleInterface* slider = iface(control<QSlider>(w, "Picture zoom"));
     QCOMPARE(slider->role(), QAccessible::Slider);
     QVERIFY(slider->valueInterface());
     QCOMPARE(slider->valueInterface()->currentValue().toInt(), 100);
     QCOMPARE(slider->valueInterface()->minimumValue().toInt(), 1);
     QCOMPARE(slider->valueInterface()->maximumValue().toInt(), 100);
 
-    QCOMPARE(iface(child<QLabel>(w, "Label1"))->text(QAccessible::Name), QStringLiteral("100%"));
-    QCOMPARE(iface(child<QLabel>(w, "vidres"))->text(QAccessible::Name), QStringLiteral("640 x 480"));
-    QAccessibleInterface* path = iface(child<QPlainTextEdit>(w, "textvid"));
+    // Each value a label shows: what it is, and what it shows now.
+    const struct {
+        QString name;
+        QString value;
+    } values[] = {{"Picture zoom", "100%"}, {"Resolution", "640 x 480"}, {"Title", ""}, {"Duration", ""}};
+    for (const auto& v : values)
+        QCOMPARE(accessible(w, QAccessible::StaticText, v.name)->text(QAccessible::Description), v.value);
+    QAccessibleInterface* path = iface(control<QPlainTextEdit>(w, "Path"));
     QCOMPARE(path->text(QAccessible::Name), QStringLiteral("Path"));
     QVERIFY(path->textInterface());
     QCOMPARE(path->textInterface()->text(0, path->textInterface()->characterCount()),
              QStringLiteral("/videos/holiday.avi"));
 
-    QAccessibleInterface* preview = iface(child<PictureBox>(w, "Image1"));
+    QAccessibleInterface* preview = iface(control<PictureBox>(w, "Preview"));
     QCOMPARE(preview->text(QAccessible::Name), QStringLiteral("Preview"));
     QCOMPARE(preview->rect(), QRect(w.mapToGlobal(QPoint(344, 96)), QSize(240, 240)));
+
+    // The mark's size under the preview, as the picture preview shows it.
+    QImage mark(120, 60, QImage::Format_ARGB32);
+    mark.fill(Qt::red);
+    w.showPreview(mark, mark.size());
+    QCOMPARE(accessible(w, QAccessible::StaticText, "Watermark size")->text(QAccessible::Description),
+             QStringLiteral("120 x 60 pixels"));
 }
 
 void MainWindowTest::desktopOpenings_data() {
@@ -278,13 +317,14 @@ void MainWindowTest::desktopOpenings_data() {
     QTest::addColumn<QString>("reason");   // how its last line starts
     const QString folder = QStringLiteral("No file manager could be started to show the folder");
     const QString guide = QStringLiteral("No web browser could be started to show the user guide");
-    QTest::newRow("folder shown") << "Command5" << 0 << QString() << QString();
+    QTest::newRow("folder shown") << "Open Video Folder" << 0 << QString() << QString();
     QTest::newRow("folder, xdg-open fails")
-        << "Command5" << 1 << folder << "xdg-open ended with exit code 1.";
-    QTest::newRow("folder, no xdg-open") << "Command5" << -1 << folder << "xdg-open was not found";
-    QTest::newRow("guide shown") << "Image2" << 0 << QString() << QString();
-    QTest::newRow("guide, xdg-open fails") << "Image2" << 4 << guide << "xdg-open ended with exit code 4.";
-    QTest::newRow("guide, no xdg-open") << "Image2" << -1 << guide << "xdg-open was not found";
+        << "Open Video Folder" << 1 << folder << "xdg-open ended with exit code 1.";
+    QTest::newRow("folder, no xdg-open") << "Open Video Folder" << -1 << folder << "xdg-open was not found";
+    QTest::newRow("guide shown") << "User guide" << 0 << QString() << QString();
+    QTest::newRow("guide, xdg-open fails")
+        << "User guide" << 4 << guide << "xdg-open ended with exit code 4.";
+    QTest::newRow("guide, no xdg-open") << "User guide" << -1 << guide << "xdg-open was not found";
 }
 
 void MainWindowTest::desktopOpenings() {
@@ -295,7 +335,7 @@ void MainWindowTest::desktopOpenings() {
     const QString guide = programFolder() + QStringLiteral("/user-guide.html");
     QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide) ||
             QFile::exists(guide));
-    const QString path = button == QLatin1String("Command5") ? outputFolder() : guide;
+    const QString path = button == QLatin1String("Open Video Folder") ? outputFolder() : guide;
     {
         MainWindow w;
         w.show();
@@ -303,7 +343,7 @@ void MainWindowTest::desktopOpenings() {
         FakeXdgOpen desktop(xdgOpenExit < 0 ? std::nullopt : std::optional<int>(xdgOpenExit));
         QSignalSpy ended(w.findChild<DesktopOpener*>(), &DesktopOpener::ended);
         ModalAnswerer answer;
-        child<QAbstractButton>(w, button)->click();
+        control<QAbstractButton>(w, button)->click();
         QVERIFY(openerEnded(ended, 1));
         QCOMPARE(desktop.calls(), xdgOpenExit < 0 ? QStringList() : QStringList{path});
         if (failure.isEmpty()) {
@@ -339,7 +379,7 @@ void MainWindowTest::userGuideOnEveryClick() {
     QSignalSpy ended(w.findChild<DesktopOpener*>(), &DesktopOpener::ended);
     {
         ModalAnswerer answer;
-        QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(60, 20));
+        QTest::mouseClick(control<QAbstractButton>(w, "User guide"), Qt::LeftButton, {}, QPoint(60, 20));
         QCOMPARE(answer.texts().size(), 1);
         QVERIFY(answer.texts().first().startsWith(QStringLiteral("The user guide is missing")));
         QVERIFY(desktop.calls().isEmpty());
@@ -347,8 +387,8 @@ void MainWindowTest::userGuideOnEveryClick() {
     }
     QVERIFY(QFile::copy(QStringLiteral(WM_SOURCE_DIR "/docs/user-guide.html"), guide));
     ModalAnswerer answer;
-    QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(60, 20));
-    QTest::mouseClick(child<QAbstractButton>(w, "Image2"), Qt::LeftButton, {}, QPoint(100, 30));
+    QTest::mouseClick(control<QAbstractButton>(w, "User guide"), Qt::LeftButton, {}, QPoint(60, 20));
+    QTest::mouseClick(control<QAbstractButton>(w, "User guide"), Qt::LeftButton, {}, QPoint(100, 30));
     QVERIFY(openerEnded(ended, 2));
     QFile::remove(guide);
     QCOMPARE(desktop.calls(), (QStringList{guide, guide}));
@@ -364,7 +404,7 @@ void MainWindowTest::aWaitingXdgOpenNeitherHoldsTheWindowNorOutlivesIt() {
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QSignalSpy ended(w.findChild<DesktopOpener*>(), &DesktopOpener::ended);
-        child<UserButton>(w, "Command5")->click();
+        control<UserButton>(w, "Open Video Folder")->click();
         QTRY_COMPARE(desktop.calls(), QStringList{outputFolder()});
         QVERIFY(ended.isEmpty());
         QCOMPARE(childStates().size(), 1);
@@ -406,9 +446,9 @@ void MainWindowTest::dialogsOpenInTheUsersFoldersThenInTheLastChosen() {
     ModalAnswerer answer;  // a cancelled first video choice asks for one
     auto chooseBoth = [&](const MainWindow& w, const QString& video, const QString& picture) {
         next = video;
-        child<UserButton>(w, "Command6")->click();
+        control<UserButton>(w, "Video Selection")->click();
         next = picture;
-        child<UserButton>(w, "browse")->click();
+        control<UserButton>(w, "Image Selection")->click();
     };
     {
         MainWindow w;
@@ -472,18 +512,18 @@ void MainWindowTest::screenshotWithPicture() {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // What a probe of a video would have filled in.
-    child<QLabel>(w, "vidtitle")->setText(QStringLiteral("holiday.avi"));
-    child<QPlainTextEdit>(w, "textvid")->setPlainText(QStringLiteral("/home/user/Videos/holiday.avi"));
-    child<QLabel>(w, "vidres")->setText(QStringLiteral("640 x 480"));
-    child<QLabel>(w, "Label5")->setText(QStringLiteral("00:02:41.36"));
+    control<QLabel>(w, "Title")->setText(QStringLiteral("holiday.avi"));
+    control<QPlainTextEdit>(w, "Path")->setPlainText(QStringLiteral("/home/user/Videos/holiday.avi"));
+    control<QLabel>(w, "Resolution")->setText(QStringLiteral("640 x 480"));
+    control<QLabel>(w, "Duration")->setText(QStringLiteral("00:02:41.36"));
 
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return path; });
     ModalAnswerer answer;
-    QTest::mouseClick(child<UserButton>(w, "browse"), Qt::LeftButton);
-    child<QSlider>(w, "Slider1")->setFocus();
-    child<QSlider>(w, "Slider1")->setValue(75);
+    QTest::mouseClick(control<UserButton>(w, "Image Selection"), Qt::LeftButton);
+    control<QSlider>(w, "Picture zoom")->setFocus();
+    control<QSlider>(w, "Picture zoom")->setValue(75);
     QVERIFY(answer.boxes().isEmpty());
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(150, 90));
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), QSize(150, 90));
 
     const QString shot = QStringLiteral(WM_TEST_BIN_DIR "/main-window.png");
     QVERIFY(w.grab().save(shot, "PNG"));

@@ -84,23 +84,23 @@ void InstalledUseTest::aConversionLandsInTheVideosFolder() {
 
     QString next = video;
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
-    child<UserButton>(w, "Command6")->click();
-    QVERIFY(!child<QLabel>(w, "vidres")->text().isEmpty());
+    control<UserButton>(w, "Video Selection")->click();
+    QVERIFY(!control<QLabel>(w, "Resolution")->text().isEmpty());
     next = picture;
-    child<UserButton>(w, "browse")->click();
+    control<UserButton>(w, "Image Selection")->click();
     {
         ModalAnswerer answer;
-        child<UserButton>(w, "Command9")->click();
+        control<UserButton>(w, "Initialize Watermarking")->click();
     }
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
-    QTest::mouseClick(child<MarkCanvas>(*form, "Picture1"), Qt::LeftButton, {}, QPoint(100, 80));
+    QTest::mouseClick(control<MarkCanvas>(*form, "Canvas"), Qt::LeftButton, {}, QPoint(100, 80));
     {
         ModalAnswerer answer;
-        child<QPushButton>(*form, "Command2")->click();
+        control<QPushButton>(*form, "Start Watermarking")->click();
         QCOMPARE(answer.texts(), QStringList{});
     }
-    QCOMPARE(child<QLabel>(*form, "Label1")->text(), QStringLiteral("Progress: 100%"));
+    QCOMPARE(control<QLabel>(*form, "Progress")->text(), QStringLiteral("Progress: 100%"));
 
     const QString result = results + QStringLiteral("/wm-my clip.avi");
     QVERIFY2(fixtures::durationOf(result) > 0.5, qPrintable(result));
@@ -116,7 +116,7 @@ void InstalledUseTest::aConversionLandsInTheVideosFolder() {
         FakeXdgOpen desktop(0);
         QSignalSpy ended(w.findChild<DesktopOpener*>(), &DesktopOpener::ended);
         ModalAnswerer answer;
-        child<UserButton>(w, "Command5")->click();
+        control<UserButton>(w, "Open Video Folder")->click();
         QTRY_COMPARE(ended.count(), 1);
         QCOMPARE(desktop.calls(), QStringList{results});
         QCOMPARE(answer.texts(), QStringList{});

@@ -141,20 +141,20 @@ bool ConversionTest::prepare(MainWindow& w, const QString& video, int x, int y) 
 void ConversionTest::prepareSteps(MainWindow& w, const QString& video, int x, int y) {
     QString next = video;
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
-    child<UserButton>(w, "Command6")->click();
-    QVERIFY(!child<QLabel>(w, "vidres")->text().isEmpty());
+    control<UserButton>(w, "Video Selection")->click();
+    QVERIFY(!control<QLabel>(w, "Resolution")->text().isEmpty());
     next = picture_;
-    child<UserButton>(w, "browse")->click();
-    child<QSlider>(w, "Slider1")->setValue(50);  // a 50 x 25 watermark
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(50, 25));
+    control<UserButton>(w, "Image Selection")->click();
+    control<QSlider>(w, "Picture zoom")->setValue(50);  // a 50 x 25 watermark
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), QSize(50, 25));
     {
         ModalAnswerer answer;
-        child<UserButton>(w, "Command9")->click();
+        control<UserButton>(w, "Initialize Watermarking")->click();
         QCOMPARE(answer.texts(), QStringList{});
     }
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
-    QTest::mouseClick(child<MarkCanvas>(*form, "Picture1"), Qt::LeftButton, {}, QPoint(x, y));
+    QTest::mouseClick(control<MarkCanvas>(*form, "Canvas"), Qt::LeftButton, {}, QPoint(x, y));
 }
 
 void ConversionTest::theWholeJourney_data() {
@@ -173,15 +173,15 @@ void ConversionTest::theWholeJourney() {
     w.show();
     QVERIFY(prepare(w, video, 200, 150));
     PositioningWindow& form = *PositioningWindow::loaded();
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->size(), QSize(320, 240));
+    QCOMPARE(control<MarkCanvas>(form, "Canvas")->size(), QSize(320, 240));
 
     // A blue mask colour, saved; saving clears the canvas, so place it again.
-    child<QPushButton>(form, "Command3")->click();
+    control<QPushButton>(form, "Change Mask Color")->click();
     PaletteWindow* palette = PaletteWindow::loaded();
     QVERIFY(palette);
     palette->chooseSwatch(6);
-    child<QPushButton>(*palette, "Command1")->click();
-    QTest::mouseClick(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(200, 150));
+    control<QPushButton>(*palette, "Save Settings")->click();
+    QTest::mouseClick(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, {}, QPoint(200, 150));
 
     ModalAnswerer answer;
     // The speed and the time left under the progress, as each chunk of the encoder's text shows them.
@@ -191,11 +191,11 @@ void ConversionTest::theWholeJourney() {
     const double cpuBefore = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    child<QPushButton>(form, "Command2")->click();
+    control<QPushButton>(form, "Start Watermarking")->click();
     const double wall = clock.elapsed() / 1000.0;
     qInfo("GUI CPU time during the conversion: %.3f s of %.3f s wall time", cpuSeconds() - cpuBefore, wall);
     QVERIFY(answer.texts().isEmpty());
-    QCOMPARE(child<QLabel>(form, "Label1")->text(), QStringLiteral("Progress: 100%"));
+    QCOMPARE(control<QLabel>(form, "Progress")->text(), QStringLiteral("Progress: 100%"));
     static const QRegularExpression pace(QStringLiteral("^[0-9]+(\\.[0-9])?x, about [0-9]+:[0-9]{2} left$"));
     QVERIFY2(!paces.filter(pace).isEmpty(), qPrintable(paces.join(u'|')));
     QCOMPARE(paces.filter(pace).constLast(), paces.constLast());
@@ -256,21 +256,21 @@ void ConversionTest::theKeyColourIsTheCanvasColour() {
     w.show();
     QVERIFY(prepare(w, shortVideo_, 0, 0));
     PositioningWindow& form = *PositioningWindow::loaded();
-    child<QPushButton>(form, "Command3")->click();
+    control<QPushButton>(form, "Change Mask Color")->click();
     PaletteWindow& palette = *PaletteWindow::loaded();
     for (const int step : steps) {
         if (step == -1)
-            child<QPushButton>(palette, "Command1")->click();
+            control<QPushButton>(palette, "Save Settings")->click();
         else if (step == -2)
-            child<QPushButton>(palette, "Command3")->click();
+            control<QPushButton>(palette, "Restore Defaults")->click();
         else
             palette.chooseSwatch(step);
     }
     // A saved colour keeps the mark where it was.
-    QVERIFY(child<MarkCanvas>(form, "Picture1")->hasPlacedMark());
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor().name().mid(1), key);
+    QVERIFY(control<MarkCanvas>(form, "Canvas")->hasPlacedMark());
+    QCOMPARE(control<MarkCanvas>(form, "Canvas")->backColor().name().mid(1), key);
     setEncoderNameForTesting(QStringLiteral("no-such-encoder"));  // nothing runs
-    child<QPushButton>(form, "Command2")->click();
+    control<QPushButton>(form, "Start Watermarking")->click();
     QCOMPARE(form.maskColour(), key);
 }
 
@@ -290,19 +290,19 @@ void ConversionTest::aPngLogoKeepsItsTransparency() {
     w.show();
     QString next = shortVideo_;
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     next = png;
-    child<UserButton>(w, "browse")->click();
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(60, 30));  // its own pixels
+    control<UserButton>(w, "Image Selection")->click();
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), QSize(60, 30));  // its own pixels
     {
         ModalAnswerer answer;
-        child<UserButton>(w, "Command9")->click();
+        control<UserButton>(w, "Initialize Watermarking")->click();
     }
     PositioningWindow& form = *PositioningWindow::loaded();
-    child<QDoubleSpinBox>(form, "size")->setValue(75);  // 240 of the frame's 320 pixels: 4 times
-    QTest::mouseClick(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(40, 60));
+    control<QDoubleSpinBox>(form, "Size")->setValue(75);  // 240 of the frame's 320 pixels: 4 times
+    QTest::mouseClick(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, {}, QPoint(40, 60));
     ModalAnswerer answer;
-    child<QPushButton>(form, "Command2")->click();
+    control<QPushButton>(form, "Start Watermarking")->click();
     QVERIFY(answer.texts().isEmpty());
 
     const QString result = folder_.filePath(QStringLiteral("watermarked/wm-my clip.avi"));
@@ -335,7 +335,7 @@ void ConversionTest::aFullHdVideoOnASmallerScreen() {
     w.show();
     QVERIFY(prepare(w, video, 0, 0));
     PositioningWindow& form = *PositioningWindow::loaded();
-    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    auto* canvas = control<MarkCanvas>(form, "Canvas");
     const QRect screen = form.screen()->availableGeometry();
     QVERIFY2(screen.width() < 1920 + 160 && screen.height() < 1080 + 130,
              "the screen is smaller than the frame");
@@ -365,7 +365,7 @@ void ConversionTest::aFullHdVideoOnASmallerScreen() {
     QCOMPARE(canvas->markRect().rect.topLeft(), target);
 
     ModalAnswerer answer;
-    child<QPushButton>(form, "Command2")->click();
+    control<QPushButton>(form, "Start Watermarking")->click();
     QVERIFY(answer.texts().isEmpty());
     const QImage out = frameOf(folder_.filePath(QStringLiteral("watermarked/wm-full hd.avi")), 0, 1920, 1080);
     QVERIFY(!out.isNull());
@@ -382,7 +382,7 @@ void ConversionTest::startWithoutAMarkIsRefused() {
     // A window that never got a mark (no Initialize) has nothing to stamp.
     PositioningWindow& form = loadedPositioningWindow();
     ModalAnswerer answer;
-    child<QPushButton>(form, "Command2")->click();
+    control<QPushButton>(form, "Start Watermarking")->click();
     QCOMPARE(answer.texts(), QStringList{QStringLiteral("Click on the canvas area to place your watermark")});
     QVERIFY(!QDir(folder_.filePath(QStringLiteral("watermarked"))).exists() ||
             QDir(folder_.filePath(QStringLiteral("watermarked"))).isEmpty());
@@ -398,7 +398,7 @@ void ConversionTest::aFailedConversionSaysSo() {
     const QString aside = folder_.filePath(QStringLiteral("watermarked-aside"));
     QVERIFY(QDir().rename(out, aside));
     ModalAnswerer answer;
-    child<QPushButton>(*PositioningWindow::loaded(), "Command2")->click();
+    control<QPushButton>(*PositioningWindow::loaded(), "Start Watermarking")->click();
     QVERIFY(QDir().rename(aside, out));
     QCOMPARE(answer.texts().size(), 1);
     QVERIFY2(answer.texts().constFirst().startsWith(QStringLiteral("The conversion did not complete.\n")),
@@ -412,14 +412,14 @@ static QString startActingAtFirstProgress(PositioningWindow* form, const std::fu
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         // Only while this run converts: a question before it shows the last run's figure.
-        if (shown.isEmpty() && !child<QPushButton>(*form, "Command2")->isEnabled() &&
-            child<QLabel>(*form, "Label1")->text() != QStringLiteral("Progress: 0%")) {
-            shown = child<QLabel>(*form, "Label1")->text();
+        if (shown.isEmpty() && !control<QPushButton>(*form, "Start Watermarking")->isEnabled() &&
+            control<QLabel>(*form, "Progress")->text() != QStringLiteral("Progress: 0%")) {
+            shown = control<QLabel>(*form, "Progress")->text();
             act();
         }
     });
     poll.start(20);
-    child<QPushButton>(*form, "Command2")->click();
+    control<QPushButton>(*form, "Start Watermarking")->click();
     return shown;
 }
 
@@ -437,9 +437,9 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
     // A double click on Start: the second click meets a disabled button and
     // leaves the running encoder where Stop reaches it.
     auto stop = [&] {
-        QVERIFY(!child<QPushButton>(*form, "Command2")->isEnabled());
-        QTest::mouseDClick(child<QPushButton>(*form, "Command2"), Qt::LeftButton);
-        child<QPushButton>(*form, "stop")->click();
+        QVERIFY(!control<QPushButton>(*form, "Start Watermarking")->isEnabled());
+        QTest::mouseDClick(control<QPushButton>(*form, "Start Watermarking"), Qt::LeftButton);
+        control<QPushButton>(*form, "Stop conversion")->click();
     };
 
     // The taken name of the second run is answered "Replace": a stopped run
@@ -470,7 +470,7 @@ void ConversionTest::stopEndsTheEncoderAndStartWorksAgain() {
     QVERIFY(earlier.open(QIODevice::ReadOnly));
     QCOMPARE(earlier.readAll(), earlierBytes);
     QCOMPARE(durationOf(stopped), played);
-    QVERIFY(child<QPushButton>(*form, "Command2")->isEnabled());
+    QVERIFY(control<QPushButton>(*form, "Start Watermarking")->isEnabled());
     const QString second = folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped (2).avi"));
     QVERIFY2(form->endText().section(u':', 1).trimmed().startsWith(
                  QStringLiteral("the part is wm-long take-stopped (2).avi, checked: ")),
@@ -521,7 +521,7 @@ void ConversionTest::closingTheMainWindowDuringAConversionEndsIt() {
     QVERIFY(prepare(w, longVideo_, 10, 10));
     QPointer<PositioningWindow> form = PositioningWindow::loaded();
     QVERIFY(form);
-    child<QPushButton>(*form, "Command3")->click();  // the palette is open too
+    control<QPushButton>(*form, "Change Mask Color")->click();  // the palette is open too
     QVERIFY(PaletteWindow::loaded());
 
     QVERIFY(!startActingAtFirstProgress(form, [&] { w.close(); }).isEmpty());
@@ -595,7 +595,7 @@ void ConversionTest::stopAndCloseTouchOnlyOurOwnEncoders() {
         w.show();
         QVERIFY(prepare(w, longVideo_, 10, 10));
         PositioningWindow* form = PositioningWindow::loaded();
-        child<QPushButton>(*form, "stop")->click();  // nothing runs yet
+        control<QPushButton>(*form, "Stop conversion")->click();  // nothing runs yet
         QVERIFY(!startActingAtFirstProgress(form, [&] { w.close(); }).isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 1, 3000);  // the stand-in only
     }

@@ -172,7 +172,7 @@ void InitializeTest::aFailedPictureLeavesNothingToStamp() {
     choosePicture(w, good);
     choosePicture(w, dir.filePath("broken.jpg"));
     ModalAnswerer answer;
-    QTest::mouseClick(child<UserButton>(w, "Command9"), Qt::LeftButton);
+    QTest::mouseClick(control<UserButton>(w, "Initialize Watermarking"), Qt::LeftButton);
     QCOMPARE(answer.texts(), QStringList{"Please select a valid picture first"});
     QCOMPARE(PositioningWindow::loaded(), nullptr);
 }
@@ -188,7 +188,7 @@ void InitializeTest::refusals() {
     probed(w, width, height);
     choosePicture(w, picture);
     ModalAnswerer answer;
-    QTest::mouseClick(child<UserButton>(w, "Command9"), Qt::LeftButton);
+    QTest::mouseClick(control<UserButton>(w, "Initialize Watermarking"), Qt::LeftButton);
     QCOMPARE(answer.texts(), QStringList{message});
     QCOMPARE(answer.lastTitle(), QString("Watermark Image"));
     QCOMPARE(PositioningWindow::loaded(), nullptr);  // not touched
@@ -205,23 +205,23 @@ void InitializeTest::placesTheWholePictureAtTheCorner() {
     MainWindow& w = *program;
     probed(w, "320", "240");
     choosePicture(w, file);
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(240, 180));
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), QSize(240, 180));
 
     ModalAnswerer answer;
-    QTest::mouseClick(child<UserButton>(w, "Command9"), Qt::LeftButton);
+    QTest::mouseClick(control<UserButton>(w, "Initialize Watermarking"), Qt::LeftButton);
     QCOMPARE(answer.texts(), QStringList{});
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form && form->isVisible());
     QVERIFY(form->noteText().startsWith(kLoadMessage));
     QVERIFY(form->maskPath().isEmpty());  // written by Start only
     QCOMPARE(runFolders(), QStringList());
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->laidMark().convertToFormat(QImage::Format_RGB32), picture);
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->size(), QSize(320, 240));
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->laidMark().convertToFormat(QImage::Format_RGB32), picture);
     const QImage placed = expectedCanvas(QSize(320, 240), picture, {{0, 0}}, form->keyColour());
     QCOMPARE(maskOf(*form), placed);
 
     // A click at (0, 0) changes nothing.
-    pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(0, 0));
+    pressAt(control<MarkCanvas>(*form, "Canvas"), QPoint(0, 0));
     QCOMPARE(maskOf(*form), placed);
 
     // "temp.bmp" is the mark as laid, "mask.bmp" the 24-bit mask, byte for byte.
@@ -245,10 +245,10 @@ void InitializeTest::secondInitializeReplacesTheMark() {
     ready(w, QSize(320, 240), first);
     {
         ModalAnswerer answer;
-        child<UserButton>(w, "Command9")->click();
+        control<UserButton>(w, "Initialize Watermarking")->click();
     }
     PositioningWindow* form = PositioningWindow::loaded();
-    pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(60, 50));
+    pressAt(control<MarkCanvas>(*form, "Canvas"), QPoint(60, 50));
 
     // Another picture; Initialize again with the window open: no load step,
     // no message, and the new picture replaces the old one in the same place
@@ -257,10 +257,10 @@ void InitializeTest::secondInitializeReplacesTheMark() {
     const QImage second = pattern(40, 30).mirrored(true, false);
     ready(w, QSize(320, 240), second);
     ModalAnswerer answer;
-    child<UserButton>(w, "Command9")->click();
+    control<UserButton>(w, "Initialize Watermarking")->click();
     QVERIFY(answer.texts().isEmpty());
     QCOMPARE(PositioningWindow::loaded(), form);
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->markRect().rect, QRect(90, 75, 40, 30));
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->markRect().rect, QRect(90, 75, 40, 30));
     QCOMPARE(maskOf(*form), expectedCanvas(QSize(320, 240), second, {{90, 75}}, form->keyColour()));
 }
 
@@ -271,11 +271,11 @@ void InitializeTest::maskIsTheCanvas() {
     ready(w, QSize(320, 240), mark);
     {
         ModalAnswerer answer;
-        child<UserButton>(w, "Command9")->click();
+        control<UserButton>(w, "Initialize Watermarking")->click();
     }
     PositioningWindow* form = PositioningWindow::loaded();
     // Near the far corner: the mark stops at the frame's edges, whole.
-    pressAt(child<MarkCanvas>(*form, "Picture1"), QPoint(300, 220));
+    pressAt(control<MarkCanvas>(*form, "Canvas"), QPoint(300, 220));
     QVERIFY(form->writeMask());
     const QColor key = form->keyColour();
     QCOMPARE(key, QColor(255, 0, 255));  // a colour the mark does not use
@@ -309,7 +309,7 @@ void InitializeTest::closedWindowLoadsAfresh() {
     ready(w, QSize(200, 150), mark);
     {
         ModalAnswerer answer;
-        child<UserButton>(w, "Command9")->click();
+        control<UserButton>(w, "Initialize Watermarking")->click();
     }
     QPointer<PositioningWindow> first = PositioningWindow::loaded();
     const auto firstRunner = first->conversionRunner();
@@ -320,7 +320,7 @@ void InitializeTest::closedWindowLoadsAfresh() {
 
     // A fresh window with a runner of its own; the key the user picked is remembered.
     ModalAnswerer answer;
-    child<UserButton>(w, "Command9")->click();
+    control<UserButton>(w, "Initialize Watermarking")->click();
     QCOMPARE(answer.texts(), QStringList{});
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form->conversionRunner() && form->conversionRunner() != firstRunner);
@@ -332,9 +332,9 @@ void InitializeTest::closedWindowLoadsAfresh() {
 void InitializeTest::placingWithoutAPicture() {
     PositioningWindow& form = loadedPositioningWindow();
     ModalAnswerer answer;
-    pressAt(child<MarkCanvas>(form, "Picture1"), QPoint(10, 10));
+    pressAt(control<MarkCanvas>(form, "Canvas"), QPoint(10, 10));
     QCOMPARE(answer.texts(), QStringList{"Please select a valid picture first"});
-    QVERIFY(!child<MarkCanvas>(form, "Picture1")->hasPlacedMark());
+    QVERIFY(!control<MarkCanvas>(form, "Canvas")->hasPlacedMark());
 }
 
 void InitializeTest::fitToFrame() {
@@ -345,16 +345,16 @@ void InitializeTest::fitToFrame() {
     QVERIFY(form && form->isVisible());
     QVERIFY(!form->isModal());
     // One canvas pixel per frame pixel where it fits, in a window the user may resize.
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->scale(), 1.0);
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->size(), QSize(320, 240));
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->scale(), 1.0);
     QVERIFY(form->minimumSize() != form->maximumSize());
     QVERIFY(form->screen()->availableGeometry().contains(form->frameGeometry()));
     // Larger, the canvas stays one pixel per frame pixel; smaller, it shows the whole frame smaller.
     form->resize(form->size() + QSize(200, 200));
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->size(), QSize(320, 240));
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->size(), QSize(320, 240));
     form->resize(form->size() - QSize(360, 320));
-    QVERIFY(child<MarkCanvas>(*form, "Picture1")->scale() < 1.0);
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->frameSize(), QSize(320, 240));
+    QVERIFY(control<MarkCanvas>(*form, "Canvas")->scale() < 1.0);
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->frameSize(), QSize(320, 240));
 }
 
 void InitializeTest::noWorkingFolder() {
@@ -363,7 +363,7 @@ void InitializeTest::noWorkingFolder() {
     const QImage mark = pattern(60, 40);
     ready(w, QSize(160, 120), mark);
     ModalAnswerer answer;
-    child<UserButton>(w, "Command9")->click();
+    control<UserButton>(w, "Initialize Watermarking")->click();
     // Nothing is written before Start: the positioning goes on.
     QCOMPARE(answer.texts(), QStringList{});
     PositioningWindow* form = PositioningWindow::loaded();

@@ -89,16 +89,16 @@ void JobDocumentTest::cleanup() {
 
 void JobDocumentTest::chooseVideo(MainWindow& w, const QString& video) {
     OpenFileDialog::setAnswer([video](const OpenFileDialog&) { return video; });
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     QVERIFY(w.video().frameSize.isValid());
 }
 
 PositioningWindow* JobDocumentTest::initialize(MainWindow& w, int zoom) {
     OpenFileDialog::setAnswer([this](const OpenFileDialog&) { return picture_; });
-    child<UserButton>(w, "browse")->click();
-    child<QSlider>(w, "Slider1")->setValue(zoom);
+    control<UserButton>(w, "Image Selection")->click();
+    control<QSlider>(w, "Picture zoom")->setValue(zoom);
     ModalAnswerer answer;
-    child<UserButton>(w, "Command9")->click();
+    control<UserButton>(w, "Initialize Watermarking")->click();
     if (!answer.texts().isEmpty()) qWarning() << "Initialize said" << answer.texts();
     return answer.texts().isEmpty() ? PositioningWindow::loaded() : nullptr;
 }
@@ -113,8 +113,8 @@ void JobDocumentTest::theSizeIsRememberedWhileTheZoomStays() {
     QCOMPARE(form->currentJob().widthPercent, 15.625);
     // The hint is a line under the canvas; it goes once the user places the mark.
     QVERIFY(form->noteText().startsWith("Click on the canvas area to place your watermark"));
-    child<QDoubleSpinBox>(*form, "size")->setValue(20);
-    child<QToolButton>(*form, "place8")->click();
+    control<QDoubleSpinBox>(*form, "Size")->setValue(20);
+    control<QToolButton>(*form, "Bottom right")->click();
     QVERIFY(!form->noteText().contains("Click on the canvas area"));
     QCOMPARE(form->currentJob().widthPercent, 20.0);
     QCOMPARE(form->currentJob().anchor, Anchor::BottomRight);
@@ -126,12 +126,12 @@ void JobDocumentTest::theSizeIsRememberedWhileTheZoomStays() {
     QVERIFY(form);
     QCOMPARE(form->currentJob().widthPercent, 20.0);
     QCOMPARE(form->currentJob().anchor, Anchor::BottomRight);
-    QCOMPARE(child<QDoubleSpinBox>(*form, "size")->value(), 20.0);
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->markRect().rect.width(), 64);
+    QCOMPARE(control<QDoubleSpinBox>(*form, "Size")->value(), 20.0);
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->markRect().rect.width(), 64);
     // A new zoom is a new size.
     form = initialize(w, 25);
     QVERIFY(form);
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->markRect().rect.width(), 25);
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->markRect().rect.width(), 25);
     QCOMPARE(form->currentJob().anchor, Anchor::BottomRight);
 }
 
@@ -142,10 +142,10 @@ void JobDocumentTest::anotherVideoMovesTheOpenWindow() {
     chooseVideo(w, landscape_);
     PositioningWindow* form = initialize(w, 50);
     QVERIFY(form);
-    child<QToolButton>(*form, "place8")->click();
+    control<QToolButton>(*form, "Bottom right")->click();
     {
         ModalAnswerer answer;
-        child<QPushButton>(*form, "Command2")->click();
+        control<QPushButton>(*form, "Start Watermarking")->click();
         QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join('|')));
     }
     QVERIFY2(form->endText().startsWith("Done and checked: wm-wide clip.avi"), qPrintable(form->endText()));
@@ -154,13 +154,13 @@ void JobDocumentTest::anotherVideoMovesTheOpenWindow() {
     // the next Start makes this video's result without asking about the old one's name.
     chooseVideo(w, portrait_);
     QCOMPARE(PositioningWindow::loaded(), form);
-    QCOMPARE(child<MarkCanvas>(*form, "Picture1")->frameSize(), QSize(144, 256));
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->frameSize(), QSize(144, 256));
     QCOMPARE(form->video().path, portrait_);
     QCOMPARE(form->endText(), QString());
     QCOMPARE(form->currentJob().anchor, Anchor::BottomRight);
     {
         ModalAnswerer answer;
-        child<QPushButton>(*form, "Command2")->click();
+        control<QPushButton>(*form, "Start Watermarking")->click();
         QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join('|')));
     }
     QVERIFY2(form->endText().startsWith("Done and checked: wm-tall clip.avi"), qPrintable(form->endText()));

@@ -65,7 +65,7 @@ void OnScreenTest::wholeOnScreen() {
     settle(*form);
     const QRect area = form->screen()->availableGeometry();
     QTRY_VERIFY2_WITH_TIMEOUT(area.contains(form->frameGeometry()), qPrintable(where(*form, area)), 3000);
-    auto* canvas = child<MarkCanvas>(*form, QStringLiteral("Picture1"));
+    auto* canvas = control<MarkCanvas>(*form, "Canvas");
     QCOMPARE(canvas->frameSize(), frame);
     // The whole frame shows, inside the window.
     const QRect shown(canvas->mapTo(form, QPoint(0, 0)), canvas->size());

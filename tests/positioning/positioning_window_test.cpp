@@ -28,6 +28,10 @@
 
 namespace {
 
+// The audio option's caption as it reads, its run of spaces one.
+const QString kEnhanceAudio =
+    QStringLiteral("Enhance Audio quality (necessary for some videocameras output)");
+
 // Every pixel different, so that a shifted or flipped placement shows.
 QImage pattern(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
@@ -117,6 +121,7 @@ private slots:
 
     void layout_data();
     void layout();
+    void objectNamesStay();
     void checkBoxCaptionHasItsSpaces();
     void loadStep();
     void closingLoadsAFreshWindow();
@@ -128,6 +133,8 @@ private slots:
     void activityAnimationSteps();
     void closedInsideAHandlerLivesUntilItReturns();
     void accessibility();
+    void placeButtonsMoveTheMarkForAScreenReader_data();
+    void placeButtonsMoveTheMarkForAScreenReader();
     void opacityShowsOnTheCanvasAndGoesToTheMask();
     void aMarkWithAlphaKeepsItInTheMask();
     void dragAndArrowKeysMoveTheMark();
@@ -139,32 +146,47 @@ private:
 
 void PositioningWindowTest::layout_data() {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("shown");
-    QTest::newRow("Command3") << "Command3"
-                              << "Change Mask Color" << true;
-    QTest::newRow("Command2") << "Command2"
-                              << "Start Watermarking" << true;
-    QTest::newRow("stop") << "stop"
-                          << "Stop conversion" << true;
-    QTest::newRow("Label1") << "Label1"
-                            << "Progress: 0%" << true;
-    QTest::newRow("pbox") << "pbox" << QString() << true;
-    QTest::newRow("Check1") << "Check1" << QString() << true;
-    QTest::newRow("Picture1") << "Picture1" << QString() << true;
-    QTest::newRow("opacity") << "opacity" << QString() << true;
-    QTest::newRow("place8") << "place8" << QString() << true;
-    QTest::newRow("margin") << "margin" << QString() << true;
-    QTest::newRow("size") << "size" << QString() << true;
-    QTest::newRow("runEnd") << "runEnd" << QString() << true;
-    QTest::newRow("play") << "play"
+    QTest::newRow("Change Mask Color") << "Change Mask Color"
+                                       << "QPushButton"
+                                       << "Change Mask Color" << true;
+    QTest::newRow("Start Watermarking") << "Start Watermarking"
+                                        << "QPushButton"
+                                        << "Start Watermarking" << true;
+    QTest::newRow("Stop conversion") << "Stop conversion"
+                                     << "QPushButton"
+                                     << "Stop conversion" << true;
+    QTest::newRow("Progress") << "Progress"
+                              << "QLabel"
+                              << "Progress: 0%" << true;
+    QTest::newRow("Conversion activity") << "Conversion activity"
+                                         << "PictureBox" << QString() << true;
+    QTest::newRow("Enhance Audio quality") << kEnhanceAudio << "QCheckBox" << QString() << true;
+    QTest::newRow("Canvas") << "Canvas"
+                            << "MarkCanvas" << QString() << true;
+    QTest::newRow("Opacity") << "Opacity"
+                             << "QSlider" << QString() << true;
+    QTest::newRow("Bottom right") << "Bottom right"
+                                  << "QToolButton" << QString() << true;
+    QTest::newRow("Margin") << "Margin"
+                            << "QDoubleSpinBox" << QString() << true;
+    QTest::newRow("Size") << "Size"
+                          << "QDoubleSpinBox" << QString() << true;
+    QTest::newRow("How the conversion ended") << "How the conversion ended"
+                                              << "QLabel" << QString() << true;
+    QTest::newRow("Play") << "Play"
+                          << "QPushButton"
                           << "Play" << false;  // until a run kept a file
-    QTest::newRow("showInFolder") << "showInFolder"
-                                  << "Show in folder" << false;
+    QTest::newRow("Show in folder") << "Show in folder"
+                                    << "QPushButton"
+                                    << "Show in folder" << false;
 }
 
 void PositioningWindowTest::layout() {
     QFETCH(QString, name);
+    QFETCH(QString, kind);
     QFETCH(QString, text);
     QFETCH(bool, shown);
 
@@ -179,7 +201,7 @@ void PositioningWindowTest::layout() {
     for (const char* gone : {"Picture2", "pb0", "pb1"})
         QCOMPARE(form.findChild<QWidget*>(QLatin1String(gone)), nullptr);
 
-    auto* w = form.findChild<QWidget*>(name);
+    auto* w = control(form, name, kind.toLatin1().constData());
     QVERIFY(w);
     QCOMPARE(w->isVisible(), shown);
     if (shown) QVERIFY(form.rect().contains(QRect(w->mapTo(&form, QPoint()), w->size())));
@@ -190,24 +212,41 @@ void PositioningWindowTest::layout() {
     }
 }
 
+// The short object names stay for what may look controls up by them.
+void PositioningWindowTest::objectNamesStay() {
+    PositioningWindow form;
+    QCOMPARE(form.objectName(), QString("Form3"));
+    const struct {
+        const char* objectName;
+        QWidget* control;
+    } controls[] = {{"Command3", control<QPushButton>(form, "Change Mask Color")},
+                    {"Command2", control<QPushButton>(form, "Start Watermarking")},
+                    {"Label1", control<QLabel>(form, "Progress")},
+                    {"pbox", control<PictureBox>(form, "Conversion activity")},
+                    {"Check1", control<QCheckBox>(form, kEnhanceAudio)},
+                    {"Picture1", control<MarkCanvas>(form, "Canvas")}};
+    for (const auto& c : controls)
+        QCOMPARE(child<QWidget>(form, c.objectName), c.control);
+}
+
 void PositioningWindowTest::checkBoxCaptionHasItsSpaces() {
     PositioningWindow form;
     QCOMPARE(
-        child<QCheckBox>(form, "Check1")->text(),
+        control<QCheckBox>(form, kEnhanceAudio)->text(),
         QString("Enhance Audio quality                         (necessary for some videocameras output)"));
-    QCOMPARE(child<QCheckBox>(form, "Check1")->text().count(u' '), 25 + 2 + 4);
-    QVERIFY(!child<QCheckBox>(form, "Check1")->isChecked());
+    QCOMPARE(control<QCheckBox>(form, kEnhanceAudio)->text().count(u' '), 25 + 2 + 4);
+    QVERIFY(!control<QCheckBox>(form, kEnhanceAudio)->isChecked());
     // The progress and opacity read well on the window's grey.
-    for (const char* name : {"Label1", "opacityValue"})
-        QVERIFY2(contrast(child<QLabel>(form, name)->palette().color(QPalette::WindowText),
+    for (const char* name : {"Progress", "Opacity"})
+        QVERIFY2(contrast(control<QLabel>(form, name)->palette().color(QPalette::WindowText),
                           QColor(200, 200, 200)) >= 4.5,
                  name);
-    QCOMPARE(child<PictureBox>(form, "pbox")->picture(), activityFrame(1));  // starts dimmed
+    QCOMPARE(control<PictureBox>(form, "Conversion activity")->picture(), activityFrame(1));  // starts dimmed
     // A click anywhere on the box, the wrapped second line included, toggles it.
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::mouseClick(child<QCheckBox>(form, "Check1"), Qt::LeftButton, {}, QPoint(200, 26));
-    QVERIFY(child<QCheckBox>(form, "Check1")->isChecked());
+    QTest::mouseClick(control<QCheckBox>(form, kEnhanceAudio), Qt::LeftButton, {}, QPoint(200, 26));
+    QVERIFY(control<QCheckBox>(form, kEnhanceAudio)->isChecked());
 }
 
 void PositioningWindowTest::loadStep() {
@@ -222,8 +261,8 @@ void PositioningWindowTest::loadStep() {
     QCOMPARE(answer.texts().size(), 0);
     QVERIFY(form.conversionRunner());
     QCOMPARE(form.nextActivityFrame(), qint16(0));
-    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(child<QLabel>(form, "Label1")),
-                       static_cast<QWidget*>(child<QCheckBox>(form, "Check1"))})
+    for (QWidget* w : {static_cast<QWidget*>(&form), static_cast<QWidget*>(control<QLabel>(form, "Progress")),
+                       static_cast<QWidget*>(control<QCheckBox>(form, kEnhanceAudio))})
         QCOMPARE(windowColor(w), QColor(200, 200, 200));
     const QRect screen = form.screen()->availableGeometry();
     QVERIFY(screen.contains(form.frameGeometry()));
@@ -232,7 +271,7 @@ void PositioningWindowTest::loadStep() {
     QVERIFY2(qAbs(off.x()) <= 3 && qAbs(off.y()) <= 3,
              qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
     // Nothing placed: the mask is the key colour alone.
-    QVERIFY(!child<MarkCanvas>(form, "Picture1")->hasPlacedMark());
+    QVERIFY(!control<MarkCanvas>(form, "Canvas")->hasPlacedMark());
     const QImage mask = maskOf(form);
     QCOMPARE(mask, expectedCanvas(mask.size(), form.keyColour(), QImage(), {}));
 }
@@ -241,7 +280,7 @@ void PositioningWindowTest::closingLoadsAFreshWindow() {
     PositioningWindow* first = &loadedPositioningWindow();
     const std::shared_ptr<ConsoleCapture> firstRunner = first->conversionRunner();
     first->advanceActivityAnimation();
-    child<QCheckBox>(*first, "Check1")->setChecked(true);
+    control<QCheckBox>(*first, kEnhanceAudio)->setChecked(true);
     QPointer<PositioningWindow> gone = first;
     first->close();
     QCOMPARE(PositioningWindow::loaded(), nullptr);
@@ -254,8 +293,8 @@ void PositioningWindowTest::closingLoadsAFreshWindow() {
     QVERIFY(second.conversionRunner());
     QVERIFY(second.conversionRunner() != firstRunner);
     QCOMPARE(second.nextActivityFrame(), qint16(0));
-    QVERIFY(child<QCheckBox>(second, "Check1")->isChecked());
-    QCOMPARE(child<QLabel>(second, "Label1")->text(), QString("Progress: 0%"));
+    QVERIFY(control<QCheckBox>(second, kEnhanceAudio)->isChecked());
+    QCOMPARE(control<QLabel>(second, "Progress")->text(), QString("Progress: 0%"));
 }
 
 void PositioningWindowTest::canvasClick_data() {
@@ -289,10 +328,10 @@ void PositioningWindowTest::canvasClick() {
     const QImage mark = pattern(100, 50);
     prepare(form, QSize(320, 240), mark);
     // A mark placed before the clicks must go.
-    child<MarkCanvas>(form, "Picture1")->moveMarkTo(QPoint(150, 150));
+    control<MarkCanvas>(form, "Canvas")->moveMarkTo(QPoint(150, 150));
     for (int i = 0; i < points.size(); ++i)
-        pressAt(child<MarkCanvas>(form, "Picture1"), buttons[i], points[i]);
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->markRect().rect, QRect(at, mark.size()));
+        pressAt(control<MarkCanvas>(form, "Canvas"), buttons[i], points[i]);
+    QCOMPARE(control<MarkCanvas>(form, "Canvas")->markRect().rect, QRect(at, mark.size()));
     QCOMPARE(maskOf(form), expectedCanvas(QSize(320, 240), form.keyColour(), mark, {at}));
 }
 
@@ -300,26 +339,26 @@ void PositioningWindowTest::canvasPressWithoutMouse() {
     PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(30, 20);
     prepare(form, QSize(100, 80), mark);
-    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(60, 60));
-    child<MarkCanvas>(form, "Picture1")->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(child<MarkCanvas>(form, "Picture1"), Qt::Key_Space);
+    QTest::mousePress(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, {}, QPoint(60, 60));
+    control<MarkCanvas>(form, "Canvas")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(control<MarkCanvas>(form, "Canvas"), Qt::Key_Space);
     QCOMPARE(maskOf(form), expectedCanvas(QSize(100, 80), form.keyColour(), mark, {{0, 0}}));
 }
 
 void PositioningWindowTest::changeMaskColorShowsOnePalette() {
     PositioningWindow& form = loadedPositioningWindow();
     QCOMPARE(PaletteWindow::loaded(), nullptr);
-    QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Change Mask Color"), Qt::LeftButton);
     PaletteWindow* palette = PaletteWindow::loaded();
     QVERIFY(palette);
     QVERIFY(palette->isVisible());
     QVERIFY(!palette->isModal());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(form, "Change Mask Color"), Qt::LeftButton);
     QCOMPARE(PaletteWindow::loaded(), palette);
     // Both stay usable: a click on the canvas still works with the palette up.
     prepare(form, QSize(50, 50), pattern(5, 5));
-    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(7, 9));
+    QTest::mousePress(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, {}, QPoint(7, 9));
     QCOMPARE(maskOf(form), expectedCanvas(QSize(50, 50), form.keyColour(), pattern(5, 5), {{7, 9}}));
 }
 
@@ -356,7 +395,7 @@ void PositioningWindowTest::activityAnimationSteps() {
         yields.count = 0;
         form.advanceActivityAnimation();
         QCOMPARE(yields.count, five);
-        QCOMPARE(child<PictureBox>(form, "pbox")->picture(), activityFrame(step % 2));
+        QCOMPARE(control<PictureBox>(form, "Conversion activity")->picture(), activityFrame(step % 2));
         QCOMPARE(form.nextActivityFrame(), qint16((step + 1) % 2));
     }
     QCoreApplication::removePostedEvents(&yields);
@@ -377,7 +416,7 @@ void PositioningWindowTest::closedInsideAHandlerLivesUntilItReturns() {
     QCOMPARE(PositioningWindow::loaded(), nullptr);
     QVERIFY(!form->isVisible());
     QVERIFY(!form->isLoaded());
-    QCOMPARE(child<PictureBox>(*form, "pbox")->picture(),
+    QCOMPARE(control<PictureBox>(*form, "Conversion activity")->picture(),
              activityFrame(0));  // the handler finished its steps
 
     // Nested deeper: held busy by an outer handler across many loops.
@@ -402,7 +441,7 @@ void PositioningWindowTest::accessibility() {
     PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(10, 10);
     prepare(form, QSize(60, 60), mark);
-    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(30, 30));
+    QTest::mousePress(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, {}, QPoint(30, 30));
 
     struct Want {
         QWidget* widget;
@@ -410,18 +449,19 @@ void PositioningWindowTest::accessibility() {
         QString name;
     };
     const Want wants[] = {
-        {child<QPushButton>(form, "Command3"), QAccessible::Button, "Change Mask Color"},
-        {child<QPushButton>(form, "Command2"), QAccessible::Button, "Start Watermarking"},
-        {child<QPushButton>(form, "stop"), QAccessible::Button, "Stop conversion"},
-        {child<QLabel>(form, "Label1"), QAccessible::StaticText, "Progress: 0%"},
-        {child<QCheckBox>(form, "Check1"), QAccessible::CheckBox, child<QCheckBox>(form, "Check1")->text()},
-        {child<MarkCanvas>(form, "Picture1"), QAccessible::Canvas, "Canvas"},
-        {child<PictureBox>(form, "pbox"), QAccessible::Client, "Conversion activity"},
-        {child<QWidget>(form, "place0"), QAccessible::CheckBox, "Top left"},  // checked where the mark is
-        {child<QWidget>(form, "place4"), QAccessible::CheckBox, "Centre"},
-        {child<QWidget>(form, "place8"), QAccessible::CheckBox, "Bottom right"},
-        {child<QWidget>(form, "margin"), QAccessible::SpinBox, "Margin"},
-        {child<QWidget>(form, "size"), QAccessible::SpinBox, "Size"},
+        {control<QPushButton>(form, "Change Mask Color"), QAccessible::Button, "Change Mask Color"},
+        {control<QPushButton>(form, "Start Watermarking"), QAccessible::Button, "Start Watermarking"},
+        {control<QPushButton>(form, "Stop conversion"), QAccessible::Button, "Stop conversion"},
+        {control<QLabel>(form, "Progress"), QAccessible::StaticText, "Progress"},
+        {control<QCheckBox>(form, kEnhanceAudio), QAccessible::CheckBox,
+         control<QCheckBox>(form, kEnhanceAudio)->text()},
+        {control<MarkCanvas>(form, "Canvas"), QAccessible::Canvas, "Canvas"},
+        {control<PictureBox>(form, "Conversion activity"), QAccessible::Client, "Conversion activity"},
+        {control<QWidget>(form, "Top left"), QAccessible::CheckBox, "Top left"},  // checked where the mark is
+        {control<QWidget>(form, "Centre"), QAccessible::CheckBox, "Centre"},
+        {control<QWidget>(form, "Bottom right"), QAccessible::CheckBox, "Bottom right"},
+        {control<QWidget>(form, "Margin"), QAccessible::SpinBox, "Margin"},
+        {control<QWidget>(form, "Size"), QAccessible::SpinBox, "Size"},
     };
     for (const Want& w : wants) {
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w.widget);
@@ -435,15 +475,44 @@ void PositioningWindowTest::accessibility() {
             QVERIFY2(w.widget->focusPolicy() & Qt::TabFocus, qPrintable(w.widget->objectName()));
     }
     // Pressing the canvas through the accessibility interface places the watermark.
-    QAccessibleInterface* canvas = QAccessible::queryAccessibleInterface(child<MarkCanvas>(form, "Picture1"));
+    QAccessibleInterface* canvas = QAccessible::queryAccessibleInterface(control<MarkCanvas>(form, "Canvas"));
     QVERIFY(canvas->actionInterface());
     QVERIFY(canvas->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     canvas->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QCOMPARE(maskOf(form), expectedCanvas(QSize(60, 60), form.keyColour(), mark, {{0, 0}}));
     // And the check box.
-    QAccessibleInterface* check = QAccessible::queryAccessibleInterface(child<QCheckBox>(form, "Check1"));
+    QAccessibleInterface* check =
+        QAccessible::queryAccessibleInterface(control<QCheckBox>(form, kEnhanceAudio));
     check->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-    QVERIFY(child<QCheckBox>(form, "Check1")->isChecked());
+    QVERIFY(control<QCheckBox>(form, kEnhanceAudio)->isChecked());
+}
+
+void PositioningWindowTest::placeButtonsMoveTheMarkForAScreenReader_data() {
+    QTest::addColumn<QPoint>("from");   // where a click on the canvas put the mark first
+    QTest::addColumn<bool>("checked");  // "Bottom right" is checked already
+    QTest::newRow("from the top left") << QPoint(10, 10) << false;
+    // Nearer the bottom right than any other anchor: Toggle checks nothing, yet
+    // the mark goes into the corner as it does on a click.
+    QTest::newRow("near the bottom right") << QPoint(150, 70) << true;
+}
+
+void PositioningWindowTest::placeButtonsMoveTheMarkForAScreenReader() {
+    QFETCH(QPoint, from);
+    QFETCH(bool, checked);
+    PositioningWindow& form = loadedPositioningWindow();
+    const QImage mark = pattern(20, 10);
+    prepare(form, QSize(200, 100), mark);
+    pressAt(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, from);
+    QAccessibleInterface* bottomRight = accessible(form, QAccessible::CheckBox, "Bottom right");
+    QCOMPARE(bool(bottomRight->state().checked), checked);
+
+    bottomRight->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    // 3 % of the frame from the right and bottom edges: 6 and 3 pixels.
+    const QPoint corner(200 - 6 - 20, 100 - 3 - 10);
+    QVERIFY(bottomRight->state().checked);
+    QCOMPARE(form.placement().anchor(), Anchor::BottomRight);
+    QCOMPARE(control<MarkCanvas>(form, "Canvas")->markRect().rect, QRect(corner, mark.size()));
+    QCOMPARE(maskOf(form), expectedCanvas(QSize(200, 100), form.keyColour(), mark, {corner}));
 }
 
 // The mask file as the module will read it.
@@ -458,16 +527,16 @@ QImage writtenMask(const PositioningWindow& form) {
 
 void PositioningWindowTest::opacityShowsOnTheCanvasAndGoesToTheMask() {
     PositioningWindow& form = loadedPositioningWindow();
-    auto* slider = child<QSlider>(form, "opacity");
+    auto* slider = control<QSlider>(form, "Opacity");
     QCOMPARE(QAccessible::queryAccessibleInterface(slider)->text(QAccessible::Name), QString("Opacity"));
     QCOMPARE(slider->minimum(), 10);
     QCOMPARE(slider->maximum(), 100);
     QCOMPARE(slider->value(), 100);
-    QCOMPARE(child<QLabel>(form, "opacityValue")->text(), QString("100%"));
+    QCOMPARE(control<QLabel>(form, "Opacity")->text(), QString("100%"));
     QImage white(20, 10, QImage::Format_RGB32);
     white.fill(Qt::white);
     prepare(form, QSize(64, 48), white);
-    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    auto* canvas = control<MarkCanvas>(form, "Canvas");
     pressAt(canvas, Qt::LeftButton, QPoint(10, 10));
 
     // Full opacity, an opaque picture: the 24-bit mask, the canvas as it is.
@@ -476,7 +545,8 @@ void PositioningWindowTest::opacityShowsOnTheCanvasAndGoesToTheMask() {
     QCOMPARE(writtenMask(form).format(), QImage::Format_RGB32);
 
     slider->setValue(50);
-    QCOMPARE(child<QLabel>(form, "opacityValue")->text(), QString("50%"));
+    QCOMPARE(control<QLabel>(form, "Opacity")->text(), QString("50%"));
+    QCOMPARE(accessible(form, QAccessible::StaticText, "Opacity")->text(QAccessible::Description), "50%");
     QCOMPARE(form.placement().opacity(), 50);
     // Until the frame comes the background is the key colour, magenta here.
     QCOMPARE(form.keyColour(), QColor(255, 0, 255));
@@ -499,7 +569,7 @@ void PositioningWindowTest::aMarkWithAlphaKeepsItInTheMask() {
         for (int x = 10; x < 20; ++x)
             soft.setPixel(x, y, qRgba(0, 200, 0, x < 15 ? 128 : 255));
     prepare(form, QSize(64, 48), soft);
-    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    auto* canvas = control<MarkCanvas>(form, "Canvas");
     pressAt(canvas, Qt::LeftButton, QPoint(4, 6));
 
     const QImage shown = canvas->grab().toImage();
@@ -520,7 +590,7 @@ void PositioningWindowTest::dragAndArrowKeysMoveTheMark() {
     PositioningWindow& form = loadedPositioningWindow();
     const QImage mark = pattern(12, 8);
     prepare(form, QSize(200, 100), mark);
-    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    auto* canvas = control<MarkCanvas>(form, "Canvas");
     QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(10, 10));
     QMouseEvent drag(QEvent::MouseMove, QPointF(70, 40), canvas->mapToGlobal(QPointF(70, 40)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
@@ -552,7 +622,7 @@ void PositioningWindowTest::aLargeFrameIsShownScaledDown() {
     prepare(form, frame, mark);
     QVERIFY(form.frameGeometry().width() <= screen.width());
     QVERIFY(form.frameGeometry().height() <= screen.height());
-    auto* canvas = child<MarkCanvas>(form, "Picture1");
+    auto* canvas = control<MarkCanvas>(form, "Canvas");
     QVERIFY(canvas->scale() < 1.0);
     QCOMPARE(canvas->frameSize(), frame);
     // A click lands on the frame pixel under it; the mask keeps the frame's size.

@@ -68,39 +68,41 @@ void RememberedTest::theNextWindowPicksUpWhereTheLastLeft() {
     QImage logo(64, 16, QImage::Format_RGB32);
     logo.fill(Qt::red);
     PositioningWindow* form = &initializedWith(video, logo);
-    child<QDoubleSpinBox>(*form, "margin")->setValue(5);
-    child<QToolButton>(*form, "place8")->click();  // bottom right
-    child<QSlider>(*form, "opacity")->setValue(40);
-    child<QCheckBox>(*form, "Check1")->setChecked(true);
-    QCOMPARE(child<QComboBox>(*form, "output")->currentText(), QStringLiteral("Same as the source"));
+    control<QDoubleSpinBox>(*form, "Margin")->setValue(5);
+    control<QToolButton>(*form, "Bottom right")->click();  // bottom right
+    control<QSlider>(*form, "Opacity")->setValue(40);
+    control<QCheckBox>(*form, "Enhance Audio quality (necessary for some videocameras output)")
+        ->setChecked(true);
+    QCOMPARE(control<QComboBox>(*form, "Output")->currentText(), QStringLiteral("Same as the source"));
     QCOMPARE(form->outputChoice(), OutputChoice::SameAsSource);
-    child<QComboBox>(*form, "output")->setCurrentIndex(1);
+    control<QComboBox>(*form, "Output")->setCurrentIndex(1);
     form->setPickedKey(QColor(0, 0, 255));
     const QStringList times{"0:02", "6", "1.5"};
-    for (const auto& [name, text] : {std::pair{"timeFrom", times[0]}, std::pair{"timeUntil", times[1]},
-                                     std::pair{"timeFade", times[2]}}) {
-        auto* field = child<QLineEdit>(*form, name);
+    for (const auto& [name, text] :
+         {std::pair{"From", times[0]}, std::pair{"Until", times[1]}, std::pair{"Fade", times[2]}}) {
+        auto* field = control<QLineEdit>(*form, name);
         field->setText(text);
         emit field->editingFinished();
     }
-    const QRect placed = form->findChild<MarkCanvas*>()->markRect().rect;
+    const QRect placed = control<MarkCanvas>(*form, "Canvas")->markRect().rect;
     QVERIFY(closeProgramWindows());
 
     // A new window, as in the next run: the settings file says it all.
     form = &initializedWith(video, logo);
     QCOMPARE(form->placement().anchor(), Anchor::BottomRight);
-    QCOMPARE(form->findChild<MarkCanvas*>()->markRect().rect, placed);
-    QCOMPARE(child<QSlider>(*form, "opacity")->value(), 40);
+    QCOMPARE(control<MarkCanvas>(*form, "Canvas")->markRect().rect, placed);
+    QCOMPARE(control<QSlider>(*form, "Opacity")->value(), 40);
     QCOMPARE(form->maskColour(), QStringLiteral("0000ff"));
-    QVERIFY(child<QCheckBox>(*form, "Check1")->isChecked());
-    QCOMPARE(child<QComboBox>(*form, "output")->currentText(), QStringLiteral("MP4 to share"));
+    QVERIFY(control<QCheckBox>(*form, "Enhance Audio quality (necessary for some videocameras output)")
+                ->isChecked());
+    QCOMPARE(control<QComboBox>(*form, "Output")->currentText(), QStringLiteral("MP4 to share"));
     QCOMPARE(form->outputChoice(), OutputChoice::Mp4ToShare);
-    QCOMPARE(child<QDoubleSpinBox>(*form, "margin")->value(), 5.0);
-    QVERIFY(child<QToolButton>(*form, "place8")->isChecked());
-    QCOMPARE(QStringList({child<QLineEdit>(*form, "timeFrom")->text(),
-                          child<QLineEdit>(*form, "timeUntil")->text(),
-                          child<QLineEdit>(*form, "timeFade")->text()}),
-             times);
+    QCOMPARE(control<QDoubleSpinBox>(*form, "Margin")->value(), 5.0);
+    QVERIFY(control<QToolButton>(*form, "Bottom right")->isChecked());
+    QCOMPARE(
+        QStringList({control<QLineEdit>(*form, "From")->text(), control<QLineEdit>(*form, "Until")->text(),
+                     control<QLineEdit>(*form, "Fade")->text()}),
+        times);
 }
 
 // The text mark as the user wrote it, tokens and all; a damaged value keeps the mark's own.

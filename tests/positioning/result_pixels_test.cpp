@@ -247,12 +247,12 @@ PositioningWindow* ResultPixelsTest::initializeThroughTheWindows(MainWindow& w, 
                                                                  const QString& picture, int zoom) {
     QString next = video;
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     next = picture;
-    child<UserButton>(w, "browse")->click();
-    child<QSlider>(w, "Slider1")->setValue(zoom);
+    control<UserButton>(w, "Image Selection")->click();
+    control<QSlider>(w, "Picture zoom")->setValue(zoom);
     ModalAnswerer answer;
-    child<UserButton>(w, "Command9")->click();
+    control<UserButton>(w, "Initialize Watermarking")->click();
     if (!answer.texts().isEmpty()) {
         qWarning() << "Initialize said" << answer.texts();
         return nullptr;
@@ -262,7 +262,7 @@ PositioningWindow* ResultPixelsTest::initializeThroughTheWindows(MainWindow& w, 
 
 QString ResultPixelsTest::convert(PositioningWindow& form, const QString& title) {
     ModalAnswerer answer;
-    child<QPushButton>(form, "Command2")->click();
+    control<QPushButton>(form, "Start Watermarking")->click();
     if (!answer.texts().isEmpty()) {
         qWarning() << "Start said" << answer.texts();
         return {};
@@ -303,7 +303,7 @@ void ResultPixelsTest::theWholeLogoAtItsZoom() {
 
     // The preview: the whole logo, by its aspect, scaled down to fit; its size
     // in the video under it.
-    QCOMPARE(child<QLabel>(w, "markSize")->text(),
+    QCOMPARE(control<QLabel>(w, "Watermark size")->text(),
              QStringLiteral("%1 x %2 pixels").arg(mark.width()).arg(mark.height()));
     QCOMPARE(w.previewImage().size(), preview);
     const double f = double(preview.width()) / logo.width();
@@ -314,7 +314,7 @@ void ResultPixelsTest::theWholeLogoAtItsZoom() {
              qPrintable(rectText(shown)));
 
     // The mark on the canvas is the whole picture at that size, too.
-    auto* canvas = child<MarkCanvas>(*form, "Picture1");
+    auto* canvas = control<MarkCanvas>(*form, "Canvas");
     QTest::mousePress(canvas, Qt::LeftButton, {}, click);
     QCOMPARE(canvas->markRect().rect, QRect(click, mark));
     const QImage laid = canvas->laidMark();
@@ -387,9 +387,9 @@ void ResultPixelsTest::phoneClipsKeepTheMarkUpright() {
         PositioningWindow::initialize(chosen, arrow, arrow.size());
     }
     PositioningWindow& form = *PositioningWindow::loaded();
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->frameSize(), chosen.frameSize);
-    QCOMPARE(child<QDoubleSpinBox>(form, "margin")->value(), 3.0);
-    QTest::mouseClick(child<QToolButton>(form, "place8"), Qt::LeftButton);
+    QCOMPARE(control<MarkCanvas>(form, "Canvas")->frameSize(), chosen.frameSize);
+    QCOMPARE(control<QDoubleSpinBox>(form, "Margin")->value(), 3.0);
+    QTest::mouseClick(control<QToolButton>(form, "Bottom right"), Qt::LeftButton);
     const QString result = convert(form, title);
     QVERIFY(!result.isEmpty());
 
@@ -442,9 +442,9 @@ void ResultPixelsTest::onePlacementOnSeveralFrames() {
         PositioningWindow::initialize(chosen, logo, logo.size());
     }
     PositioningWindow& form = *PositioningWindow::loaded();
-    child<QDoubleSpinBox>(form, "size")->setValue(20);
-    QTest::mouseClick(child<QToolButton>(form, "place8"), Qt::LeftButton);
-    QCOMPARE(child<QLabel>(form, "note")->text(), QString());
+    control<QDoubleSpinBox>(form, "Size")->setValue(20);
+    QTest::mouseClick(control<QToolButton>(form, "Bottom right"), Qt::LeftButton);
+    QCOMPARE(control<QLabel>(form, "Placement note")->text(), QString());
     const QString result = convert(form, title);
     QVERIFY(!result.isEmpty());
 
@@ -496,8 +496,8 @@ void ResultPixelsTest::darkTextIsKept() {
     w.show();
     PositioningWindow* form = initializeThroughTheWindows(w, video, picture, 100);
     QVERIFY(form);
-    const QImage laid = child<MarkCanvas>(*form, "Picture1")->laidMark();
-    const QRect rect = child<MarkCanvas>(*form, "Picture1")->markRect().rect;
+    const QImage laid = control<MarkCanvas>(*form, "Canvas")->laidMark();
+    const QRect rect = control<MarkCanvas>(*form, "Canvas")->markRect().rect;
     QCOMPARE(rect, QRect(0, 0, 200, 60));
     const QString result = convert(*form, QStringLiteral("light.mkv"));
     QVERIFY(!result.isEmpty());
@@ -519,15 +519,15 @@ void ResultPixelsTest::darkTextIsKept() {
 }
 
 void ResultPixelsTest::useText(MainWindow& w, const QString& text) {
-    child<UserButton>(w, "textMark")->click();
+    control<UserButton>(w, "Text…")->click();
     TextMarkWindow* window = TextMarkWindow::loaded();
     QVERIFY(window);
-    child<QLineEdit>(*window, "text")->setText(text);
-    child<QFontComboBox>(*window, "font")->setCurrentFont(QFont(QStringLiteral("DejaVu Sans")));
-    child<QSpinBox>(*window, "textSize")->setValue(16);
-    child<QLineEdit>(*window, "colour")->setText(QStringLiteral("ffffff"));
-    child<QComboBox>(*window, "edge")->setCurrentText(QStringLiteral("Outline"));
-    child<QPushButton>(*window, "useText")->click();
+    control<QLineEdit>(*window, "Text")->setText(text);
+    control<QFontComboBox>(*window, "Font")->setCurrentFont(QFont(QStringLiteral("DejaVu Sans")));
+    control<QSpinBox>(*window, "Size")->setValue(16);
+    control<QLineEdit>(*window, "Colour")->setText(QStringLiteral("ffffff"));
+    control<QComboBox>(*window, "Edge")->setCurrentText(QStringLiteral("Outline"));
+    control<QPushButton>(*window, "Use Text")->click();
 }
 
 TextMark whiteText(const QString& text) {
@@ -577,14 +577,14 @@ void ResultPixelsTest::aTextOnThreeVideos() {
     for (const Clip& c : clips) {
         const QString video = folder_.filePath(c.title);
         OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return video; });
-        child<UserButton>(w, "Command6")->click();
+        control<UserButton>(w, "Video Selection")->click();
         {
             ModalAnswerer answer;
-            child<UserButton>(w, "Command9")->click();
+            control<UserButton>(w, "Initialize Watermarking")->click();
         }
         PositioningWindow* form = PositioningWindow::loaded();
         QVERIFY(form);
-        auto* canvas = child<MarkCanvas>(*form, "Picture1");
+        auto* canvas = control<MarkCanvas>(*form, "Canvas");
         QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(8, 200));
         const TextMark want = whiteText(c.text);
         const QRect rect = canvas->markRect().rect;
@@ -611,12 +611,12 @@ void ResultPixelsTest::aTextOnThreeVideos() {
         QVERIFY(QFile::remove(folder_.filePath(QStringLiteral("watermarked/wm-") + c.title)));
     }
     setFileChoiceAnswer([&](const QString&) { return videos; });
-    child<QPushButton>(*form, "addVideos")->click();
+    control<QPushButton>(*form, "Add Videos…")->click();
     setFileChoiceAnswer({});
     BatchWindow* queue = BatchWindow::loaded();
     QVERIFY(queue);
     QSignalSpy finished(queue, &BatchWindow::finished);
-    child<QPushButton>(*queue, "start")->click();
+    control<QPushButton>(*queue, "Start")->click();
     QVERIFY(finished.wait(60000));
     for (int i = 0; i < 3; ++i) {
         const Clip& c = clips[i];
@@ -664,21 +664,21 @@ void ResultPixelsTest::textIsDrawnAtItsSizeInTheFrame() {
     w.show();
     useText(w, QStringLiteral("Sharp {name}"));
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return video; });
-    child<UserButton>(w, "Command6")->click();
-    child<QSlider>(w, "Slider1")->setValue(zoom);
+    control<UserButton>(w, "Video Selection")->click();
+    control<QSlider>(w, "Picture zoom")->setValue(zoom);
     const TextMark want = whiteText(QStringLiteral("Sharp text ground"));
     const QSize atZoom = zoom::zoomedSize(textMarkSize(want), zoom);
-    QCOMPARE(child<QLabel>(w, "markSize")->text(),
+    QCOMPARE(control<QLabel>(w, "Watermark size")->text(),
              QStringLiteral("%1 x %2 pixels").arg(atZoom.width()).arg(atZoom.height()));
     {
         ModalAnswerer answer;
-        child<UserButton>(w, "Command9")->click();
+        control<UserButton>(w, "Initialize Watermarking")->click();
     }
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
-    auto* canvas = child<MarkCanvas>(*form, "Picture1");
+    auto* canvas = control<MarkCanvas>(*form, "Canvas");
     QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(4, 100));
-    if (size > 0) child<QDoubleSpinBox>(*form, "size")->setValue(size);
+    if (size > 0) control<QDoubleSpinBox>(*form, "Size")->setValue(size);
     const QRect rect = canvas->markRect().rect;
     QVERIFY(rect.width() > 100);
     const QImage drawn = drawTextMark(want, rect.size());
@@ -713,10 +713,10 @@ void ResultPixelsTest::aMarkThatComesAndGoes() {
         PositioningWindow::initialize(chosen, logo, logo.size());
     }
     PositioningWindow& form = *PositioningWindow::loaded();
-    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(60, 40));
+    QTest::mousePress(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, {}, QPoint(60, 40));
     for (const auto& [name, text] :
-         {std::pair{"timeFrom", "2"}, std::pair{"timeUntil", "0:06"}, std::pair{"timeFade", "1"}}) {
-        auto* field = child<QLineEdit>(form, name);
+         {std::pair{"From", "2"}, std::pair{"Until", "0:06"}, std::pair{"Fade", "1"}}) {
+        auto* field = control<QLineEdit>(form, name);
         field->setText(QLatin1String(text));
         emit field->editingFinished();
     }

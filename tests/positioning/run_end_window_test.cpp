@@ -108,17 +108,23 @@ PositioningWindow& RunEndWindowTest::open(const QString& video, const QString& d
 void RunEndWindowTest::aCompleteRunSaysDoneAndOpensWhatItMade() {
     PositioningWindow& form = open(shortVideo_, QStringLiteral("00:00:01.00"));
     QVERIFY(form.endText().isEmpty());
-    QVERIFY(!child<QPushButton>(form, "play")->isVisible());
+    QVERIFY(!control<QPushButton>(form, "Play")->isVisible());
     {
         ModalAnswerer answer;
-        child<QPushButton>(form, "Command2")->click();
+        control<QPushButton>(form, "Start Watermarking")->click();
         QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join(u'|')));
     }
     QVERIFY2(form.endText().startsWith(QStringLiteral("Done and checked: wm-clip.avi, 0:01.0, 25 frames, ")),
              qPrintable(form.endText()));
+    // A screen reader hears the same line and the progress.
+    QCOMPARE(
+        accessible(form, QAccessible::StaticText, "How the conversion ended")->text(QAccessible::Description),
+        form.endText());
+    QCOMPARE(accessible(form, QAccessible::StaticText, "Progress")->text(QAccessible::Description),
+             QStringLiteral("Progress: 100%"));
     FakeXdgOpen desktop(0);
-    child<QPushButton>(form, "play")->click();
-    child<QPushButton>(form, "showInFolder")->click();
+    control<QPushButton>(form, "Play")->click();
+    control<QPushButton>(form, "Show in folder")->click();
     // Two xdg-opens at once: in either order.
     QTRY_COMPARE(desktop.calls().size(), 2);
     QStringList calls = desktop.calls();
@@ -143,16 +149,16 @@ void RunEndWindowTest::aStoppedRunKeepsItsPartUnderItsOwnName() {
     PositioningWindow& form = open(longVideo_, QStringLiteral("00:01:00.00"));
     QTimer poll;
     connect(&poll, &QTimer::timeout, &form, [&] {
-        if (child<QLabel>(form, "Label1")->text() != QStringLiteral("Progress: 0%")) {
+        if (control<QLabel>(form, "Progress")->text() != QStringLiteral("Progress: 0%")) {
             poll.stop();
-            child<QPushButton>(form, "stop")->click();
+            control<QPushButton>(form, "Stop conversion")->click();
         }
     });
     poll.start(20);
     {
         // Even "Replace" leaves the earlier result whole when the run is stopped.
         Answer replace(QStringLiteral("Replace"));
-        child<QPushButton>(form, "Command2")->click();
+        control<QPushButton>(form, "Start Watermarking")->click();
         QCOMPARE(replace.asked().isEmpty(), !earlier);
     }
     const QString part = result("wm-take-stopped.avi");
@@ -161,7 +167,7 @@ void RunEndWindowTest::aStoppedRunKeepsItsPartUnderItsOwnName() {
     QVERIFY2(form.endText().contains(QStringLiteral(" %: the part is ") + QFileInfo(part).fileName() +
                                      QStringLiteral(", checked: ")),
              qPrintable(form.endText()));
-    QVERIFY(child<QPushButton>(form, "play")->isVisible());
+    QVERIFY(control<QPushButton>(form, "Play")->isVisible());
     if (earlier)
         QCOMPARE(bytesOf(result("wm-take.avi")), earlierBytes);
     else
@@ -188,11 +194,11 @@ void RunEndWindowTest::aTakenNameIsReplacedOnlyWhenTheUserSaysSo() {
     PositioningWindow& form = open(shortVideo_, QStringLiteral("00:00:01.00"));
     {
         Answer a(answer);
-        child<QPushButton>(form, "Command2")->click();
+        control<QPushButton>(form, "Start Watermarking")->click();
         QVERIFY2(a.asked().contains(QStringLiteral("wm-clip.avi")), qPrintable(a.asked()));
     }
     if (made.isEmpty()) {
-        QCOMPARE(child<QLabel>(form, "Label1")->text(), QStringLiteral("Progress: 0%"));
+        QCOMPARE(control<QLabel>(form, "Progress")->text(), QStringLiteral("Progress: 0%"));
         QVERIFY(form.endText().isEmpty());
         QCOMPARE(QDir(folder_.filePath("watermarked")).entryList(QDir::Files | QDir::Hidden).size(), 1);
     } else {

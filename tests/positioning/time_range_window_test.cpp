@@ -25,8 +25,8 @@ namespace {
 
 void typeTimes(PositioningWindow& form, const QString& from, const QString& until, const QString& fade) {
     for (const auto& [name, text] :
-         {std::pair{"timeFrom", from}, std::pair{"timeUntil", until}, std::pair{"timeFade", fade}}) {
-        auto* field = child<QLineEdit>(form, name);
+         {std::pair{"From", from}, std::pair{"Until", until}, std::pair{"Fade", fade}}) {
+        auto* field = control<QLineEdit>(form, name);
         field->setText(text);
         emit field->editingFinished();
     }
@@ -123,13 +123,13 @@ void TimeRangeWindowTest::badTimesAreAnsweredInTheWindow() {
     ChosenVideo video = videoOfFrame(QSize(160, 120));
     video.duration = QStringLiteral("00:00:10.00");
     PositioningWindow& form = initializedWith(video, whiteMark());
-    QTest::mouseClick(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseClick(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, {}, QPoint(10, 10));
     typeTimes(form, from, until, fade);
-    QCOMPARE(child<QLabel>(form, "note")->text(), problem);
+    QCOMPARE(control<QLabel>(form, "Placement note")->text(), problem);
     QCOMPARE(form.timeRange().has_value(), problem.isEmpty());
     if (problem.isEmpty()) return;
     ModalAnswerer answer;
-    child<QPushButton>(form, "Command2")->click();
+    control<QPushButton>(form, "Start Watermarking")->click();
     QCOMPARE(answer.texts(), QStringList{problem});
     QVERIFY(form.conversionRunner()->commandLine().isEmpty());
     QCOMPARE(form.lastRun().video, QString());
@@ -146,10 +146,10 @@ void TimeRangeWindowTest::theCanvasShowsTheMomentChosen() {
     video.frameSize = video.codedSize = QSize(160, 120);
     userSettings().setValue(QStringLiteral("mark/timeRange"), QStringList{"2", "6", "1"});
     PositioningWindow& form = initializedWith(video, whiteMark());
-    auto* canvas = child<MarkCanvas>(form, "Picture1");
-    auto* slider = child<QSlider>(form, "frameTime");
+    auto* canvas = control<MarkCanvas>(form, "Canvas");
+    auto* slider = control<QSlider>(form, "Frame shown");
     QCOMPARE(slider->value(), 1000);
-    QCOMPARE(child<QLabel>(form, "frameTimeValue")->text(), QStringLiteral("0:01"));
+    QCOMPARE(control<QLabel>(form, "Time of the frame shown")->text(), QStringLiteral("0:01"));
     QTRY_VERIFY(canvas->showsFrame());
     QCOMPARE(canvas->timeWeight(), 0.0);
 
@@ -158,6 +158,10 @@ void TimeRangeWindowTest::theCanvasShowsTheMomentChosen() {
     for (const auto& [ms, weight] : {std::pair{2500, 0.5}, std::pair{4000, 1.0}, std::pair{6000, 0.0}}) {
         slider->setValue(ms);
         QCOMPARE(canvas->timeWeight(), weight);
+        // A screen reader hears the time shown.
+        QCOMPARE(accessible(form, QAccessible::StaticText, "Time of the frame shown")
+                     ->text(QAccessible::Description),
+                 control<QLabel>(form, "Time of the frame shown")->text());
         const int index = ms / 100;
         const QImage want = fixtures::frameOf(video_, index, 160, 120);
         QVERIFY(!want.isNull());

@@ -175,7 +175,7 @@ void VideoProbeTest::aChosenVideoFillsItsDetails() {
     ModalAnswerer answer;
     QElapsedTimer clock;
     clock.start();
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     qInfo("from the choice to the filled details: %lld ms", static_cast<long long>(clock.elapsed()));
     QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join(" | ")));
     const QString types = QStringLiteral(
@@ -183,16 +183,16 @@ void VideoProbeTest::aChosenVideoFillsItsDetails() {
     QCOMPARE(filter, QStringLiteral("Video Files (%1)|%1").arg(types));
     QCOMPARE(w.video().path, path);
     QCOMPARE(w.video().title, name);
-    QCOMPARE(child<QLabel>(w, "vidtitle")->text(), name);
-    QCOMPARE(child<QLabel>(w, "Label5")->text(), duration);
+    QCOMPARE(control<QLabel>(w, "Title")->text(), name);
+    QCOMPARE(control<QLabel>(w, "Duration")->text(), duration);
     QCOMPARE(w.video().duration, duration);
-    QCOMPARE(child<QLabel>(w, "vidres")->text(), res);
+    QCOMPARE(control<QLabel>(w, "Resolution")->text(), res);
     QCOMPARE(w.video().recorded, recorded);
     // The next video's details never keep this one's date.
     if (recorded.isValid()) {
         OpenFileDialog::setAnswer(
             [&](const OpenFileDialog&) { return videos_.filePath(QStringLiteral("wide.mov")); });
-        child<UserButton>(w, "Command6")->click();
+        control<UserButton>(w, "Video Selection")->click();
         QCOMPARE(w.video().recorded, QDateTime());
     }
 }
@@ -219,24 +219,24 @@ void VideoProbeTest::aFileTheEncoderCannotUseIsRefusedWithItsReason() {
     MainWindow& w = *program;
     QString next = videos_.filePath(QStringLiteral("my clip.avi"));
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
-    child<UserButton>(w, "Command6")->click();
-    QCOMPARE(child<QLabel>(w, "vidres")->text(), QStringLiteral("320 x 240"));
+    control<UserButton>(w, "Video Selection")->click();
+    QCOMPARE(control<QLabel>(w, "Resolution")->text(), QStringLiteral("320 x 240"));
 
     // The earlier video's size and duration must not stand beside the new
     // title: Initialize would size the canvas for the wrong video.
     next = videos_.filePath(name);
     ModalAnswerer answer;
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     QCOMPARE(answer.texts().size(), 1);
     const QStringList lines = answer.texts().first().split(u'\n');
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], QStringLiteral("Please select a valid video file"));
     QVERIFY2(lines[1].contains(reason), qPrintable(lines[1]));
     if (!name.startsWith(QStringLiteral("sound"))) QVERIFY2(lines[1].contains(next), qPrintable(lines[1]));
-    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->toPlainText(), next);
-    QCOMPARE(child<QLabel>(w, "vidtitle")->text(), name);
-    QVERIFY(child<QLabel>(w, "vidres")->text().isEmpty());
-    QVERIFY(child<QLabel>(w, "Label5")->text().isEmpty());
+    QCOMPARE(control<QPlainTextEdit>(w, "Path")->toPlainText(), next);
+    QCOMPARE(control<QLabel>(w, "Title")->text(), name);
+    QVERIFY(control<QLabel>(w, "Resolution")->text().isEmpty());
+    QVERIFY(control<QLabel>(w, "Duration")->text().isEmpty());
     QVERIFY(w.video().width.isEmpty() && w.video().height.isEmpty() && w.video().duration.isEmpty());
     QVERIFY(!w.video().frameSize.isValid() && !w.video().codedSize.isValid());
 }
@@ -247,9 +247,9 @@ void VideoProbeTest::whileAProbeRunsTheDetailsArePending() {
     MainWindow& w = *program;
     QString next = videos_.filePath(QStringLiteral("my clip.avi"));
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return next; });
-    child<UserButton>(w, "Command6")->click();
-    QCOMPARE(child<QLabel>(w, "vidres")->text(), QStringLiteral("320 x 240"));
-    QCOMPARE(child<QLabel>(w, "Label5")->text(), QStringLiteral("00:00:02.00"));
+    control<UserButton>(w, "Video Selection")->click();
+    QCOMPARE(control<QLabel>(w, "Resolution")->text(), QStringLiteral("320 x 240"));
+    QCOMPARE(control<QLabel>(w, "Duration")->text(), QStringLiteral("00:00:02.00"));
 
     QTemporaryDir gated;
     QVERIFY(writeGatedEncoder(gated.path()));
@@ -262,15 +262,15 @@ void VideoProbeTest::whileAProbeRunsTheDetailsArePending() {
     QMetaObject::Connection watch =
         connect(probe->runner(), &ConsoleCapture::output, probe, [&](const QString&) {
             if (!seen.isEmpty()) return;
-            seen << child<QLabel>(w, "vidtitle")->text() << child<QLabel>(w, "vidres")->text()
-                 << child<QLabel>(w, "Label5")->text();
+            seen << control<QLabel>(w, "Title")->text() << control<QLabel>(w, "Resolution")->text()
+                 << control<QLabel>(w, "Duration")->text();
             meanwhile = w.video();
             // Lets the encoder go on: it reads the pipe until we close it.
             QFile gate(gated.filePath(QStringLiteral("gate")));
             QVERIFY(gate.open(QIODevice::WriteOnly));
         });
     ModalAnswerer answer;
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     disconnect(watch);
     QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join(" | ")));
     const QString pending(QChar(0x2026));
@@ -278,8 +278,8 @@ void VideoProbeTest::whileAProbeRunsTheDetailsArePending() {
     QVERIFY(!meanwhile.frameSize.isValid() && !meanwhile.codedSize.isValid());
     QVERIFY(meanwhile.width.isEmpty() && meanwhile.height.isEmpty() && meanwhile.duration.isEmpty());
     // And then what the encoder told.
-    QCOMPARE(child<QLabel>(w, "vidres")->text(), QStringLiteral("1280 x 720"));
-    QCOMPARE(child<QLabel>(w, "Label5")->text(), QStringLiteral("00:00:03.00"));
+    QCOMPARE(control<QLabel>(w, "Resolution")->text(), QStringLiteral("1280 x 720"));
+    QCOMPARE(control<QLabel>(w, "Duration")->text(), QStringLiteral("00:00:03.00"));
     QCOMPARE(w.video().frameSize, QSize(1280, 720));
 }
 
@@ -344,7 +344,7 @@ void VideoProbeTest::aTurnedVideoShowsItsUprightSize() {
         } else {
             probe->takeFacts(facts);
         }
-        QCOMPARE(child<QLabel>(w, "vidres")->text(), shown);
+        QCOMPARE(control<QLabel>(w, "Resolution")->text(), shown);
         QCOMPARE(w.video().width + QStringLiteral(" x ") + w.video().height, shown);
         QCOMPARE(w.video().frameSize, upright);
         QCOMPARE(w.video().codedSize, coded);
@@ -358,10 +358,10 @@ void VideoProbeTest::cancellingTheFirstDialogAsksForAVideo() {
     MainWindow& w = *program;
     OpenFileDialog::setAnswer([](const OpenFileDialog&) { return QString(); });
     ModalAnswerer answer;
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     QCOMPARE(answer.texts(), QStringList{QStringLiteral("Please select a valid video file")});
     QCOMPARE(answer.boxes().constFirst().title, QStringLiteral("Watermark Image"));
-    QVERIFY(child<QPlainTextEdit>(w, "textvid")->toPlainText().isEmpty());
+    QVERIFY(control<QPlainTextEdit>(w, "Path")->toPlainText().isEmpty());
 }
 
 void VideoProbeTest::aSecondChoiceDuringAProbeEndsItAndProbesNothing() {
@@ -374,17 +374,17 @@ void VideoProbeTest::aSecondChoiceDuringAProbeEndsItAndProbesNothing() {
     const QString second = videos_.filePath(QStringLiteral("wide.mov"));
     int asked = 0;
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return ++asked == 1 ? first : second; });
-    QTimer::singleShot(500, child<UserButton>(w, "Command6"), &QPushButton::click);
+    QTimer::singleShot(500, control<UserButton>(w, "Video Selection"), &QPushButton::click);
     QElapsedTimer clock;
     clock.start();
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     QVERIFY2(clock.elapsed() < 2500, "the first probe was not ended by the second choice");
     QCOMPARE(asked, 2);
     QCOMPARE(loggedCalls(folder.path()).size(), 1);
-    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->toPlainText(), second);
-    QCOMPARE(child<QLabel>(w, "vidtitle")->text(), QStringLiteral("wide.mov"));
-    QVERIFY(child<QLabel>(w, "Label5")->text().isEmpty());
-    QVERIFY(child<QLabel>(w, "vidres")->text().isEmpty());
+    QCOMPARE(control<QPlainTextEdit>(w, "Path")->toPlainText(), second);
+    QCOMPARE(control<QLabel>(w, "Title")->text(), QStringLiteral("wide.mov"));
+    QVERIFY(control<QLabel>(w, "Duration")->text().isEmpty());
+    QVERIFY(control<QLabel>(w, "Resolution")->text().isEmpty());
 }
 
 void VideoProbeTest::aMissingEncoderIsNamed() {
@@ -395,12 +395,12 @@ void VideoProbeTest::aMissingEncoderIsNamed() {
     const QString path = videos_.filePath(QStringLiteral("my clip.avi"));
     OpenFileDialog::setAnswer([&](const OpenFileDialog&) { return path; });
     ModalAnswerer answer;
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     QCOMPARE(answer.texts(), QStringList{QStringLiteral("The encoder is missing: ") + empty.path() +
                                          QStringLiteral("/mxcode.dll")});
-    QCOMPARE(child<QPlainTextEdit>(w, "textvid")->toPlainText(), path);
-    QVERIFY(child<QLabel>(w, "Label5")->text().isEmpty());
-    QVERIFY(child<QLabel>(w, "vidres")->text().isEmpty());
+    QCOMPARE(control<QPlainTextEdit>(w, "Path")->toPlainText(), path);
+    QVERIFY(control<QLabel>(w, "Duration")->text().isEmpty());
+    QVERIFY(control<QLabel>(w, "Resolution")->text().isEmpty());
 }
 
 void VideoProbeTest::aVanishedPathGivesAnEmptyPairOfQuotes() {
@@ -413,8 +413,8 @@ void VideoProbeTest::aVanishedPathGivesAnEmptyPairOfQuotes() {
     w.findChild<VideoProbe*>()->probeVideo(videos_.filePath(QStringLiteral("gone since.avi")));
     QCOMPARE(answer.texts(), QStringList{QStringLiteral("Please select a valid video file")});
     QCOMPARE(loggedCalls(folder.path()), QStringList{QStringLiteral("[-i][]")});
-    QVERIFY(child<QLabel>(w, "Label5")->text().isEmpty());
-    QVERIFY(child<QLabel>(w, "vidres")->text().isEmpty());
+    QVERIFY(control<QLabel>(w, "Duration")->text().isEmpty());
+    QVERIFY(control<QLabel>(w, "Resolution")->text().isEmpty());
 }
 
 void VideoProbeTest::closingTheMainWindowEndsAProbe() {
@@ -431,7 +431,7 @@ void VideoProbeTest::closingTheMainWindowEndsAProbe() {
     QTimer::singleShot(400, &w, &QWidget::close);
     QElapsedTimer clock;
     clock.start();
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
     QVERIFY(clock.elapsed() < 3000);
     QVERIFY(!w.isVisible());
     QVERIFY(!w.findChild<VideoProbe*>()->runner());

@@ -80,7 +80,7 @@ PositioningWindow& BatchWindowTest::open(const QString& video) {
         PositioningWindow::initialize(v, QImage(logo_), QSize(40, 20), logo_);
     }
     PositioningWindow& form = *PositioningWindow::loaded();
-    child<QToolButton>(form, "place8")->click();  // bottom right
+    control<QToolButton>(form, "Bottom right")->click();  // bottom right
     return form;
 }
 
@@ -92,7 +92,7 @@ void BatchWindowTest::aSavedJobHoldsTheWindowsPlacement() {
     });
     {
         ModalAnswerer answer;
-        child<QPushButton>(form, "saveJob")->click();
+        control<QPushButton>(form, "Save Job…")->click();
         QVERIFY2(answer.texts().isEmpty(), qPrintable(answer.texts().join(u'|')));
     }
     QString why;
@@ -105,7 +105,7 @@ void BatchWindowTest::aSavedJobHoldsTheWindowsPlacement() {
 void BatchWindowTest::theQueueShowsProofsAndConvertsEveryVideo() {
     PositioningWindow& form = open(videos_[0]);
     setFileChoiceAnswer([&](const QString&) { return videos_; });
-    child<QPushButton>(form, "addVideos")->click();
+    control<QPushButton>(form, "Add Videos…")->click();
     BatchWindow* queue = BatchWindow::loaded();
     QVERIFY(queue && queue->isVisible());
     QCOMPARE(queue->videos(), videos_);
@@ -117,7 +117,8 @@ void BatchWindowTest::theQueueShowsProofsAndConvertsEveryVideo() {
         const QColor corner = proof.pixelColor(proof.width() * 19 / 20 - 4, proof.height() * 19 / 20 - 2);
         QVERIFY2(corner.red() > 200 && corner.green() < 60, qPrintable(corner.name()));
     }
-    QCOMPARE(child<QTableWidget>(*queue, "videos")->item(1, 2)->text(), QStringLiteral("320 x 240"));
+    QCOMPARE(control<QTableWidget>(*queue, "Videos of the batch")->item(1, 2)->text(),
+             QStringLiteral("320 x 240"));
 
     // A result already there is skipped unless "Replace" is ticked.
     QFile earlier(folder_.filePath("watermarked/wm-three.avi"));
@@ -125,13 +126,15 @@ void BatchWindowTest::theQueueShowsProofsAndConvertsEveryVideo() {
     earlier.write("an earlier result");
     earlier.close();
     QSignalSpy finished(queue, &BatchWindow::finished);
-    child<QPushButton>(*queue, "start")->click();
-    QVERIFY(!child<QPushButton>(*queue, "start")->isEnabled());
+    control<QPushButton>(*queue, "Start")->click();
+    QVERIFY(!control<QPushButton>(*queue, "Start")->isEnabled());
     QVERIFY(finished.wait(60000));
     QVERIFY2(queue->stateText(0).startsWith("done"), qPrintable(queue->stateText(0)));
     QVERIFY2(queue->stateText(1).startsWith("done"), qPrintable(queue->stateText(1)));
     QVERIFY2(queue->stateText(2).startsWith("skipped"), qPrintable(queue->stateText(2)));
-    QCOMPARE(child<QProgressBar>(*queue, "overall")->value(), 1000);
+    QCOMPARE(control<QProgressBar>(*queue, "Progress of the batch")->value(), 1000);
+    QCOMPARE(accessible(*queue, QAccessible::StaticText, "Time left")->text(QAccessible::Description),
+             QStringLiteral("finished"));
     const QImage frame = frameOf(folder_.filePath("watermarked/wm-two.avi"), 5, 320, 240);
     QVERIFY(!frame.isNull());
     QVERIFY(frame.pixelColor(300, 225).red() > 200);
@@ -139,8 +142,8 @@ void BatchWindowTest::theQueueShowsProofsAndConvertsEveryVideo() {
     QCOMPARE(earlier.readAll(), QByteArray("an earlier result"));
     earlier.close();
 
-    child<QCheckBox>(*queue, "replace")->setChecked(true);
-    child<QPushButton>(*queue, "start")->click();
+    control<QCheckBox>(*queue, "Replace results that are already there")->setChecked(true);
+    control<QPushButton>(*queue, "Start")->click();
     QVERIFY(finished.wait(60000));
     QVERIFY2(queue->stateText(2).startsWith("done"), qPrintable(queue->stateText(2)));
     QVERIFY(durationOf(folder_.filePath("watermarked/wm-three.avi")) > 0.3);
@@ -153,24 +156,24 @@ void BatchWindowTest::stoppedVideosSayStopped() {
         QVERIFY(QFileInfo::exists(v) || makeVideo(v, "1280x720", 20));
     PositioningWindow& form = open(videos_[0]);
     setFileChoiceAnswer([&](const QString&) { return longer; });
-    child<QPushButton>(form, "addVideos")->click();
+    control<QPushButton>(form, "Add Videos…")->click();
     BatchWindow* queue = BatchWindow::loaded();
     QVERIFY(queue);
     QSignalSpy finished(queue, &BatchWindow::finished);
-    child<QPushButton>(*queue, "start")->click();
+    control<QPushButton>(*queue, "Start")->click();
     QTRY_VERIFY_WITH_TIMEOUT(queue->stateText(0).startsWith("converting") &&
                                  queue->stateText(1).startsWith("converting") &&
-                                 child<QProgressBar>(*queue, "overall")->value() > 0,
+                                 control<QProgressBar>(*queue, "Progress of the batch")->value() > 0,
                              30000);
-    child<QPushButton>(*queue, "stop")->click();
+    control<QPushButton>(*queue, "Stop")->click();
     QVERIFY(finished.wait(30000));
     // Each says it stopped and where its part is; the bar stays at the share done.
     for (int row = 0; row < 2; ++row)
         QVERIFY2(
             queue->stateText(row).startsWith("stopped: ") && queue->stateText(row).contains("-stopped.avi"),
             qPrintable(queue->stateText(row)));
-    QVERIFY(child<QProgressBar>(*queue, "overall")->value() < 1000);
-    QCOMPARE(child<QLabel>(*queue, "timeLeft")->text(), QStringLiteral("stopped"));
+    QVERIFY(control<QProgressBar>(*queue, "Progress of the batch")->value() < 1000);
+    QCOMPARE(control<QLabel>(*queue, "Time left")->text(), QStringLiteral("stopped"));
 }
 
 QTEST_MAIN(BatchWindowTest)

@@ -29,8 +29,8 @@ PaletteWindow& openPalette() {
     mark.fill(QColor(250, 240, 10));
     initializedWith(videoOfFrame(QSize(64, 48)), mark);
     PositioningWindow& form = *PositioningWindow::loaded();
-    QTest::mousePress(child<MarkCanvas>(form, "Picture1"), Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
+    QTest::mousePress(control<MarkCanvas>(form, "Canvas"), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(control<QPushButton>(form, "Change Mask Color"), Qt::LeftButton);
     return *PaletteWindow::loaded();
 }
 
@@ -44,6 +44,7 @@ private slots:
     void cleanup() { QTRY_VERIFY(closeProgramWindows()); }
 
     void layout();
+    void objectNamesStay();
     void swatches_data();
     void swatches();
     void commands_data();
@@ -60,49 +61,73 @@ void PaletteWindowTest::layout() {
     QCOMPARE(palette.size(), QSize(243, 309));  // 3645 x 4635 twips
     QCOMPARE(palette.minimumSize(), palette.maximumSize());
     QCOMPARE(palette.palette().color(QPalette::Window), QColor(128, 128, 128));
-    QCOMPARE(child<QLabel>(palette, "Label1")->text(), QString("Click on a box or define a custom color"));
-    QCOMPARE(child<QLabel>(palette, "Label1")->geometry(), QRect(8, 8, 233, 25));
-    QCOMPARE(child<PictureBox>(palette, "Picture13")->geometry(), QRect(104, 192, 33, 33));
-    QCOMPARE(child<PictureBox>(palette, "Picture13")->backColor(), QColor(Qt::black));
-    QCOMPARE(child<QLineEdit>(palette, "rgbval")->geometry(), QRect(16, 200, 73, 19));
-    QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), QString("RGB Value"));
-    QCOMPARE(child<QPushButton>(palette, "Command2")->geometry(), QRect(152, 200, 65, 25));
-    QCOMPARE(child<QPushButton>(palette, "Command2")->text(), QString("Preview"));
-    QCOMPARE(child<QPushButton>(palette, "Command3")->geometry(), QRect(16, 232, 201, 25));
-    QCOMPARE(child<QPushButton>(palette, "Command3")->text(), QString("Restore Defaults"));
-    QCOMPARE(child<QPushButton>(palette, "Command1")->geometry(), QRect(16, 272, 201, 25));
-    QCOMPARE(child<QPushButton>(palette, "Command1")->text(), QString("Save Settings"));
+    QCOMPARE(control<QLabel>(palette, "Click on a box or define a custom color")->text(),
+             QString("Click on a box or define a custom color"));
+    QCOMPARE(control<QLabel>(palette, "Click on a box or define a custom color")->geometry(),
+             QRect(8, 8, 233, 25));
+    QCOMPARE(control<PictureBox>(palette, "Chosen colour")->geometry(), QRect(104, 192, 33, 33));
+    QCOMPARE(control<PictureBox>(palette, "Chosen colour")->backColor(), QColor(Qt::black));
+    QCOMPARE(control<QLineEdit>(palette, "RGB value")->geometry(), QRect(16, 200, 73, 19));
+    QCOMPARE(control<QLineEdit>(palette, "RGB value")->text(), QString("RGB Value"));
+    QCOMPARE(control<QPushButton>(palette, "Preview")->geometry(), QRect(152, 200, 65, 25));
+    QCOMPARE(control<QPushButton>(palette, "Preview")->text(), QString("Preview"));
+    QCOMPARE(control<QPushButton>(palette, "Restore Defaults")->geometry(), QRect(16, 232, 201, 25));
+    QCOMPARE(control<QPushButton>(palette, "Restore Defaults")->text(), QString("Restore Defaults"));
+    QCOMPARE(control<QPushButton>(palette, "Save Settings")->geometry(), QRect(16, 272, 201, 25));
+    QCOMPARE(control<QPushButton>(palette, "Save Settings")->text(), QString("Save Settings"));
     QVERIFY(!palette.isModal());
 }
 
+// The short object names stay for what may look controls up by them.
+void PaletteWindowTest::objectNamesStay() {
+    PaletteWindow palette;
+    QCOMPARE(palette.objectName(), QString("Form4"));
+    const struct {
+        const char* objectName;
+        QWidget* control;
+    } controls[] = {{"Label1", control<QLabel>(palette, "Click on a box or define a custom color")},
+                    {"Picture1", control<PictureBox>(palette, "White")},
+                    {"Picture12", control<PictureBox>(palette, "Black")},
+                    {"Picture13", control<PictureBox>(palette, "Chosen colour")},
+                    {"rgbval", control<QLineEdit>(palette, "RGB value")},
+                    {"Command2", control<QPushButton>(palette, "Preview")},
+                    {"Command3", control<QPushButton>(palette, "Restore Defaults")},
+                    {"Command1", control<QPushButton>(palette, "Save Settings")}};
+    for (const auto& c : controls)
+        QCOMPARE(child<QWidget>(palette, c.objectName), c.control);
+}
+
 void PaletteWindowTest::swatches_data() {
-    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QColor>("color");
     QTest::addColumn<QString>("text");
     const int cols[] = {16, 72, 128, 184};  // 240, 1080, 1920, 2760 twips
     const int rows[] = {40, 88, 136};       // 600, 1320, 2040 twips
     const struct {
+        const char* name;
         QColor color;
         const char* text;
-    } want[] = {{{255, 255, 255}, "ffffff"}, {{192, 255, 192}, "c0ffc0"}, {{192, 192, 255}, "c0c0ff"},
-                {{255, 192, 255}, "ffc0ff"}, {{255, 0, 0}, "ff0000"},     {{0, 255, 0}, "00ff00"},
-                {{0, 0, 255}, "0000ff"},     {{255, 0, 255}, "ff00ff"},   {{64, 64, 64}, "404040"},
-                {{0, 0, 128}, "000080"},     {{0, 0, 64}, "000040"},      {{0, 0, 0}, "000000"}};
+    } want[] = {{"White", {255, 255, 255}, "ffffff"},     {"Pale green", {192, 255, 192}, "c0ffc0"},
+                {"Pale blue", {192, 192, 255}, "c0c0ff"}, {"Pale magenta", {255, 192, 255}, "ffc0ff"},
+                {"Red", {255, 0, 0}, "ff0000"},           {"Green", {0, 255, 0}, "00ff00"},
+                {"Blue", {0, 0, 255}, "0000ff"},          {"Magenta", {255, 0, 255}, "ff00ff"},
+                {"Dark grey", {64, 64, 64}, "404040"},    {"Navy", {0, 0, 128}, "000080"},
+                {"Very dark blue", {0, 0, 64}, "000040"}, {"Black", {0, 0, 0}, "000000"}};
     for (int i = 0; i < 12; ++i)
-        QTest::addRow("Picture%d", i + 1)
-            << i << QRect(cols[i % 4], rows[i / 4], 33, 33) << want[i].color << QString(want[i].text);
+        QTest::newRow(want[i].name) << QString(want[i].name) << QRect(cols[i % 4], rows[i / 4], 33, 33)
+                                    << want[i].color << QString(want[i].text);
 }
 
 void PaletteWindowTest::swatches() {
-    QFETCH(int, index);
+    QFETCH(QString, name);
     QFETCH(QRect, geometry);
     QFETCH(QColor, color);
     QFETCH(QString, text);
 
     PaletteWindow& palette = openPalette();
     PositioningWindow& form = *PositioningWindow::loaded();
-    PictureBox* swatch = child<PictureBox>(palette, QString("Picture%1").arg(index + 1));
+    PictureBox* swatch = control<PictureBox>(palette, name);
     QCOMPARE(swatch->geometry(), geometry);
     QCOMPARE(swatch->backColor(), color);
 
@@ -112,17 +137,17 @@ void PaletteWindowTest::swatches() {
     QCOMPARE(iface->role(), QAccessible::Button);
     QVERIFY(!iface->text(QAccessible::Name).isEmpty());
     iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), text);
-    QCOMPARE(child<PictureBox>(palette, "Picture13")->backColor(), color);
+    QCOMPARE(control<QLineEdit>(palette, "RGB value")->text(), text);
+    QCOMPARE(control<PictureBox>(palette, "Chosen colour")->backColor(), color);
     // Only Save Settings changes the key.
     QCOMPARE(form.maskColour(), rrggbbOf(kProgramKey));
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), kProgramKey);
+    QCOMPARE(control<MarkCanvas>(form, "Canvas")->backColor(), kProgramKey);
 
     // The mouse does the same.
-    child<QPushButton>(palette, "Command3")->click();
+    control<QPushButton>(palette, "Restore Defaults")->click();
     QTest::mousePress(swatch, Qt::LeftButton, {}, QPoint(3, 3));
-    QCOMPARE(child<QLineEdit>(palette, "rgbval")->text(), text);
-    child<QPushButton>(palette, "Command1")->click();
+    QCOMPARE(control<QLineEdit>(palette, "RGB value")->text(), text);
+    control<QPushButton>(palette, "Save Settings")->click();
     QCOMPARE(form.maskColour(), text);
 }
 
@@ -184,36 +209,36 @@ void PaletteWindowTest::commands() {
 
     QPointer<PaletteWindow> palette = &openPalette();
     PositioningWindow& form = *PositioningWindow::loaded();
-    const QRect placed = child<MarkCanvas>(form, "Picture1")->markRect().rect;
+    const QRect placed = control<MarkCanvas>(form, "Canvas")->markRect().rect;
     ModalAnswerer answer;
     for (const QString& step : steps) {
         if (step.startsWith("swatch ")) {
             palette->chooseSwatch(step.mid(7).toInt() - 1);
         } else if (step.startsWith("type ")) {
-            child<QLineEdit>(*palette, "rgbval")->setText(step.mid(5));
+            control<QLineEdit>(*palette, "RGB value")->setText(step.mid(5));
         } else if (step == "preview") {
-            QTest::mouseClick(child<QPushButton>(*palette, "Command2"), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(*palette, "Preview"), Qt::LeftButton);
         } else if (step == "restore") {
-            QTest::mouseClick(child<QPushButton>(*palette, "Command3"), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(*palette, "Restore Defaults"), Qt::LeftButton);
         } else if (step == "save") {
-            QTest::mouseClick(child<QPushButton>(*palette, "Command1"), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(*palette, "Save Settings"), Qt::LeftButton);
             QVERIFY(palette->isVisible());  // stays open
         } else if (step == "reopen") {
             palette->close();
             QTRY_VERIFY(palette.isNull());
-            QTest::mouseClick(child<QPushButton>(form, "Command3"), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(form, "Change Mask Color"), Qt::LeftButton);
             palette = PaletteWindow::loaded();
             QVERIFY(palette && palette->isVisible());
         }
     }
     QCOMPARE(answer.texts(), messages);
     QCOMPARE(form.maskColour(), maskColour);
-    QCOMPARE(child<QLineEdit>(*palette, "rgbval")->text(), colourText);
-    QCOMPARE(child<PictureBox>(*palette, "Picture13")->backColor(), preview);
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->backColor(), canvas.isValid() ? canvas : kProgramKey);
+    QCOMPARE(control<QLineEdit>(*palette, "RGB value")->text(), colourText);
+    QCOMPARE(control<PictureBox>(*palette, "Chosen colour")->backColor(), preview);
+    QCOMPARE(control<MarkCanvas>(form, "Canvas")->backColor(), canvas.isValid() ? canvas : kProgramKey);
     // A saved colour keeps the mark where it was placed.
-    QVERIFY(child<MarkCanvas>(form, "Picture1")->hasPlacedMark());
-    QCOMPARE(child<MarkCanvas>(form, "Picture1")->markRect().rect, placed);
+    QVERIFY(control<MarkCanvas>(form, "Canvas")->hasPlacedMark());
+    QCOMPARE(control<MarkCanvas>(form, "Canvas")->markRect().rect, placed);
 }
 
 void PaletteWindowTest::aPaletteWhoseWindowClosedChangesNothing() {
@@ -224,7 +249,7 @@ void PaletteWindowTest::aPaletteWhoseWindowClosedChangesNothing() {
     QCOMPARE(PositioningWindow::loaded(), nullptr);
     ModalAnswerer answer;
     palette.chooseSwatch(6);
-    child<QPushButton>(palette, "Command1")->click();
+    control<QPushButton>(palette, "Save Settings")->click();
     QCOMPARE(answer.texts(), QStringList{});
     QCOMPARE(PositioningWindow::loaded(), nullptr);
 }

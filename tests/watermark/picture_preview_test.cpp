@@ -69,7 +69,7 @@ void PicturePreviewTest::choose(MainWindow& w, const QString& answer) {
         filters_ << d.filter();
         return answer;
     });
-    QTest::mouseClick(child<UserButton>(w, "browse"), Qt::LeftButton);
+    QTest::mouseClick(control<UserButton>(w, "Image Selection"), Qt::LeftButton);
 }
 
 QString PicturePreviewTest::make(const QString& name, const QImage& image, const char* format) {
@@ -148,11 +148,11 @@ void PicturePreviewTest::choose() {
         QCOMPARE(b.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
     QCOMPARE(w.findChild<PicturePreview*>()->path(), path);
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), preview);
-    QCOMPARE(child<PictureBox>(w, "Image1")->image().size(), preview);
-    QCOMPARE(child<QLabel>(w, "markSize")->text(), markSize);
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), preview);
+    QCOMPARE(control<PictureBox>(w, "Preview")->image().size(), preview);
+    QCOMPARE(control<QLabel>(w, "Watermark size")->text(), markSize);
     QCOMPARE(w.findChild<PicturePreview*>()->markSize(), messages.isEmpty() ? picture : QSize());
-    QCOMPARE(child<PictureBox>(w, "Image1")->pos(), QPoint(344, 96));
+    QCOMPARE(control<PictureBox>(w, "Preview")->pos(), QPoint(344, 96));
 }
 
 void PicturePreviewTest::sliderScalesTheWholePicture_data() {
@@ -187,16 +187,16 @@ void PicturePreviewTest::sliderScalesTheWholePicture() {
         ModalAnswerer first;
         choose(w, path);
         // The move under test must be a change of value.
-        if (child<QSlider>(w, "Slider1")->value() == slider)
-            child<QSlider>(w, "Slider1")->setValue(slider == 100 ? 99 : slider + 1);
+        if (control<QSlider>(w, "Picture zoom")->value() == slider)
+            control<QSlider>(w, "Picture zoom")->setValue(slider == 100 ? 99 : slider + 1);
     }
     ModalAnswerer onMove;
-    child<QSlider>(w, "Slider1")->setValue(slider);
-    QCOMPARE(child<QLabel>(w, "Label1")->text(), QString::number(slider) + u'%');
+    control<QSlider>(w, "Picture zoom")->setValue(slider);
+    QCOMPARE(control<QLabel>(w, "Picture zoom")->text(), QString::number(slider) + u'%');
     QCOMPARE(w.findChild<PicturePreview*>()->markSize(), mark);
-    QCOMPARE(child<QLabel>(w, "markSize")->text(),
+    QCOMPARE(control<QLabel>(w, "Watermark size")->text(),
              QStringLiteral("%1 x %2 pixels").arg(mark.width()).arg(mark.height()));
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), preview);
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), preview);
     QVERIFY(onMove.texts().isEmpty());
 }
 
@@ -227,7 +227,7 @@ void PicturePreviewTest::previewShowsTheWholePicture() {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     ModalAnswerer answer;
     choose(w, path);
-    const QImage img = child<PictureBox>(w, "Image1")->image();
+    const QImage img = control<PictureBox>(w, "Preview")->image();
     QCOMPARE(img.pixelColor(redAt), QColor(Qt::red));
     QCOMPARE(img.pixelColor(blueAt), QColor(Qt::blue));
     if (whiteAt.x() >= 0) QCOMPARE(img.pixelColor(whiteAt), QColor(Qt::white));
@@ -240,13 +240,13 @@ void PicturePreviewTest::sliderWithoutPictureOnlyLabels() {
     MainWindow& w = *program;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const QImage before = child<PictureBox>(w, "Image1")->image();
+    const QImage before = control<PictureBox>(w, "Preview")->image();
     ModalAnswerer answer;
-    child<QSlider>(w, "Slider1")->setValue(30);
-    QTest::keyClick(child<QSlider>(w, "Slider1"), Qt::Key_Right);
-    QCOMPARE(child<QLabel>(w, "Label1")->text(), QStringLiteral("31%"));
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(240, 240));
-    QCOMPARE(child<PictureBox>(w, "Image1")->image(), before);
+    control<QSlider>(w, "Picture zoom")->setValue(30);
+    QTest::keyClick(control<QSlider>(w, "Picture zoom"), Qt::Key_Right);
+    QCOMPARE(control<QLabel>(w, "Picture zoom")->text(), QStringLiteral("31%"));
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), QSize(240, 240));
+    QCOMPARE(control<PictureBox>(w, "Preview")->image(), before);
     QVERIFY(w.findChild<PicturePreview*>()->picture().isNull());
     QVERIFY(answer.boxes().isEmpty());
 }
@@ -262,7 +262,7 @@ void PicturePreviewTest::dragRebuildsOnceOnRelease() {
         ModalAnswerer first;
         choose(w, path);
     }
-    QSlider* s = child<QSlider>(w, "Slider1");
+    QSlider* s = control<QSlider>(w, "Picture zoom");
     QStyleOptionSlider opt;
     opt.initFrom(s);
     opt.orientation = s->orientation();
@@ -278,11 +278,11 @@ void PicturePreviewTest::dragRebuildsOnceOnRelease() {
     for (int step = 1; step <= 4; ++step)
         QTest::mouseMove(s, handle - QPoint(25 * step, 0));
     QVERIFY(answer.boxes().isEmpty());
-    QCOMPARE(child<QLabel>(w, "Label1")->text(), QStringLiteral("100%"));
-    QCOMPARE(child<QLabel>(w, "markSize")->text(), QStringLiteral("640 x 480 pixels"));
+    QCOMPARE(control<QLabel>(w, "Picture zoom")->text(), QStringLiteral("100%"));
+    QCOMPARE(control<QLabel>(w, "Watermark size")->text(), QStringLiteral("640 x 480 pixels"));
     QTest::mouseRelease(s, Qt::LeftButton, {}, handle - QPoint(100, 0));
     QVERIFY(s->value() < 100);
-    QCOMPARE(child<QLabel>(w, "Label1")->text(), QString::number(s->value()) + u'%');
+    QCOMPARE(control<QLabel>(w, "Picture zoom")->text(), QString::number(s->value()) + u'%');
     QCOMPARE(w.findChild<PicturePreview*>()->markSize(), zoom::zoomedSize(QSize(640, 480), s->value()));
     QVERIFY(answer.boxes().isEmpty());
 }
@@ -302,13 +302,13 @@ void PicturePreviewTest::cancelKeepsPath() {
     const QString path = make("p.gif", fixtures::halves(100, 50, Qt::red, Qt::blue), "GIF");
     ModalAnswerer answer;
     choose(w, path);
-    child<QSlider>(w, "Slider1")->setValue(50);
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(50, 25));
+    control<QSlider>(w, "Picture zoom")->setValue(50);
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), QSize(50, 25));
     choose(w, QString());
     QCOMPARE(w.findChild<PicturePreview*>()->path(), path);
     // Rebuilt from the kept path: 100 x 50 at 50 per cent.
-    QCOMPARE(child<PictureBox>(w, "Image1")->size(), QSize(50, 25));
-    QCOMPARE(child<PictureBox>(w, "Image1")->image().pixelColor(2, 2), QColor(Qt::red));
+    QCOMPARE(control<PictureBox>(w, "Preview")->size(), QSize(50, 25));
+    QCOMPARE(control<PictureBox>(w, "Preview")->image().pixelColor(2, 2), QColor(Qt::red));
     QVERIFY(answer.boxes().isEmpty());
 }
 
@@ -320,10 +320,10 @@ void PicturePreviewTest::fileChangedOnDiskIsReloaded() {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     ModalAnswerer answer;
     choose(w, path);
-    QCOMPARE(child<PictureBox>(w, "Image1")->image().pixelColor(5, 5), QColor(Qt::red));
+    QCOMPARE(control<PictureBox>(w, "Preview")->image().pixelColor(5, 5), QColor(Qt::red));
     QVERIFY(fixtures::save(fixtures::halves(100, 50, Qt::green, Qt::green), path, "BMP"));
-    child<QSlider>(w, "Slider1")->setValue(80);
-    QCOMPARE(child<PictureBox>(w, "Image1")->image().pixelColor(5, 5), QColor(Qt::green));
+    control<QSlider>(w, "Picture zoom")->setValue(80);
+    QCOMPARE(control<PictureBox>(w, "Preview")->image().pixelColor(5, 5), QColor(Qt::green));
     QVERIFY(answer.boxes().isEmpty());
 }
 

@@ -71,7 +71,7 @@ void TextMarkWindowTest::cleanup() {
 }
 
 TextMarkWindow& TextMarkWindowTest::openTextWindow(MainWindow& w) {
-    child<UserButton>(w, "textMark")->click();
+    control<UserButton>(w, "Text…")->click();
     TextMarkWindow* text = TextMarkWindow::loaded();
     if (!text) qFatal("Text… opened no window");
     return *text;
@@ -79,7 +79,7 @@ TextMarkWindow& TextMarkWindowTest::openTextWindow(MainWindow& w) {
 
 void TextMarkWindowTest::chooseVideo(MainWindow& w, const QString& path) {
     OpenFileDialog::setAnswer([path](const OpenFileDialog&) { return path; });
-    child<UserButton>(w, "Command6")->click();
+    control<UserButton>(w, "Video Selection")->click();
 }
 
 // The window opens on a first text; what the user makes of it is the mark, its tokens filled with
@@ -92,14 +92,14 @@ void TextMarkWindowTest::theTextBecomesTheMarkOfTheChosenVideo() {
     chooseVideo(w, folder_.filePath(QStringLiteral("sea trip.mkv")));
     TextMarkWindow& window = openTextWindow(w);
     QVERIFY(window.isVisible());
-    QCOMPARE(child<QLineEdit>(window, "text")->text(), QStringLiteral("© {name} {date}"));
+    QCOMPARE(control<QLineEdit>(window, "Text")->text(), QStringLiteral("© {name} {date}"));
 
-    child<QLineEdit>(window, "text")->setText(QStringLiteral("{name}, {date}"));
-    child<QFontComboBox>(window, "font")->setCurrentFont(QFont(QStringLiteral("DejaVu Serif")));
-    child<QSpinBox>(window, "textSize")->setValue(40);
-    child<QLineEdit>(window, "colour")->setText(QStringLiteral("FFCC00"));
-    child<QComboBox>(window, "edge")->setCurrentText(QStringLiteral("Shadow"));
-    QTest::mouseClick(child<QPushButton>(window, "useText"), Qt::LeftButton);
+    control<QLineEdit>(window, "Text")->setText(QStringLiteral("{name}, {date}"));
+    control<QFontComboBox>(window, "Font")->setCurrentFont(QFont(QStringLiteral("DejaVu Serif")));
+    control<QSpinBox>(window, "Size")->setValue(40);
+    control<QLineEdit>(window, "Colour")->setText(QStringLiteral("FFCC00"));
+    control<QComboBox>(window, "Edge")->setCurrentText(QStringLiteral("Shadow"));
+    QTest::mouseClick(control<QPushButton>(window, "Use Text"), Qt::LeftButton);
     QTRY_VERIFY(!TextMarkWindow::loaded());
 
     TextMark want;
@@ -109,11 +109,11 @@ void TextMarkWindowTest::theTextBecomesTheMarkOfTheChosenVideo() {
     want.colour = QColor(0xff, 0xcc, 0x00);
     want.edge = TextMark::Edge::Shadow;
     const QSize natural = textMarkSize(want);
-    QCOMPARE(child<QLabel>(w, "markSize")->text(),
+    QCOMPARE(control<QLabel>(w, "Watermark size")->text(),
              QStringLiteral("%1 x %2 pixels").arg(natural.width()).arg(natural.height()));
     QCOMPARE(w.previewImage(), drawTextMark(want, zoom::fittedIn(natural, MainWindow::previewBoxLimit())));
 
-    child<QSlider>(w, "Slider1")->setValue(30);
+    control<QSlider>(w, "Picture zoom")->setValue(30);
     const QSize zoomed = zoom::zoomedSize(natural, 30);
     QCOMPARE(w.previewImage(), drawTextMark(want, zoom::fittedIn(zoomed, MainWindow::previewBoxLimit())));
 
@@ -123,7 +123,7 @@ void TextMarkWindowTest::theTextBecomesTheMarkOfTheChosenVideo() {
     QCOMPARE(remembered->pixelSize, 40);
     QCOMPARE(remembered->edge, TextMark::Edge::Shadow);
     // The next window opens on the text in use.
-    QCOMPARE(child<QLineEdit>(openTextWindow(w), "text")->text(), QStringLiteral("{name}, {date}"));
+    QCOMPARE(control<QLineEdit>(openTextWindow(w), "Text")->text(), QStringLiteral("{name}, {date}"));
 }
 
 void TextMarkWindowTest::whatUseTextRefuses_data() {
@@ -150,10 +150,10 @@ void TextMarkWindowTest::whatUseTextRefuses() {
     MainWindow& w = *program;
     w.show();
     TextMarkWindow& window = openTextWindow(w);
-    child<QLineEdit>(window, "text")->setText(text);
-    child<QLineEdit>(window, "colour")->setText(colour);
+    control<QLineEdit>(window, "Text")->setText(text);
+    control<QLineEdit>(window, "Colour")->setText(colour);
     ModalAnswerer answer;
-    QTest::mouseClick(child<QPushButton>(window, "useText"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window, "Use Text"), Qt::LeftButton);
     QCOMPARE(answer.texts(), QStringList{message});
     QVERIFY(TextMarkWindow::loaded());
     QVERIFY(w.previewImage().isNull());
@@ -169,12 +169,12 @@ void TextMarkWindowTest::aPictureChosenAfterwardsIsTheMarkAgain() {
     auto* preview = w.findChild<PicturePreview*>();
     QVERIFY(preview);
     TextMarkWindow& window = openTextWindow(w);
-    child<QLineEdit>(window, "text")->setText(QStringLiteral("© me"));
-    QTest::mouseClick(child<QPushButton>(window, "useText"), Qt::LeftButton);
+    control<QLineEdit>(window, "Text")->setText(QStringLiteral("© me"));
+    QTest::mouseClick(control<QPushButton>(window, "Use Text"), Qt::LeftButton);
     QVERIFY(preview->textMark());
 
     OpenFileDialog::setAnswer([](const OpenFileDialog&) { return QString(); });
-    child<UserButton>(w, "browse")->click();
+    control<UserButton>(w, "Image Selection")->click();
     QVERIFY(preview->textMark());
     QVERIFY(preview->holdsChosenPicture());
 
@@ -183,9 +183,9 @@ void TextMarkWindowTest::aPictureChosenAfterwardsIsTheMarkAgain() {
     const QString path = folder_.filePath(QStringLiteral("logo.png"));
     QVERIFY(logo.save(path));
     OpenFileDialog::setAnswer([path](const OpenFileDialog&) { return path; });
-    child<UserButton>(w, "browse")->click();
+    control<UserButton>(w, "Image Selection")->click();
     QVERIFY(!preview->textMark());
-    QCOMPARE(child<QLabel>(w, "markSize")->text(), QStringLiteral("30 x 20 pixels"));
+    QCOMPARE(control<QLabel>(w, "Watermark size")->text(), QStringLiteral("30 x 20 pixels"));
 }
 
 QTEST_MAIN(TextMarkWindowTest)

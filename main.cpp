@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <unistd.h>
+
 namespace {
 
 // The command without windows: it needs no display, but draws a text mark
@@ -26,7 +28,7 @@ int mainWithoutWindows(char* program, const QStringList& args) {
     QGuiApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName(QStringLiteral("Watermark Image"));
     QTextStream out(stdout), err(stderr);
-    const int status = runHeadless(args, out, err);
+    const int status = runHeadless(args, out, err, ::isatty(STDERR_FILENO) == 1);
     ConsoleCapture::terminateAllChildren();
     awaitTerminatedChildren();
     return status;

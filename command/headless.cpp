@@ -2,6 +2,7 @@
 
 #include "jobs/batch_run.h"
 #include "jobs/program_paths.h"
+#include "jobs/progress_parse.h"
 #include "mark/color_text.h"
 #include "runner/child_pool.h"
 
@@ -14,6 +15,7 @@
 #include <QProcessEnvironment>
 #include <QTextStream>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -205,7 +207,49 @@ QString headlessUsage() {
         "      \"-stopped\" files and a second run converts what is not done.\n");
 }
 
-int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err) {
+QStringList progressLines(const std::vector<BatchVideo>& videos, int width) {
+    QStringList lines;
+    for (const BatchVideo& v : videos) {
+        if (v.state != VideoState::Converting) continue;
+        QString line =
+            QStringLiteral("converting  %1  %2 %").arg(fileNameOf(v.path)).arg(static_cast<int>(v.percent));
+        const QString pace = paceText(v.speed, v.seconds * v.percent / 100, v.seconds);
+        if (!pace.isEmpty()) line += QStringLiteral("  ") + pace;
+        // A wrapped line would throw the redraw off by a line.
+        if (width > 1 && line.size() >= width) line = line.left(width - 2) + u'…';
+        lines << line;
+    }
+    return lines;
+}
+
+TerminalStatus::TerminalStatus(QTextStream& err, bool terminal) : terminal(terminal), err_(err) {}
+
+TerminalStatus::~TerminalStatus() {
+    clear();
+}
+
+void TerminalStatus::clear() {
+    if (drawn_ == 0) return;
+    // Up to the first line drawn, then everything below it goes.
+    err_ << "\x1b[" << drawn_ << "F\x1b[J";
+    err_.flush();
+    drawn_ = 0;
+}
+
+void TerminalStatus::draw(const QStringList& lines) {
+    clear();
+    for (const QString& line : lines)
+        err_ << line << "\n";
+    err_.flush();
+    drawn_ = static_cast<int>(lines.size());
+}
+
+int terminalWidth() {
+    winsize size{};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
+
+int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err, bool terminal) {
     QString why;
     std::optional<HeadlessCall> call = parseHeadlessArgs(args, &why);
     if (!call) {
@@ -269,6 +313,7 @@ int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err) {
     clock.start();
     BatchRun batch(job, *picture, videos, options);
     std::vector<qint64> lastLine(videos.size(), -1000);
+    TerminalStatus status(err, !call->json && terminal);
     batch.changed = [&](std::size_t i) {
         const BatchVideo& v = batch.videos()[i];
         const bool ended = v.state != VideoState::Converting && v.state != VideoState::Waiting;
@@ -290,15 +335,25 @@ int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err) {
             return;
         }
         if (!ended) return;
+        status.clear();
         out << stateName(v.state) << "  " << fileNameOf(v.path);
         if (!v.message.isEmpty()) out << ": " << v.message;
         out << "\n";
         out.flush();
     };
 
+    // At a terminal, a line per running video shows it is alive; logs get only the lines above.
+    qint64 lastDrawn = -1000;
+    const auto drawStatus = [&] {
+        if (!status.terminal || clock.elapsed() - lastDrawn < 250) return;
+        lastDrawn = clock.elapsed();
+        status.draw(progressLines(batch.videos(), terminalWidth()));
+    };
     while (batch.step(200)) {
         if (stopSignals.received() != 0 && !batch.stopping()) batch.stop();
+        drawStatus();
     }
+    status.clear();
     const int stoppedBy = stopSignals.received();
 
     int done = 0, skipped = 0, failed = 0, stopped = 0, waiting = 0;

@@ -4,12 +4,14 @@
 // exit codes.
 #pragma once
 
+#include "jobs/batch_run.h"
 #include "jobs/job.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 class QProcessEnvironment;
 class QTextStream;
@@ -50,5 +52,32 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
 QString headlessUsage();
 
 // Runs the call to its end; SIGTERM, SIGINT and SIGHUP stop every running
-// encoder its own way (parts kept) and give 128 + the signal.
-int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err);
+// encoder its own way (parts kept) and give 128 + the signal. With `terminal`
+// (standard error is one), a line per running video is drawn on `err` and
+// redrawn as it goes.
+int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err, bool terminal = false);
+
+// The lines a terminal shows while videos convert, one per running video:
+// "converting  clip.mp4  42 %  2.3x, about 0:41 left", each shorter than `width`.
+QStringList progressLines(const std::vector<BatchVideo>& videos, int width);
+
+// Lines drawn at the bottom of a terminal and drawn again in their place.
+class TerminalStatus {
+public:
+    TerminalStatus(QTextStream& err, bool terminal);
+    TerminalStatus(const TerminalStatus&) = delete;
+    TerminalStatus& operator=(const TerminalStatus&) = delete;
+    ~TerminalStatus();
+    // The lines in place of those drawn before.
+    void draw(const QStringList& lines);
+    // Takes the lines away, so that other text starts where they were.
+    void clear();
+    const bool terminal;
+
+private:
+    QTextStream& err_;
+    int drawn_ = 0;
+};
+
+// The columns of the terminal standard error is on; 80 when it says none.
+int terminalWidth();

@@ -20,6 +20,7 @@
 #include "tests/support/window_test_support.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
@@ -83,6 +84,7 @@ private slots:
     void stopEndsTheEncoderAndStartWorksAgain();
     void closingTheWindowAsksThenKeepsThePart();
     void closingTheMainWindowDuringAConversionEndsIt();
+    void aQuitSignalEndsTheConversionKeepingThePart_data();
     void aQuitSignalEndsTheConversionKeepingThePart();
     void stopAndCloseTouchOnlyOurOwnEncoders();
 
@@ -534,7 +536,21 @@ void ConversionTest::closingTheMainWindowDuringAConversionEndsIt() {
 }
 
 // A logout or a kill of the program ends its conversion as closing does.
+void ConversionTest::aQuitSignalEndsTheConversionKeepingThePart_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("part");
+    // A logout's SIGTERM with the SIGHUP that may follow it, and a terminal's Ctrl+C.
+    QTest::newRow("SIGTERM, same as the source") << SIGTERM << "Same as the source"
+                                                 << "wm-long take-stopped.avi";
+    QTest::newRow("SIGINT, MP4 to share") << SIGINT << "MP4 to share"
+                                          << "wm-long take-stopped.mp4";
+}
+
 void ConversionTest::aQuitSignalEndsTheConversionKeepingThePart() {
+    QFETCH(int, signal);
+    QFETCH(QString, output);
+    QFETCH(QString, part);
     const std::unique_ptr<MainWindow> program = buildProgram();
     MainWindow& w = *program;
     QuitSignals quitSignals;
@@ -549,23 +565,24 @@ void ConversionTest::aQuitSignalEndsTheConversionKeepingThePart() {
     QVERIFY(prepare(w, longVideo_, 10, 10));
     PositioningWindow* form = PositioningWindow::loaded();
     QVERIFY(form);
+    auto* kind = control<QComboBox>(*form, "Output");
+    kind->setCurrentIndex(kind->findText(output));
 
-    // A logout's SIGTERM, and the SIGHUP that may follow it: one orderly stop, no question.
+    // The signal and a second one after it: one orderly stop, no question.
     ModalAnswerer answer;
-    QVERIFY(!startActingAtFirstProgress(form, [] {
-                 ::raise(SIGTERM);
+    QVERIFY(!startActingAtFirstProgress(form, [signal] {
+                 ::raise(signal);
                  ::raise(SIGHUP);
              }).isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(exitCode, 128 + SIGTERM, 6000);
+    QTRY_COMPARE_WITH_TIMEOUT(exitCode, 128 + signal, 8000);
     QVERIFY(!w.isVisible());
     QVERIFY(answer.texts().isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(processesNamed(encoder_), 0, 3000);
-    const QString part = folder_.filePath(QStringLiteral("watermarked/wm-long take-stopped.avi"));
-    const double played = durationOf(part);
+    const double played = durationOf(folder_.filePath(QStringLiteral("watermarked/") + part));
     QVERIFY2(played > 0 && played < 100, qPrintable(QString::number(played)));
     // The terminal or the session's log says where the part is, and that it was checked.
     QVERIFY2(said.startsWith(QStringLiteral("watermark-image: Stopped at ")) &&
-                 said.contains(QStringLiteral("the part is wm-long take-stopped.avi, checked")),
+                 said.contains(QStringLiteral("the part is %1, checked").arg(part)),
              qPrintable(said));
 }
 

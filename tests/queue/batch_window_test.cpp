@@ -4,8 +4,11 @@
 // skipping what is done unless "Replace" is ticked.
 #include "queue/batch_window.h"
 #include "app/file_choice.h"
+#include "app/main_window.h"
+#include "app/quit_signals.h"
 #include "jobs/batch_video.h"
 #include "positioning/positioning_window.h"
+#include "program.h"
 #include "tests/support/video_fixtures.h"
 #include "tests/support/window_test_support.h"
 
@@ -17,10 +20,12 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QToolButton>
 #include <QtTest>
 
 #include <unistd.h>
+#include <csignal>
 
 using namespace fixtures;
 
@@ -33,6 +38,7 @@ private slots:
     void aSavedJobHoldsTheWindowsPlacement();
     void theQueueShowsProofsAndConvertsEveryVideo();
     void stoppedVideosSayStopped();
+    void aQuitSignalStopsTheQueueKeepingEachPart();
 
 private:
     PositioningWindow& open(const QString& video);
@@ -174,6 +180,42 @@ void BatchWindowTest::stoppedVideosSayStopped() {
             qPrintable(queue->stateText(row)));
     QVERIFY(control<QProgressBar>(*queue, "Progress of the batch")->value() < 1000);
     QCOMPARE(control<QLabel>(*queue, "Time left")->text(), QStringLiteral("stopped"));
+}
+
+void BatchWindowTest::aQuitSignalStopsTheQueueKeepingEachPart() {
+    const QStringList longer{folder_.filePath("long one.avi"), folder_.filePath("long two.avi")};
+    for (const QString& v : longer)
+        QVERIFY(QFileInfo::exists(v) || makeVideo(v, "1280x720", 20));
+    const std::unique_ptr<MainWindow> program = buildProgram();
+    QuitSignals quitSignals;
+    QString said;
+    QTextStream err(&said);
+    int exitCode = -1;
+    connect(&quitSignals, &QuitSignals::arrived, program.get(), [&](int sig) {
+        endOnQuitSignal(
+            *program, sig, [&exitCode](int code) { exitCode = code; }, err);
+    });
+    PositioningWindow& form = open(videos_[0]);
+    setFileChoiceAnswer([&](const QString&) { return longer; });
+    control<QPushButton>(form, "Add Videos…")->click();
+    BatchWindow* queue = BatchWindow::loaded();
+    QVERIFY(queue);
+    control<QPushButton>(*queue, "Start")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(queue->stateText(0).startsWith("converting") &&
+                                 queue->stateText(1).startsWith("converting") &&
+                                 control<QProgressBar>(*queue, "Progress of the batch")->value() > 0,
+                             30000);
+    QStringList states;
+    connect(queue, &BatchWindow::finished, this,
+            [&] { states << queue->stateText(0) << queue->stateText(1); });
+    ::raise(SIGTERM);
+    QTRY_COMPARE_WITH_TIMEOUT(exitCode, 128 + SIGTERM, 8000);
+    // Both encoders kept their parts, and the log says where.
+    for (const char* name : {"long one", "long two"}) {
+        const QString part = folder_.filePath(QStringLiteral("watermarked/wm-%1-stopped.avi").arg(name));
+        QVERIFY2(durationOf(part) > 0, qPrintable(part + " / " + said + " / " + states.join(u'|')));
+        QVERIFY2(said.contains(QStringLiteral("%1.avi: stopped: ").arg(name)), qPrintable(said));
+    }
 }
 
 QTEST_MAIN(BatchWindowTest)

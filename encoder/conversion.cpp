@@ -595,6 +595,9 @@ Error Conversion::run(ConversionResult& result) {
         check(target_.workPath());
         // A result that failed its check is kept, under a part's name: it never passes for a whole one.
         e = target_.commit(!result.checkFailed.empty(), result.keptAs);
+        // Only a result read back whole replaces its earlier parts, and a stop asks for no more work.
+        if (!e && req_.readBack && result.checkFailed.empty() && !stop_.asked())
+            result.removedParts = removeEarlierStoppedParts(result.keptAs);
     }
     result.seconds = since(began);
     return e;

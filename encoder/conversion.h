@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "encoder/error.h"
 #include "encoder/input_file.h"
@@ -30,6 +31,9 @@ struct ConversionResult {
     std::string checkFailed;  // why the written file failed its check; it is then kept as a part
     double seconds = 0;       // the whole conversion's time, the check's included
     double checkSeconds = 0;  // the time the result took to read back and check
+    // The parts earlier stopped runs kept of this result, removed once it was complete and checked
+    // (names in its folder).
+    std::vector<std::string> removedParts;
 };
 
 // stop: set asynchronously (by a signal handler) to ask for an early, orderly end: reading

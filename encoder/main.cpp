@@ -112,6 +112,20 @@ int fail(const std::string& message) {
     return 1;
 }
 
+// "Removed the earlier stopped part '<name>'." or "Removed 2 earlier stopped parts: '<a>', '<b>'.",
+// one line whatever the names hold.
+std::string removedLine(const std::vector<std::string>& names) {
+    std::string quoted;
+    for (const std::string& name : names) {
+        std::string shown = name;
+        for (char& c : shown)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '_';
+        quoted += (quoted.empty() ? "'" : ", '") + shown + "'";
+    }
+    if (names.size() == 1) return "Removed the earlier stopped part " + quoted + ".\n";
+    return "Removed " + std::to_string(names.size()) + " earlier stopped parts: " + quoted + ".\n";
+}
+
 int stopped(const std::string& what) {
     const int sig = stopRequest.signal.load();
     wm::console::write("Stopped by signal " + std::to_string(sig) + what + "\n");
@@ -204,6 +218,7 @@ int main(int argc, char** argv) {
                       result.checkSeconds);
         wm::console::write(line);
     }
+    if (!result.removedParts.empty()) wm::console::write(removedLine(result.removedParts));
     if (!result.checkFailed.empty()) {
         wm::console::write("Check failed: " + result.checkFailed +
                            (result.stopped ? "." : "; the file is kept as '" + result.keptAs + "'.") + "\n");

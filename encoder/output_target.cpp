@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 namespace wm {
 namespace {
@@ -20,6 +24,8 @@ namespace {
 constexpr const char* kPartMark = ".wmpart-";
 constexpr const char* kPartAttribute = "user.watermark-image.part";
 constexpr const char kPartAttributeValue[] = "mxcode";
+// On a stopped part: the name of the result it stands for.
+constexpr const char* kStoppedAttribute = "user.watermark-image.stopped";
 constexpr int kMaxStoppedNames = 9999;
 
 std::string folderOf(const std::string& path) {
@@ -61,15 +67,38 @@ bool isPartName(const std::string& name) {
     return dash != std::string::npos && allDigits(tail.substr(0, dash)) && allDigits(tail.substr(dash + 1));
 }
 
+// Whether the open file carries the attribute with exactly this value; nothing where the file
+// system keeps no attributes.
+std::optional<bool> carries(int fd, const char* attribute, std::string_view value) {
+    std::string read(value.size() + 1, '\0');  // a longer value fails with ERANGE
+    const ssize_t n = ::fgetxattr(fd, attribute, read.data(), read.size());
+    if (n < 0) return errno == ENOTSUP ? std::nullopt : std::optional(false);
+    return std::string_view(read.data(), size_t(n)) == value;
+}
+
+bool isOursAlone(const struct stat& st) {
+    return S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1;
+}
+
 // Whether the open file is one of our part files: ours by its owner and its one name, and by our
 // attribute, which only a file system without attributes may lack.
 bool isOurPart(int fd, const struct stat& st) {
-    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) return false;
-    char value[sizeof kPartAttributeValue] = {};
-    const ssize_t n = ::fgetxattr(fd, kPartAttribute, value, sizeof value);
-    if (n < 0) return errno == ENOTSUP;
-    return size_t(n) == sizeof kPartAttributeValue - 1 &&
-           std::memcmp(value, kPartAttributeValue, size_t(n)) == 0;
+    return isOursAlone(st) && carries(fd, kPartAttribute, kPartAttributeValue).value_or(true);
+}
+
+// n when name is what stoppedName gives the result `resultName` for n, else 0.
+int stoppedNumber(const std::string& resultName, const std::string& name) {
+    if (name == stoppedName(resultName)) return 1;
+    // "<stem>-stopped (<n>)<ext>", split as stoppedName splits; the whole name compared at the end
+    // refuses leading zeros.
+    const auto dot = resultName.find_last_of('.');
+    const size_t stem = dot == std::string::npos || dot == 0 ? resultName.size() : dot;
+    const std::string head = resultName.substr(0, stem) + "-stopped (", tail = ")" + resultName.substr(stem);
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0) return 0;
+    const std::string digits = name.substr(head.size(), name.size() - head.size() - tail.size());
+    if (!allDigits(digits) || digits.size() > 4) return 0;
+    const int n = std::stoi(digits);
+    return n >= 2 && n <= kMaxStoppedNames && name == stoppedName(resultName, n) ? n : 0;
 }
 
 bool sameFile(int fd, const std::string& path) {
@@ -132,6 +161,47 @@ int removeAbandonedParts(const std::string& folder) {
     return removed;
 }
 
+std::vector<std::string> removeEarlierStoppedParts(const std::string& path) {
+    const std::string resultName = nameOf(path);
+    UniqueFd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) return {};
+    std::vector<std::pair<int, std::string>> named;
+    {
+        // fdopendir keeps the descriptor it is given: a second one for the listing.
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(
+            ::fdopendir(::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), &::closedir);
+        if (!dir) return {};
+        while (const dirent* e = ::readdir(dir.get()))
+            if (const int n = stoppedNumber(resultName, e->d_name)) named.emplace_back(n, e->d_name);
+    }
+    std::sort(named.begin(), named.end());
+    std::vector<std::string> removed;
+    for (const auto& [n, name] : named) {
+        // Looked at before it is opened: a link is never followed, a FIFO or a device never opened.
+        struct stat byName {
+        }, opened{};
+        if (::fstatat(folder.get(), name.c_str(), &byName, AT_SYMLINK_NOFOLLOW) != 0 || !isOursAlone(byName))
+            continue;
+        UniqueFd fd(
+            ::openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!fd || ::fstat(fd.get(), &opened) != 0 || !isOursAlone(opened) ||
+            opened.st_dev != byName.st_dev || opened.st_ino != byName.st_ino)
+            continue;
+        // Without attributes nothing proves it ours.
+        if (!carries(fd.get(), kPartAttribute, kPartAttributeValue).value_or(false) ||
+            !carries(fd.get(), kStoppedAttribute, resultName).value_or(false))
+            continue;
+        // A run that kept it still reads it back while it holds the lock.
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+        // The name must still lead to the file that was looked at.
+        if (::fstatat(folder.get(), name.c_str(), &byName, AT_SYMLINK_NOFOLLOW) != 0 ||
+            byName.st_dev != opened.st_dev || byName.st_ino != opened.st_ino)
+            continue;
+        if (::unlinkat(folder.get(), name.c_str(), 0) == 0) removed.push_back(name);
+    }
+    return removed;
+}
+
 OutputTarget::~OutputTarget() {
     discard();
 }
@@ -182,6 +252,9 @@ Error OutputTarget::commit(bool stopped, std::string& keptAs) {
     if (!pending_) return failure(what, "nothing to commit");
     int err = 0;
     if (stopped) {
+        // Marks it a part of this result before it has a name a later complete run looks for.
+        const std::string resultName = nameOf(final_);
+        ::fsetxattr(lock_.get(), kStoppedAttribute, resultName.data(), resultName.size(), 0);
         // Each name is taken exclusively: a file that appears meanwhile, even another run's part,
         // only moves this part on to the next number.
         err = EEXIST;
@@ -198,9 +271,11 @@ Error OutputTarget::commit(bool stopped, std::string& keptAs) {
             err = renameNoReplace(work_, final_);
         if (err == EEXIST) return failure(what, "already exists; give -y to overwrite it");
         if (err != 0) return sysError(err, "finish " + what);
+        // Only in place: a working file killed before its rename is still known for ours.
+        ::fremovexattr(lock_.get(), kPartAttribute);
+        lock_.reset();
     }
     pending_ = false;
-    lock_.reset();
     return noError();
 }
 

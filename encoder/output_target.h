@@ -8,9 +8,13 @@
 // the same folder; the lock goes with the process, so a reused process id cannot fool this. Only
 // files that are surely ours go: our name (".<result>.wmpart-<pid>-<n>"), our attribute
 // (user.watermark-image.part, where the file system keeps attributes), this user's, one link.
+//
+// A stopped part keeps that attribute and gets a second one naming the result it stands for
+// (user.watermark-image.stopped); a complete result carries neither, so it never passes for a part.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "encoder/error.h"
 #include "encoder/unique_fd.h"
@@ -32,7 +36,8 @@ public:
     // even one that appeared during the run. A stopped run's part never takes the result's name,
     // so it never passes for a complete result: it goes to the first free name of
     // "<stem>-stopped.<ext>", "<stem>-stopped (2).<ext>", ..., and never replaces a file, whatever
-    // `overwrite` says. keptAs: the name used.
+    // `overwrite` says. keptAs: the name used. A kept part stays locked until discard(), so that a
+    // complete run of the same result leaves it alone while it is read back.
     Error commit(bool stopped, std::string& keptAs);
     void discard() noexcept;
 
@@ -47,5 +52,11 @@ private:
 std::string stoppedName(const std::string& path, int n = 1);
 // Removes the part files in folder that no live run holds; returns how many.
 int removeAbandonedParts(const std::string& folder);
+// Removes the parts earlier stopped runs kept of the result at `path`, once it is complete: only
+// files in its folder named as stoppedName(path, n) names them, regular, this user's, with one
+// link, marked as a stopped part of this very result and held by no live run. Where the file
+// system keeps no attributes nothing proves a file ours, and nothing goes. Returns the names
+// removed, by their number.
+std::vector<std::string> removeEarlierStoppedParts(const std::string& path);
 
 }  // namespace wm

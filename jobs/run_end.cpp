@@ -32,6 +32,20 @@ QString fileName(const QString& path) {
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
+// What the done line adds when a complete run removed the parts earlier stopped runs kept of its
+// result: "; the earlier stopped part is removed", "; 2 earlier stopped parts are removed", or "".
+QString removedParts(const QString& text) {
+    static const QRegularExpression removed(
+        QStringLiteral("^Removed (?:the earlier stopped part '|(\\d+) earlier stopped parts: ')"));
+    const QStringList lines = QString(text).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts);
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
+        if (const QRegularExpressionMatch m = removed.match(*it); m.hasMatch())
+            return m.capturedLength(1) == 0 ? QStringLiteral("; the earlier stopped part is removed")
+                                            : QStringLiteral("; ") + m.captured(1) +
+                                                  QStringLiteral(" earlier stopped parts are removed");
+    return QString();
+}
+
 }  // namespace
 
 QString lastEncoderLine(const QString& text) {
@@ -62,7 +76,7 @@ RunEnd endOfRun(int exitCode, int percent, const QString& resultPath, const QStr
     const RunEnd done =
         checked ? RunEnd{RunEnd::Kind::Done,
                          QStringLiteral("Done and checked: ") + fileName(resultPath) + QStringLiteral(", ") +
-                             *checked,
+                             *checked + removedParts(encoderText),
                          resultPath}
                 : RunEnd{RunEnd::Kind::Done, QStringLiteral("Done: ") + fileName(resultPath), resultPath};
     if (exitCode == 0) return done;

@@ -8,7 +8,8 @@
 struct RunEnd {
     enum class Kind { Done, Stopped, Failed };
     Kind kind = Kind::Failed;
-    // "Done and checked: <file>, <check>", "Stopped at N %: the part is <file>, checked: <check>",
+    // "Done and checked: <file>, <check>[; the earlier stopped part is removed]",
+    // "Stopped at N %: the part is <file>, checked: <check>",
     // "Failed the check: <reason>; the file is kept as <file>", "Failed: <reason>"
     QString text;
     QString path;  // the complete result or the kept part; "" when nothing was kept

@@ -36,6 +36,24 @@ TEST(RunEnd, OneLineForEveryWayARunEnds) {
     const EndCase cases[] = {
         {"complete and checked", 0, 100, kProgress + kChecked, RunEnd::Kind::Done,
          "Done and checked: wm-clip.mp4, 0:04.8, 120 frames, 2 streams", result},
+        // The parts earlier stopped runs kept of the result, removed once it was checked whole.
+        {"complete, an earlier part removed", 0, 100,
+         kProgress + kChecked + "Removed the earlier stopped part 'wm-clip-stopped.mp4'.\n",
+         RunEnd::Kind::Done,
+         "Done and checked: wm-clip.mp4, 0:04.8, 120 frames, 2 streams; the earlier stopped part is removed",
+         result},
+        {"complete, two earlier parts removed", 0, 100,
+         kProgress + kChecked +
+             "Removed 2 earlier stopped parts: 'wm-clip-stopped.mp4', 'wm-clip-stopped (2).mp4'.\n",
+         RunEnd::Kind::Done,
+         "Done and checked: wm-clip.mp4, 0:04.8, 120 frames, 2 streams; 2 earlier stopped parts are removed",
+         result},
+        {"complete, parts removed, then stopped", 130, 100,
+         kProgress + kChecked + "Removed the earlier stopped part 'wm-clip-stopped.mp4'.\n" +
+             "Stopped by signal 2; the result was already complete.\n",
+         RunEnd::Kind::Done,
+         "Done and checked: wm-clip.mp4, 0:04.8, 120 frames, 2 streams; the earlier stopped part is removed",
+         result},
         // An encoder that was told to stop at once leaves the check out.
         {"complete, not checked", 0, 100, kProgress, RunEnd::Kind::Done, "Done: wm-clip.mp4", result},
         {"stopped and checked", 143, 42, kProgress + kChecked + closing("/v/watermarked/wm-clip-stopped.mp4"),

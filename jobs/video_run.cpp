@@ -35,15 +35,6 @@ VideoMask videoMaskOf(const Placement& mark, const VideoFacts& video) {
     return out;
 }
 
-std::optional<VideoMask> maskFor(const Placement& mark, const VideoFacts& video, QString* why) {
-    VideoMask out = videoMaskOf(mark, video);
-    if (!laysAnything(out.mask, out.key, mark.opacity())) {
-        if (why) *why = unchangedReason();
-        return std::nullopt;
-    }
-    return out;
-}
-
 VideoRun::VideoRun() = default;
 VideoRun::VideoRun(VideoRun&&) noexcept = default;
 VideoRun& VideoRun::operator=(VideoRun&&) noexcept = default;
@@ -71,15 +62,14 @@ bool VideoRun::writeBitmaps(const Placement& mark, const VideoFacts& facts, QStr
     if (!folder_)
         return refuse(Refusal::NoWorkFolder, reason, QString(),
                       QStringLiteral("no working folder: %1").arg(reason));
+    const auto unwritable = [&](const QString& file) {
+        return refuse(Refusal::Unwritable, reason, file,
+                      QStringLiteral("cannot write %1: %2").arg(file, reason));
+    };
     // "temp.bmp" keeps the mark as it is laid, beside the mask made from it.
-    for (const QString& file : {previewBitmapPath(*folder_), maskBitmapPath(*folder_)}) {
-        const bool written = file == maskBitmapPath(*folder_)
-                                 ? writeMaskBitmap(*folder_, mask_.mask.image, mask_.mask.withAlpha, &reason)
-                                 : writePreviewBitmap(*folder_, mask_.laid, &reason).has_value();
-        if (!written)
-            return refuse(Refusal::Unwritable, reason, file,
-                          QStringLiteral("cannot write %1: %2").arg(file, reason));
-    }
+    if (!writePreviewBitmap(*folder_, mask_.laid, &reason)) return unwritable(previewBitmapPath(*folder_));
+    if (!writeMaskBitmap(*folder_, mask_.mask.image, mask_.mask.withAlpha, &reason))
+        return unwritable(maskBitmapPath(*folder_));
     return true;
 }
 

@@ -38,8 +38,6 @@ struct VideoMask {
 
 // The mark's mask for one video's frame.
 VideoMask videoMaskOf(const Placement& mark, const VideoFacts& video);
-// The same; nothing and `why` when it would change no pixel of the video.
-std::optional<VideoMask> maskFor(const Placement& mark, const VideoFacts& video, QString* why);
 
 class VideoRun {
 public:

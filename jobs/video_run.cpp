@@ -86,6 +86,13 @@ bool VideoRun::prepare(const Job& job, const Placement& mark, const QString& vid
     progress_.reset();
     speed_.reset();
     line_ = ConversionRun{};
+    // A copy with no marked frame would be reported done and skipped from then on.
+    if (job.range.from && facts.seconds > 0 && *job.range.from >= facts.seconds) {
+        refusal_ = Refusal::NothingInRange;
+        dropFolder();
+        if (why) *why = QStringLiteral("the time range starts after this video ends");
+        return false;
+    }
     if (!writeBitmaps(mark, facts, why)) return false;
     if (!laysAnything(mask_.mask, mask_.key, mark.opacity())) {
         refusal_ = Refusal::Unchanged;

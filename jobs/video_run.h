@@ -43,7 +43,7 @@ VideoMask videoMaskOf(const Placement& mark, const VideoFacts& video);
 class VideoRun {
 public:
     // Why prepare() refused.
-    enum class Refusal { None, Unchanged, NoWorkFolder, Unwritable, UnsafePath };
+    enum class Refusal { None, Unchanged, NothingInRange, NoWorkFolder, Unwritable, UnsafePath };
 
     VideoRun();
     VideoRun(VideoRun&&) noexcept;

@@ -201,10 +201,11 @@ void BatchWindowTest::aQuitSignalStopsTheQueueKeepingEachPart() {
     BatchWindow* queue = BatchWindow::loaded();
     QVERIFY(queue);
     control<QPushButton>(*queue, "Start")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(queue->stateText(0).startsWith("converting") &&
-                                 queue->stateText(1).startsWith("converting") &&
-                                 control<QProgressBar>(*queue, "Progress of the batch")->value() > 0,
-                             30000);
+    // Each encoder has written frames (a busy machine starts the second one late).
+    const auto underWay = [&](int row) {
+        return queue->stateText(row).startsWith("converting") && !queue->stateText(row).startsWith("converting 0 ");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(underWay(0) && underWay(1), 30000);
     QStringList states;
     connect(queue, &BatchWindow::finished, this,
             [&] { states << queue->stateText(0) << queue->stateText(1); });

@@ -267,7 +267,8 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
         if (root.failed()) return fail(root.why());
         for (const auto& [key, bound] :
              {std::pair{"from", &job.range.from}, std::pair{"until", &job.range.until}})
-            if (!range.isNull(key)) *bound = rules::toMilliseconds(range.number(key, 0, rules::kLatestSeconds));
+            if (!range.isNull(key))
+                *bound = rules::toMilliseconds(range.number(key, 0, rules::kLatestSeconds));
         job.range.fade = rules::toMilliseconds(range.number("fade", 0, rules::kMaxFade));
         if (range.failed()) return fail(range.why());
         if (const QString problem = rangeProblemText(rules::problemOf(job.range)); !problem.isEmpty())

@@ -21,4 +21,3 @@ QString outputFolder();
 // Where the working bitmaps go: the program folder when the user can write it,
 // otherwise the user's cache folder for the program, created if missing.
 QString workingFolder();
-

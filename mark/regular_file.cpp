@@ -51,8 +51,10 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, 
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) reason = QStringLiteral("cannot be read: ") + systemReason(errno);
         if (n <= 0) break;
-        if (data.size() + n > maxBytes) reason = QStringLiteral("is larger than %1").arg(sizeText(maxBytes));
-        else data.append(buffer, n);
+        if (data.size() + n > maxBytes)
+            reason = QStringLiteral("is larger than %1").arg(sizeText(maxBytes));
+        else
+            data.append(buffer, n);
     }
     if (!reason.isEmpty()) {
         if (why) *why = reason;

@@ -124,9 +124,9 @@ bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::str
             double seconds = 0;
             if (!parseSeconds(v, seconds)) {
                 error = "watermark time '" + v + "' for '" + opt +
-                        (secondsSyntax(v)
-                             ? "' is past a year (" + std::to_string(long(rules::kLatestSeconds)) + " seconds)"
-                             : "' is not a number of seconds (digits and one point, e.g. 2.5)");
+                        (secondsSyntax(v) ? "' is past a year (" +
+                                                std::to_string(long(rules::kLatestSeconds)) + " seconds)"
+                                          : "' is not a number of seconds (digits and one point, e.g. 2.5)");
                 return false;
             }
             if (opt == "-from")

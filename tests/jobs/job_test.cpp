@@ -145,8 +145,10 @@ TEST(JobFile, RefusalsNameTheField) {
         {"unknown anchor", inner("placement", "anchor", "middle"), "\"placement.anchor\" must be top-left"},
         // A file says each place the one way it is written.
         {"anchor center", inner("placement", "anchor", "center"), "\"placement.anchor\" must be top-left"},
-        {"anchor in capitals", inner("placement", "anchor", "TOP-LEFT"), "\"placement.anchor\" must be top-left"},
-        {"anchor with a space", inner("placement", "anchor", " top"), "\"placement.anchor\" must be top-left"},
+        {"anchor in capitals", inner("placement", "anchor", "TOP-LEFT"),
+         "\"placement.anchor\" must be top-left"},
+        {"anchor with a space", inner("placement", "anchor", " top"),
+         "\"placement.anchor\" must be top-left"},
         {"no width", inner("placement", "width_percent", QJsonValue::Undefined),
          "\"placement.width_percent\" is missing"},
         {"width 0", inner("placement", "width_percent", 0), "\"placement.width_percent\" must be from"},

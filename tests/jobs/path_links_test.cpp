@@ -23,12 +23,20 @@ void touch(const QString& path) {
 // Sets an environment variable for one test; "" unsets it.
 class EnvSetting {
 public:
-    EnvSetting(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
-        if (value.isEmpty()) qunsetenv(name); else qputenv(name, value);
+    EnvSetting(const char* name, const QByteArray& value)
+        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
     }
     ~EnvSetting() {
-        if (had_) qputenv(name_, old_); else qunsetenv(name_);
+        if (had_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
     }
+
 private:
     const char* name_;
     QByteArray old_;
@@ -36,7 +44,8 @@ private:
 };
 
 QStringList entriesOf(const QString& folder, const QString& pattern) {
-    return QDir(folder).entryList({pattern}, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    return QDir(folder).entryList({pattern},
+                                  QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 }  // namespace
@@ -58,8 +67,8 @@ TEST(PathLinks, AwkwardNamesGetALinkInTheRunsFolderGoneWithIt) {
     std::unique_ptr<WorkFolder> run = WorkFolder::createIn(dir.filePath(QStringLiteral("cache")), nullptr);
     ASSERT_TRUE(run);
     const QStringList names = {QStringLiteral("holiday trip.avi"), QStringLiteral("clip\" -f x \"y.avi"),
-                               QStringLiteral("back\\slash.mov"), QStringLiteral("Überfahrt.mpg"),
-                               QStringLiteral("tab\there.avi"), QStringLiteral("my videos")};
+                               QStringLiteral("back\\slash.mov"),  QStringLiteral("Überfahrt.mpg"),
+                               QStringLiteral("tab\there.avi"),    QStringLiteral("my videos")};
     QStringList made;
     {
         PathLinks links(run.get());
@@ -77,7 +86,8 @@ TEST(PathLinks, AwkwardNamesGetALinkInTheRunsFolderGoneWithIt) {
             EXPECT_TRUE(commandLineSafe(link)) << link.toStdString();
             EXPECT_EQ(QFileInfo(link).absolutePath(), run->path());
             EXPECT_EQ(QFileInfo(link).canonicalFilePath(), QFileInfo(path).canonicalFilePath());
-            EXPECT_EQ(QFileInfo(link).suffix(), QFileInfo(path).isDir() ? QString() : QFileInfo(path).suffix());
+            EXPECT_EQ(QFileInfo(link).suffix(),
+                      QFileInfo(path).isDir() ? QString() : QFileInfo(path).suffix());
             EXPECT_EQ(links.safePath(path), link);
             made << link;
         }
@@ -104,11 +114,13 @@ TEST(PathLinks, AnAwkwardRunFolderPutsThemInAPrivateFolderOfTheirOwn) {
         QString parent;
         QString pattern;
     };
-    const QStringList inTmpBefore = entriesOf(QStringLiteral("/tmp"), QStringLiteral("watermark-image-??????"));
+    const QStringList inTmpBefore =
+        entriesOf(QStringLiteral("/tmp"), QStringLiteral("watermark-image-??????"));
     const Case cases[] = {
-        {"the session's runtime folder", QFile::encodeName(runtime), runtime + QStringLiteral("/watermark-image"),
-         QStringLiteral("run-*")},
-        {"no runtime folder: /tmp", QByteArray(), QStringLiteral("/tmp"), QStringLiteral("watermark-image-??????")},
+        {"the session's runtime folder", QFile::encodeName(runtime),
+         runtime + QStringLiteral("/watermark-image"), QStringLiteral("run-*")},
+        {"no runtime folder: /tmp", QByteArray(), QStringLiteral("/tmp"),
+         QStringLiteral("watermark-image-??????")},
     };
     // The cache folder as awkward as the run's, so that neither serves.
     const EnvSetting cache("XDG_CACHE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("my cache"))));
@@ -123,7 +135,8 @@ TEST(PathLinks, AnAwkwardRunFolderPutsThemInAPrivateFolderOfTheirOwn) {
             EXPECT_TRUE(commandLineSafe(link)) << link.toStdString();
             const QString folder = QFileInfo(link).absolutePath();
             EXPECT_EQ(QFileInfo(folder).absolutePath(), c.parent);
-            EXPECT_EQ(QFileInfo(folder).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+            EXPECT_EQ(QFileInfo(folder).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                      QFile::Permissions());
             EXPECT_EQ(QFileInfo(link).canonicalFilePath(), QFileInfo(video).canonicalFilePath());
         }
         EXPECT_FALSE(QFileInfo::exists(QFileInfo(link).absolutePath())) << "the links' folder stays";

@@ -203,7 +203,8 @@ void BatchWindowTest::aQuitSignalStopsTheQueueKeepingEachPart() {
     control<QPushButton>(*queue, "Start")->click();
     // Each encoder has written frames (a busy machine starts the second one late).
     const auto underWay = [&](int row) {
-        return queue->stateText(row).startsWith("converting") && !queue->stateText(row).startsWith("converting 0 ");
+        return queue->stateText(row).startsWith("converting") &&
+               !queue->stateText(row).startsWith("converting 0 ");
     };
     QTRY_VERIFY_WITH_TIMEOUT(underWay(0) && underWay(1), 30000);
     QStringList states;

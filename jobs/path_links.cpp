@@ -37,13 +37,16 @@ void removeLinksIn(const QByteArray& path, bool folderToo) {
     if (folderToo) ::rmdir(path.constData());
 }
 
-void removeOldLinks() {
-    static bool done = false;
-    if (done) return;
-    done = true;
+void removeOldLinksNow() {
     removeLinksIn(QByteArray("/tmp/watermark-image-") + QByteArray::number(::geteuid()), true);
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (runtime.startsWith('/')) removeLinksIn(runtime + "/watermark-image", false);
+}
+
+// Once a process, whichever thread comes first (the queue describes videos on several).
+void removeOldLinks() {
+    static const bool done = (removeOldLinksNow(), true);
+    (void)done;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "jobs/program_paths.h"
 #include "jobs/progress_parse.h"
 #include "mark/color_text.h"
+#include "mark/regular_file.h"
 #include "runner/child_pool.h"
 
 #include <QDir>
@@ -163,8 +164,10 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
     if (call.jobFile.isEmpty() && picture.isEmpty())
         return fail(QStringLiteral("give a job (--job FILE.wmjob) or a picture (--picture FILE)"));
     if (!picture.isEmpty()) {
-        if (!QFileInfo(picture).isFile())
+        if (!QFileInfo::exists(picture))
             return fail(QStringLiteral("--picture %1: no such file").arg(picture));
+        if (QString problem; !openRegularFile(picture, kMaxPictureBytes, &problem).valid())
+            return fail(QStringLiteral("--picture %1 %2").arg(picture, problem));
         Job job;
         job.picturePath = QFileInfo(picture).absoluteFilePath();
         job.pictureSha256 = fileSha256(picture);

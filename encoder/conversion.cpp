@@ -562,8 +562,12 @@ Error Conversion::run(ConversionResult& result) {
     else
         queue_.close();
     encoding.join();
+    // A source cut short or overwritten under the reading makes no result: read errors it caused
+    // are told as what they are.
+    const std::string changed = in_.changeSinceOpen();
+    const std::string changedText = "the source changed while it was read (" + changed + ")";
     if (encodeFailed_) return encodeError_;  // the reading side only saw the queue stop
-    if (readError) return readError;
+    if (readError) return changed.empty() ? readError : failure("input '" + req_.input + "'", changedText);
     // A stop that came once the source was read still cuts the encoder's last frames short.
     const bool stopped = stoppedEarly_ || leftOut_;
     if (mux_.packetsOf(encoder_.streamIndex()) == 0) {
@@ -593,6 +597,7 @@ Error Conversion::run(ConversionResult& result) {
         if (!e) check(result.keptAs);
     } else {
         check(target_.workPath());
+        if (!changed.empty()) result.checkFailed = changedText;
         // A result that failed its check is kept, under a part's name: it never passes for a whole one.
         e = target_.commit(!result.checkFailed.empty(), result.keptAs);
         // Only a result read back whole replaces its earlier parts, and a stop asks for no more work.

@@ -84,6 +84,11 @@ Error InputFile::open(const std::string& path, const StopRequest& stop) {
         }
     }
 
+    if (S_ISREG(st.st_mode)) {
+        watch_ = UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!watch_ || ::fstat(watch_.get(), &opened_) != 0) watch_ = UniqueFd();
+    }
+
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw) return avError(AVERROR(ENOMEM), what);
     raw->interrupt_callback = AVIOInterruptCB{&interruptOnStop, const_cast<StopRequest*>(&stop)};
@@ -201,6 +206,25 @@ InputSummary InputFile::summary() const {
     for (unsigned i = 0; i < f->nb_streams; ++i)
         if (int(i) != video_) describe(i);
     return s;
+}
+
+std::string InputFile::changeSinceOpen() const {
+    struct stat now {};
+    if (!watch_ || ::fstat(watch_.get(), &now) != 0) return {};
+    const auto bytes = [](off_t n) {
+        return std::to_string(static_cast<long long>(n));
+    };
+    if (now.st_size < opened_.st_size)
+        return "it shrank from " + bytes(opened_.st_size) + " to " + bytes(now.st_size) + " bytes";
+    if (now.st_size > opened_.st_size)
+        return "it grew from " + bytes(opened_.st_size) + " to " + bytes(now.st_size) + " bytes";
+    if (now.st_mtim.tv_sec != opened_.st_mtim.tv_sec || now.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec)
+        return "it was written to";
+    struct stat named {};
+    if (::stat(path_.c_str(), &named) == 0 &&
+        (named.st_ino != opened_.st_ino || named.st_dev != opened_.st_dev))
+        return "another file took its name";
+    return {};
 }
 
 }  // namespace wm

@@ -3,10 +3,13 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 #include "encoder/av_ptr.h"
 #include "encoder/error.h"
 #include "encoder/input_block.h"
 #include "encoder/stop.h"
+#include "encoder/unique_fd.h"
 #include "rules/orientation.h"
 
 namespace wm {
@@ -35,11 +38,17 @@ public:
     InputSummary summary() const;
     // How the chosen video is turned for showing; as coded when there is no video.
     rules::Orientation videoTurn() const;
+    // How the source file changed since it was opened ("it shrank from 5000 to 1200 bytes"); ""
+    // when it did not, or is no regular file. A source deleted meanwhile has not changed: the
+    // open file is read on to its end.
+    std::string changeSinceOpen() const;
 
 private:
     InputFormatPtr format_;
     std::string path_;
     int video_ = -1;
+    UniqueFd watch_;         // the source as opened, whatever its name comes to mean
+    struct stat opened_ {};  // and what it was then
 };
 
 }  // namespace wm

@@ -2,6 +2,7 @@
 
 #include "mark/color_text.h"
 #include "mark/picture_loader.h"
+#include "mark/regular_file.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -12,7 +13,9 @@
 #include <QJsonValue>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <utility>
 
@@ -234,7 +237,9 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
         if (root.failed()) return fail(root.why());
         job.picturePath = picture.string("path");
         job.pictureSha256 = picture.string("sha256").toLatin1();
-        if (!picture.failed() && job.pictureSha256.size() != 64)
+        if (!picture.failed() && (job.pictureSha256.size() != 64 ||
+                                  !std::all_of(job.pictureSha256.cbegin(), job.pictureSha256.cend(),
+                                               [](char c) { return std::isxdigit(uchar(c)); })))
             picture.fail("sha256", "must be 64 hexadecimal digits");
         if (picture.failed()) return fail(picture.why());
     }
@@ -244,7 +249,8 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
 
     const QString anchor = placement.string("anchor");
     if (!placement.failed()) {
-        if (const std::optional<Anchor> a = anchorOfKey(anchor))
+        // A file says each place one way: the way it is written.
+        if (const std::optional<Anchor> a = anchorOfKey(anchor); a && anchorKey(*a) == anchor)
             job.anchor = *a;
         else
             placement.fail("anchor", QStringLiteral("must be top-left, top, top-right, left, centre, right, "
@@ -261,8 +267,9 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
         if (root.failed()) return fail(root.why());
         for (const auto& [key, bound] :
              {std::pair{"from", &job.range.from}, std::pair{"until", &job.range.until}})
-            if (!range.isNull(key)) *bound = range.number(key, 0, 1e9);
-        job.range.fade = range.number("fade", 0, rules::kMaxFade);
+            if (!range.isNull(key))
+                *bound = rules::toMilliseconds(range.number(key, 0, rules::kLatestSeconds));
+        job.range.fade = rules::toMilliseconds(range.number("fade", 0, rules::kMaxFade));
         if (range.failed()) return fail(range.why());
         if (const QString problem = rangeProblemText(rules::problemOf(job.range)); !problem.isEmpty())
             return fail(QStringLiteral("\"time_range\": ") + problem);
@@ -281,8 +288,9 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
 
     job.outputFolder = output.string("folder");
     job.prefix = output.string("prefix");
-    if (!output.failed() && (job.prefix.contains(u'/') || job.prefix.contains(QChar())))
-        output.fail("prefix", "must not hold a slash");
+    if (!output.failed() && job.prefix.contains(u'/')) output.fail("prefix", "must not hold a slash");
+    if (!output.failed() && job.prefix.contains(QChar()))
+        output.fail("prefix", "must not hold a NUL character");
     // Version 1 knew one kind of result: the source's.
     if (output.has("kind")) {
         const QString kind = output.string("kind");
@@ -295,18 +303,14 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
 }
 
 std::optional<Job> readJobFile(const QString& path, QString* why) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (why) *why = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
     // A job is a few hundred bytes; anything far larger is not one.
-    if (file.size() > 1 << 20) {
-        if (why) *why = QStringLiteral("%1: too large for a job file").arg(path);
+    QString reason;
+    const std::optional<QByteArray> text = readRegularFile(path, 1 << 20, &reason);
+    if (!text) {
+        if (why) *why = QStringLiteral("%1 %2").arg(path, reason);
         return std::nullopt;
     }
-    QString reason;
-    std::optional<Job> job = jobFromJson(file.readAll(), &reason);
+    std::optional<Job> job = jobFromJson(*text, &reason);
     if (!job) {
         if (why) *why = QStringLiteral("%1: %2").arg(path, reason);
         return job;
@@ -332,8 +336,10 @@ bool writeJobFile(const QString& path, const Job& job, QString* why) {
 }
 
 QByteArray fileSha256(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
+    UniqueFd fd = openRegularFile(path, kMaxPictureBytes, nullptr);
+    QFile file;
+    if (!fd.valid() || !file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return {};
+    fd.release();
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&file)) return {};
     return hash.result().toHex();
@@ -347,6 +353,8 @@ std::optional<QImage> loadJobPicture(const Job& job, QString* why) {
     if (job.text) return drawTextMark(*job.text, textMarkSize(*job.text));
     if (!QFileInfo::exists(job.picturePath))
         return fail(QStringLiteral("\"picture.path\": %1 is gone").arg(job.picturePath));
+    if (QString problem; !openRegularFile(job.picturePath, kMaxPictureBytes, &problem).valid())
+        return fail(QStringLiteral("\"picture.path\": %1 %2").arg(job.picturePath, problem));
     if (fileSha256(job.picturePath) != job.pictureSha256.toLower())
         return fail(
             QStringLiteral("\"picture.sha256\": %1 changed since the job was saved").arg(job.picturePath));

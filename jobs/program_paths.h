@@ -1,6 +1,5 @@
 // Where the program and its files are: the program folder and the encoder in
-// it, the results folder, the working folder, and the command-line-safe form
-// of a path.
+// it, the results folder and the working folder.
 #pragma once
 
 #include <QString>
@@ -22,9 +21,3 @@ QString outputFolder();
 // Where the working bitmaps go: the program folder when the user can write it,
 // otherwise the user's cache folder for the program, created if missing.
 QString workingFolder();
-
-// The form of an existing path that is safe as an unquoted command-line token:
-// "" when path is "" or names nothing; path itself when it holds no white space,
-// double quote, backslash, control or non-ASCII character; otherwise a symbolic
-// link in a private folder of the user's that names the same file or folder.
-QString commandLineSafePath(const QString& path);

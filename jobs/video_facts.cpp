@@ -1,6 +1,7 @@
 #include "jobs/video_facts.h"
 
 #include "jobs/encoder_lines.h"
+#include "jobs/path_links.h"
 #include "jobs/probe_parse.h"
 #include "jobs/program_paths.h"
 #include "jobs/progress_parse.h"
@@ -62,11 +63,11 @@ std::vector<ProbeOutcome> probeOutcomesOf(const QString& description, qsizetype 
 namespace {
 
 // What the encoder says of the videos given (command-line-safe), in one run.
-QString describe(const QStringList& given) {
+QString describe(PathLinks& links, const QStringList& given) {
     ConsoleCaptureCore core;
     QString text;
-    core.run(toNativeArguments(splitCommandLine(
-                 probeCommandLine(commandLineSafePath(programFolder()), encoderName(), given))),
+    core.run(toNativeArguments(
+                 splitCommandLine(probeCommandLine(links.safePath(programFolder()), encoderName(), given))),
              [&text](const char* data, std::size_t size) {
                  if (text.size() < (8 << 20)) text += QString::fromLatin1(data, static_cast<qsizetype>(size));
              },
@@ -81,13 +82,14 @@ std::vector<ProbeOutcome> probeVideos(const QStringList& videos) {
     std::vector<ProbeOutcome> out;
     for (qsizetype from = 0; from < videos.size(); from += kPerRun) {
         const QStringList part = videos.mid(from, kPerRun);
+        PathLinks links;
         QStringList given;
         for (const QString& v : part) {
-            const QString safe = commandLineSafePath(v);
+            const QString safe = links.safePath(v);
             // A path that cannot be named is described as missing.
             given << (safe.isEmpty() ? v : safe);
         }
-        QString text = describe(given);
+        QString text = describe(links, given);
         std::vector<ProbeOutcome> outcomes = probeOutcomesOf(text, part.size());
         // One input is described as the windows' probe has it: a refusal is the encoder's last line.
         if (part.size() == 1 && !outcomes[0].facts) {

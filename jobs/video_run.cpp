@@ -1,5 +1,6 @@
 #include "jobs/video_run.h"
 
+#include "jobs/path_links.h"
 #include "jobs/program_paths.h"
 #include "jobs/work_folder.h"
 #include "jobs/working_bitmaps.h"
@@ -40,12 +41,17 @@ VideoRun::VideoRun(VideoRun&&) noexcept = default;
 VideoRun& VideoRun::operator=(VideoRun&&) noexcept = default;
 VideoRun::~VideoRun() = default;
 
+void VideoRun::dropFolder() {
+    links_.reset();
+    folder_.reset();
+}
+
 bool VideoRun::writeBitmaps(const Placement& mark, const VideoFacts& facts, QString* why) {
     const auto refuse = [&](Refusal r, const QString& detail, const QString& file, const QString& text) {
         refusal_ = r;
         detail_ = detail;
         failedFile_ = file;
-        folder_.reset();
+        dropFolder();
         if (why) *why = text;
         return false;
     };
@@ -56,7 +62,7 @@ bool VideoRun::writeBitmaps(const Placement& mark, const VideoFacts& facts, QStr
     mask_ = videoMaskOf(mark, facts);
     // Every run writes into a new folder of its own: no other run, window or
     // copy of the program reads these files or writes over them.
-    folder_.reset();
+    dropFolder();
     QString reason;
     folder_ = WorkFolder::create(&reason);
     if (!folder_)
@@ -80,17 +86,25 @@ bool VideoRun::prepare(const Job& job, const Placement& mark, const QString& vid
     progress_.reset();
     speed_.reset();
     line_ = ConversionRun{};
+    // A copy with no marked frame would be reported done and skipped from then on.
+    if (job.range.from && facts.seconds > 0 && *job.range.from >= facts.seconds) {
+        refusal_ = Refusal::NothingInRange;
+        dropFolder();
+        if (why) *why = QStringLiteral("the time range starts after this video ends");
+        return false;
+    }
     if (!writeBitmaps(mark, facts, why)) return false;
     if (!laysAnything(mask_.mask, mask_.key, mark.opacity())) {
         refusal_ = Refusal::Unchanged;
-        folder_.reset();
+        dropFolder();
         if (why) *why = unchangedReason();
         return false;
     }
-    line_.programFolder = commandLineSafePath(programFolder());
+    links_ = std::make_unique<PathLinks>(folder_.get());
+    line_.programFolder = links_->safePath(programFolder());
     line_.encoder = encoderName();
-    line_.video = commandLineSafePath(video);
-    line_.mask = commandLineSafePath(maskBitmapPath(*folder_));
+    line_.video = links_->safePath(video);
+    line_.mask = links_->safePath(maskBitmapPath(*folder_));
     line_.maskColour = rrggbbOf(mask_.key);
     line_.result = result;
     line_.enhanceAudio = job.enhanceAudio;
@@ -99,7 +113,7 @@ bool VideoRun::prepare(const Job& job, const Placement& mark, const QString& vid
     line_.range = job.range;
     if (line_.programFolder.isEmpty() || line_.video.isEmpty() || line_.mask.isEmpty()) {
         refusal_ = Refusal::UnsafePath;
-        folder_.reset();
+        dropFolder();
         if (why) *why = QStringLiteral("a path cannot be handed to the encoder");
         return false;
     }
@@ -143,6 +157,6 @@ int VideoRun::shownPercent() const {
 
 RunEnd VideoRun::finish(int exitCode) {
     // The module read the mask when the encoder began.
-    folder_.reset();
+    dropFolder();
     return endOfRun(exitCode, shownPercent(), line_.result, text_);
 }

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+class PathLinks;
 class WorkFolder;
 
 struct VideoMask {
@@ -42,7 +43,7 @@ VideoMask videoMaskOf(const Placement& mark, const VideoFacts& video);
 class VideoRun {
 public:
     // Why prepare() refused.
-    enum class Refusal { None, Unchanged, NoWorkFolder, Unwritable, UnsafePath };
+    enum class Refusal { None, Unchanged, NothingInRange, NoWorkFolder, Unwritable, UnsafePath };
 
     VideoRun();
     VideoRun(VideoRun&&) noexcept;
@@ -85,10 +86,13 @@ public:
     RunEnd finish(int exitCode);
 
 private:
+    void dropFolder();
+
     Refusal refusal_ = Refusal::None;
     QString detail_;
     QString failedFile_;
     std::unique_ptr<WorkFolder> folder_;
+    std::unique_ptr<PathLinks> links_;  // in folder_ or their own: goes first
     ConversionRun line_;
     VideoMask mask_;
     VideoFacts facts_;

@@ -17,13 +17,12 @@
 
 namespace {
 
-constexpr char kPrefix[] = "run-";
 constexpr std::size_t kRandomLength = 6;  // mkdtemp's XXXXXX
 constexpr time_t kSettleSeconds = 60;
 
-bool isRunFolderName(const char* name) {
-    const std::size_t prefix = std::strlen(kPrefix);
-    return std::strncmp(name, kPrefix, prefix) == 0 && std::strlen(name) == prefix + kRandomLength;
+bool isRunFolderName(const char* name, const char* prefix) {
+    const std::size_t length = std::strlen(prefix);
+    return std::strncmp(name, prefix, length) == 0 && std::strlen(name) == length + kRandomLength;
 }
 
 // Empties the folder open as `fd` of what a run puts there: files and links,
@@ -57,15 +56,15 @@ std::unique_ptr<WorkFolder> WorkFolder::create(QString* why) {
     return createIn(workingFolder(), why);
 }
 
-std::unique_ptr<WorkFolder> WorkFolder::createIn(const QString& parent, QString* why) {
+std::unique_ptr<WorkFolder> WorkFolder::createIn(const QString& parent, QString* why, const char* prefix) {
     const auto fail = [why](const QString& text) {
         if (why) *why = text;
         return nullptr;
     };
     if (!QDir().mkpath(parent)) return fail(QStringLiteral("cannot make the folder %1").arg(parent));
-    removeAbandonedWorkFolders(parent);
+    removeAbandonedWorkFolders(parent, prefix);
 
-    QByteArray pattern = QFile::encodeName(parent + u'/' + QLatin1String(kPrefix)) + "XXXXXX";
+    QByteArray pattern = QFile::encodeName(parent + u'/' + QLatin1String(prefix)) + "XXXXXX";
     // mkdtemp makes a new folder, 0700, and never follows a link at its name.
     if (!::mkdtemp(pattern.data()))
         return fail(QStringLiteral("cannot make a working folder in %1: %2")
@@ -80,7 +79,7 @@ std::unique_ptr<WorkFolder> WorkFolder::createIn(const QString& parent, QString*
     return std::make_unique<WorkFolder>(Key{}, QFile::decodeName(pattern), std::move(folder));
 }
 
-int removeAbandonedWorkFolders(const QString& parent) {
+int removeAbandonedWorkFolders(const QString& parent, const char* prefix) {
     UniqueFd parentFd(::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!parentFd.valid()) return 0;
     const int listFd = ::dup(parentFd.get());
@@ -92,7 +91,7 @@ int removeAbandonedWorkFolders(const QString& parent) {
     }
     int removed = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        if (!isRunFolderName(entry->d_name)) continue;
+        if (!isRunFolderName(entry->d_name, prefix)) continue;
         UniqueFd folder(
             ::openat(parentFd.get(), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st {};

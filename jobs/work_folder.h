@@ -22,8 +22,12 @@ public:
 
     // A new folder under workingFolder(); nothing and `why` on failure.
     static std::unique_ptr<WorkFolder> create(QString* why);
-    // The same under `parent`, made first when it is missing.
-    static std::unique_ptr<WorkFolder> createIn(const QString& parent, QString* why);
+    // The same under `parent`, made first when it is missing. In a folder every
+    // user writes (/tmp) the name says whose program made it: sharedPrefix().
+    static std::unique_ptr<WorkFolder> createIn(const QString& parent, QString* why,
+                                                const char* prefix = runPrefix());
+    static const char* runPrefix() { return "run-"; }
+    static const char* sharedPrefix() { return "watermark-image-"; }
 
     const QString& path() const { return path_; }
     QString filePath(const QString& name) const { return path_ + u'/' + name; }
@@ -43,4 +47,4 @@ private:
 // Removes the run folders under `parent` that no live program holds: only
 // folders of our name pattern, owned by this user, never through a link.
 // Returns how many went.
-int removeAbandonedWorkFolders(const QString& parent);
+int removeAbandonedWorkFolders(const QString& parent, const char* prefix = WorkFolder::runPrefix());

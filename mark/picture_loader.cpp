@@ -1,5 +1,7 @@
 #include "mark/picture_loader.h"
 
+#include "mark/regular_file.h"
+
 #include <QFile>
 #include <QImageReader>
 
@@ -22,8 +24,10 @@ QByteArray formatOf(const QByteArray& head) {
 
 QImage load(const QString& path) {
     if (path.isEmpty()) return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
+    UniqueFd fd = openRegularFile(path, kMaxPictureBytes, nullptr);
+    QFile file;
+    if (!fd.valid() || !file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return {};
+    fd.release();
     const QByteArray format = formatOf(file.peek(12));
     if (format.isEmpty()) return {};
     // The format is fixed by the bytes above; the reader must not fall back

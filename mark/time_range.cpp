@@ -90,7 +90,7 @@ TimeRangeCheck readTimeRange(const QString& fromText, const QString& untilText, 
             break;
         case rules::RangeProblem::UntilNotAfterFrom:
             check.problem = QStringLiteral("Until (%1) must come after From (%2).")
-                                .arg(timeText(*r.until), timeText(*r.from));
+                                .arg(timeText(*r.until), timeText(r.from.value_or(0)));
             break;
         case rules::RangeProblem::PastTheEnd:
             check.problem =

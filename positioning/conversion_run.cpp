@@ -146,6 +146,9 @@ bool PositioningWindow::prepareRun(const Job& job, const VideoFacts& facts, cons
                                         "fully transparent, wholly of the mask colour or placed outside "
                                         "the frame. Choose another picture, colour or place."));
             break;
+        case VideoRun::Refusal::NothingInRange:
+            msgBox(this, QStringLiteral("The time range starts after this video ends: change From."));
+            break;
         case VideoRun::Refusal::NoWorkFolder:
         case VideoRun::Refusal::Unwritable:
             showBitmapRefusal();

@@ -9,6 +9,7 @@
 #include "app/toggle_click.h"
 #include "app/user_settings.h"
 #include "app/window_steps.h"
+#include "jobs/path_links.h"
 #include "jobs/program_paths.h"
 #include "jobs/progress_parse.h"
 #include "jobs/video_types.h"
@@ -601,9 +602,9 @@ void PositioningWindow::fetchFrame(double at) {
     if (!folder) return;  // the key colour stays behind the mark
     const QString out = frameBitmapPath(*folder);
     const ChosenVideo& video = video_;
-    const QString line =
-        frameCommandLine(commandLineSafePath(programFolder()), encoderName(), commandLineSafePath(video.path),
-                         at, !video.orientation.upright(), out);
+    PathLinks links(folder.get());
+    const QString line = frameCommandLine(links.safePath(programFolder()), encoderName(),
+                                          links.safePath(video.path), at, !video.orientation.upright(), out);
     if (runner->run(line) != 0 || !isLoaded()) return;
     // Shown only when it is the frame the canvas stands for.
     if (const std::optional<QImage> frame = bmp::read24(out, nullptr);

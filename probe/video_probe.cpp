@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "jobs/encoder_lines.h"
+#include "jobs/path_links.h"
 #include "jobs/program_paths.h"
 #include "runner/command_line.h"
 #include "runner/console_capture.h"
@@ -37,8 +38,10 @@ void VideoProbe::probeVideo(const QString& path) {
     const std::shared_ptr<ConsoleCapture> runner = probeRunner_;
     if (!runner) return;
     const QString encoder = programFolder() + u'/' + encoderName();
-    const QString given = commandLineSafePath(path);
-    const QString line = probeCommandLine(commandLineSafePath(programFolder()), encoderName(), given);
+    // The links live while the encoder reads through them: run() returns when it ends.
+    PathLinks links;
+    const QString given = links.safePath(path);
+    const QString line = probeCommandLine(links.safePath(programFolder()), encoderName(), given);
     const quint64 probe = ++probes_;
     if (!runner->commandLine().isEmpty()) {
         // Busy: the run in progress ends and nothing starts.

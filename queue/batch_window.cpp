@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QProgressBar>
@@ -21,8 +22,11 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -32,12 +36,40 @@ WindowSlot<BatchWindow>& slot() {
 }
 
 constexpr QSize kProofSize(160, 90);
+// A row whose video is still being described.
+const QString kPending = QStringLiteral("…");
 
 QString videoFilter() {
     return QStringLiteral("Video Files (%1)").arg(videoFilePattern().replace(u';', u' '));
 }
 
 }  // namespace
+
+struct BatchWindow::ProofOutcome {
+    QSize frame;
+    QImage proof;
+    QString failure;  // why the video cannot be converted; "" when nothing says so
+};
+
+// Describing a video, drawing a text for it and making its proof take seconds
+// each (a pipe, an 8K frame): they run away from the window's thread.
+BatchWindow::ProofOutcome BatchWindow::proofOf(const Job& job, const QImage& picture, const QString& path) {
+    ProofOutcome o;
+    QString why;
+    const std::optional<VideoFacts> facts = probeVideo(path, &why);
+    if (!facts) {
+        o.failure = why;
+        return o;
+    }
+    o.frame = facts->upright;
+    const std::optional<QImage> proof =
+        ::proofFrame(placementOf(job, picture, path, facts->recorded), path, *facts, job.range, &why);
+    if (proof)
+        o.proof = *proof;
+    else
+        o.failure = why;
+    return o;
+}
 
 QString clockText(double seconds) {
     const long long s = std::llround(std::max(0.0, seconds));
@@ -74,6 +106,8 @@ BatchWindow::BatchWindow(QWidget* parent) : ProgramWindow(parent) {
     };
     addButton_ = button("addVideos", QStringLiteral("Add Videos…"));
     addFolderButton_ = button("addFolder", QStringLiteral("Add Folder…"));
+    removeButton_ = button("remove", QStringLiteral("Remove"));
+    removeButton_->setToolTip(QStringLiteral("Take the selected videos off the list"));
     startButton_ = button("start", QStringLiteral("Start"));
     stopButton_ = button("stop", QStringLiteral("Stop"));
     stopButton_->setEnabled(false);
@@ -91,6 +125,7 @@ BatchWindow::BatchWindow(QWidget* parent) : ProgramWindow(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(addButton_);
     buttons->addWidget(addFolderButton_);
+    buttons->addWidget(removeButton_);
     buttons->addWidget(replaceCheck_);
     buttons->addStretch(1);
     buttons->addWidget(startButton_);
@@ -120,11 +155,16 @@ BatchWindow::BatchWindow(QWidget* parent) : ProgramWindow(parent) {
                                             QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
         if (isLoaded() && !folder.isEmpty()) addVideos({folder});
     });
+    connect(removeButton_, &QPushButton::clicked, this, &BatchWindow::removeSelected);
     connect(startButton_, &QPushButton::clicked, this, &BatchWindow::start);
     connect(stopButton_, &QPushButton::clicked, this, &BatchWindow::stop);
 }
 
-BatchWindow::~BatchWindow() = default;
+BatchWindow::~BatchWindow() {
+    // Proofs not begun are dropped; those under way end on their own.
+    proofs_.clear();
+    proofs_.waitForDone();
+}
 
 BatchWindow* BatchWindow::loaded() {
     return slot().loaded();
@@ -158,31 +198,54 @@ void BatchWindow::addVideos(const QStringList& paths) {
         if (videos().contains(video)) continue;
         Row row;
         row.path = video;
-        row.state = QStringLiteral("waiting");
         makeProof(row);
         rows_.push_back(row);
         table_->insertRow(table_->rowCount());
         showRow(static_cast<int>(rows_.size()) - 1);
-        QCoreApplication::processEvents();
-        if (!isLoaded()) return;
     }
     if (!missing.isEmpty()) msgBox(this, missing);
     showOverall();
 }
 
 void BatchWindow::makeProof(Row& row) {
-    QString why;
-    const std::optional<VideoFacts> facts = probeVideo(row.path, &why);
-    if (!facts) {
-        row.state = QStringLiteral("failed: ") + why;
-        row.proof = QImage();
-        return;
+    row.ticket = ++lastTicket_;
+    row.state = kPending;
+    row.proof = QImage();
+    const quint64 ticket = row.ticket;
+    auto* watcher = new QFutureWatcher<ProofOutcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, ticket] {
+        watcher->deleteLater();
+        takeProof(ticket, watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(
+        &proofs_, [job = job_, picture = picture_, path = row.path] { return proofOf(job, picture, path); }));
+}
+
+void BatchWindow::takeProof(quint64 ticket, const ProofOutcome& outcome) {
+    // A row taken off the list or asked for a newer proof drops this one.
+    const auto row =
+        std::find_if(rows_.begin(), rows_.end(), [ticket](const Row& r) { return r.ticket == ticket; });
+    if (row == rows_.end()) return;
+    if (outcome.frame.isValid()) row->frame = outcome.frame;
+    row->proof = outcome.proof;
+    // A batch started meanwhile says the state itself.
+    if (row->state == kPending)
+        row->state = outcome.failure.isEmpty() ? QStringLiteral("waiting")
+                                               : QStringLiteral("failed: ") + outcome.failure;
+    showRow(static_cast<int>(row - rows_.begin()));
+}
+
+void BatchWindow::removeSelected() {
+    if (running()) return;
+    QList<int> picked;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        picked << index.row();
+    std::sort(picked.begin(), picked.end(), std::greater<>());
+    for (const int i : picked) {
+        rows_.erase(rows_.begin() + i);
+        table_->removeRow(i);
     }
-    row.frame = facts->upright;
-    const std::optional<QImage> proof = ::proofFrame(placementOf(job_, picture_, row.path, facts->recorded),
-                                                     row.path, *facts, job_.range, &why);
-    row.proof = proof ? *proof : QImage();
-    if (!proof && !why.isEmpty()) row.state = QStringLiteral("failed: ") + why;
+    showOverall();
 }
 
 void BatchWindow::showRow(int index) {
@@ -250,6 +313,7 @@ void BatchWindow::start() {
     startButton_->setEnabled(false);
     addButton_->setEnabled(false);
     addFolderButton_->setEnabled(false);
+    removeButton_->setEnabled(false);
     stopButton_->setEnabled(true);
     timer_->start();
     tick();
@@ -270,6 +334,7 @@ void BatchWindow::tick() {
     startButton_->setEnabled(true);
     addButton_->setEnabled(true);
     addFolderButton_->setEnabled(true);
+    removeButton_->setEnabled(true);
     stopButton_->setEnabled(false);
     timeLeft_->setText(stopped ? QStringLiteral("stopped") : QStringLiteral("finished"));
     emit finished();
@@ -289,5 +354,6 @@ void BatchWindow::closeEvent(QCloseEvent* e) {
     // Each running encoder is asked to stop and keeps its part.
     timer_->stop();
     batch_.reset();
+    proofs_.clear();
     unload();
 }

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QStringList>
+#include <QThreadPool>
 
 #include <memory>
 #include <vector>
@@ -32,9 +33,12 @@ public:
     // The queue for this job, shown, with `videos` (files or folders) added.
     static BatchWindow& open(const Job& job, const QImage& picture, const QStringList& videos);
 
-    // Adds the videos of `paths` (folders searched) that are not listed yet,
-    // each with its proof frame.
+    // Adds the videos of `paths` (folders searched) that are not listed yet.
+    // Each row shows "…" until its video is described and its proof frame made,
+    // away from the window's thread.
     void addVideos(const QStringList& paths);
+    // Takes the selected rows off the list (not while the batch runs).
+    void removeSelected();
     void start();
     void stop();
     bool running() const { return batch_ != nullptr; }
@@ -57,10 +61,14 @@ private:
         QImage proof;
         QSize frame;
         QString state;
+        quint64 ticket = 0;  // of the proof last asked for
     };
+    struct ProofOutcome;
+    static ProofOutcome proofOf(const Job& job, const QImage& picture, const QString& path);
 
     void setJob(const Job& job, const QImage& picture);
     void makeProof(Row& row);
+    void takeProof(quint64 ticket, const ProofOutcome& outcome);
     void showRow(int index);
     void tick();
     void showOverall();
@@ -69,10 +77,13 @@ private:
     QImage picture_;
     std::vector<Row> rows_;
     std::unique_ptr<BatchRun> batch_;
+    QThreadPool proofs_;
+    quint64 lastTicket_ = 0;
 
     QTableWidget* table_ = nullptr;
     QPushButton* addButton_ = nullptr;
     QPushButton* addFolderButton_ = nullptr;
+    QPushButton* removeButton_ = nullptr;
     QPushButton* startButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     QCheckBox* replaceCheck_ = nullptr;

@@ -15,6 +15,14 @@
 namespace rules {
 
 inline constexpr double kMaxFade = 10.0;
+// Past a year a time is no time in a video.
+inline constexpr double kLatestSeconds = 366.0 * 24 * 3600;
+
+// Times are told to the module to the millisecond: a range is judged as it
+// will be told.
+inline double toMilliseconds(double seconds) {
+    return std::round(seconds * 1000) / 1000;
+}
 
 struct TimeRange {
     std::optional<double> from, until;  // seconds; nothing for the start and the end
@@ -28,8 +36,8 @@ struct TimeRange {
 // What makes a range unusable, whatever the video.
 enum class RangeProblem {
     None,
-    NotATime,           // negative, or not finite
-    UntilNotAfterFrom,  // nothing would show
+    NotATime,           // negative, not finite, or past kLatestSeconds
+    UntilNotAfterFrom,  // nothing would show (until 0 included: from is the start)
     PastTheEnd,         // a bound after the video's end
     FadeOutOfBounds,    // below 0 or above kMaxFade
     FadesTooLong,       // the fades do not fit into the range together
@@ -39,8 +47,8 @@ enum class RangeProblem {
 // not know it).
 inline RangeProblem problemOf(const TimeRange& r, std::optional<double> end = std::nullopt) {
     for (const std::optional<double>& t : {r.from, r.until})
-        if (t && !(std::isfinite(*t) && *t >= 0)) return RangeProblem::NotATime;
-    if (r.from && r.until && *r.until <= *r.from) return RangeProblem::UntilNotAfterFrom;
+        if (t && !(std::isfinite(*t) && *t >= 0 && *t <= kLatestSeconds)) return RangeProblem::NotATime;
+    if (r.until && *r.until <= r.from.value_or(0)) return RangeProblem::UntilNotAfterFrom;
     if (end && ((r.from && *r.from >= *end) || (r.until && *r.until > *end))) return RangeProblem::PastTheEnd;
     if (!(r.fade >= 0 && r.fade <= kMaxFade)) return RangeProblem::FadeOutOfBounds;
     // Each bound set has its fade, and together they must fit into the range

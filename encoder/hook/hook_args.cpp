@@ -12,9 +12,6 @@ int hexDigit(char c) {
     return -1;
 }
 
-// Past a year a time is no time in a video.
-constexpr double kLatestSeconds = 366.0 * 24 * 3600;
-
 bool isOption(const std::string& s) {
     return s == "-f" || s == "-m" || s == "-t" || s == "-a" || s == "-from" || s == "-until" || s == "-fade";
 }
@@ -61,19 +58,22 @@ bool parseKeyColour(const std::string& text, Rgb& out) {
     return true;
 }
 
-bool parseSeconds(const std::string& text, double& out) {
+namespace {
+
+// Digits and at most one point, the point at neither end.
+bool secondsSyntax(const std::string& text) {
     if (text.empty() || text.size() > 32 || text.front() == '.' || text.back() == '.') return false;
-    int points = 0;
-    for (char c : text) {
-        if (c == '.')
-            ++points;
-        else if (c < '0' || c > '9')
-            return false;
-    }
+    return text.find_first_not_of("0123456789.") == std::string::npos && text.find('.') == text.rfind('.');
+}
+
+}  // namespace
+
+bool parseSeconds(const std::string& text, double& out) {
+    if (!secondsSyntax(text)) return false;
     double v = 0;
     const char* end = text.data() + text.size();
     const auto [p, ec] = std::from_chars(text.data(), end, v, std::chars_format::fixed);
-    if (points > 1 || ec != std::errc() || p != end || v > kLatestSeconds) return false;
+    if (ec != std::errc() || p != end || v > rules::kLatestSeconds) return false;
     out = v;
     return true;
 }
@@ -124,7 +124,9 @@ bool parseHookArgs(const std::vector<std::string>& args, HookArgs& out, std::str
             double seconds = 0;
             if (!parseSeconds(v, seconds)) {
                 error = "watermark time '" + v + "' for '" + opt +
-                        "' is not a number of seconds (digits and one point, e.g. 2.5)";
+                        (secondsSyntax(v) ? "' is past a year (" +
+                                                std::to_string(long(rules::kLatestSeconds)) + " seconds)"
+                                          : "' is not a number of seconds (digits and one point, e.g. 2.5)");
                 return false;
             }
             if (opt == "-from")

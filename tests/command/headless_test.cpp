@@ -25,6 +25,8 @@
 
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kProgram = QStringLiteral(WM_PROGRAM_DIR "/watermark-image");
@@ -312,6 +314,9 @@ TEST(HeadlessRun, BadJobsStartNothing) {
     const QString blocker = dir.filePath("a file");
     ASSERT_TRUE(fixtures::runProgram("touch", {blocker}).isEmpty());
 
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
     const QString out = dir.filePath("out");
     const struct {
         const char* name;
@@ -344,6 +349,26 @@ TEST(HeadlessRun, BadJobsStartNothing) {
                            })},
          "\"picture.sha256\""},
         {"not a job", {"--job", video}, "not JSON"},
+        // What is no regular file is refused at once: a pipe would hang the read, a device never end it.
+        {"a pipe as the job", {"--job", fifo}, "is not a regular file"},
+        {"a device as the job", {"--job", "/dev/zero"}, "is not a regular file"},
+        {"a folder as the job", {"--job", dir.path()}, "is a folder"},
+        {"a pipe as the picture", {"--picture", fifo}, "is not a regular file"},
+        {"a folder as the job's picture",
+         {"--job", jobWith("folder.wmjob",
+                           [&](QJsonObject& o) {
+                               QJsonObject p = o["picture"].toObject();
+                               p["path"] = dir.path();
+                               o["picture"] = p;
+                           })},
+         "is a folder"},
+        {"a range over before it starts",
+         {"--job",
+          jobWith("until0.wmjob",
+                  [](QJsonObject& o) {
+                      o["time_range"] = QJsonObject{{"from", QJsonValue::Null}, {"until", 0}, {"fade", 0}};
+                  })},
+         "\"until\" must come after"},
         {"a results folder that cannot be",
          {"--job", good, "--output", blocker + "/out"},
          "cannot be written"},
@@ -363,6 +388,14 @@ TEST(HeadlessRun, BadJobsStartNothing) {
     EXPECT_EQ(mixed.exitCode, 1) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("failed  notes.mp4: ")) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("1 done, 0 skipped, 1 failed")) << mixed.out.toStdString();
+    // A range that starts after this video ends would make an unmarked copy.
+    const QString late = jobWith("late.wmjob", [](QJsonObject& o) {
+        o["time_range"] = QJsonObject{{"from", 5}, {"until", QJsonValue::Null}, {"fade", 0}};
+    });
+    const CommandRun lateRun = runCommand({"--job", late, "--output", dir.filePath("late"), video});
+    EXPECT_EQ(lateRun.exitCode, 1) << lateRun.out.toStdString();
+    EXPECT_TRUE(lateRun.out.contains("failed  clip.mp4: the time range starts after this video ends"))
+        << lateRun.out.toStdString();
     // Alone too, the row says the encoder's own reason.
     const CommandRun alone = runCommand({"--job", good, "--output", out, text});
     EXPECT_EQ(alone.exitCode, 1) << alone.out.toStdString();

@@ -100,7 +100,9 @@ INSTANTIATE_TEST_SUITE_P(
         TimeArgsCase{"Exponent", {"-until", "1e3"}, "is not a number of seconds", {}},
         TimeArgsCase{"Clock", {"-until", "1:00"}, "is not a number of seconds", {}},
         TimeArgsCase{"NotANumber", {"-fade", "nan"}, "is not a number of seconds", {}},
-        TimeArgsCase{"PastAYear", {"-until", "99999999"}, "is not a number of seconds", {}},
+        TimeArgsCase{"PastAYear", {"-until", "99999999"}, "'-until' is past a year (31622400 seconds)", {}},
+        TimeArgsCase{"ASecondPastAYear", {"-from", "31622401"}, "'-from' is past a year", {}},
+        TimeArgsCase{"UntilZero", {"-until", "0"}, "'-until' must come after its '-from'", {}},
         TimeArgsCase{
             "UntilBeforeFrom", {"-from", "6", "-until", "2"}, "'-until' must come after its '-from'", {}},
         TimeArgsCase{

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 namespace {
 
 Job sample(const QString& picture) {
@@ -139,7 +141,14 @@ TEST(JobFile, RefusalsNameTheField) {
         {"no picture", [](QJsonObject& o) { o.remove("picture"); }, "\"picture\" is missing"},
         {"picture path a number", inner("picture", "path", 7), "\"picture.path\" must be a string"},
         {"short checksum", inner("picture", "sha256", "abc"), "\"picture.sha256\" must be 64"},
+        {"checksum not hex", inner("picture", "sha256", QString(64, u'g')), "\"picture.sha256\" must be 64"},
         {"unknown anchor", inner("placement", "anchor", "middle"), "\"placement.anchor\" must be top-left"},
+        // A file says each place the one way it is written.
+        {"anchor center", inner("placement", "anchor", "center"), "\"placement.anchor\" must be top-left"},
+        {"anchor in capitals", inner("placement", "anchor", "TOP-LEFT"),
+         "\"placement.anchor\" must be top-left"},
+        {"anchor with a space", inner("placement", "anchor", " top"),
+         "\"placement.anchor\" must be top-left"},
         {"no width", inner("placement", "width_percent", QJsonValue::Undefined),
          "\"placement.width_percent\" is missing"},
         {"width 0", inner("placement", "width_percent", 0), "\"placement.width_percent\" must be from"},
@@ -156,6 +165,8 @@ TEST(JobFile, RefusalsNameTheField) {
         {"audio as 1", [](QJsonObject& o) { o["enhance_audio"] = 1; },
          "\"enhance_audio\" must be true or false"},
         {"prefix with a slash", inner("output", "prefix", "../x"), "\"output.prefix\" must not hold a slash"},
+        {"prefix with a NUL", inner("output", "prefix", QString(QChar())),
+         "\"output.prefix\" must not hold a NUL character"},
         {"unknown kind", inner("output", "kind", "webm"), "\"output.kind\" must be \"same\" or \"share\""},
         {"version 3", [](QJsonObject& o) { o["version"] = 3; }, "\"version\" 3 is newer"},
     };
@@ -177,6 +188,12 @@ TEST(JobFile, RefusalsNameTheField) {
         {"a long fade", inner("time_range", "fade", 11), "\"time_range.fade\" must be from 0 to 10"},
         {"fades past the range", inner("time_range", "fade", 3), "\"time_range\": the fades are longer"},
         {"from as text", inner("time_range", "from", "0:02"), "\"time_range.from\" must be a number"},
+        // Ranges that mark nothing, whatever the video: over before it starts, or shorter than the
+        // millisecond the module is told.
+        {"until 0", inner("time_range", "until", 0), "\"time_range\": \"until\" must come after"},
+        {"until under a millisecond", inner("time_range", "until", 0.0004),
+         "\"time_range\": \"until\" must come after"},
+        {"from past a year", inner("time_range", "from", 31622401), "\"time_range.from\" must be from 0 to"},
     };
     const auto refused = [](const QJsonObject& from, const auto& table) {
         for (const auto& c : table) {
@@ -214,6 +231,35 @@ TEST(JobFile, APictureGoneOrChangedIsRefused) {
     ASSERT_TRUE(QFile::remove(picture));
     EXPECT_FALSE(loadJobPicture(job, &why));
     EXPECT_TRUE(why.startsWith("\"picture.path\"")) << why.toStdString();
+}
+
+// A job or a picture that is no regular file is refused at once, with what it
+// is: a pipe would hang the read, a device never end it.
+TEST(JobFile, OnlyRegularFilesAreRead) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        const char* name;
+        QString path;
+        const char* says;
+    } cases[] = {
+        {"a pipe", fifo, "is not a regular file"},
+        {"a device", QStringLiteral("/dev/zero"), "is not a regular file"},
+        {"a folder", dir.path(), "is a folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString why;
+        EXPECT_FALSE(readJobFile(c.path, &why));
+        EXPECT_TRUE(why.startsWith(c.path + u' ' + QLatin1String(c.says))) << why.toStdString();
+        Job job = sample(writePicture(dir));
+        job.picturePath = c.path;
+        EXPECT_FALSE(loadJobPicture(job, &why));
+        EXPECT_TRUE(why.startsWith("\"picture.path\": " + c.path + u' ' + QLatin1String(c.says)))
+            << why.toStdString();
+        EXPECT_TRUE(fileSha256(c.path).isEmpty());
+    }
 }
 
 // A picture beside its job is named without its folder, so the two can move

@@ -122,7 +122,7 @@ TEST(VideoRun, TheWindowAndTheQueuePrepareTheSameRun) {
     }
 }
 
-TEST(VideoRun, RefusesWhatWouldChangeNothingOrCannotBeNamed) {
+TEST(VideoRun, RefusesWhatWouldChangeNothingMarkNothingOrCannotBeNamed) {
     QTemporaryDir dir;
     const QString video = dir.filePath("clip.mp4");
     ASSERT_TRUE(QFile(video).open(QIODevice::WriteOnly));
@@ -140,6 +140,18 @@ TEST(VideoRun, RefusesWhatWouldChangeNothingOrCannotBeNamed) {
                              "out.mp4", &why));
     EXPECT_EQ(run.refusal(), VideoRun::Refusal::UnsafePath);
     EXPECT_EQ(why, "a path cannot be handed to the encoder");
+
+    // A range that starts at or after this video's end would give an unmarked copy.
+    for (const double from : {20.0, 45.0}) {
+        job.range.from = from;
+        EXPECT_FALSE(run.prepare(job, placementOf(job, logo()), video, factsOf({320, 240}), "out.mp4", &why));
+        EXPECT_EQ(run.refusal(), VideoRun::Refusal::NothingInRange);
+        EXPECT_EQ(why, "the time range starts after this video ends");
+        EXPECT_TRUE(run.maskPath().isEmpty());
+    }
+    job.range.from = 19.5;
+    EXPECT_TRUE(run.prepare(job, placementOf(job, logo()), video, factsOf({320, 240}), "out.mp4", &why))
+        << why.toStdString();
 }
 
 // The one reader of the encoder's progress: lines end in "\r" and may come in any pieces.

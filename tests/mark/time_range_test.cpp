@@ -92,6 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         RangeCase{"Negative", "-2", "", "", 10, "From cannot be negative", {}},
         RangeCase{"NegativeFade", "", "6", "-1", 10, "Fade cannot be negative", {}},
         RangeCase{"FromAfterUntil", "6", "2", "", 10, "Until (0:02) must come after From (0:06)", {}},
+        RangeCase{"UntilZero", "", "0", "", 10, "Until (0:00) must come after From (0:00)", {}},
         RangeCase{"FromPastTheEnd", "12", "", "", 10, "From (0:12) is past the end of the video (0:10)", {}},
         RangeCase{
             "UntilPastTheEnd", "", "1:00", "", 10, "Until (1:00) is past the end of the video (0:10)", {}},

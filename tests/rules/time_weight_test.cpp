@@ -87,6 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ProblemCase{"Infinite", range(kNone, kInf, 0), std::nullopt, RangeProblem::NotATime},
                     ProblemCase{"UntilBeforeFrom", range(6, 2, 0), 10, RangeProblem::UntilNotAfterFrom},
                     ProblemCase{"UntilIsFrom", range(4, 4, 0), 10, RangeProblem::UntilNotAfterFrom},
+                    ProblemCase{"UntilZero", range(kNone, 0, 0), 10, RangeProblem::UntilNotAfterFrom},
+                    ProblemCase{"PastAYear", range(31622401, kNone, 0), std::nullopt, RangeProblem::NotATime},
                     ProblemCase{"FromAtTheEnd", range(10, kNone, 0), 10, RangeProblem::PastTheEnd},
                     ProblemCase{"UntilPastTheEnd", range(2, 12, 0), 10, RangeProblem::PastTheEnd},
                     ProblemCase{"NegativeFade", range(2, 6, -1), 10, RangeProblem::FadeOutOfBounds},

@@ -24,6 +24,7 @@ std::optional<VideoFacts> videoFactsOf(const QString& description) {
         v.seconds = durationInSeconds(*facts.duration);
     }
     v.recorded = facts.recorded.value_or(QDateTime());
+    v.transfer = facts.transfer;
     return v;
 }
 

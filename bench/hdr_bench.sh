@@ -2,8 +2,9 @@
 # Times the conversion of a phone's HLG clip (1080p HEVC, 10-bit BT.2020) with a logo that has a
 # soft shadow: this build against another one (say, the build before the mark was taken into the
 # video's light). The colour conversion happens once per run, on the mask, so the two should be
-# within a few per cent. Runs are paired (A B A B ...) and the median of the per-round ratios is
-# reported, with each side's median seconds.
+# within a few per cent. Runs are paired (A B A B ...) and the medians of the per-round ratios are
+# reported, of the wall time and of the processor time (user and system: on a machine others use
+# too, the steadier of the two), with each side's median seconds.
 #
 #   bench/hdr_bench.sh [program folder] [baseline program folder] [rounds]
 # Inputs and results go to $BENCH_DIR (default /tmp/wm-bench).
@@ -58,17 +59,21 @@ PY
 for ((r = 0; r < ROUNDS; r++)); do
     for side in new base; do
         folder=$PROG; [ $side = base ] && folder=$BASE
-        /usr/bin/time -f "$side %e" -a -o times-hdr.txt bash -c "$(printf %q "$folder/mxcode.dll") -i hlg1080.mp4 \
+        /usr/bin/time -f "$side %e %U %S" -a -o times-hdr.txt bash -c "$(printf %q "$folder/mxcode.dll") -i hlg1080.mp4 \
             -sameq -vhook $(printf %q "$folder/watermark.dll -f $DIR/mask-hdr.bmp -m 1 -t ff00ff") -y out-hdr-$side.mp4 \
             >/dev/null 2>&1"
     done
 done
 python3 - times-hdr.txt <<'PY'
 import statistics, sys
-runs = {}
+wall, cpu = {}, {}
 for line in open(sys.argv[1]):
-    k, t = line.split()
-    runs.setdefault(k, []).append(float(t))
-print("hlg1080.mp4: median seconds " + ", ".join(f"{k} {statistics.median(v):.2f}" for k, v in runs.items()))
-print(f"hlg1080.mp4: new/base {statistics.median(a / b for a, b in zip(runs['new'], runs['base'])):.3f}")
+    k, e, u, s = line.split()
+    wall.setdefault(k, []).append(float(e))
+    cpu.setdefault(k, []).append(float(u) + float(s))
+def ratio(runs):
+    return statistics.median(a / b for a, b in zip(runs["new"], runs["base"]))
+print("hlg1080.mp4: median wall seconds " + ", ".join(f"{k} {statistics.median(v):.2f}" for k, v in wall.items())
+      + "; processor seconds " + ", ".join(f"{k} {statistics.median(v):.2f}" for k, v in cpu.items()))
+print(f"hlg1080.mp4: new/base wall {ratio(wall):.3f}, processor {ratio(cpu):.3f}")
 PY

@@ -23,6 +23,7 @@ struct ChosenVideo {
                        // unless the video carries a display rotation
     rules::Orientation orientation;  // how the coded frame is turned for showing
     QDateTime recorded;              // when the file says it was recorded; invalid when it does not
+    rules::Transfer transfer = rules::Transfer::Sdr;  // HDR's PQ or HLG, as the probe says
 };
 
 // What the conversion needs to know of the chosen video.
@@ -34,5 +35,6 @@ inline VideoFacts factsOf(const ChosenVideo& video) {
     f.durationText = video.duration;
     f.seconds = durationInSeconds(video.duration);
     f.recorded = video.recorded;
+    f.transfer = video.transfer;
     return f;
 }

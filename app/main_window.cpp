@@ -234,11 +234,16 @@ void MainWindow::clearVideoDetails() {
     video_.codedSize = QSize();
     video_.orientation = {};
     video_.recorded = QDateTime();
+    video_.transfer = rules::Transfer::Sdr;
     frameSizeLabel_->clear();
 }
 
 void MainWindow::setVideoRecorded(const QDateTime& recorded) {
     video_.recorded = recorded;
+}
+
+void MainWindow::setVideoTransfer(rules::Transfer transfer) {
+    video_.transfer = transfer;
 }
 
 void MainWindow::tell(const QString& text) {

@@ -57,6 +57,8 @@ public:
     void clearVideoDetails();
     // When the chosen video was recorded, as its file says.
     void setVideoRecorded(const QDateTime& recorded);
+    // The chosen video is HDR (PQ or HLG), as its probe says.
+    void setVideoTransfer(rules::Transfer transfer);
     // The probe has said all it will of the chosen video (a refused one has no frame).
     void finishVideoDetails();
 

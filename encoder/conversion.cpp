@@ -12,6 +12,7 @@
 #include "encoder/codec_choice.h"
 #include "encoder/console.h"
 #include "encoder/frame_queue.h"
+#include "encoder/hdr_data.h"
 #include "encoder/hook/overlay.h"
 #include "encoder/muxer.h"
 #include "encoder/options.h"
@@ -252,6 +253,12 @@ Error Conversion::openVideoEncoder(Route& route) {
                                       : chooseVideoEncoder(format_, vst->codecpar->codec_id);
     if (!codec) return failure("output '" + req_.output + "'", "no video encoder for this container");
     const AVCodecContext* dec = decoder_.context();
+    if (!req_.share) {
+        const HdrData hdr = readHdrData(req_.input, vst);
+        encoder_.keepHdr(hdr);
+        if (std::string note = hdrLossNote(hdr, dec->color_trc == AVCOL_TRC_SMPTE2084); !note.empty())
+            notes_.push_back(std::move(note));
+    }
     if (Error e = encoder_.open(codec, vst, dec, frameRate_, in_.videoBitRate(), mux_.context(), req_.share))
         return e;
     if (req_.share) {
@@ -349,7 +356,10 @@ Error Conversion::openHook() {
     const std::string formatName = av_get_pix_fmt_name(hf);
     WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(space),
                                  fullRange || formatName.rfind("yuvj", 0) == 0};
-    return FrameHook::open(splitHookCommand(*req_.hook), hookFormat, hook_);
+    // HDR's light for the mark, unless the picture was turned to SDR for sharing.
+    const WmHookFrameColour colour = sharePicture_ ? WmHookFrameColour{AVCOL_TRC_BT709, AVCOL_PRI_BT709}
+                                                   : WmHookFrameColour{dec->color_trc, dec->color_primaries};
+    return FrameHook::open(splitHookCommand(*req_.hook), hookFormat, hook_, colour);
 }
 
 Error Conversion::writeHeader() {

@@ -14,6 +14,7 @@
 #include "encoder/frame_turn.h"
 #include "encoder/options.h"
 #include "encoder/output_target.h"
+#include "encoder/sdr_view.h"
 #include "encoder/unique_fd.h"
 #include "encoder/video_path.h"
 
@@ -58,6 +59,8 @@ private:
     Error send(const AVPacket* pkt, bool& found);
     Error applyHook();
     Error toPicture(std::vector<uint8_t>& file);
+    // The BGR24 picture, turned upright when asked, as a BMP file.
+    Error pictureFile(const AVFrame* bgr, std::vector<uint8_t>& file);
     Error save(const std::vector<uint8_t>& file);
 
     InputFile& in_;
@@ -228,7 +231,9 @@ Error FrameGrab::applyHook() {
     const WmHookFrameFormat format{f->width, f->height, formatName.c_str(), int(dec_->colorspace),
                                    dec_->color_range == AVCOL_RANGE_JPEG || formatName.rfind("yuvj", 0) == 0};
     std::unique_ptr<FrameHook> hook;
-    if (Error e = FrameHook::open(splitHookCommand(*req_.hook), format, hook)) return e;
+    if (Error e = FrameHook::open(splitHookCommand(*req_.hook), format, hook,
+                                  {dec_->color_trc, dec_->color_primaries}))
+        return e;
     return hook->process(shown_.get(), seconds);
 }
 
@@ -239,16 +244,29 @@ Error FrameGrab::toPicture(std::vector<uint8_t>& file) {
     // The size the probe reports, which the window's mask has, even should the stream change size.
     const int w = st_->codecpar->width > 0 ? st_->codecpar->width : f->width;
     const int h = st_->codecpar->height > 0 ? st_->codecpar->height : f->height;
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(from);
+    const bool full = f->color_range == AVCOL_RANGE_JPEG || (d && std::string(d->name).rfind("yuvj", 0) == 0);
+    // The frame's colour as the hook takes it: an untagged one by its height, as players do.
+    const rules::VideoColour colour = rules::videoColourOf(
+        f->colorspace != AVCOL_SPC_UNSPECIFIED ? f->colorspace : dec_->colorspace,
+        f->color_trc != AVCOL_TRC_UNSPECIFIED ? f->color_trc : dec_->color_trc,
+        f->color_primaries != AVCOL_PRI_UNSPECIFIED ? f->color_primaries : dec_->color_primaries, f->height);
+    FramePtr bgr = makeFrame();
+    if (!bgr) return avError(AVERROR(ENOMEM), "convert the frame");
+    if (colour.transfer != rules::Transfer::Sdr && d && !(d->flags & AV_PIX_FMT_FLAG_RGB)) {
+        // HDR as a player shows it on an ordinary screen, not its raw signal.
+        if (Error e = SdrView(colour.transfer).toBgr(f, w, h, colour.matrix, full, bgr)) return e;
+        return pictureFile(bgr.get(), file);
+    }
     SwsPtr sws(sws_getContext(f->width, f->height, from, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr,
                               nullptr, nullptr));
     if (!sws)
         return failure("convert the frame",
                        std::string("cannot convert from ") + (fromName ? fromName : "?"));
-    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(from);
     if (d && !(d->flags & AV_PIX_FMT_FLAG_RGB)) {
-        // Untagged video is taken as BT.601, as the conversion's hook takes it.
-        const int matrix = f->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_ITU601 : int(f->colorspace);
-        const bool full = f->color_range == AVCOL_RANGE_JPEG || std::string(d->name).rfind("yuvj", 0) == 0;
+        const int matrix = colour.matrix == rules::Matrix::Bt709   ? SWS_CS_ITU709
+                           : colour.matrix == rules::Matrix::Bt601 ? SWS_CS_ITU601
+                                                                   : SWS_CS_BT2020;
         int *invTable = nullptr, *table = nullptr;
         int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
         sws_getColorspaceDetails(sws.get(), &invTable, &srcRange, &table, &dstRange, &brightness, &contrast,
@@ -256,11 +274,14 @@ Error FrameGrab::toPicture(std::vector<uint8_t>& file) {
         sws_setColorspaceDetails(sws.get(), sws_getCoefficients(matrix), full ? 1 : 0, table, 1, brightness,
                                  contrast, saturation);
     }
-    FramePtr bgr = makeFrame();
-    if (!bgr) return avError(AVERROR(ENOMEM), "convert the frame");
     bgr->width = w, bgr->height = h, bgr->format = AV_PIX_FMT_BGR24;
     if (int r = av_frame_get_buffer(bgr.get(), 0); r < 0) return avError(r, "convert the frame");
     sws_scale(sws.get(), f->data, f->linesize, 0, f->height, bgr->data, bgr->linesize);
+    return pictureFile(bgr.get(), file);
+}
+
+Error FrameGrab::pictureFile(const AVFrame* bgr, std::vector<uint8_t>& file) {
+    const int w = bgr->width, h = bgr->height;
     const rules::Orientation turn = req_.upright ? in_.videoTurn() : rules::Orientation{};
     if (turn.upright()) {
         file = bmpFile(bgr->data[0], bgr->linesize[0], w, h);

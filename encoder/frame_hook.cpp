@@ -19,7 +19,7 @@ void HookLibraryCloser::operator()(void* handle) const noexcept {
 }
 
 Error FrameHook::open(const std::vector<std::string>& words, const WmHookFrameFormat& format,
-                      std::unique_ptr<FrameHook>& out) {
+                      std::unique_ptr<FrameHook>& out, const WmHookFrameColour& colour) {
     if (words.empty()) return failure("load frame hook", "no module named");
     // A bare name would make dlopen search the system's library folders.
     std::string path = words[0].find('/') == std::string::npos ? "./" + words[0] : words[0];
@@ -64,8 +64,13 @@ Error FrameHook::open(const std::vector<std::string>& words, const WmHookFrameFo
     for (size_t i = 1; i < words.size(); ++i)
         argv.push_back(words[i].c_str());
     char message[512] = {};
-    WmHook* instance = reinterpret_cast<WmHookCreateFn>(create)(int(argv.size()), argv.data(), &format,
-                                                                message, sizeof message);
+    // The optional entry that hears the frames' light as well.
+    void* createColour = dlsym(hook->library_.get(), WM_HOOK_SYMBOL_CREATE_COLOUR);
+    WmHook* instance = createColour
+                           ? reinterpret_cast<WmHookCreateColourFn>(createColour)(
+                                 int(argv.size()), argv.data(), &format, &colour, message, sizeof message)
+                           : reinterpret_cast<WmHookCreateFn>(create)(int(argv.size()), argv.data(), &format,
+                                                                      message, sizeof message);
     if (!instance)
         return failure("configure frame hook '" + words[0] + "'",
                        message[0] ? message : "the module refused");

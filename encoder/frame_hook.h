@@ -33,9 +33,10 @@ AVPixelFormat hookPixelFormat(AVPixelFormat decoded, AVPixelFormat encoded);
 
 class FrameHook {
 public:
-    // words: the "-vhook" value split at white space; words[0] is the module path.
+    // words: the "-vhook" value split at white space; words[0] is the module path. The colour
+    // reaches a module that exports wm_hook_create_colour.
     static Error open(const std::vector<std::string>& words, const WmHookFrameFormat& format,
-                      std::unique_ptr<FrameHook>& out);
+                      std::unique_ptr<FrameHook>& out, const WmHookFrameColour& colour = {2, 2});
     // The frame must be writable. `seconds`: when it is shown, from the start of the video stream;
     // the module hears it when it exports wm_hook_process_at.
     Error process(AVFrame* frame, double seconds);

@@ -186,6 +186,11 @@ std::string displayLine(const StreamSummary& s) {
     return text + "shown " + std::to_string(shown.width) + "x" + std::to_string(shown.height);
 }
 
+std::string hdrLine(const StreamSummary& s) {
+    if (s.kind != StreamSummary::Kind::Video || (s.hdr != "PQ" && s.hdr != "HLG")) return {};
+    return "      HDR: " + s.hdr;
+}
+
 std::string formatInputBlock(const InputSummary& in, int index) {
     std::string block = "Input #" + std::to_string(index) + ", " + cleanName(in.formatName, 32) + ", from '" +
                         cleanName(in.fileName) + "':\n";
@@ -202,6 +207,7 @@ std::string formatInputBlock(const InputSummary& in, int index) {
     for (size_t i = 0; i < in.streams.size(); ++i) {
         std::string line = formatStreamLine(in.streams[i], 0) + "\n";
         if (std::string display = displayLine(in.streams[i]); !display.empty()) line += display + "\n";
+        if (std::string hdr = hdrLine(in.streams[i]); !hdr.empty()) line += hdr + "\n";
         if (!in.streams[i].leftOut.empty()) line += leftOutNote(in.streams[i].leftOut) + "\n";
         if (block.size() + line.size() > kBlockBudget) {
             block += "    (" + std::to_string(in.streams.size() - i) + " more streams)\n";

@@ -49,6 +49,7 @@ struct StreamSummary {
     int64_t bitRate = 0;             // bits per second, 0 when unknown
     std::string leftOut;             // why the stream stays out of a result; empty when it is carried
     rules::Orientation orientation;  // video only: how the frame is turned for showing
+    std::string hdr;                 // the chosen video only: "PQ" or "HLG" for an HDR picture, else empty
 };
 
 struct InputSummary {
@@ -65,6 +66,8 @@ std::string formatInputBlock(const InputSummary& in, int index = 0);
 std::string formatStreamLine(const StreamSummary& s, int fileIndex);
 // The note line for a stream left out of the result, without the line end.
 std::string leftOutNote(const std::string& why);
+// "      HDR: PQ" (or HLG) for an HDR video, which the windows show tone-mapped; "" otherwise.
+std::string hdrLine(const StreamSummary& s);
 // The "Display:" line of a video shown turned, without the line end; empty when it is shown as
 // coded or its size is unknown.
 std::string displayLine(const StreamSummary& s);

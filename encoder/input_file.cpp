@@ -175,7 +175,11 @@ InputSummary InputFile::summary() const {
                 AVRational fr =
                     av_guess_frame_rate(const_cast<AVFormatContext*>(f), const_cast<AVStream*>(st), nullptr);
                 if (fr.num > 0 && fr.den > 0) d.fps = av_q2d(fr);
-                if (int(i) == video_) d.orientation = displayTurn(st);
+                if (int(i) == video_) {
+                    d.orientation = displayTurn(st);
+                    if (p->color_trc == AVCOL_TRC_SMPTE2084) d.hdr = "PQ";
+                    if (p->color_trc == AVCOL_TRC_ARIB_STD_B67) d.hdr = "HLG";
+                }
                 break;
             }
             case AVMEDIA_TYPE_AUDIO: {

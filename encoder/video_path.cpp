@@ -148,6 +148,12 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
         applyShareQuality(&rawOptions);
     else
         applyVideoQuality(e, &rawOptions, sourceBitRate, sourceQuantiser_);
+    if (const std::string words = x265HdrParams(hdr_);
+        !share && !words.empty() && std::strcmp(codec->name, "libx265") == 0) {
+        const AVDictionaryEntry* had = av_dict_get(rawOptions, "x265-params", nullptr, 0);
+        av_dict_set(&rawOptions, "x265-params", ((had ? std::string(had->value) + ":" : "") + words).c_str(),
+                    0);
+    }
     DictionaryPtr options(rawOptions);
     AVDictionary* opts = options.release();
     int r = avcodec_open2(e, codec, &opts);
@@ -173,10 +179,14 @@ Error VideoEncoder::open(const AVCodec* codec, const AVStream* in, const AVCodec
         const AVPacketSideData& sd = in->side_data[i];
         // A shared copy keeps the rotation; HDR's light levels no longer fit its picture.
         if (share && sd.type != AV_PKT_DATA_DISPLAYMATRIX) continue;
+        // Dolby Vision's record announces an RPU the new pictures do not have.
+        if (sd.type == AV_PKT_DATA_DOVI_CONF) continue;
         uint8_t* dst = av_stream_new_side_data(st, sd.type, sd.size);
         if (!dst) return avError(AVERROR(ENOMEM), "add the video stream");
         memcpy(dst, sd.data, sd.size);
     }
+    if (!share)
+        if (Error err = keepHdrData(hdr_, st)) return err;
     if (const AVDictionaryEntry* rotate = av_dict_get(in->metadata, "rotate", nullptr, 0))
         av_dict_set(&st->metadata, "rotate", rotate->value, 0);
     streamIndex_ = st->index;

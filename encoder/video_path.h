@@ -8,6 +8,7 @@
 #include "encoder/av_ptr.h"
 #include "encoder/error.h"
 #include "encoder/frame_hook.h"
+#include "encoder/hdr_data.h"
 
 namespace wm {
 
@@ -53,6 +54,8 @@ public:
     // to share, in 8-bit 4:2:0 at even sizes (frames cut to them), tagged BT.709 when converted.
     Error open(const AVCodec* codec, const AVStream* in, const AVCodecContext* dec, AVRational frameRate,
                int64_t sourceBitRate, AVFormatContext* out, bool share = false);
+    // Before open(): the source's HDR metadata for the result's stream and, with x265, its SEI.
+    void keepHdr(const HdrData& hdr) { hdr_ = hdr; }
     // Each frame coded at the quantiser its source frame had (see applyVideoQuality).
     bool takesSourceQuantiser() const noexcept { return sourceQuantiser_; }
     AVCodecContext* context() const noexcept { return enc_.get(); }
@@ -68,6 +71,7 @@ private:
     int streamIndex_ = -1;
     double quality_ = 0;
     bool sourceQuantiser_ = false;
+    HdrData hdr_;
 };
 
 }  // namespace wm

@@ -99,14 +99,23 @@ ProbeFacts parseProbeChunk(const QString& chunk) {
     const std::optional<QSize> coded = frameSizeOf(*facts.width, *facts.height);
     const qsizetype videoEnd = chunk.indexOf(u'\n', p + v);
     if (!coded || videoEnd < 0) return facts;
-    const qsizetype lineEnd = chunk.indexOf(u'\n', videoEnd + 1);
+    qsizetype lineEnd = chunk.indexOf(u'\n', videoEnd + 1);
     if (lineEnd < 0) return facts;
     QStringView line = QStringView(chunk).mid(videoEnd + 1, lineEnd - videoEnd - 1);
     while (line.startsWith(u' '))
         line = line.mid(1);
     const QStringView marker = u"Display: ";
-    if (line.startsWith(marker, Qt::CaseInsensitive))
+    if (line.startsWith(marker, Qt::CaseInsensitive)) {
         facts.orientation = turnOf(line.mid(marker.size()), *coded);
+        // The "HDR:" line follows the "Display:" line when there is one.
+        const qsizetype next = chunk.indexOf(u'\n', lineEnd + 1);
+        if (next < 0) return facts;
+        line = QStringView(chunk).mid(lineEnd + 1, next - lineEnd - 1);
+        while (line.startsWith(u' '))
+            line = line.mid(1);
+    }
+    if (line == u"HDR: PQ") facts.transfer = rules::Transfer::Pq;
+    if (line == u"HDR: HLG") facts.transfer = rules::Transfer::Hlg;
     return facts;
 }
 

@@ -3,6 +3,7 @@
 // occurrence, and nothing carries over from an earlier chunk.
 #pragma once
 
+#include "rules/mark_colour.h"
 #include "rules/orientation.h"
 
 #include <QDateTime>
@@ -22,6 +23,8 @@ struct ProbeFacts {
     // When the file says it was recorded: the "Recorded:" line's moment (a UTC or offset time, or
     // the camera's local time when the file names no zone); nothing without a readable one.
     std::optional<QDateTime> recorded;
+    // PQ or HLG from the "HDR:" line among the two after the video's; SDR without one.
+    rules::Transfer transfer = rules::Transfer::Sdr;
 };
 
 // The duration text of a chunk, or nothing when the chunk has no "Duration".

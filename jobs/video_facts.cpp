@@ -25,6 +25,7 @@ std::optional<VideoFacts> videoFactsOf(const QString& description) {
         v.seconds = durationInSeconds(*facts.duration);
     }
     v.recorded = facts.recorded.value_or(QDateTime());
+    v.transfer = facts.transfer;
     return v;
 }
 

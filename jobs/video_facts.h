@@ -2,6 +2,7 @@
 // it, read from its description, one video or a batch at a time.
 #pragma once
 
+#include "rules/mark_colour.h"
 #include "rules/orientation.h"
 
 #include <QDateTime>
@@ -18,6 +19,7 @@ struct VideoFacts {
     double seconds = 0;              // the duration; 0 when the encoder gave none
     QString durationText;            // "HH:MM:SS.ss" as the encoder wrote it
     QDateTime recorded;              // when its file says it was recorded; invalid when it does not
+    rules::Transfer transfer = rules::Transfer::Sdr;  // HDR's PQ or HLG: frames are shown tone-mapped
 };
 
 // The facts of the encoder's whole description of a video; nothing when it

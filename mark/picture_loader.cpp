@@ -2,6 +2,7 @@
 
 #include "mark/regular_file.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
 
@@ -37,6 +38,12 @@ QImage load(const QString& path) {
     reader.setDecideFormatFromContent(false);
     QImage image = reader.read();  // a GIF gives its first frame
     if (image.isNull() || image.width() < 1 || image.height() < 1) return {};
+    // The mark's pixels are taken as sRGB from here on (rules/mark_colour.h): a picture with a
+    // profile of its own (Display P3 from a phone, Adobe RGB) keeps its colours so.
+    if (const QColorSpace space = image.colorSpace(); space.isValid() && space != QColorSpace::SRgb) {
+        image.convertToColorSpace(QColorSpace::SRgb);
+        if (image.isNull()) return {};
+    }
     return image;
 }
 

@@ -6,6 +6,7 @@
 #include "rules/mark_rules.h"
 #include "rules/time_weight.h"
 
+#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,6 +48,12 @@ void MarkCanvas::setFrame(const QImage& frame) {
 void MarkCanvas::setPlacement(const Placement& placement) {
     placement_ = placement;
     updateLaidMark();
+}
+
+void MarkCanvas::setTransfer(rules::Transfer transfer) {
+    if (transfer == transfer_) return;
+    transfer_ = transfer;
+    updateShownMark();
 }
 
 void MarkCanvas::setTimeWeight(double weight) {
@@ -91,6 +98,19 @@ void MarkCanvas::updateShownMark() {
     QImage shown = laid_.copy();
     const int opacity = placement_.opacity();
     const unsigned factor = rules::timeFactor(timeWeight_);
+    const rules::VideoColour colour{rules::Matrix::Bt2020, transfer_, rules::Primaries::Bt2020};
+    QHash<QRgb, QRgb> onSdr;  // a logo has few colours
+    const auto shownColour = [&](QRgb px) {
+        if (transfer_ == rules::Transfer::Sdr) return px;
+        const QRgb rgb = px | 0xff000000u;
+        auto at = onSdr.constFind(rgb);
+        if (at == onSdr.constEnd()) {
+            const auto c =
+                rules::shownOnSdr(uint8_t(qRed(px)), uint8_t(qGreen(px)), uint8_t(qBlue(px)), colour);
+            at = onSdr.insert(rgb, qRgb(c[0], c[1], c[2]));
+        }
+        return *at;
+    };
     for (int y = 0; y < shown.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
         for (int x = 0; x < shown.width(); ++x) {
@@ -99,10 +119,13 @@ void MarkCanvas::updateShownMark() {
                 rules::isKeyColour(qRed(px), qGreen(px), qBlue(px), key_.red(), key_.green(), key_.blue());
             if (keyed && tint_ && qAlpha(px) != 0)
                 line[x] = qRgba(255, 0, 160, 200);  // what this key will take away
-            else
-                line[x] = qRgba(
-                    qRed(px), qGreen(px), qBlue(px),
-                    keyed ? 0 : int(rules::timedWeight(rules::shownAlpha(qAlpha(px), opacity), factor)));
+            else if (keyed)
+                line[x] = qRgba(qRed(px), qGreen(px), qBlue(px), 0);
+            else {
+                const QRgb c = shownColour(px);
+                line[x] = qRgba(qRed(c), qGreen(c), qBlue(c),
+                                int(rules::timedWeight(rules::shownAlpha(qAlpha(px), opacity), factor)));
+            }
         }
     }
     if (shown.isNull() || scale_ == 1.0) {

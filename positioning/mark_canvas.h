@@ -11,6 +11,7 @@
 #pragma once
 
 #include "mark/placement.h"
+#include "rules/mark_colour.h"
 
 #include <QColor>
 #include <QImage>
@@ -35,6 +36,10 @@ public:
     // The frame shown `view` pixels large, `scale` canvas pixels per frame pixel.
     void setView(QSize frame, double scale, QSize view);
     double scale() const { return scale_; }
+
+    // An HDR video (PQ, HLG) shows its frames tone-mapped, and the mark at the brightness it will
+    // have there (rules::shownOnSdr); SDR shows the mark's own colours.
+    void setTransfer(rules::Transfer transfer);
 
     // The video's frame behind the mark; a null image shows the key colour.
     void setFrame(const QImage& frame);
@@ -93,5 +98,6 @@ private:
     QImage laid_;
     qint64 laidFrom_ = 0;  // cache key of the picture laid_ was made from
     double timeWeight_ = 1;
+    rules::Transfer transfer_ = rules::Transfer::Sdr;
     QImage viewMark_;
 };

@@ -470,6 +470,7 @@ void PositioningWindow::initialize(const ChosenVideo& video, const QImage& pictu
     firstFrame() = QSize();
     const Busy busy(window);
     window.video_ = video;
+    window.canvas_->setTransfer(video.transfer);
     // On the screen of the window Initialize was pressed in.
     if (const QWidget* from = QApplication::activeWindow(); from && from != &window && from->screen())
         window.setScreen(from->screen());
@@ -543,6 +544,7 @@ void PositioningWindow::changeVideo(const ChosenVideo& video, bool keepRunEnd) {
         return;
     }
     video_ = video;
+    canvas_->setTransfer(video.transfer);
     fitToFrame(video.frameSize);
     const double length = durationInSeconds(video.duration);
     timeRange_->setDuration(length > 0 ? std::optional<double>(length) : std::nullopt);

@@ -93,6 +93,7 @@ void VideoProbe::onProbeOutput(const QString& chunk) {
 
 void VideoProbe::takeFacts(const ProbeFacts& facts) {
     if (facts.recorded) window_.setVideoRecorded(*facts.recorded);
+    if (facts.transfer != rules::Transfer::Sdr) window_.setVideoTransfer(facts.transfer);
     if (facts.duration) {
         durationFound_ = true;
         window_.setVideoDuration(*facts.duration);

@@ -12,6 +12,11 @@
  * wm_hook_process() ("watermark.dll" then refuses the frames only when it was given a time range,
  * never lays the mark at the wrong time).
  *
+ * A module that lays colours by the video's light also exports wm_hook_create_colour(); the
+ * encoder then creates the instance through it, with the frames' transfer and primaries besides
+ * their format. Optional as well: a module without it is created as before, and
+ * "watermark.dll" created through wm_hook_create() takes the frames as SDR.
+ *
  * Plain C: no exception, no C++ object and no allocation crosses this boundary. The module owns
  * its instance; the encoder owns the frames. */
 #ifndef WM_HOOK_API_H
@@ -30,9 +35,14 @@ typedef struct WmHookFrameFormat {
     int width; /* frame size in pixels */
     int height;
     const char* pixel_format; /* libavutil pixel format name, e.g. "yuv420p" */
-    int color_matrix;         /* AVColorSpace value of YUV frames; unspecified means BT.601 */
-    int full_range;           /* 1 for full-range YUV, 0 for limited (video) range */
+    int color_matrix; /* AVColorSpace value of YUV frames; unspecified: by the height (rules/mark_colour.h) */
+    int full_range;   /* 1 for full-range YUV, 0 for limited (video) range */
 } WmHookFrameFormat;
+
+typedef struct WmHookFrameColour {
+    int transfer;  /* AVColorTransferCharacteristic: PQ (16), HLG (18); others are SDR */
+    int primaries; /* AVColorPrimaries */
+} WmHookFrameColour;
 
 typedef struct WmHook WmHook;
 
@@ -46,6 +56,9 @@ typedef WmHook* (*WmHookCreateFn)(int argc, const char* const* argv, const WmHoo
  * larger than a row). Returns 0, or non-zero when the frame could not be processed. */
 typedef int (*WmHookProcessFn)(WmHook* hook, uint8_t* const planes[4], const int strides[4]);
 typedef void (*WmHookDestroyFn)(WmHook* hook);
+/* Optional. As WmHookCreateFn, for frames of this transfer and primaries. */
+typedef WmHook* (*WmHookCreateColourFn)(int argc, const char* const* argv, const WmHookFrameFormat* format,
+                                        const WmHookFrameColour* colour, char* error, size_t error_size);
 /* Optional. As WmHookProcessFn, for a frame shown `seconds` after the stream's start. */
 typedef int (*WmHookProcessAtFn)(WmHook* hook, uint8_t* const planes[4], const int strides[4],
                                  double seconds);
@@ -55,6 +68,7 @@ typedef int (*WmHookProcessAtFn)(WmHook* hook, uint8_t* const planes[4], const i
 #define WM_HOOK_SYMBOL_PROCESS "wm_hook_process"
 #define WM_HOOK_SYMBOL_DESTROY "wm_hook_destroy"
 #define WM_HOOK_SYMBOL_PROCESS_AT "wm_hook_process_at"
+#define WM_HOOK_SYMBOL_CREATE_COLOUR "wm_hook_create_colour"
 
 #ifdef __cplusplus
 }

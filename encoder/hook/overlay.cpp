@@ -1,15 +1,16 @@
 #include "encoder/hook/overlay.h"
 
-#include "encoder/av_ptr.h"
+#include "rules/mark_colour.h"
 #include "rules/time_weight.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <unordered_map>
 
 extern "C" {
-#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -47,27 +48,50 @@ AVPixelFormat fullResolutionOf(AVPixelFormat fmt, const AVPixFmtDescriptor* d) {
     return av_get_pix_fmt(name.c_str());
 }
 
-unsigned readSample(const uint8_t* const data[4], const int linesize[4], const AVComponentDescriptor& k,
-                    int x, int y) {
-    const uint8_t* p = data[k.plane] + ptrdiff_t(y) * linesize[k.plane] + ptrdiff_t(x) * k.step + k.offset;
-    unsigned mask = (1u << k.depth) - 1;
-    if (k.depth > 8) {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        return (v >> k.shift) & mask;
-    }
-    return *p;
-}
+// The frame's component values of each mark colour met, by rules/mark_colour.h: a logo has few
+// colours, and an HDR one costs a few powers and logarithms each.
+class MarkColours {
+public:
+    MarkColours(const OverlayFormat& f, const AVPixFmtDescriptor* d)
+        : colour_(rules::videoColourOf(f.colorMatrix, f.transfer, f.primaries, f.height)),
+          rgb_(d->flags & AV_PIX_FMT_FLAG_RGB),
+          alpha_((d->flags & AV_PIX_FMT_FLAG_ALPHA) ? d->nb_components - 1 : -1),
+          bits_(d->comp[0].depth),
+          fullRange_(f.fullRange) {}
 
-// An image for libswscale, whose SIMD code reads whole vectors and so past the end of a row: rows
-// aligned to 64 bytes, FFmpeg's input padding behind the last one, all of it zeroed.
-AvMemPtr<uint8_t> swsImage(uint8_t* planes[4], int lines[4], int w, int h, AVPixelFormat fmt) {
-    const int size = av_image_get_buffer_size(fmt, w, h, 64);
-    if (size < 0) return nullptr;
-    AvMemPtr<uint8_t> buffer(static_cast<uint8_t*>(av_mallocz(size_t(size) + AV_INPUT_BUFFER_PADDING_SIZE)));
-    if (!buffer || av_image_fill_arrays(planes, lines, buffer.get(), fmt, w, h, 64) < 0) return nullptr;
-    return buffer;
-}
+    std::array<uint16_t, 4> of(uint8_t r, uint8_t g, uint8_t b) const {
+        const uint32_t key = uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+        if (const auto at = known_.find(key); at != known_.end()) return at->second;
+        const std::array<uint16_t, 4> v = work(r, g, b);
+        // A photograph's many colours are worked out each time rather than held.
+        if (known_.size() < kMostKnown) known_.emplace(key, v);
+        return v;
+    }
+
+private:
+    std::array<uint16_t, 4> work(uint8_t r, uint8_t g, uint8_t b) const {
+        const rules::Rgb3 s = rules::markSignal(r, g, b, colour_);
+        const uint16_t max = uint16_t((1u << bits_) - 1);
+        std::array<uint16_t, 4> v{};
+        if (rgb_) {
+            for (size_t i = 0; i < 3; ++i)
+                v[i] = uint16_t(std::lround(std::clamp(s[i], 0.0, 1.0) * max));
+        } else {
+            const auto codes = rules::ycbcrCodes(rules::ycbcrOf(s, colour_.matrix), bits_, fullRange_);
+            std::copy(codes.begin(), codes.end(), v.begin());
+        }
+        if (alpha_ >= 0) v[size_t(alpha_)] = max;
+        return v;
+    }
+
+    rules::VideoColour colour_;
+    bool rgb_;
+    int alpha_;  // the alpha component, -1 for none
+    int bits_;
+    bool fullRange_;
+    static constexpr size_t kMostKnown = 1 << 16;
+    mutable std::unordered_map<uint32_t, std::array<uint16_t, 4>> known_;
+};
 
 }  // namespace
 
@@ -103,8 +127,6 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
         error = "pixel format '" + f.pixelFormat + "' is not supported";
         return false;
     }
-    const AVPixelFormat fullFmt = fullResolutionOf(fmt, d);
-    const AVPixFmtDescriptor* fd = av_pix_fmt_desc_get(fullFmt);
 
     // The weight of every mask pixel inside the frame, and the bounding box of those above 0.
     const int cw = std::min(mask.width, f.width), ch = std::min(mask.height, f.height);
@@ -133,48 +155,18 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
     x1 = std::min(f.width - 1, (x1 / bw + 1) * bw - 1), y1 = std::min(f.height - 1, (y1 / bh + 1) * bh - 1);
     const int boxW = x1 - x0 + 1, boxH = y1 - y0 + 1;
 
-    uint8_t* rgbPlanes[4] = {};
-    int rgbLines[4] = {};
-    const AvMemPtr<uint8_t> rgbOwner = swsImage(rgbPlanes, rgbLines, boxW, boxH, AV_PIX_FMT_RGB24);
-    if (!rgbOwner) {
-        error = "out of memory";
-        return false;
-    }
+    // The mark's colours in the frame's own signal and depth, worked out once per colour.
+    const MarkColours colours(f, d);
+    const int nc = d->nb_components;
+    std::vector<uint16_t> conv(size_t(boxW) * size_t(boxH) * size_t(nc));
     for (int y = 0; y < boxH; ++y)
         for (int x = 0; x < boxW; ++x) {
-            uint8_t* dst = rgbPlanes[0] + ptrdiff_t(y) * rgbLines[0] + ptrdiff_t(x) * 3;
             const int mx = x0 + x, my = y0 + y;
-            if (mx < cw && my < ch) {
-                std::memcpy(dst, &mask.rgb[(size_t(my) * size_t(mask.width) + size_t(mx)) * 3], 3);
-            } else {
-                dst[0] = key.r, dst[1] = key.g, dst[2] = key.b;
-            }
+            if (mx >= cw || my >= ch || weight[size_t(my) * size_t(cw) + size_t(mx)] == 0) continue;
+            const uint8_t* m = &mask.rgb[(size_t(my) * size_t(mask.width) + size_t(mx)) * 3];
+            const std::array<uint16_t, 4> v = colours.of(m[0], m[1], m[2]);
+            std::copy(v.begin(), v.begin() + nc, conv.begin() + (ptrdiff_t(y) * boxW + x) * nc);
         }
-
-    SwsPtr sws(sws_getContext(boxW, boxH, AV_PIX_FMT_RGB24, boxW, boxH, fullFmt,
-                              SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr,
-                              nullptr, nullptr));
-    if (!sws) {
-        error = "cannot convert the mask to '" + f.pixelFormat + "'";
-        return false;
-    }
-    if (!(fd->flags & AV_PIX_FMT_FLAG_RGB)) {
-        int srcRange, dstRange, brightness, contrast, saturation;
-        int *invTable, *table;
-        sws_getColorspaceDetails(sws.get(), &invTable, &srcRange, &table, &dstRange, &brightness, &contrast,
-                                 &saturation);
-        sws_setColorspaceDetails(sws.get(), sws_getCoefficients(f.colorMatrix), 1,
-                                 sws_getCoefficients(f.colorMatrix), f.fullRange ? 1 : 0, brightness,
-                                 contrast, saturation);
-    }
-    uint8_t* conv[4] = {};
-    int convLines[4] = {};
-    const AvMemPtr<uint8_t> convOwner = swsImage(conv, convLines, boxW, boxH, fullFmt);
-    if (!convOwner) {
-        error = "out of memory";
-        return false;
-    }
-    sws_scale(sws.get(), rgbPlanes, rgbLines, 0, boxH, conv, convLines);
 
     // Covered samples per component and plane row, in the frame's own layout, cut into runs.
     std::vector<Sample> row;
@@ -195,7 +187,9 @@ bool Overlay::build(const RgbImage& mask, Rgb key, const OverlayFormat& f, std::
                             px < cw && py < ch ? weight[size_t(py) * size_t(cw) + size_t(px)] : 0;
                         if (w == 0) continue;
                         weightSum += w;
-                        sum += uint64_t(readSample(conv, convLines, fd->comp[c], px - x0, py - y0)) * w;
+                        sum += uint64_t(conv[(size_t(py - y0) * size_t(boxW) + size_t(px - x0)) * size_t(nc) +
+                                             size_t(c)]) *
+                               w;
                     }
                 const unsigned w = (weightSum + total / 2) / total;
                 if (w == 0) continue;

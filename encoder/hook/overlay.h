@@ -8,10 +8,10 @@
 // replaces it, anything between mixes the two in proportion. A 24-bit mask is opaque everywhere.
 //
 // The mask is aligned with the frame's top-left corner and cut to the frame. At build time the
-// covered pixels are converted with libswscale into the frame's own pixel format (full-resolution
-// components first), and stored as runs per plane row, so that apply() touches only the
-// watermark's own samples. A subsampled chroma sample takes the mean of its pixels' weights
-// (uncovered pixels count 0) and the mean of their values weighted alike.
+// covered pixels are taken into the frame's own signal at its own depth (rules/mark_colour.h: the
+// matrix its tags or its height give, HDR's reference white on PQ and HLG), and stored as runs per
+// plane row, so that apply() touches only the watermark's own samples. A subsampled chroma sample takes the
+// mean of its pixels' weights (uncovered pixels count 0) and the mean of their values weighted alike.
 #pragma once
 
 #include <cstdint>
@@ -36,8 +36,10 @@ bool overlaySupportsFormat(const std::string& pixelFormat);
 struct OverlayFormat {
     int width = 0, height = 0;
     std::string pixelFormat;
-    int colorMatrix = 2;  // AVCOL_SPC_UNSPECIFIED
+    int colorMatrix = 2;  // AVCOL_SPC_UNSPECIFIED: BT.709 from 720 lines up, else BT.601
     bool fullRange = false;
+    int transfer = 2;   // AVCOL_TRC_*; unspecified is SDR
+    int primaries = 2;  // AVCOL_PRI_*
 };
 
 class Overlay {

@@ -30,8 +30,10 @@ WM_EXPORT int wm_hook_abi_version(void) {
     return WM_HOOK_ABI_VERSION;
 }
 
-WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHookFrameFormat* format,
-                                 char* error, size_t errorSize) {
+namespace {
+
+WmHook* create(int argc, const char* const* argv, const WmHookFrameFormat* format,
+               const WmHookFrameColour& colour, char* error, size_t errorSize) {
     try {
         if (!format || !format->pixel_format || argc < 0 || (argc > 0 && !argv)) {
             setError(error, errorSize, "invalid arguments");
@@ -51,8 +53,9 @@ WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHook
         }
         auto hook = std::make_unique<WmHook>();
         hook->range = parsed.range;
-        wm::OverlayFormat f{format->width, format->height, format->pixel_format, format->color_matrix,
-                            format->full_range != 0};
+        wm::OverlayFormat f{format->width,        format->height,          format->pixel_format,
+                            format->color_matrix, format->full_range != 0, colour.transfer,
+                            colour.primaries};
         if (!hook->overlay.build(mask, parsed.key, f, why, parsed.opacity)) {
             setError(error, errorSize, why);
             return nullptr;
@@ -64,6 +67,22 @@ WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHook
         setError(error, errorSize, "unexpected failure");
     }
     return nullptr;
+}
+
+}  // namespace
+
+WM_EXPORT WmHook* wm_hook_create(int argc, const char* const* argv, const WmHookFrameFormat* format,
+                                 char* error, size_t errorSize) {
+    return create(argc, argv, format, WmHookFrameColour{2, 2}, error, errorSize);
+}
+
+WM_EXPORT WmHook* wm_hook_create_colour(int argc, const char* const* argv, const WmHookFrameFormat* format,
+                                        const WmHookFrameColour* colour, char* error, size_t errorSize) {
+    if (!colour) {
+        setError(error, errorSize, "invalid arguments");
+        return nullptr;
+    }
+    return create(argc, argv, format, *colour, error, errorSize);
 }
 
 WM_EXPORT int wm_hook_process(WmHook* hook, uint8_t* const planes[4], const int strides[4]) {

@@ -247,6 +247,36 @@ INSTANTIATE_TEST_SUITE_P(
         TurnCase{"Rotate270Mirror", {3, true}, "      Display: rotate 270, mirror, shown 1080x1920"}),
     [](const testing::TestParamInfo<TurnCase>& i) { return std::string(i.param.name); });
 
+// An HDR video's line follows the video's (and its "Display:" line): the windows read it to show
+// its frames tone-mapped and the mark as bright as it will be.
+TEST(InputBlockHdr, WindowParseReadsTheTransfer) {
+    struct Case {
+        const char* hdr;
+        rules::Orientation turn;
+        rules::Transfer want;
+    };
+    for (const Case& c :
+         {Case{"", {}, rules::Transfer::Sdr}, Case{"PQ", {}, rules::Transfer::Pq},
+          Case{"HLG", {1, false}, rules::Transfer::Hlg}, Case{"PQ", {3, true}, rules::Transfer::Pq}}) {
+        wm::InputSummary in;
+        in.formatName = "mov,mp4,m4a,3gp,3g2,mj2";
+        in.fileName = "phone.mp4";
+        in.durationUs = 2'000'000;
+        wm::StreamSummary v;
+        v.kind = Kind::Video, v.codec = "hevc", v.pixelFormat = "yuv420p10le", v.width = 1920,
+        v.height = 1080;
+        v.orientation = c.turn, v.hdr = c.hdr;
+        wm::StreamSummary a;
+        a.index = 1, a.kind = Kind::Audio, a.codec = "aac", a.sampleRate = 48000;
+        in.streams = {v, a};
+        const std::string block = wm::formatInputBlock(in);
+        EXPECT_EQ(block.find("HDR: ") != std::string::npos, *c.hdr != 0) << block;
+        const ProbeFacts facts = parseProbeChunk(QString::fromStdString(block));
+        EXPECT_EQ(facts.transfer, c.want) << block;
+        EXPECT_EQ(facts.orientation.value_or(rules::Orientation{}), c.turn) << block;
+    }
+}
+
 TEST(InputBlockTurn, NoLineWithoutASize) {
     wm::StreamSummary v;
     v.kind = Kind::Video, v.codec = "h264", v.orientation = {1, false};

@@ -2,6 +2,7 @@
 
 #include "tests/support/picture_fixtures.h"
 
+#include <QColorSpace>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -47,6 +48,26 @@ TEST_F(PictureLoader, TakesTheFirstFrameOfAGif) {
     ASSERT_FALSE(got.isNull());
     EXPECT_EQ(QColor(got.pixel(5, 15)), QColor(Qt::red));
     EXPECT_EQ(QColor(got.pixel(30, 15)), QColor(Qt::blue));
+}
+
+// A phone's picture in Display P3: its colours, not its numbers, reach the mark, which is sRGB.
+// Without a profile the numbers are sRGB already and stay.
+TEST_F(PictureLoader, TakesAPictureWithAProfileIntoSrgb) {
+    QImage p3(8, 8, QImage::Format_RGB32);
+    p3.fill(QColor(180, 60, 60));
+    p3.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+    ASSERT_TRUE(fixtures::save(p3, path("p3.png"), "PNG"));
+    const QImage got = picture::load(path("p3.png"));
+    ASSERT_FALSE(got.isNull());
+    const QColor c = got.pixelColor(4, 4);
+    EXPECT_GT(c.red(), 190);  // P3's red is beyond sRGB's: in sRGB numbers it is redder
+    EXPECT_LT(c.green(), 55);
+    EXPECT_TRUE(!got.colorSpace().isValid() || got.colorSpace() == QColorSpace::SRgb);
+
+    QImage plain(8, 8, QImage::Format_RGB32);
+    plain.fill(QColor(180, 60, 60));
+    ASSERT_TRUE(fixtures::save(plain, path("plain.png"), "PNG"));
+    EXPECT_EQ(picture::load(path("plain.png")).pixelColor(4, 4), QColor(180, 60, 60));
 }
 
 TEST_F(PictureLoader, KeepsThePicturesAlpha) {

@@ -49,14 +49,15 @@ for kind in picture text; do
 done
 
 # A task cancelled halfway keeps its part; resubmitted, it finishes the video and the part goes.
-ffmpeg -v error -f lavfi -i "testsrc=s=640x360:r=25:d=40" -c:v libx264 -preset ultrafast -pix_fmt yuv420p long/long.mp4
+ffmpeg -v error -f lavfi -i "testsrc=s=1280x720:r=25:d=20" -c:v libx264 -preset ultrafast -pix_fmt yuv420p long/long.mp4
 ls "$work"/long/long.mp4 >long.txt
 out=$work/results-long
 id=$(sbatch --parsable --array=0-0 "$source_dir/contrib/slurm-watermark.sbatch" "$work/picture.wmjob" long.txt "$out")
-engines_wait 600 bash -c "compgen -G '$out/.wm-long.mp4.wmpart-*' && [ \$(stat -c %s $out/.wm-long.mp4.wmpart-* | head -n1) -gt 100000 ]" ||
+engines_wait 600 bash -c "compgen -G '$out/.wm-long.mp4.wmpart-*' && [ \$(stat -c %s $out/.wm-long.mp4.wmpart-* | head -n1) -gt 40000 ]" ||
   { cat watermark-"$id"_*.log; fail "the long task wrote no part"; }
 scancel "$id"
 slurm_wait "$id" || fail "the cancelled task did not end"
+grep -q "^stopped  long.mp4" watermark-"$id"_*.log || { cat watermark-"$id"_*.log; fail "the task did not stop on scancel"; }
 [ -f "$out/wm-long-stopped.mp4" ] || { ls -A "$out"; cat watermark-"$id"_*.log; fail "the cancelled task kept no part"; }
 [ ! -e "$out/wm-long.mp4" ] || fail "the cancelled task left a result"
 "$program_dir/mxcode.dll" -i long/long.mp4 -check "$out/wm-long-stopped.mp4" >/dev/null 2>&1 &&

@@ -15,7 +15,7 @@ mkdir sources incoming results
 for i in 1 2 3 4 5; do
   ffmpeg -v error -f lavfi -i "testsrc=s=160x120:r=25:d=2" -c:v libx264 -pix_fmt yuv420p "sources/clip $i.mp4"
 done
-ffmpeg -v error -f lavfi -i "testsrc=s=640x360:r=25:d=30" -c:v libx264 -preset ultrafast -pix_fmt yuv420p sources/long.mp4
+ffmpeg -v error -f lavfi -i "testsrc=s=1280x720:r=25:d=20" -c:v libx264 -preset ultrafast -pix_fmt yuv420p sources/long.mp4
 ffmpeg -v error -f lavfi -i color=c=red:s=40x20 -frames:v 1 logo.png
 "$program_dir/watermark-image" --picture logo.png --save-job job.wmjob
 
@@ -57,7 +57,7 @@ done
 
 # SIGTERM while it converts: the part is kept, the exit says the signal.
 cp sources/long.mp4 incoming/
-await 600 bash -c 'compgen -G "results/.wm-long.mp4.wmpart-*" >/dev/null' || { cat watch.log; fail "long.mp4 did not start"; }
+await 600 bash -c 'compgen -G "results/.wm-long.mp4.wmpart-*" >/dev/null && [ $(stat -c %s results/.wm-long.mp4.wmpart-* | head -n1) -gt 40000 ]' || { cat watch.log; fail "long.mp4 did not start"; }
 kill -TERM "$watcher"
 status=0
 wait "$watcher" || status=$?

@@ -63,11 +63,14 @@ fi
 videos=() names=()
 for ((i = 0; i < ${#pairs[@]}; i += 2)); do
   # "folder/./name" lands as "name" in the machine's working folder.
-  videos+=("$(dirname "${pairs[i]}")/./$(basename "${pairs[i]}")")
+  path=${pairs[i]}
+  videos+=("${path%/*}/./${path##*/}")
   names+=("${pairs[i + 1]}")
 done
 # rsync 3.2.4 and later quote names themselves; parallel has already quoted them for the shell.
 export RSYNC_OLD_ARGS=1
+# Videos are compressed already: rsync's -z would only cost both ends time.
+export PARALLEL_RSYNC_OPTS=${PARALLEL_RSYNC_OPTS:--rlDR}
 parallel --will-cite --halt never --sshlogin "$logins" --workdir ... "${sent[@]}" \
   --transferfile {1} --return "$results/./{2}" --cleanup \
   "$program" --job "$jobname" --output . --jobs 1 -- {1/} ::: "${videos[@]}" :::+ "${names[@]}"

@@ -1,6 +1,7 @@
 # The real engines of docs/cluster.md on this machine, for the tests and the bench (sourced):
 #   ssh_node_start WORK   an sshd on a free loopback port with a throwaway host key, and a throwaway
-#                         user as the node, reached as "node" through PARALLEL_SSH; NODE_USER, NODE_HOME
+#                         user as the node, reached as "node" through PARALLEL_SSH (one connection
+#                         shared by all, as docs/cluster.md advises); NODE_USER, NODE_HOME
 #   slurm_start WORK      a one-node Slurm: a munge key, munged, slurmctld and slurmd with their state
 #                         under WORK/slurm; SLURM_CONF
 #   engines_stop          stops what was started and removes the user; run it from an EXIT trap
@@ -96,8 +97,12 @@ Host node
   LogLevel ERROR
   StrictHostKeyChecking accept-new
   UserKnownHostsFile $ssh/known_hosts
+  ControlMaster auto
+  ControlPath $ssh/master-%C
+  ControlPersist 60
 EOF
   export PARALLEL_SSH="ssh -F $ssh/config"
+  engines_started+=("ssh-master:$ssh/config")
   $PARALLEL_SSH node true || { cat "$ssh/sshd.log" >&2; return 1; }
 }
 
@@ -170,6 +175,8 @@ engines_stop() {
         [ -z "$slurm_wait_all" ] || engines_wait 150 bash -c '[ -z "$(squeue -h 2>/dev/null)" ]' || true
         ;;
       pid:*) engines_stop_pid_file "${item#pid:}" ;;
+      # The connection that ssh keeps open for the others (ControlPersist) is a process of ours.
+      ssh-master:*) ssh -F "${item#ssh-master:}" -O exit node 2>/dev/null || true ;;
       user)
         # The node's sessions are this test's alone: the throwaway user has no others.
         local pids

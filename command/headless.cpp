@@ -90,7 +90,7 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
     QString from, until, fade;
     double margin = 3, size = 20, opacity = 100, textSize = 5;
     bool enhanceAudio = false, share = false;
-    QStringList given;  // the options given, each once
+    QStringList given;  // the options given
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString arg = args[i];
         QString value;

@@ -19,6 +19,8 @@ job=$1 logins=$2 results=$3
 shift 3
 program=${WATERMARK_IMAGE:-watermark-image}
 say() { echo "parallel-watermark: $*" >&2; }
+# parallel hands its command to a shell: the words it must keep whole are quoted for it.
+q() { printf '%q' "$1"; }
 command -v "$program" >/dev/null || { say "$program is not installed here (or set WATERMARK_IMAGE)"; exit 2; }
 
 mkdir -p "$results"
@@ -26,7 +28,7 @@ results=$(realpath "$results")
 if [ "$logins" = ":" ]; then
   # This machine alone: nothing to send, results straight into RESULTS.
   exec parallel --will-cite --halt never --jobs 2 \
-    "$program" --job "$job" --output "$results" --jobs 1 -- {} ::: "$@"
+    "$(q "$program") --job $(q "$job") --output $(q "$results") --jobs 1 -- {}" ::: "$@"
 fi
 
 # The program says which files the job reads and which videos have no result yet: no guessing from
@@ -52,7 +54,7 @@ sent+=(--transferfile "$stage/./$jobname")
 
 # Every machine must have the program and rsync: one clear line for one that lacks them.
 missing=$(parallel --will-cite --nonall --sshlogin "$logins" --tag \
-  "command -v $(printf %q "$program") >/dev/null || echo 'has no $program (install the package there or set WATERMARK_IMAGE)';
+  "command -v $(q "$program") >/dev/null || echo 'has no $program (install the package there or set WATERMARK_IMAGE)';
    command -v rsync >/dev/null || echo 'has no rsync (apt install rsync)'" 2>&1) ||
   { say "cannot reach every machine: $missing"; exit 2; }
 if [ -n "$missing" ]; then
@@ -73,4 +75,4 @@ export RSYNC_OLD_ARGS=1
 export PARALLEL_RSYNC_OPTS=${PARALLEL_RSYNC_OPTS:--rlDR}
 parallel --will-cite --halt never --sshlogin "$logins" --workdir ... "${sent[@]}" \
   --transferfile {1} --return "$results/./{2}" --cleanup \
-  "$program" --job "$jobname" --output . --jobs 1 -- {1/} ::: "${videos[@]}" :::+ "${names[@]}"
+  "$(q "$program") --job $(q "$jobname") --output . --jobs 1 -- {1/}" ::: "${videos[@]}" :::+ "${names[@]}"

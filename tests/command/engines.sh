@@ -151,10 +151,11 @@ EOF
   export SLURM_CONF=$s/slurm.conf
   slurmctld -f "$SLURM_CONF" </dev/null >/dev/null 2>&1 || { cat "$s/slurmctld.log" >&2; return 1; }
   engines_wait 50 test -s "$s/slurmctld.pid" || return 1
-  engines_started+=("pid:$s/slurmctld.pid" slurm-jobs)
+  engines_started+=("pid:$s/slurmctld.pid")
   slurmd -f "$SLURM_CONF" </dev/null >/dev/null 2>&1 || { cat "$s/slurmd.log" >&2; return 1; }
   engines_wait 50 test -s "$s/slurmd.pid" || return 1
-  engines_started+=("pid:$s/slurmd.pid")
+  # Stopped first: the jobs are cancelled while slurmd can still end them.
+  engines_started+=("pid:$s/slurmd.pid" slurm-jobs)
   engines_wait 300 bash -c '[ "$(sinfo -h -o %t)" = idle ]' || { tail "$s/slurmctld.log" "$s/slurmd.log" >&2; return 1; }
 }
 
@@ -170,9 +171,9 @@ engines_stop() {
     item=${engines_started[i]}
     case $item in
       slurm-jobs)
-        scancel --full --quiet --user=root 2>/dev/null || true
-        slurm_wait_all=$(squeue -h -o %i 2>/dev/null || true)
-        [ -z "$slurm_wait_all" ] || engines_wait 150 bash -c '[ -z "$(squeue -h 2>/dev/null)" ]' || true
+        # This cluster is the test's own: every job in it is the test's.
+        scancel --quiet --user=root 2>/dev/null || true
+        engines_wait 200 bash -c '[ -z "$(squeue -h 2>/dev/null)" ]' || true
         ;;
       pid:*) engines_stop_pid_file "${item#pid:}" ;;
       # The connection that ssh keeps open for the others (ControlPersist) is a process of ours.

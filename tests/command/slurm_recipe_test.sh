@@ -11,6 +11,9 @@ program_dir=$(cd "$1" && pwd) source_dir=$(cd "$2" && pwd)
 engines_skip_unless_root_and munged mungekey slurmctld slurmd sbatch squeue scancel ffmpeg
 work=$(mktemp -d)
 trap 'engines_stop; rm -rf "$work"' EXIT
+# A timeout's SIGTERM or a Ctrl+C ends the test through the EXIT trap too.
+trap 'exit 143' TERM
+trap 'exit 130' INT HUP
 fail() { echo "FAIL: $*" >&2; exit 1; }
 slurm_start "$work" || fail "Slurm did not start"
 export WATERMARK_IMAGE=$program_dir/watermark-image

@@ -12,6 +12,9 @@ program_dir=$(cd "$1" && pwd) source_dir=$(cd "$2" && pwd)
 engines_skip_unless_root_and sshd ssh rsync parallel ffmpeg compare
 work=$(mktemp -d)
 trap 'engines_stop; rm -rf "$work"' EXIT
+# A timeout's SIGTERM or a Ctrl+C ends the test through the EXIT trap too.
+trap 'exit 143' TERM
+trap 'exit 130' INT HUP
 fail() { echo "FAIL: $*" >&2; exit 1; }
 ssh_node_start "$work" || fail "the ssh node did not start"
 

@@ -9,6 +9,9 @@ command -v ffmpeg >/dev/null || { echo "SKIPPED: ffmpeg is not installed"; exit 
 work=$(mktemp -d)
 watcher=
 trap '[ -z "$watcher" ] || kill "$watcher" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+# A timeout's SIGTERM or a Ctrl+C ends the test through the EXIT trap too.
+trap 'exit 143' TERM
+trap 'exit 130' INT HUP
 fail() { echo "FAIL: $*" >&2; exit 1; }
 cd "$work"
 mkdir sources incoming results

@@ -3,6 +3,7 @@
 #include "jobs/program_paths.h"
 #include "jobs/progress_parse.h"
 #include "jobs/run_end.h"
+#include "mark/time_range.h"
 
 #include <QDir>
 #include <QFile>
@@ -125,6 +126,12 @@ bool BatchRun::start(std::size_t index, Running& run) {
     if (!facts) return fail(described_[index].why);
     v.frame = facts->upright;
     v.seconds = facts->seconds;
+    // A range past this video's end would give a result without its mark: the row says why, as the window
+    // does.
+    if (const QString problem =
+            timeRangeProblem(job_.range, facts->seconds > 0 ? std::optional(facts->seconds) : std::nullopt);
+        !problem.isEmpty())
+        return fail(problem);
     // A text is filled for each video: its own name and date.
     const Placement mark =
         job_.text ? placementOf(job_, placement_.picture(), v.path, facts->recorded) : placement_;

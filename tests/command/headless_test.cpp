@@ -399,6 +399,13 @@ TEST(HeadlessRun, BadJobsStartNothing) {
     EXPECT_EQ(mixed.exitCode, 1) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("failed  notes.mp4: ")) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("1 done, 0 skipped, 1 failed")) << mixed.out.toStdString();
+    // A time range past a video's end fails its row with the positioning window's words, not a result without
+    // its mark.
+    const CommandRun late =
+        runCommand({"--picture", logo, "--from", "5", "--output", dir.filePath("late"), video});
+    EXPECT_EQ(late.exitCode, 1) << late.out.toStdString();
+    EXPECT_TRUE(late.out.contains("failed  clip.mp4: From (0:05) is past the end of the video (0:00."))
+        << late.out.toStdString();
     // Alone too, the row says the encoder's own reason.
     const CommandRun alone = runCommand({"--job", good, "--output", out, text});
     EXPECT_EQ(alone.exitCode, 1) << alone.out.toStdString();

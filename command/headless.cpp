@@ -1,16 +1,21 @@
 #include "command/headless.h"
 
+#include "command/watch.h"
+
 #include "jobs/batch_run.h"
 #include "jobs/program_paths.h"
 #include "jobs/progress_parse.h"
 #include "mark/color_text.h"
 #include "mark/regular_file.h"
+#include "mark/text_mark.h"
+#include "mark/time_range.h"
 #include "runner/child_pool.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
@@ -24,9 +29,17 @@
 namespace {
 
 // The options that take a value, and the flags.
-const QStringList kValued{"--job",    "--jobs", "--output",  "--picture", "--place",
-                          "--margin", "--size", "--opacity", "--key",     "--save-job"};
-const QStringList kFlags{"--replace", "--progress=json", "--enhance-audio", "--share", "--help", "--version"};
+const QStringList kValued{"--job",    "--jobs",  "--output",    "--picture", "--place",
+                          "--margin", "--size",  "--opacity",   "--key",     "--save-job",
+                          "--text",   "--font",  "--text-size", "--colour",  "--edge",
+                          "--from",   "--until", "--fade",      "--watch"};
+const QStringList kFlags{"--replace", "--progress=json", "--enhance-audio", "--share",
+                         "--help",    "--version",       "--list-files",    "--list-pending"};
+// What makes a job: given with --job, they are refused.
+const QStringList kMarkOptions{"--picture", "--text", "--place",         "--margin", "--size", "--opacity",
+                               "--key",     "--font", "--text-size",     "--colour", "--edge", "--from",
+                               "--until",   "--fade", "--enhance-audio", "--share"};
+const QStringList kTextOptions{"--font", "--text-size", "--colour", "--edge"};
 
 std::optional<double> numberIn(const QString& text, double least, double most) {
     bool ok = false;
@@ -73,8 +86,12 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
     };
     HeadlessCall call;
     QString picture, place = QStringLiteral("bottom-right"), key;
-    double margin = 3, size = 20, opacity = 100;
-    bool placementGiven = false, enhanceAudio = false, share = false;
+    std::optional<QString> text;
+    QString font, colour = QStringLiteral("FFFFFF"), edge = QStringLiteral("outline");
+    QString from, until, fade;
+    double margin = 3, size = 20, opacity = 100, textSize = 5;
+    bool enhanceAudio = false, share = false;
+    QStringList given;  // the options given
     for (qsizetype i = 0; i < args.size(); ++i) {
         QString arg = args[i];
         QString value;
@@ -101,6 +118,7 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
         } else if (!kFlags.contains(arg)) {
             return fail(QStringLiteral("unknown option %1").arg(arg));
         }
+        given << arg;
 
         if (arg == QStringLiteral("--help")) {
             call.help = true;
@@ -121,70 +139,138 @@ std::optional<HeadlessCall> parseHeadlessArgs(const QStringList& args, QString* 
             call.json = true;
         } else if (arg == QStringLiteral("--save-job")) {
             call.saveJob = value;
+        } else if (arg == QStringLiteral("--watch")) {
+            call.watch = value;
+        } else if (arg == QStringLiteral("--list-files")) {
+            call.listFiles = true;
+        } else if (arg == QStringLiteral("--list-pending")) {
+            call.listPending = true;
         } else if (arg == QStringLiteral("--picture")) {
             picture = value;
+        } else if (arg == QStringLiteral("--text")) {
+            text = value;
+        } else if (arg == QStringLiteral("--font")) {
+            font = value;
+        } else if (arg == QStringLiteral("--colour")) {
+            colour = value;
+        } else if (arg == QStringLiteral("--from")) {
+            from = value;
+        } else if (arg == QStringLiteral("--until")) {
+            until = value;
+        } else if (arg == QStringLiteral("--fade")) {
+            fade = value;
         } else if (arg == QStringLiteral("--enhance-audio")) {
             enhanceAudio = true;
-            placementGiven = true;
         } else if (arg == QStringLiteral("--share")) {
             share = true;
-            placementGiven = true;
-        } else {
-            placementGiven = true;
-            if (arg == QStringLiteral("--place")) {
-                place = value;
-                if (!anchorOfKey(place))
-                    return fail(
-                        QStringLiteral("--place must be top-left, top, top-right, left, centre, right, "
-                                       "bottom-left, bottom or bottom-right"));
-            } else if (arg == QStringLiteral("--margin")) {
-                const std::optional<double> m = numberIn(value, 0, 50);
-                if (!m) return fail(QStringLiteral("--margin must be a number from 0 to 50 (per cent)"));
-                margin = *m;
-            } else if (arg == QStringLiteral("--size")) {
-                const std::optional<double> s = numberIn(value, 0.1, 100);
-                if (!s) return fail(QStringLiteral("--size must be a number from 0.1 to 100 (per cent)"));
-                size = *s;
-            } else if (arg == QStringLiteral("--opacity")) {
-                const std::optional<double> o = numberIn(value, 10, 100);
-                if (!o || *o != std::floor(*o))
-                    return fail(QStringLiteral("--opacity must be a whole number from 10 to 100"));
-                opacity = *o;
-            } else if (arg == QStringLiteral("--key")) {
-                key = value;
-                if (!colorFromRrggbb(key))
-                    return fail(QStringLiteral("--key must be six hexadecimal digits RRGGBB"));
-            }
+        } else if (arg == QStringLiteral("--edge")) {
+            edge = value;
+            if (!edgeOfKey(edge)) return fail(QStringLiteral("--edge must be none, outline or shadow"));
+        } else if (arg == QStringLiteral("--text-size")) {
+            const std::optional<double> t = numberIn(value, 0.01, 100);
+            if (!t)
+                return fail(QStringLiteral(
+                    "--text-size must be a number from 0.01 to 100 (per cent of the frame's width)"));
+            textSize = *t;
+        } else if (arg == QStringLiteral("--place")) {
+            place = value;
+            if (!anchorOfKey(place))
+                return fail(
+                    QStringLiteral("--place must be top-left, top, top-right, left, centre, right, "
+                                   "bottom-left, bottom or bottom-right"));
+        } else if (arg == QStringLiteral("--margin")) {
+            const std::optional<double> m = numberIn(value, 0, 50);
+            if (!m) return fail(QStringLiteral("--margin must be a number from 0 to 50 (per cent)"));
+            margin = *m;
+        } else if (arg == QStringLiteral("--size")) {
+            const std::optional<double> s = numberIn(value, 0.1, 100);
+            if (!s) return fail(QStringLiteral("--size must be a number from 0.1 to 100 (per cent)"));
+            size = *s;
+        } else if (arg == QStringLiteral("--opacity")) {
+            const std::optional<double> o = numberIn(value, 10, 100);
+            if (!o || *o != std::floor(*o))
+                return fail(QStringLiteral("--opacity must be a whole number from 10 to 100"));
+            opacity = *o;
+        } else if (arg == QStringLiteral("--key")) {
+            key = value;
+            if (!colorFromRrggbb(key))
+                return fail(QStringLiteral("--key must be six hexadecimal digits RRGGBB"));
         }
     }
     if (call.help || call.version) return call;
-    if (!call.jobFile.isEmpty() && (!picture.isEmpty() || placementGiven))
+    const auto givenAny = [&given](const QStringList& options) {
+        for (const QString& o : options)
+            if (given.contains(o)) return o;
+        return QString();
+    };
+    if (!call.jobFile.isEmpty() && !givenAny(kMarkOptions).isEmpty())
+        return fail(QStringLiteral("--job holds the mark and its placement: give either --job or --picture "
+                                   "or --text, not %1")
+                        .arg(givenAny(kMarkOptions)));
+    if (!picture.isEmpty() && text)
+        return fail(QStringLiteral("the mark is a picture or a text: give either --picture or --text"));
+    if (call.jobFile.isEmpty() && picture.isEmpty() && !text)
         return fail(
-            QStringLiteral("--job holds the picture and its placement: give either --job or --picture"));
-    if (call.jobFile.isEmpty() && picture.isEmpty())
-        return fail(QStringLiteral("give a job (--job FILE.wmjob) or a picture (--picture FILE)"));
-    if (!picture.isEmpty()) {
-        if (!QFileInfo::exists(picture))
-            return fail(QStringLiteral("--picture %1: no such file").arg(picture));
-        if (QString problem; !openRegularFile(picture, kMaxPictureBytes, &problem).valid())
-            return fail(QStringLiteral("--picture %1 %2").arg(picture, problem));
+            QStringLiteral("give a job (--job FILE.wmjob), a picture (--picture FILE) or a text (--text "
+                           "TEXT)"));
+    if (!text && !givenAny(kTextOptions).isEmpty())
+        return fail(QStringLiteral("%1 goes with --text").arg(givenAny(kTextOptions)));
+    if (text && given.contains(QStringLiteral("--size")))
+        return fail(QStringLiteral("--size is a picture's width: a text's letters take --text-size"));
+    if (call.jobFile.isEmpty()) {
         Job job;
-        job.picturePath = QFileInfo(picture).absoluteFilePath();
-        job.pictureSha256 = fileSha256(picture);
+        if (text) {
+            // The checks and words of the "Text Watermark" window.
+            if (const TextMarkProblem p = textMarkProblem(*text, colour); !p.problem.isEmpty())
+                return fail(QStringLiteral("--%1: %2").arg(p.field, p.problem));
+            if (!font.isEmpty() && !QFontDatabase::families().contains(font, Qt::CaseInsensitive))
+                return fail(
+                    QStringLiteral("--font \"%1\" is not a font of this system (fc-list : family lists "
+                                   "them)")
+                        .arg(font));
+            TextMark t;
+            t.text = *text;
+            t.family = font;
+            t.colour = *colorFromRrggbb(colour);
+            t.edge = *edgeOfKey(edge);
+            job.text = t;
+            job.textSizePercent = textSize;
+        } else {
+            if (!QFileInfo::exists(picture))
+                return fail(QStringLiteral("--picture %1: no such file").arg(picture));
+            if (QString problem; !openRegularFile(picture, kMaxPictureBytes, &problem).valid())
+                return fail(QStringLiteral("--picture %1 %2").arg(picture, problem));
+            job.picturePath = QFileInfo(picture).absoluteFilePath();
+            job.pictureSha256 = fileSha256(picture);
+            job.widthPercent = size;
+        }
+        // The checks and words of the positioning window's From, Until and Fade.
+        const TimeRangeCheck range = readTimeRange(from, until, fade, std::nullopt);
+        if (!range.problem.isEmpty()) return fail(range.problem);
+        job.range = range.range;
         job.anchor = *anchorOfKey(place);
         // A centred axis has no margin: the mark stands in the middle.
         Placement p;
         p.moveTo(job.anchor, margin / 100);
         job.marginXPercent = p.marginX() * 100;
         job.marginYPercent = p.marginY() * 100;
-        job.widthPercent = size;
         job.opacity = static_cast<int>(opacity);
         if (!key.isEmpty()) job.key = colorFromRrggbb(key);
         job.enhanceAudio = enhanceAudio;
         if (share) job.output = OutputChoice::Mp4ToShare;
         call.job = job;
     }
-    if (call.inputs.isEmpty() && call.saveJob.isEmpty())
+    if (call.listFiles && call.listPending)
+        return fail(QStringLiteral("give either --list-files or --list-pending"));
+    if (!call.watch.isEmpty()) {
+        if (!call.inputs.isEmpty())
+            return fail(QStringLiteral("--watch takes its videos from the folder: give no others"));
+        // A result there means done: with --replace a watch would convert its own results' sources forever.
+        if (call.replace || call.listFiles || call.listPending)
+            return fail(QStringLiteral("--watch goes without --replace, --list-files and --list-pending"));
+        return call;
+    }
+    if (call.inputs.isEmpty() && call.saveJob.isEmpty() && !call.listFiles)
         return fail(QStringLiteral("no video or folder given"));
     return call;
 }
@@ -193,18 +279,36 @@ QString headlessUsage() {
     return QStringLiteral(
         "Usage: watermark-image --job FILE.wmjob [--jobs N] [--output DIR] [--replace]\n"
         "                       [--progress=json] VIDEO|FOLDER...\n"
-        "       watermark-image --picture FILE [--place ANCHOR] [--margin P] [--size P]\n"
-        "                       [--opacity P] [--key RRGGBB] [--enhance-audio] [--share] [--save-job FILE]\n"
-        "                       [--jobs N] [--output DIR] [--replace] [--progress=json] [VIDEO|FOLDER...]\n"
-        "Stamps the job's picture on every video (a folder: the videos in it) without a window.\n"
+        "       watermark-image --picture FILE [--size P] [PLACEMENT] [--save-job FILE] [VIDEO|FOLDER...]\n"
+        "       watermark-image --text TEXT [--font FAMILY] [--text-size P] [--colour RRGGBB]\n"
+        "                       [--edge none|outline|shadow] [PLACEMENT] [--save-job FILE] "
+        "[VIDEO|FOLDER...]\n"
+        "       watermark-image --job FILE.wmjob --watch DIR [--output DIR] [--jobs N]\n"
+        "       watermark-image --job FILE.wmjob --list-files\n"
+        "       watermark-image --job FILE.wmjob [--output DIR] [--replace] --list-pending VIDEO|FOLDER...\n"
+        "Stamps the job's mark on every video (a folder: the videos in it) without a window.\n"
+        "  PLACEMENT [--place ANCHOR] [--margin P] [--opacity P] [--key RRGGBB] [--from T] [--until T]\n"
+        "           [--fade S] [--enhance-audio] [--share] [--jobs N] [--output DIR] [--replace]\n"
+        "           [--progress=json]\n"
         "  ANCHOR   top-left, top, top-right, left, centre, right, bottom-left, bottom, bottom-right\n"
         "           (bottom-right to start with)\n"
         "  --margin distance from the anchor's edges, per cent of the frame (3)\n"
         "  --size   the mark's width, per cent of the frame's width (20)\n"
+        "  --text   a line of text as the mark; {name} is the video's file name without its extension,\n"
+        "           {date} the day it was recorded (YYYY-MM-DD)\n"
+        "  --text-size the letters' size, per cent of the frame's width (5); --colour the letters'\n"
+        "           colour (FFFFFF); --edge around them (outline)\n"
+        "  --from, --until when the mark shows: seconds (75) or m:ss (1:15); --fade seconds of fade\n"
+        "           in and out (0 to 10)\n"
         "  --share  an MP4 to share (H.264 and AAC, named .mp4) instead of the source's kind\n"
         "  --jobs   encoders at a time (2, or one per pair of cores on larger machines)\n"
         "  --output the results folder (the job's, else the program's)\n"
         "  --replace convert again a video whose result is already there (skipped otherwise)\n"
+        "  --watch  converts each video that appears in DIR once it is whole (its size steady, no\n"
+        "           writer holding it), until a signal stops it; a video whose result is there is done\n"
+        "  --list-files   prints the files the job reads besides itself (its picture), one a line\n"
+        "  --list-pending prints each video whose result is not there yet and, on the next line,\n"
+        "           its result's file name; converts nothing\n"
         "Exit: 0 every video done or skipped, 1 some failed, 2 bad usage or job (nothing started),\n"
         "      128 + N when signal N stopped it (130 Ctrl+C, 143 SIGTERM): the parts are kept as\n"
         "      \"-stopped\" files and a second run converts what is not done.\n");
@@ -289,7 +393,12 @@ int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err, boo
             err << "watermark-image: cannot save the job: " << why << "\n";
             return kBadUsage;
         }
-        if (call->inputs.isEmpty()) return kAllDone;
+        if (call->inputs.isEmpty() && !call->listFiles) return kAllDone;
+    }
+    if (call->listFiles) {
+        for (const QString& file : filesOf(job))
+            out << file << "\n";
+        return kAllDone;
     }
 
     QString missing;
@@ -305,10 +414,46 @@ int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err, boo
                            : !job.outputFolder.isEmpty() ? job.outputFolder
                                                          : outputFolder();
     options.outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
+    if (call->listPending) {
+        // What a run would convert, named as it would name it: for scripts that send the work elsewhere.
+        const QStringList results = resultPaths(videos, options.outputFolder, job.prefix, job.output);
+        for (qsizetype i = 0; i < videos.size(); ++i)
+            if (options.replace || !nameTaken(results[i]))
+                out << videos[i] << "\n" << QFileInfo(results[i]).fileName() << "\n";
+        return kAllDone;
+    }
     if (!QDir().mkpath(options.outputFolder) ||
         ::access(QFile::encodeName(options.outputFolder).constData(), W_OK | X_OK) != 0) {
         err << "watermark-image: the results folder " << options.outputFolder << " cannot be written\n";
         return kBadUsage;
+    }
+
+    if (!call->watch.isEmpty()) {
+        const QFileInfo watched(call->watch);
+        if (!watched.isDir()) {
+            err << "watermark-image: --watch " << call->watch << ": no such folder\n";
+            return kBadUsage;
+        }
+        if (watched.canonicalFilePath() == QFileInfo(options.outputFolder).canonicalFilePath()) {
+            err << "watermark-image: the results cannot go into the watched folder: give --output another\n";
+            return kBadUsage;
+        }
+        int done = 0, failed = 0, stopped = 0;
+        QElapsedTimer clock;
+        clock.start();
+        const int status = runWatch(job, *picture, call->watch, options, out, [&](const BatchVideo& v) {
+            done += v.state == VideoState::Done;
+            failed += v.state == VideoState::Failed;
+            stopped += v.state == VideoState::Stopped;
+            out << stateName(v.state) << "  " << fileNameOf(v.path);
+            if (!v.message.isEmpty()) out << ": " << v.message;
+            out << "\n";
+            out.flush();
+        });
+        out << done << " done, " << failed << " failed, " << stopped << " stopped in "
+            << secondsText(clock.elapsed() / 1000.0) << " s\n";
+        out.flush();
+        return status;
     }
 
     const StopSignals stopSignals;

@@ -22,16 +22,19 @@ inline constexpr int kSomeFailed = 1;  // the others done
 inline constexpr int kBadUsage = 2;    // bad usage or a bad job: nothing started
 
 struct HeadlessCall {
-    bool help = false;       // --help, -h
-    bool version = false;    // --version
-    QString jobFile;         // --job
-    std::optional<Job> job;  // from --picture and the placement options
-    QString saveJob;         // --save-job
-    int jobs = 1;            // --jobs
-    QString output;          // --output
-    bool replace = false;    // --replace
-    bool json = false;       // --progress=json
-    QStringList inputs;      // videos and folders
+    bool help = false;         // --help, -h
+    bool version = false;      // --version
+    QString jobFile;           // --job
+    std::optional<Job> job;    // from --picture or --text and the placement options
+    QString saveJob;           // --save-job
+    int jobs = 1;              // --jobs
+    QString output;            // --output
+    bool replace = false;      // --replace
+    bool json = false;         // --progress=json
+    bool listFiles = false;    // --list-files: the files the job reads, one a line
+    bool listPending = false;  // --list-pending: each video without its result, and the result's name
+    QString watch;             // --watch: the folder whose new videos are converted
+    QStringList inputs;        // videos and folders
 };
 
 // Whether the arguments (without the program's name) ask for the program

@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <csignal>
 
-namespace {
-
 bool nameTaken(const QString& path) {
     struct stat st {};
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
+
+namespace {
 
 double secondsSince(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();

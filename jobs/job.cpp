@@ -139,6 +139,22 @@ std::optional<Anchor> anchorOfKey(const QString& key) {
     return std::nullopt;
 }
 
+QString edgeKey(TextMark::Edge edge) {
+    for (const auto& [e, key] : kEdgeKeys)
+        if (e == edge) return QLatin1String(key);
+    return {};
+}
+
+std::optional<TextMark::Edge> edgeOfKey(const QString& key) {
+    for (const auto& [e, name] : kEdgeKeys)
+        if (key == QLatin1String(name)) return e;
+    return std::nullopt;
+}
+
+QStringList filesOf(const Job& job) {
+    return job.text ? QStringList() : QStringList{job.picturePath};
+}
+
 QByteArray jobToJson(const Job& job) {
     QJsonObject placement{{"anchor", anchorKey(job.anchor)},
                           {"margin_x_percent", job.marginXPercent},
@@ -154,9 +170,7 @@ QByteArray jobToJson(const Job& job) {
                      {"output", output}};
     if (job.text) {
         const TextMark& t = *job.text;
-        QString edge;
-        for (const auto& [e, key] : kEdgeKeys)
-            if (e == t.edge) edge = QLatin1String(key);
+        const QString edge = edgeKey(t.edge);
         root.insert(QStringLiteral("text"), QJsonObject{{"text", t.text},
                                                         {"font", t.family},
                                                         {"pixel_size", t.pixelSize},
@@ -224,11 +238,9 @@ std::optional<Job> jobFromJson(const QByteArray& text, QString* why) {
             else
                 text.fail("colour", "must be six hexadecimal digits RRGGBB");
         }
-        const QString edge = text.string("edge");
-        bool edgeKnown = false;
-        for (const auto& [e, key] : kEdgeKeys)
-            if (edge == QLatin1String(key)) t.edge = e, edgeKnown = true;
-        if (!text.failed() && !edgeKnown) text.fail("edge", "must be none, outline or shadow");
+        const std::optional<TextMark::Edge> edge = edgeOfKey(text.string("edge"));
+        if (edge) t.edge = *edge;
+        if (!text.failed() && !edge) text.fail("edge", "must be none, outline or shadow");
         job.textSizePercent = text.number("size_percent", 0.01, 100);
         if (text.failed()) return fail(text.why());
         job.text = t;
@@ -316,8 +328,12 @@ std::optional<Job> readJobFile(const QString& path, QString* why) {
         return job;
     }
     // A picture beside the job travels with it (to another machine, another folder).
-    if (!job->text && QDir::isRelativePath(job->picturePath))
-        job->picturePath = QDir::cleanPath(QFileInfo(path).absoluteDir().filePath(job->picturePath));
+    if (job->text) return job;
+    const QDir folder = QFileInfo(path).absoluteDir();
+    if (QDir::isRelativePath(job->picturePath))
+        job->picturePath = QDir::cleanPath(folder.filePath(job->picturePath));
+    const QString beside = folder.filePath(QFileInfo(job->picturePath).fileName());
+    if (!QFileInfo::exists(job->picturePath) && QFileInfo::exists(beside)) job->picturePath = beside;
     return job;
 }
 

@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -53,6 +54,13 @@ QString anchorKey(Anchor anchor);
 // Also "center"; nothing for another word.
 std::optional<Anchor> anchorOfKey(const QString& key);
 
+// "none", "outline", "shadow"; the names of the job file and the command line.
+QString edgeKey(TextMark::Edge edge);
+std::optional<TextMark::Edge> edgeOfKey(const QString& key);
+
+// The files the job reads besides its own file: its picture, none for a text.
+QStringList filesOf(const Job& job);
+
 // The job's file text: indented JSON, keys in a fixed order.
 QByteArray jobToJson(const Job& job);
 // The job of a file's text; nothing and `why` (naming the field) when the
@@ -60,7 +68,10 @@ QByteArray jobToJson(const Job& job);
 std::optional<Job> jobFromJson(const QByteArray& text, QString* why);
 
 // Reads and parses a job file; `why` names the file and the cause. A
-// relative picture path is taken from the job file's folder.
+// relative picture path is taken from the job file's folder, and a picture
+// that is not where the job says is taken from beside the job file under its
+// own name (a job sent to another machine with its picture); its checksum
+// still has to match.
 std::optional<Job> readJobFile(const QString& path, QString* why);
 // Writes a job file as a new file or over an earlier job; `why` on failure.
 // A picture in the job file's own folder is named without its folder, so the

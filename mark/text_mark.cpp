@@ -1,5 +1,7 @@
 #include "mark/text_mark.h"
 
+#include "mark/color_text.h"
+
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
@@ -169,4 +171,18 @@ QImage drawTextMark(const TextMark& mark, QSize size) {
     p.fillPath(letters, mark.colour);
     p.end();
     return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+TextMarkProblem textMarkProblem(const QString& text, const QString& colourRrggbb) {
+    if (text.trimmed().isEmpty())
+        return {QStringLiteral("text"), QStringLiteral("Please type the text of the watermark")};
+    // The window's field takes one line of at most this many; a script can hand over more.
+    if (text.contains(u'\n') || text.contains(u'\r'))
+        return {QStringLiteral("text"), QStringLiteral("Please type the text on one line")};
+    if (text.size() > kMaxTextLength)
+        return {QStringLiteral("text"),
+                QStringLiteral("Please keep the text to %1 characters").arg(kMaxTextLength)};
+    if (!colorFromRrggbb(colourRrggbb))
+        return {QStringLiteral("colour"), QStringLiteral("Please use the RRGGBB format")};
+    return {};
 }

@@ -26,6 +26,16 @@ struct TextMark {
 };
 
 inline constexpr int kMinTextSize = 6, kMaxTextSize = 1000;
+inline constexpr int kMaxTextLength = 200;  // characters of the text as typed
+
+// What is wrong with a text mark as the user typed it, in the words of the
+// "Text Watermark" window, which the command line says too: `field` is "text"
+// or "colour", both empty when nothing is.
+struct TextMarkProblem {
+    QString field;
+    QString problem;
+};
+TextMarkProblem textMarkProblem(const QString& text, const QString& colourRrggbb);
 
 // "Outline", …: stored by name, so a reordering never changes a remembered edge.
 const char* edgeName(TextMark::Edge edge);

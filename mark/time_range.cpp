@@ -61,6 +61,36 @@ QString timeText(double s) {
     return text;
 }
 
+QString timeRangeProblem(const rules::TimeRange& r, std::optional<double> duration) {
+    switch (rules::problemOf(r, duration)) {
+        case rules::RangeProblem::None:
+            return {};
+        case rules::RangeProblem::NotATime:  // parseTimeText gives no such time
+            return QStringLiteral("From and Until must be times in the video.");
+        case rules::RangeProblem::UntilNotAfterFrom:
+            return QStringLiteral("Until (%1) must come after From (%2).")
+                .arg(timeText(*r.until), timeText(r.from.value_or(0)));
+        case rules::RangeProblem::PastTheEnd: {
+            const bool from = r.from && *r.from >= *duration;
+            return QStringLiteral("%1 (%2) is past the end of the video (%3).")
+                .arg(from ? QStringLiteral("From") : QStringLiteral("Until"),
+                     timeText(from ? *r.from : *r.until), timeText(*duration));
+        }
+        case rules::RangeProblem::FadeOutOfBounds:
+            return QStringLiteral("Fade must be from 0 to %1 seconds.").arg(rules::kMaxFade);
+        case rules::RangeProblem::FadesTooLong: {
+            const double room = r.until.value_or(duration.value_or(0)) - r.from.value_or(0);
+            return r.from && r.until
+                       ? QStringLiteral(
+                             "Fade %1 in and %1 out is longer than the time from From to Until (%2).")
+                             .arg(seconds(r.fade), seconds(room))
+                       : QStringLiteral("Fade %1 is longer than the time the watermark shows (%2).")
+                             .arg(seconds(r.fade), seconds(room));
+        }
+    }
+    return {};
+}
+
 TimeRangeCheck readTimeRange(const QString& fromText, const QString& untilText, const QString& fadeText,
                              std::optional<double> duration) {
     TimeRangeCheck check;
@@ -82,37 +112,6 @@ TimeRangeCheck readTimeRange(const QString& fromText, const QString& untilText, 
     if (!check.problem.isEmpty()) return check;
     r.fade = fade.value_or(0);
 
-    switch (rules::problemOf(r, duration)) {
-        case rules::RangeProblem::None:
-            break;
-        case rules::RangeProblem::NotATime:  // parseTimeText gives no such time
-            check.problem = QStringLiteral("From and Until must be times in the video.");
-            break;
-        case rules::RangeProblem::UntilNotAfterFrom:
-            check.problem = QStringLiteral("Until (%1) must come after From (%2).")
-                                .arg(timeText(*r.until), timeText(r.from.value_or(0)));
-            break;
-        case rules::RangeProblem::PastTheEnd:
-            check.problem =
-                QStringLiteral("%1 (%2) is past the end of the video (%3).")
-                    .arg(r.from && *r.from >= *duration ? QStringLiteral("From") : QStringLiteral("Until"),
-                         timeText(r.from && *r.from >= *duration ? *r.from : *r.until), timeText(*duration));
-            break;
-        case rules::RangeProblem::FadeOutOfBounds:
-            check.problem = QStringLiteral("Fade must be from 0 to %1 seconds.").arg(rules::kMaxFade);
-            break;
-        case rules::RangeProblem::FadesTooLong: {
-            const double room = r.until.value_or(duration.value_or(0)) - r.from.value_or(0);
-            check.problem = r.from && r.until ? QStringLiteral(
-                                                    "Fade %1 in and %1 out is longer than the time from "
-                                                    "From to Until (%2).")
-                                                    .arg(seconds(r.fade), seconds(room))
-                                              : QStringLiteral(
-                                                    "Fade %1 is longer than the time the watermark "
-                                                    "shows (%2).")
-                                                    .arg(seconds(r.fade), seconds(room));
-            break;
-        }
-    }
+    check.problem = timeRangeProblem(r, duration);
     return check;
 }

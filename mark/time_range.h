@@ -24,6 +24,10 @@ struct TimeRangeCheck {
     QString problem;         // what is wrong, for the user; "" when nothing is
 };
 
+// What is wrong with a range for a video of `duration` seconds (where known), in
+// the words of the fields; "" when nothing is.
+QString timeRangeProblem(const rules::TimeRange& range, std::optional<double> duration);
+
 // The three fields read together. An empty "From" is the start, an empty
 // "Until" the end, an empty "Fade" no fade. `duration`: the video's length in
 // seconds where it is known, for bounds past its end.

@@ -13,7 +13,7 @@ case "${1:-run}" in
   # cpack needs file to find the binaries and dpkg-shlibdeps (dpkg-dev) for the package's Depends.
   run)    packages=("${build[@]}" xdg-utils dpkg-dev file) ;;
   test)   packages=("${build[@]}" libgtest-dev ffmpeg desktop-file-utils appstream dpkg-dev file imagemagick
-                    valgrind xvfb openbox parallel ccache) ;;
+                    valgrind xvfb openbox parallel rsync openssh-server slurm-wlm munge ccache) ;;
   fuzz)   packages=("${build[@]}" clang-14 libclang-rt-14-dev ccache) ;;
   format) packages=(clang-format-14) ;;
   *)      echo "usage: $0 run|test|fuzz|format" >&2; exit 2 ;;

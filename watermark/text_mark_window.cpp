@@ -45,7 +45,7 @@ TextMarkWindow::TextMarkWindow(QWidget* parent) : ProgramWindow(parent) {
     text_->setObjectName(QStringLiteral("text"));
     text_->setPlaceholderText(QStringLiteral("© {name} {date}"));
     text_->setAccessibleName(QStringLiteral("Text"));
-    text_->setMaxLength(200);
+    text_->setMaxLength(kMaxTextLength);
     font_ = new QFontComboBox(this);
     font_->setObjectName(QStringLiteral("font"));
     font_->setAccessibleName(QStringLiteral("Font"));
@@ -176,12 +176,8 @@ void TextMarkWindow::pickColour() {
 
 void TextMarkWindow::useText() {
     const Busy busy(*this);
-    if (text_->text().trimmed().isEmpty()) {
-        msgBox(this, QStringLiteral("Please type the text of the watermark"));
-        return;
-    }
-    if (!colorFromRrggbb(colour_->text())) {
-        msgBox(this, QStringLiteral("Please use the RRGGBB format"));
+    if (const TextMarkProblem p = textMarkProblem(text_->text(), colour_->text()); !p.problem.isEmpty()) {
+        msgBox(this, p.problem);
         return;
     }
     emit textChosen(mark());

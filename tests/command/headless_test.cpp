@@ -107,10 +107,46 @@ TEST(HeadlessArgs, OptionsAndRefusals) {
          ""},
         {"save the job only", {"--picture", logo, "--save-job", "x.wmjob"}, ""},
         {"nothing to run", {"--picture", logo}, "no video or folder given"},
-        {"neither job nor picture", {"--jobs", "2", "v"}, "give a job"},
+        {"neither job nor mark", {"--jobs", "2", "v"}, "give a job"},
         {"job and picture", {"--job", "a.wmjob", "--picture", logo, "v"}, "--job holds"},
         {"job and a placement", {"--job", "a.wmjob", "--size", "10", "v"}, "--job holds"},
-        {"unknown option", {"--picture", logo, "--colour", "red", "v"}, "unknown option --colour"},
+        {"unknown option", {"--picture", logo, "--tint", "red", "v"}, "unknown option --tint"},
+        {"a text with its look and a time range",
+         {"--text", "© {name} {date}", "--font", "DejaVu Sans", "--text-size", "4", "--colour", "ff0000",
+          "--edge", "shadow", "--from", "1:05", "--until", "90", "--fade", "2", "a.mp4"},
+         ""},
+        {"a picture from 2 s on", {"--picture", logo, "--from", "2", "a.mp4"}, ""},
+        // The words of the "Text Watermark" window and of the positioning window's time fields.
+        {"a text of spaces", {"--text", "  ", "v"}, "--text: Please type the text of the watermark"},
+        {"a text of two lines", {"--text", "a\nb", "v"}, "--text: Please type the text on one line"},
+        {"a text too long", {"--text", QString(201, u'x'), "v"}, "--text: Please keep the text to 200"},
+        {"a colour by name",
+         {"--text", "x", "--colour", "red", "v"},
+         "--colour: Please use the RRGGBB format"},
+        {"a font not here", {"--text", "x", "--font", "No Such Font 31", "v"}, "--font \"No Such Font 31\""},
+        {"an edge unknown", {"--text", "x", "--edge", "glow", "v"}, "--edge must be none, outline or shadow"},
+        {"letters of 0 %", {"--text", "x", "--text-size", "0", "v"}, "--text-size must be"},
+        {"a picture and a text", {"--picture", logo, "--text", "x", "v"}, "the mark is a picture or a text"},
+        {"a font without a text",
+         {"--picture", logo, "--font", "DejaVu Sans", "v"},
+         "--font goes with --text"},
+        {"a width for a text", {"--text", "x", "--size", "10", "v"}, "--size is a picture's width"},
+        {"From no time", {"--picture", logo, "--from", "1:75", "v"}, "From \"1:75\" is not a time"},
+        {"Until before From",
+         {"--picture", logo, "--from", "10", "--until", "5", "v"},
+         "Until (0:05) must come after From (0:10)."},
+        {"From negative", {"--text", "x", "--from", "-1", "v"}, "From cannot be negative."},
+        {"fades past the range",
+         {"--picture", logo, "--from", "1", "--until", "2", "--fade", "1", "v"},
+         "Fade 1 s in and 1 s out is longer than the time from From to Until (1 s)."},
+        {"a fade of 11 s", {"--picture", logo, "--fade", "11", "v"}, "Fade must be from 0 to 10 seconds."},
+        {"job and a text", {"--job", "a.wmjob", "--text", "x", "v"}, "--job holds"},
+        {"job and a time", {"--job", "a.wmjob", "--until", "3", "v"}, "--job holds"},
+        {"the files of a job", {"--job", "a.wmjob", "--list-files"}, ""},
+        {"what is not done", {"--job", "a.wmjob", "--list-pending", "v"}, ""},
+        {"a folder watched", {"--job", "a.wmjob", "--watch", "in", "--output", "out"}, ""},
+        {"a watch and videos", {"--job", "a.wmjob", "--watch", "in", "v"}, "--watch takes"},
+        {"a watch that replaces", {"--job", "a.wmjob", "--watch", "in", "--replace"}, "--watch goes without"},
         {"a value missing", {"--picture", logo, "v", "--jobs"}, "--jobs needs a value"},
         {"jobs 0", {"--picture", logo, "--jobs", "0", "v"}, "--jobs must be"},
         {"an anchor unknown", {"--picture", logo, "--place", "middle", "v"}, "--place must be"},
@@ -396,6 +432,12 @@ TEST(HeadlessRun, BadJobsStartNothing) {
     EXPECT_EQ(lateRun.exitCode, 1) << lateRun.out.toStdString();
     EXPECT_TRUE(lateRun.out.contains("failed  clip.mp4: the time range starts after this video ends"))
         << lateRun.out.toStdString();
+    // The same from the command line.
+    const CommandRun late =
+        runCommand({"--picture", logo, "--from", "5", "--output", dir.filePath("late"), video});
+    EXPECT_EQ(late.exitCode, 1) << late.out.toStdString();
+    EXPECT_TRUE(late.out.contains("failed  clip.mp4: the time range starts after this video ends"))
+        << late.out.toStdString();
     // Alone too, the row says the encoder's own reason.
     const CommandRun alone = runCommand({"--job", good, "--output", out, text});
     EXPECT_EQ(alone.exitCode, 1) << alone.out.toStdString();
@@ -535,4 +577,51 @@ TEST(HeadlessRun, ATextJobWithoutADisplayIsTheQueues) {
     // And the letters are there: red where the source is grey.
     const QImage frame = fixtures::frameOf(dir.filePath("command/wm-beach day.mp4"), 2, 320, 240);
     EXPECT_FALSE(redBox(frame).isEmpty());
+}
+
+// What the command line says of a text and a time range, --save-job writes; the job then tells a
+// script the files it needs and what is left to convert, under the names the run would give.
+TEST(HeadlessRun, TextAndRangeSavedAndListed) {
+    QTemporaryDir dir;
+    const QString textJob = dir.filePath("text.wmjob");
+    const CommandRun saved = runCommand({"--text",  "© {name} {date}", "--font", "DejaVu Sans", "--text-size",
+                                         "4",       "--colour",        "ff0000", "--edge",      "shadow",
+                                         "--place", "top-left",        "--from", "1:05",        "--until",
+                                         "90",      "--fade",          "2",      "--share",     "--save-job",
+                                         textJob});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    QString why;
+    const std::optional<Job> job = readJobFile(textJob, &why);
+    ASSERT_TRUE(job) << why.toStdString();
+    ASSERT_TRUE(job->text);
+    EXPECT_EQ(job->text->text, QStringLiteral("© {name} {date}"));
+    EXPECT_EQ(job->text->family, QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(job->text->colour, QColor(255, 0, 0));
+    EXPECT_EQ(job->text->edge, TextMark::Edge::Shadow);
+    EXPECT_EQ(job->textSizePercent, 4);
+    EXPECT_EQ(job->anchor, Anchor::TopLeft);
+    EXPECT_EQ(job->range.from, 65);
+    EXPECT_EQ(job->range.until, 90);
+    EXPECT_EQ(job->range.fade, 2);
+    EXPECT_EQ(job->output, OutputChoice::Mp4ToShare);
+
+    // A picture job whose picture moved beside it from elsewhere still runs: the checksum says it is the one.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("jobs"));
+    const QString logo = makeLogo(dir), pictureJob = dir.filePath("jobs/logo.wmjob");
+    ASSERT_EQ(runCommand({"--picture", logo, "--save-job", pictureJob}).exitCode, 0);
+    ASSERT_TRUE(QFile::rename(logo, dir.filePath("jobs/logo.png")));
+    const CommandRun files = runCommand({"--job", pictureJob, "--list-files"});
+    EXPECT_EQ(files.exitCode, 0) << files.err.toStdString();
+    EXPECT_EQ(files.out, dir.filePath("jobs/logo.png") + "\n");
+    EXPECT_EQ(runCommand({"--job", textJob, "--list-files"}).out, QString());
+
+    // What is left: a video with no result yet and its result's name; one with its result is done.
+    const QString out = dir.filePath("out");
+    ASSERT_TRUE(QDir(dir.path()).mkpath("out"));
+    const QString a = dir.filePath("say \"hi\".mkv"), b = dir.filePath("Привет.avi");
+    ASSERT_TRUE(fixtures::runProgram("touch", {a, b, QDir(out).filePath("wm-Привет.mp4")}).isEmpty());
+    const CommandRun pending = runCommand({"--job", textJob, "--output", out, "--list-pending", a, b});
+    EXPECT_EQ(pending.exitCode, 0) << pending.err.toStdString();
+    EXPECT_EQ(pending.out, a + "\nwm-say \"hi\".mp4\n");
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"wm-Привет.mp4"}) << "listing wrote something";
 }

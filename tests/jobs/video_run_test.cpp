@@ -114,10 +114,14 @@ TEST(VideoRun, TheWindowAndTheQueuePrepareTheSameRun) {
         ASSERT_FALSE(mask.isEmpty());
         EXPECT_EQ(mask, bytesOf(fromWindow.maskPath()));
         EXPECT_EQ(fromQueue.mask().key, fromWindow.mask().key);
-        // Each run has a working folder of its own; the rest of the line is the same.
+        // Each run has a working folder of its own, and the link to a video with a space in its
+        // name lies in it; the rest of the line is the same.
         EXPECT_NE(fromQueue.maskPath(), fromWindow.maskPath());
+        EXPECT_EQ(QFileInfo(fromQueue.line().video).absolutePath(),
+                  QFileInfo(fromQueue.maskPath()).absolutePath());
         QString line = fromWindow.commandLine();
         line.replace(fromWindow.line().mask, fromQueue.line().mask);
+        line.replace(fromWindow.line().video, fromQueue.line().video);
         EXPECT_EQ(line, fromQueue.commandLine());
     }
 }

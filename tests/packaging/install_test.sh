@@ -19,7 +19,11 @@ program=$prefix/lib/watermark-image
 files=(bin/watermark-image
   lib/watermark-image/watermark-image lib/watermark-image/mxcode.dll lib/watermark-image/watermark.dll
   lib/watermark-image/user-guide.html lib/watermark-image/main-window.png lib/watermark-image/positioning-window.png
-  share/applications/$id.desktop share/metainfo/$id.metainfo.xml)
+  share/applications/$id.desktop share/metainfo/$id.metainfo.xml
+  share/man/man1/watermark-image.1.gz
+  share/doc/watermark-image/user-guide.html share/doc/watermark-image/job-format.md
+  share/doc/watermark-image/cluster.md share/doc/watermark-image/contrib/parallel-watermark.sh
+  share/doc/watermark-image/contrib/slurm-watermark.sbatch share/doc/watermark-image/contrib/watermark-watch.service)
 for f in "${files[@]}"; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
@@ -32,6 +36,16 @@ for size in 48 128 256; do
   h=$(( (wh[4] << 24) | (wh[5] << 16) | (wh[6] << 8) | wh[7] ))
   [ "$w" -eq "$size" ] && [ "$h" -eq "$size" ] || fail "$icon is ${w}x${h}, not ${size}x${size}"
 done
+[ -x "$prefix/share/doc/watermark-image/contrib/parallel-watermark.sh" ] || fail "the parallel recipe is not executable"
+# The manual page reads without a formatting warning.
+if command -v man >/dev/null; then
+  warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/watermark-image.1.gz" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "the manual page: $warnings"
+  MANWIDTH=80 man -l "$prefix/share/man/man1/watermark-image.1.gz" 2>/dev/null | grep -q -- "--watch DIR" ||
+    fail "the manual page does not say --watch"
+else
+  skip "man is not installed (Debian package man-db): the manual page was not read"
+fi
 grep -qx "Exec=watermark-image %f" "$prefix/share/applications/$id.desktop" || fail "desktop entry's Exec"
 grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop" || fail "desktop entry's Icon"
 
@@ -92,6 +106,9 @@ for f in "${files[@]}" share/icons/hicolor/256x256/apps/$id.png; do
   grep -qx "./usr/$f" <<<"$contents" || fail "the package lacks /usr/$f"
 done
 if grep -q watermarked <<<"$contents"; then fail "the package holds a results folder"; fi
+description=$(dpkg-deb -f "$deb" Description)
+grep -q "text" <<<"$description" && grep -q "command without windows" <<<"$description" ||
+  fail "the Description names neither text marks nor the command without windows: $description"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for lib in libqt6widgets6 libqt6gui6 libqt6core6 libavformat59 libavcodec59 libavutil57 fonts-dejavu-core; do

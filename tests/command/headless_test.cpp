@@ -424,20 +424,18 @@ TEST(HeadlessRun, BadJobsStartNothing) {
     EXPECT_EQ(mixed.exitCode, 1) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("failed  notes.mp4: ")) << mixed.out.toStdString();
     EXPECT_TRUE(mixed.out.contains("1 done, 0 skipped, 1 failed")) << mixed.out.toStdString();
-    // A range that starts after this video ends would make an unmarked copy.
-    const QString late = jobWith("late.wmjob", [](QJsonObject& o) {
+    // A range that starts after this video ends would make an unmarked copy: from a job and from the
+    // command line.
+    const QString lateJob = jobWith("late.wmjob", [](QJsonObject& o) {
         o["time_range"] = QJsonObject{{"from", 5}, {"until", QJsonValue::Null}, {"fade", 0}};
     });
-    const CommandRun lateRun = runCommand({"--job", late, "--output", dir.filePath("late"), video});
-    EXPECT_EQ(lateRun.exitCode, 1) << lateRun.out.toStdString();
-    EXPECT_TRUE(lateRun.out.contains("failed  clip.mp4: the time range starts after this video ends"))
-        << lateRun.out.toStdString();
-    // The same from the command line.
-    const CommandRun late =
-        runCommand({"--picture", logo, "--from", "5", "--output", dir.filePath("late"), video});
-    EXPECT_EQ(late.exitCode, 1) << late.out.toStdString();
-    EXPECT_TRUE(late.out.contains("failed  clip.mp4: the time range starts after this video ends"))
-        << late.out.toStdString();
+    for (const QStringList& mark :
+         {QStringList{"--job", lateJob}, QStringList{"--picture", logo, "--from", "5"}}) {
+        const CommandRun late = runCommand(mark + QStringList{"--output", dir.filePath("late"), video});
+        EXPECT_EQ(late.exitCode, 1) << late.out.toStdString();
+        EXPECT_TRUE(late.out.contains("failed  clip.mp4: the time range starts after this video ends"))
+            << late.out.toStdString();
+    }
     // Alone too, the row says the encoder's own reason.
     const CommandRun alone = runCommand({"--job", good, "--output", out, text});
     EXPECT_EQ(alone.exitCode, 1) << alone.out.toStdString();

@@ -1,0 +1,218 @@
+// Smart rendering end to end: a mark from 2.2 s to 3.6 s on 6 s clips with a key frame every
+// second and B-frames. Where the source can be joined, the packets outside the groups from 2 s to
+// 4 s are the source's byte for byte, the sound is the source's, ffmpeg decodes the whole result
+// without a fault, and every frame is the source's but the marked ones; elsewhere the whole video
+// is converted, with a note that says why.
+#include "encoder_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+constexpr int kW = 320, kH = 180, kRate = 25, kFrames = 150;
+constexpr int kLogoX = 200, kLogoY = 100;  // the test logo: 60 x 40, red and white halves
+constexpr size_t kFrameBytes = size_t(kW) * kH * 3;
+
+// ffmpeg's checksum of each packet of a stream, copied, in the file's order.
+std::vector<std::string> packetSums(const std::string& file, const std::string& stream) {
+    const auto r = enc_test::run(
+        "ffmpeg", {"-v", "error", "-i", file, "-map", "0:" + stream, "-c", "copy", "-f", "framemd5", "-"});
+    std::vector<std::string> sums;
+    std::istringstream lines(r.output);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && line[0] != '#') sums.push_back(line.substr(line.find_last_of(' ') + 1));
+    return sums;
+}
+
+// Every frame as RGB, shown upright; and what ffmpeg's decoder said about it.
+struct Decoded {
+    std::string frames, faults;
+};
+Decoded decodeAll(const std::string& file, const std::string& faults) {
+    const auto r = enc_test::run(
+        "sh", {"-c", "ffmpeg -v error -i \"$0\" -fps_mode passthrough -f rawvideo -pix_fmt rgb24 - 2>\"$1\"",
+               file, faults});
+    const auto log = enc_test::run("cat", {faults});
+    return {r.output, log.output};
+}
+
+std::string vhook(const std::string& mask) {
+    return enc_test::hookPath() + " -f " + mask + " -m 1 -t 000000 -from 2.2 -until 3.6";
+}
+
+const unsigned char* frameAt(const std::string& frames, int index) {
+    return reinterpret_cast<const unsigned char*>(frames.data()) + size_t(index) * kFrameBytes;
+}
+
+bool redLogoAt(const std::string& frames, int index) {
+    const unsigned char* p = frameAt(frames, index) + (size_t(kLogoY + 20) * kW + kLogoX + 15) * 3;
+    return p[0] > 200 && p[1] < 60 && p[2] < 60;
+}
+
+struct Clip {
+    const char* name;
+    std::string file;
+    bool joins;              // smart rendering applies
+    const char* note;        // the fallback's reason, when it does not
+    bool firstAfterDiffers;  // the first copied key frame after the stretch gets parameter sets
+};
+
+std::string h264(const std::string& name, const Args& more = {}) {
+    Args args = {"-f",
+                 "lavfi",
+                 "-i",
+                 "testsrc2=size=320x180:rate=25:duration=6",
+                 "-f",
+                 "lavfi",
+                 "-i",
+                 "sine=frequency=440:duration=6",
+                 "-c:v",
+                 "libx264",
+                 "-preset",
+                 "veryfast",
+                 "-g",
+                 "25",
+                 "-keyint_min",
+                 "25",
+                 "-sc_threshold",
+                 "0",
+                 "-bf",
+                 "2",
+                 "-pix_fmt",
+                 "yuv420p",
+                 "-c:a"};
+    args.push_back(name.ends_with(".avi") ? "libmp3lame" : "aac");
+    args.insert(args.end(), more.begin(), more.end());
+    return enc_test::fixture(name, args);
+}
+
+std::vector<Clip> clips() {
+    return {
+        {"H264Mp4", h264("smart-h264.mp4"), true, nullptr, false},
+        {"H264Mkv", h264("smart-h264.mkv"), true, nullptr, false},
+        {"Hevc10BitHlgRotatedMov",
+         enc_test::fixture("smart-hevc10.mov",
+                           {"-f",
+                            "lavfi",
+                            "-i",
+                            "testsrc2=size=320x180:rate=25:duration=6",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "sine=frequency=440:duration=6",
+                            "-c:v",
+                            "libx265",
+                            "-pix_fmt",
+                            "yuv420p10le",
+                            "-x265-params",
+                            "keyint=25:min-keyint=25:scenecut=0:bframes=2:open-gop=0:log-level=error",
+                            "-color_primaries",
+                            "bt2020",
+                            "-color_trc",
+                            "arib-std-b67",
+                            "-colorspace",
+                            "bt2020nc",
+                            "-tag:v",
+                            "hvc1",
+                            "-metadata:s:v:0",
+                            "rotate=90",
+                            "-c:a",
+                            "aac"}),
+         true, nullptr, true},
+        // PCM sound: MP3's priming would move AVI's video a frame on.
+        {"Mpeg4Avi",
+         enc_test::fixture("smart-mpeg4.avi",
+                           {"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=6", "-f", "lavfi",
+                            "-i", "sine=frequency=440:duration=6", "-c:v", "mpeg4", "-q:v", "3", "-g", "25",
+                            "-c:a", "pcm_s16le"}),
+         false, "its mpeg4 video cannot be joined to a re-encoded stretch (H.264 and HEVC can)", false},
+        {"OpenGopH264", h264("smart-open-gop.mp4", {"-x264-params", "open-gop=1"}), false,
+         "its groups of pictures refer across their key frames", false},
+    };
+}
+
+class SmartRender : public testing::TestWithParam<size_t> {};
+
+TEST_P(SmartRender, CopiesTheUnmarkedGroupsOrSaysWhyNot) {
+    const Clip c = clips()[GetParam()];
+    const std::string ext = c.file.substr(c.file.find_last_of('.'));
+    const std::string dir = enc_test::scratchFolder(std::string("smart-") + c.name);
+    const std::string mask = dir + "/mask.bmp", result = dir + "/result" + ext;
+    // The rotated clip shows upright 180 x 320: the logo is laid on the frame as decoded.
+    ASSERT_TRUE(enc_test::writeMask(mask, kW, kH, kLogoX, kLogoY));
+    const auto r = enc_test::runEncoder({"-i", c.file, "-sameq", "-vhook", vhook(mask), "-y", result});
+    ASSERT_TRUE(r.exited && r.status == 0) << r.output;
+    EXPECT_NE(r.output.find("check: "), std::string::npos) << r.output;
+
+    const auto srcVideo = packetSums(c.file, "v:0"), outVideo = packetSums(result, "v:0");
+    ASSERT_EQ(srcVideo.size(), size_t(kFrames));
+    ASSERT_EQ(outVideo.size(), srcVideo.size());
+    int same = 0;
+    for (size_t i = 0; i < srcVideo.size(); ++i)
+        same += srcVideo[i] == outVideo[i];
+    if (c.joins) {
+        EXPECT_NE(r.output.find("Re-encoded 0:02\u20130:04 of 0:06, the rest copied."), std::string::npos)
+            << r.output;
+        EXPECT_NE(r.output.find("re-encoded 0:02\u20130:04 of 0:06, the rest copied\r"), std::string::npos);
+        EXPECT_EQ(r.output.find("Note:"), std::string::npos) << r.output;
+        // Every packet outside the groups from 2 s to 4 s (50 to 99 in decoding order).
+        for (size_t i = 0; i < srcVideo.size(); ++i) {
+            const bool stretch = i >= 50 && i < 100;
+            if (!stretch && !(c.firstAfterDiffers && i == 100)) {
+                EXPECT_EQ(srcVideo[i], outVideo[i]) << "packet " << i;
+            }
+        }
+        EXPECT_EQ(packetSums(c.file, "a:0"), packetSums(result, "a:0"));
+    } else {
+        EXPECT_NE(r.output.find(std::string("Note: the whole video is re-encoded: ") + c.note),
+                  std::string::npos)
+            << r.output;
+        EXPECT_EQ(r.output.find("Re-encoded"), std::string::npos) << r.output;
+        EXPECT_LT(same, kFrames / 2);
+    }
+
+    const Decoded src = decodeAll(c.file, dir + "/source.log"), out = decodeAll(result, dir + "/result.log");
+    EXPECT_EQ(out.faults, "");
+    ASSERT_EQ(src.frames.size(), kFrameBytes * kFrames);
+    ASSERT_EQ(out.frames.size(), src.frames.size());
+    // A rotated clip is decoded upright, the logo elsewhere than on the coded frame.
+    const bool upright = std::string(c.name).find("Rotated") == std::string::npos;
+    for (int i = 0; i < kFrames; ++i) {
+        const double t = double(i) / kRate;
+        const bool marked = t >= 2.2 - 1e-9 && t < 3.6 - 1e-9;
+        if (upright) {
+            EXPECT_EQ(redLogoAt(out.frames, i), marked) << "frame at " << t << " s";
+        }
+        if (c.joins && (t < 2 || t >= 4)) {
+            EXPECT_EQ(0, std::memcmp(frameAt(out.frames, i), frameAt(src.frames, i), kFrameBytes))
+                << "frame at " << t << " s";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, SmartRender, testing::Range(size_t(0), clips().size()),
+                         [](const testing::TestParamInfo<size_t>& i) { return clips()[i.param].name; });
+
+// "-nosmart" codes every frame again: not one packet is the source's.
+TEST(SmartRenderOff, NoSmartCodesTheWholeVideo) {
+    const std::string source = h264("smart-h264.mp4");
+    const std::string dir = enc_test::scratchFolder("smart-off");
+    const std::string mask = dir + "/mask.bmp", result = dir + "/result.mp4";
+    ASSERT_TRUE(enc_test::writeMask(mask, kW, kH, kLogoX, kLogoY));
+    const auto r =
+        enc_test::runEncoder({"-i", source, "-sameq", "-vhook", vhook(mask), "-nosmart", "-y", result});
+    ASSERT_TRUE(r.exited && r.status == 0) << r.output;
+    EXPECT_EQ(r.output.find("re-encoded"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("Note:"), std::string::npos) << r.output;
+    const auto a = packetSums(source, "v:0"), b = packetSums(result, "v:0");
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i)
+        EXPECT_NE(a[i], b[i]) << "packet " << i;
+}
+
+}  // namespace

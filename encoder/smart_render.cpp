@@ -1,5 +1,6 @@
 #include "encoder/smart_render.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstring>
 
@@ -109,6 +110,12 @@ Error SmartRender::open(const SmartSource& src, std::unique_ptr<SmartRender>& ou
     }
     if (src.decoded->field_order != AV_FIELD_UNKNOWN && src.decoded->field_order != AV_FIELD_PROGRESSIVE) {
         why = "its video is interlaced";
+        return noError();
+    }
+    // The packets are read twice: a pipe gives them once.
+    struct stat st {};
+    if (::stat(src.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "its source is not a file that can be read twice (a pipe)";
         return noError();
     }
     std::unique_ptr<SmartRender> s(new SmartRender);

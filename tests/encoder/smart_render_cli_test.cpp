@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -41,8 +45,8 @@ Decoded decodeAll(const std::string& file, const std::string& faults) {
     return {r.output, log.output};
 }
 
-std::string vhook(const std::string& mask) {
-    return enc_test::hookPath() + " -f " + mask + " -m 1 -t 000000 -from 2.2 -until 3.6";
+std::string vhook(const std::string& mask, const std::string& range = " -from 2.2 -until 3.6") {
+    return enc_test::hookPath() + " -f " + mask + " -m 1 -t 000000" + range;
 }
 
 const unsigned char* frameAt(const std::string& frames, int index) {
@@ -62,31 +66,13 @@ struct Clip {
     bool firstAfterDiffers;  // the first copied key frame after the stretch gets parameter sets
 };
 
-std::string h264(const std::string& name, const Args& more = {}) {
-    Args args = {"-f",
-                 "lavfi",
-                 "-i",
-                 "testsrc2=size=320x180:rate=25:duration=6",
-                 "-f",
-                 "lavfi",
-                 "-i",
-                 "sine=frequency=440:duration=6",
-                 "-c:v",
-                 "libx264",
-                 "-preset",
-                 "veryfast",
-                 "-g",
-                 "25",
-                 "-keyint_min",
-                 "25",
-                 "-sc_threshold",
-                 "0",
-                 "-bf",
-                 "2",
-                 "-pix_fmt",
-                 "yuv420p",
-                 "-c:a"};
-    args.push_back(name.ends_with(".avi") ? "libmp3lame" : "aac");
+std::string h264(const std::string& name, const Args& more = {}, int seconds = 6) {
+    const std::string d = std::to_string(seconds);
+    Args args = {"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=" + d,
+                 "-f", "lavfi", "-i", "sine=frequency=440:duration=" + d};
+    for (const char* a : {"-c:v", "libx264", "-preset", "veryfast", "-g", "25", "-keyint_min", "25",
+                          "-sc_threshold", "0", "-bf", "2", "-pix_fmt", "yuv420p", "-c:a", "aac"})
+        args.push_back(a);
     args.insert(args.end(), more.begin(), more.end());
     return enc_test::fixture(name, args);
 }
@@ -213,6 +199,56 @@ TEST(SmartRenderOff, NoSmartCodesTheWholeVideo) {
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i)
         EXPECT_NE(a[i], b[i]) << "packet " << i;
+}
+
+// SIGTERM while the groups before an outro's stretch are copied (the result's folder held up for a
+// second once 40 kB are written, so that the stop comes a second or two into a 20 s clip): the part
+// holds the source's packets up to the stop, passed its check, and decodes without a fault.
+TEST(SmartRenderStop, APartStoppedWhileCopyingPlaysAndChecks) {
+    const std::string source = h264("smart-h264-20s.mp4", {}, 20);
+    const std::string dir = enc_test::scratchFolder("smart-stop");
+    const std::string mask = dir + "/mask.bmp", part = dir + "/result-stopped.mp4";
+    ASSERT_TRUE(enc_test::writeMask(mask, kW, kH, kLogoX, kLogoY));
+    enc_test::Child child(
+        {"-i", source, "-sameq", "-vhook", vhook(mask, " -from 18"), "-y", dir + "/result.mp4"},
+        {.ownGroup = false,
+         .env = {"LD_PRELOAD=" WM_STALLING_DISK, "STALLING_DISK_BYTES=40000", "STALLING_DISK_PAUSES=1",
+                 "STALLING_DISK_SECONDS=1", "ASAN_OPTIONS=verify_asan_link_order=0"}});
+    ASSERT_NE(child.readUntil("disk stalled\n", 60'000).find("disk stalled\n"), std::string::npos);
+    ASSERT_EQ(kill(child.pid(), SIGTERM), 0);  // our own child
+    enc_test::RunResult r;
+    ASSERT_TRUE(child.wait(60'000, r)) << "did not end";
+    ASSERT_TRUE(r.exited) << r.output;
+    EXPECT_EQ(r.status, 128 + SIGTERM) << r.output;
+    EXPECT_NE(r.output.find("check: "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("kept as '" + part + "'"), std::string::npos) << r.output;
+    const auto src = packetSums(source, "v:0"), kept = packetSums(part, "v:0");
+    ASSERT_GT(kept.size(), 0u);
+    ASSERT_LT(kept.size(), 450u);  // stopped before the stretch
+    for (size_t i = 0; i < kept.size(); ++i)
+        EXPECT_EQ(kept[i], src[i]) << "packet " << i;
+    EXPECT_EQ(decodeAll(part, dir + "/part.log").faults, "");
+}
+
+// A source read from a pipe gives its packets once: the whole video is coded, as the note says.
+TEST(SmartRenderOff, APipedSourceIsCodedWhole) {
+    const std::string source = h264("smart-h264.mkv");
+    const std::string dir = enc_test::scratchFolder("smart-pipe");
+    const std::string mask = dir + "/mask.bmp", fifo = dir + "/feed.mkv", result = dir + "/result.mkv";
+    ASSERT_TRUE(enc_test::writeMask(mask, kW, kH, kLogoX, kLogoY));
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    enc_test::FifoFeeder feeder(fifo, source, std::filesystem::file_size(source));
+    enc_test::Child child({"-i", fifo, "-sameq", "-vhook", vhook(mask), "-y", result});
+    ASSERT_NE(child.readUntil("Output #0", 20'000).find("Output #0"), std::string::npos);
+    feeder.release();
+    enc_test::RunResult r;
+    ASSERT_TRUE(child.wait(60'000, r));
+    ASSERT_TRUE(r.exited && r.status == 0) << r.output;
+    EXPECT_NE(r.output.find("Note: the whole video is re-encoded: its source is not a file that can be read "
+                            "twice (a pipe)"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(packetSums(result, "v:0").size(), size_t(kFrames));
 }
 
 }  // namespace

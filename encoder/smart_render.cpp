@@ -88,8 +88,6 @@ std::string wholeVideoNote(const std::string& why) {
     return "Note: the whole video is re-encoded: " + why;
 }
 
-SmartRender::~SmartRender() = default;
-
 AVPixelFormat SmartRender::pixelFormat() const noexcept {
     return enc_ ? enc_->pix_fmt : AV_PIX_FMT_NONE;
 }
@@ -118,7 +116,7 @@ Error SmartRender::open(const SmartSource& src, std::unique_ptr<SmartRender>& ou
         why = "its source is not a file that can be read twice (a pipe)";
         return noError();
     }
-    std::unique_ptr<SmartRender> s(new SmartRender);
+    auto s = std::make_unique<SmartRender>();
     s->codec_ = par->codec_id;
     s->in_ = src.stream;
     s->base_ = src.stream->time_base;

@@ -46,7 +46,6 @@ public:
     // `out` stays empty and `why` says what stands in the way (empty when there is nothing to gain:
     // the mark touches every group). An error only for a stop or a source that cannot be read.
     static Error open(const SmartSource& source, std::unique_ptr<SmartRender>& out, std::string& why);
-    ~SmartRender();
 
     // The result's video stream: the source's, its parameters, tags and side data.
     Error addStream(AVFormatContext* out);
@@ -70,7 +69,6 @@ public:
     std::pair<size_t, size_t> joinPackets() const noexcept { return joinPackets_; }
 
 private:
-    SmartRender() = default;
     Error openEncoder(const SmartSource& source, std::string& why);
     Error encode(AVFrame* frame, const WriteFn& write, const std::function<bool()>& enough = {});
     Error writeCoded(AVPacket* pkt, const WriteFn& write);

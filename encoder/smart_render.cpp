@@ -246,7 +246,7 @@ Error SmartRender::openEncoder(const SmartSource& src, std::string& why) {
         if (const char* profile = x264Profile(par->profile)) av_dict_set(&raw, "profile", profile, 0);
         av_dict_set(&raw, "x264-params", params.c_str(), 0);
     } else {
-        params = "log-level=error:repeat-headers=1";
+        params = "log-level=error:repeat-headers=1:open-gop=0";
         if (par->level > 0) params += ":level-idc=" + std::to_string(par->level / 3);
         if (par->video_delay == 1) params += ":b-pyramid=0";
         if (const char* profile = x265Profile(par->profile)) av_dict_set(&raw, "profile", profile, 0);

@@ -3,6 +3,7 @@
 // 4 s are the source's byte for byte, the sound is the source's, ffmpeg decodes the whole result
 // without a fault, and every frame is the source's but the marked ones; elsewhere the whole video
 // is converted, with a note that says why.
+#include "encoder/result_check.h"
 #include "encoder_run.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -241,6 +243,44 @@ TEST(SmartRenderOff, APipedSourceIsCodedWhole) {
               std::string::npos)
         << r.output;
     EXPECT_EQ(packetSums(result, "v:0").size(), size_t(kFrames));
+}
+
+// A copy of the clip with a P-frame of its third second damaged: the check's first and last frames
+// still decode, but decoding the groups around a stretch from 2 s to 4 s finds the fault.
+TEST(SmartRenderCheck, DecodesTheStretchAndAGroupEitherSide) {
+    av_log_set_level(AV_LOG_QUIET);  // the decoder's own words about the damage
+    const std::string clean = h264("smart-h264.mp4");
+    const std::string dir = enc_test::scratchFolder("smart-check"), damaged = dir + "/damaged.mp4";
+    std::filesystem::copy_file(clean, damaged);
+    const auto where = enc_test::run("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                                 "packet=pos,size", "-of", "csv=p=0", clean});
+    std::istringstream lines(where.output);
+    std::string line;
+    for (int i = 0; i <= 76 && std::getline(lines, line); ++i) {}
+    const long size = std::stol(line), pos = std::stol(line.substr(line.find(',') + 1));  // ffprobe's order
+    ASSERT_GT(size, 40);
+    {
+        std::fstream f(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(pos + size / 4);
+        for (long i = 0; i < size / 2; ++i)
+            f.put(char(i * 37));
+    }
+    wm::CheckExpectation expected;
+    expected.streams = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO};
+    expected.video = {kFrames, 6.0};
+    wm::CheckReport report;
+    {
+        wm::ResultCheck check;
+        EXPECT_FALSE(check.run(damaged, expected, report));  // the ends alone decode
+    }
+    expected.decodeWhole = {50, 100};
+    wm::ResultCheck check;
+    const wm::Error e = check.run(damaged, expected, report);
+    EXPECT_NE(e.message().find("does not decode where the re-encoded stretch is joined"), std::string::npos)
+        << e.message();
+    expected.decodeWhole = {0, 25};
+    wm::ResultCheck early;
+    EXPECT_FALSE(early.run(damaged, expected, report)) << "the first group is whole";
 }
 
 }  // namespace

@@ -321,7 +321,7 @@ Error SmartRender::take(AVPacket* pkt, const MarkFn& mark, const WriteFn& write)
         }
     }
     if (where_ != Where::Inside) return copy(pkt, write);
-    sourceDts_.push_back(pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts);
+    sourceDts_.push_back(pkt->dts);
     return decode(pkt, mark, write);
 }
 
@@ -361,7 +361,9 @@ Error SmartRender::writeCoded(AVPacket* pkt, const WriteFn& write) {
     out->pts = pkt->pts;
     out->duration = pkt->duration;
     out->flags = pkt->flags;
-    const int64_t source = dtsUsed_ < sourceDts_.size() ? sourceDts_[dtsUsed_++] : pkt->dts;
+    // Where the source's time is unknown (Matroska's first packets), the encoder's own.
+    int64_t source = dtsUsed_ < sourceDts_.size() ? sourceDts_[dtsUsed_++] : AV_NOPTS_VALUE;
+    if (source == AV_NOPTS_VALUE) source = pkt->dts;
     const auto dts = joinedDts(lastDts_, source, pkt->pts);
     if (!dts) return failure("join the re-encoded stretch", "no decoding time fits between its frames");
     out->dts = *dts;

@@ -178,6 +178,39 @@ TEST_P(SmartRender, CopiesTheUnmarkedGroupsOrSaysWhyNot) {
 INSTANTIATE_TEST_SUITE_P(Sources, SmartRender, testing::Range(size_t(0), clips().size()),
                          [](const testing::TestParamInfo<size_t>& i) { return clips()[i.param].name; });
 
+// A stretch at the very start (where Matroska gives the first packets no decoding time) and one
+// that runs to the end join as well as one in the middle.
+TEST(SmartRenderEnds, IntroAndOutroJoin) {
+    const struct {
+        const char* range;
+        const char* said;
+        size_t first, end;  // the packets coded again
+    } ranges[] = {{" -until 0.6", "Re-encoded 0:00\u20130:01 of 0:06, the rest copied.", 0, 25},
+                  {" -from 4.3 -fade 0.5", "Re-encoded 0:04\u20130:06 of 0:06, the rest copied.", 100, 150}};
+    for (const char* name : {"smart-h264.mp4", "smart-h264.mkv"})
+        for (const auto& range : ranges) {
+            SCOPED_TRACE(std::string(name) + range.range);
+            const std::string source = h264(name), ext = source.substr(source.find_last_of('.'));
+            const std::string dir = enc_test::scratchFolder("smart-ends");
+            const std::string mask = dir + "/mask.bmp", result = dir + "/result" + ext;
+            ASSERT_TRUE(enc_test::writeMask(mask, kW, kH, kLogoX, kLogoY));
+            const auto r = enc_test::runEncoder(
+                {"-i", source, "-sameq", "-vhook", vhook(mask, range.range), "-y", result});
+            ASSERT_TRUE(r.exited && r.status == 0) << r.output;
+            EXPECT_NE(r.output.find(range.said), std::string::npos) << r.output;
+            EXPECT_NE(r.output.find("check: "), std::string::npos) << r.output;
+            const auto a = packetSums(source, "v:0"), b = packetSums(result, "v:0");
+            ASSERT_EQ(b.size(), a.size());
+            for (size_t i = 0; i < a.size(); ++i)
+                if (i < range.first || i >= range.end) {
+                    EXPECT_EQ(a[i], b[i]) << "packet " << i;
+                }
+            const Decoded out = decodeAll(result, dir + "/result.log");
+            EXPECT_EQ(out.faults, "");
+            EXPECT_EQ(out.frames.size(), kFrameBytes * kFrames);
+        }
+}
+
 // "-nosmart" codes every frame again: not one packet is the source's.
 TEST(SmartRenderOff, NoSmartCodesTheWholeVideo) {
     const std::string source = h264("smart-h264.mp4");

@@ -308,21 +308,24 @@ Error SmartRender::take(AVPacket* pkt, const MarkFn& mark, const WriteFn& write)
     } else if (where_ == Where::Inside && key && pkt->pts == plan_.untilPts) {
         if (Error e = endStretch(mark, write)) return e;
         where_ = Where::After;
-        // HEVC: the stretch's parameter sets took the source's ids; its own come back here.
-        if (!resumeSets_.empty()) {
-            PacketPtr joined = makePacket();
-            if (int r = av_new_packet(joined.get(), int(resumeSets_.size()) + pkt->size); r < 0)
-                return avError(r, "join the re-encoded stretch");
-            std::memcpy(joined->data, resumeSets_.data(), resumeSets_.size());
-            std::memcpy(joined->data + resumeSets_.size(), pkt->data, size_t(pkt->size));
-            if (int r = av_packet_copy_props(joined.get(), pkt); r < 0)
-                return avError(r, "join the re-encoded stretch");
-            return copy(joined.get(), write);
-        }
     }
-    if (where_ != Where::Inside) return copy(pkt, write);
-    sourceDts_.push_back(pkt->dts);
-    return decode(pkt, mark, write);
+    if (where_ == Where::Inside) {
+        sourceDts_.push_back(pkt->dts);
+        return decode(pkt, mark, write);
+    }
+    // HEVC: the stretch's parameter sets take the source's ids, so each copied key frame brings the
+    // source's own again: a decoder that seeks to it after the stretch must not use the stretch's.
+    if (key && !resumeSets_.empty()) {
+        PacketPtr joined = makePacket();
+        if (int r = av_new_packet(joined.get(), int(resumeSets_.size()) + pkt->size); r < 0)
+            return avError(r, "join the re-encoded stretch");
+        std::memcpy(joined->data, resumeSets_.data(), resumeSets_.size());
+        std::memcpy(joined->data + resumeSets_.size(), pkt->data, size_t(pkt->size));
+        if (int r = av_packet_copy_props(joined.get(), pkt); r < 0)
+            return avError(r, "join the re-encoded stretch");
+        return copy(joined.get(), write);
+    }
+    return copy(pkt, write);
 }
 
 Error SmartRender::encode(AVFrame* frame, const WriteFn& write, const std::function<bool()>& enough) {

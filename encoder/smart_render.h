@@ -3,7 +3,7 @@
 // level, colours and timing); every other video packet is the source's, copied byte for byte.
 // H.264 and HEVC in MP4, MOV and Matroska, whose groups are closed, join safely: the coded-again
 // stretch starts with an IDR frame that carries its own parameter sets (H.264: ids the source does
-// not use; HEVC: the source's sets go again in front of the first copied key frame after it).
+// not use; HEVC: x265's own ids, so the source's sets go again in front of every copied key frame).
 // Everything else is converted whole, with a note that says why.
 #pragma once
 
@@ -83,7 +83,7 @@ private:
     AVRational base_{};
     AVCodecID codec_ = AV_CODEC_ID_NONE;
     int lengthSize_ = 4;
-    std::vector<uint8_t> resumeSets_;  // HEVC: the source's parameter sets, for the first key frame after
+    std::vector<uint8_t> resumeSets_;  // HEVC: the source's parameter sets, before each copied key frame
     int64_t step_ = 1;                 // one frame in the stream's time base
     const AVStream* in_ = nullptr;
     int streamIndex_ = -1;

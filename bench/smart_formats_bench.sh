@@ -57,8 +57,8 @@ for pair in in720-3m.mkv:logo720.bmp hevc10-3m.mov:logo720.bmp in480-3m.avi:logo
     same=$(python3 -c 'import sys; a=open(sys.argv[1]).read().split(); b=open(sys.argv[2]).read().split(); n=sum(x == y for x, y in zip(a, b))
 print(f"{n} of {len(a)} video packets the source\x27s ({100 * n / len(a):.1f} %)")' <(sums "$src" v:0) <(sums "$out" v:0))
     faults=$(ffmpeg -v error -i "$out" -f null - 2>&1 | wc -l)
-    frames=$(ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$out")
-    want=$(ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$src")
+    frames=$(ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$out" | cut -d, -f1)
+    want=$(ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$src" | cut -d, -f1)
     audio=$([ "$(sums "$src" a:0 | md5sum)" = "$(sums "$out" a:0 | md5sum)" ] && echo "the source's" || echo "NOT the source's")
     echo "$src: ${took} s; $said; $same; $faults decoder fault lines; $frames frames decoded of $want; sound $audio"
 done

@@ -477,7 +477,8 @@ int runHeadless(const QStringList& args, QTextStream& out, QTextStream& err, boo
                           {"fps", std::round(v.fps * 10) / 10},
                           {"speed", std::round(v.speed * 100) / 100},
                           {"eta_s", v.etaSeconds ? QJsonValue(std::round(*v.etaSeconds)) : QJsonValue()},
-                          {"message", v.message}};
+                          {"message", v.message},
+                          {"reencoded", v.reencoded}};
             out << QJsonDocument(o).toJson(QJsonDocument::Compact) << "\n";
             out.flush();
             return;

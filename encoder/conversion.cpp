@@ -1,5 +1,6 @@
 #include "encoder/conversion.h"
 
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -13,6 +14,7 @@
 #include "encoder/console.h"
 #include "encoder/frame_queue.h"
 #include "encoder/hdr_data.h"
+#include "encoder/hook/hook_args.h"
 #include "encoder/hook/overlay.h"
 #include "encoder/muxer.h"
 #include "encoder/options.h"
@@ -20,6 +22,7 @@
 #include "encoder/progress.h"
 #include "encoder/result_check.h"
 #include "encoder/share_picture.h"
+#include "encoder/smart_render.h"
 #include "encoder/stream_metadata.h"
 #include "encoder/video_path.h"
 
@@ -45,7 +48,7 @@ constexpr AVRational kLastKeyBeforeEnd{1, 4};  // seconds
 constexpr int64_t kLastKeyFromLength = 5;      // seconds
 
 struct Route {
-    enum class Kind { Drop, Video, Copy, Resample } kind = Kind::Drop;
+    enum class Kind { Drop, Video, Smart, Copy, Resample } kind = Kind::Drop;
     int outIndex = -1;
     std::unique_ptr<AudioResampler> audio;
 };
@@ -99,6 +102,12 @@ Error addCopiedStream(const AVStream* in, AVFormatContext* out, int& index) {
     return noError();
 }
 
+// "Re-encoded 0:00–0:12 of 3:00, the rest copied."
+std::string sentence(std::string text) {
+    if (!text.empty()) text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + ".";
+}
+
 std::string outputBlock(const AVFormatContext* out, const std::string& name) {
     std::string text =
         "Output #0, " + cleanName(out->oformat->name, 32) + ", to '" + cleanName(name) + "':\n";
@@ -134,6 +143,7 @@ private:
     Error openInput();
     Error openOutput();
     Error openVideoDecoder();
+    Error planSmart();
     Error openStreams();
     Error openStream(int index);
     Error openVideoEncoder(Route& route);
@@ -144,7 +154,10 @@ private:
     // Reads the written file at path back; a failure's reason goes to `failed`.
     void checkResult(const std::string& path, std::string& failed);
     double hookSeconds(const AVFrame* frame);
+    Error markFrame(FramePtr& frame);
     Error takeDecoded(FramePtr frame);
+    Error writeSmart(AVPacket* packet, AVRational base);
+    int videoOut() const noexcept { return smart_ ? smart_->streamIndex() : encoder_.streamIndex(); }
     void encodeLoop();
     Error encodeOne(FramePtr frame);
     Error writeVideo(AVPacket* packet);
@@ -171,6 +184,7 @@ private:
     VideoDecoder decoder_;
     std::unique_ptr<SharePicture> sharePicture_;  // a copy to share of a picture beyond 8-bit BT.709
     std::unique_ptr<FrameHook> hook_;
+    std::unique_ptr<SmartRender> smart_;  // only the marked groups coded again; the rest copied
     FrameConformer toHook_;
     int64_t streamStart_ = AV_NOPTS_VALUE;  // stream time base; the hook's times count from here
     double hookSeconds_ = -1;               // the time the hook heard last
@@ -247,6 +261,27 @@ Error Conversion::openVideoDecoder() {
     return noError();
 }
 
+// Smart rendering where the watermark module's time range leaves groups of pictures unmarked and
+// the result is the source's kind; a source that cannot be joined is converted whole, with a note.
+Error Conversion::planSmart() {
+    if (!req_.smart || req_.share || !req_.hook) return noError();
+    const std::vector<std::string> words = splitHookCommand(*req_.hook);
+    const std::string& module = words.front();
+    const bool ours = module.size() >= 13 && module.compare(module.size() - 13, 13, "watermark.dll") == 0;
+    HookArgs args;
+    std::string unused;
+    if (!ours || !parseHookArgs({words.begin() + 1, words.end()}, args, unused) || !args.range.limited())
+        return noError();
+    const SmartSource source{req_.input,         in_.context()->streams[videoIndex_],
+                             decoder_.context(), frameRate_,
+                             in_.videoBitRate(), format_,
+                             args.range,         &stop_};
+    std::string why;
+    if (Error e = SmartRender::open(source, smart_, why)) return e;
+    if (!why.empty()) notes_.push_back(wholeVideoNote(why));
+    return noError();
+}
+
 Error Conversion::openVideoEncoder(Route& route) {
     const AVStream* vst = in_.context()->streams[videoIndex_];
     const AVCodec* codec = req_.share ? avcodec_find_encoder_by_name("libx264")
@@ -298,6 +333,13 @@ Error Conversion::openStream(int i) {
     AVFormatContext* oc = mux_.context();
     const AVStream* st = ic->streams[i];
     Route& route = routes_[size_t(i)];
+    if (i == videoIndex_ && smart_) {
+        route.kind = Route::Kind::Smart;
+        if (Error e = smart_->addStream(oc)) return e;
+        route.outIndex = smart_->streamIndex();
+        keepStreamMetadata(st, oc->streams[route.outIndex], false);
+        return noError();
+    }
     if (i == videoIndex_) return openVideoEncoder(route);
     const AVCodecParameters* p = st->codecpar;
     const std::string leftOut = "Note: stream #0." + std::to_string(i) + " (" +
@@ -345,13 +387,15 @@ Error Conversion::openStream(int i) {
 Error Conversion::openHook() {
     const AVCodecContext* dec = decoder_.context();
     const AVCodecContext* enc = encoder_.context();
-    // A picture converted for sharing reaches the hook as the encoder takes it.
+    // A picture converted for sharing reaches the hook as the encoder takes it. Smart rendering
+    // codes again in the decoder's own format.
+    const AVPixelFormat encoded = enc ? enc->pix_fmt : dec->pix_fmt;
     const AVPixelFormat decoded = sharePicture_ ? enc->pix_fmt : dec->pix_fmt;
     const AVColorSpace space = sharePicture_ ? enc->colorspace : dec->colorspace;
     const bool fullRange = !sharePicture_ && dec->color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat hf = hookPixelFormat(decoded, enc->pix_fmt);
+    const AVPixelFormat hf = hookPixelFormat(decoded, encoded);
     toHook_.target(dec->width, dec->height, hf);
-    toEncoder_.target(enc->width, enc->height, enc->pix_fmt);
+    if (enc) toEncoder_.target(enc->width, enc->height, enc->pix_fmt);
     if (!req_.hook) return noError();
     const std::string formatName = av_get_pix_fmt_name(hf);
     WmHookFrameFormat hookFormat{dec->width, dec->height, formatName.c_str(), int(space),
@@ -373,7 +417,7 @@ Error Conversion::writeHeader() {
 Error Conversion::setUp() {
     for (Error (Conversion::*step)() :
          {&Conversion::openInput, &Conversion::openOutput, &Conversion::openVideoDecoder,
-          &Conversion::openStreams, &Conversion::openHook, &Conversion::writeHeader})
+          &Conversion::planSmart, &Conversion::openStreams, &Conversion::openHook, &Conversion::writeHeader})
         if (Error e = (this->*step)()) return e;
     return noError();
 }
@@ -387,7 +431,7 @@ double Conversion::hookSeconds(const AVFrame* frame) {
     return hookSeconds_ = double(frame->pts - streamStart_) * av_q2d(streamBase_);
 }
 
-Error Conversion::takeDecoded(FramePtr frame) {
+Error Conversion::markFrame(FramePtr& frame) {
     if (sharePicture_)
         if (Error e = sharePicture_->convert(frame)) return e;
     if (Error e = toHook_.conform(frame)) return e;
@@ -397,8 +441,19 @@ Error Conversion::takeDecoded(FramePtr frame) {
             return avError(r, "prepare a frame for the hook");
         if (Error e = hook_->process(frame.get(), hookSeconds(frame.get()))) return e;
     }
+    return noError();
+}
+
+Error Conversion::takeDecoded(FramePtr frame) {
+    if (Error e = markFrame(frame)) return e;
     if (!queue_.push(std::move(frame))) return failure("", "encoding stopped");
     return noError();
+}
+
+Error Conversion::writeSmart(AVPacket* packet, AVRational base) {
+    Error e = mux_.write(packet, base);
+    reportProgress(false);
+    return e;
 }
 
 Error Conversion::readAll() {
@@ -406,6 +461,12 @@ Error Conversion::readAll() {
     PacketPtr pkt = makePacket();
     const FrameSink sink = [this](FramePtr f) {
         return takeDecoded(std::move(f));
+    };
+    const MarkFn mark = [this](FramePtr& f) {
+        return markFrame(f);
+    };
+    const WriteFn smartWrite = [this](AVPacket* p, AVRational base) {
+        return writeSmart(p, base);
     };
     for (;;) {
         if (encodeFailed_.load()) break;
@@ -434,6 +495,8 @@ Error Conversion::readAll() {
         Error e;
         if (route.kind == Route::Kind::Video) {
             e = decoder_.decode(pkt.get(), sink);
+        } else if (route.kind == Route::Kind::Smart) {
+            e = smart_->take(pkt.get(), mark, smartWrite);
         } else if (route.kind == Route::Kind::Copy) {
             const AVRational base = ic->streams[pkt->stream_index]->time_base;
             pkt->stream_index = route.outIndex;
@@ -447,8 +510,15 @@ Error Conversion::readAll() {
     }
     if (encodeFailed_.load()) return noError();
     // A stop keeps what is decoded already: the frames the decoder still holds are left out.
-    if (!stoppedEarly_)
+    if (smart_) {
+        bool cut = false;
+        if (Error e = smart_->finish(
+                stoppedEarly_, mark, smartWrite, [this] { return pastStopTime(); }, cut))
+            return e;
+        leftOut_ = leftOut_ || cut;
+    } else if (!stoppedEarly_) {
         if (Error e = decoder_.decode(nullptr, sink)) return e;
+    }
     for (Route& route : routes_)
         if (route.kind == Route::Kind::Resample) {
             AudioResampler* a = route.audio.get();
@@ -518,6 +588,11 @@ void Conversion::reportProgress(bool last) {
     if (!last && now - lastReport_ < kProgressEvery) return;
     lastReport_ = now;
     const double wall = std::chrono::duration<double>(now - started_).count();
+    if (smart_) {
+        progress_.frames = smart_->frames();
+        progress_.seconds = smart_->seconds();
+        progress_.reencoded = smart_->text();
+    }
     progress_.fps = wall > 0 ? double(progress_.frames) / wall : 0;
     progress_.speed = wall > 0 ? progress_.seconds / wall : 0;
     progress_.quality = encoder_.lastQuality();
@@ -557,7 +632,9 @@ Error Conversion::run(ConversionResult& result) {
     };
     if (Error e = setUp()) return e;
     started_ = lastReport_ = std::chrono::steady_clock::now();
-    std::thread encoding([this] { encodeLoop(); });
+    // Smart rendering codes its few frames on the reading thread, in step with the copied packets.
+    std::thread encoding;
+    if (!smart_) encoding = std::thread([this] { encodeLoop(); });
     Error readError;
     // The encoding thread must be joined whatever the reading side meets.
     try {
@@ -571,7 +648,7 @@ Error Conversion::run(ConversionResult& result) {
         queue_.abort();
     else
         queue_.close();
-    encoding.join();
+    if (encoding.joinable()) encoding.join();
     // A source cut short or overwritten under the reading makes no result: read errors it caused
     // are told as what they are.
     const std::string changed = in_.changeSinceOpen();
@@ -580,13 +657,14 @@ Error Conversion::run(ConversionResult& result) {
     if (readError) return changed.empty() ? readError : failure("input '" + req_.input + "'", changedText);
     // A stop that came once the source was read still cuts the encoder's last frames short.
     const bool stopped = stoppedEarly_ || leftOut_;
-    if (mux_.packetsOf(encoder_.streamIndex()) == 0) {
+    if (mux_.packetsOf(videoOut()) == 0) {
         // Stopped before the first frame: nothing worth keeping, and main says so.
         if (stopped) return avError(AVERROR_EXIT, "output '" + req_.output + "'");
         return failure("output '" + req_.output + "'", "no video frame could be decoded");
     }
     if (Error e = mux_.finish()) return e;
     reportProgress(true);
+    if (smart_) console::write(sentence(smart_->text()) + "\n");
     for (int index : lateStreams_)
         console::write("Note: stream #0." + std::to_string(index) +
                        " began after the start of the file and is not in the result\n");
@@ -626,7 +704,8 @@ void Conversion::checkResult(const std::string& path, std::string& failed) {
     expected.frameSeconds = av_q2d(av_inv_q(frameRate_));
     // What the muxer was handed, not what the encoder was: a stop leaves out the frames the encoder
     // still held.
-    expected.video = mux_.spanOf(encoder_.streamIndex(), expected.frameSeconds);
+    expected.video = mux_.spanOf(videoOut(), expected.frameSeconds);
+    if (smart_) expected.decodeWhole = smart_->joinPackets();
     ResultCheck check;
     CheckReport report;
     if (Error e = check.run(path, expected, report))

@@ -23,6 +23,7 @@ struct ConversionRequest {
     std::optional<int> audioRate;     // "-ar"
     bool share = false;               // "-share": an MP4 with H.264 and AAC that plays anywhere
     bool readBack = true;             // the result checked, and its lost metadata named, once written
+    bool smart = true;  // a time-limited mark codes only its groups of pictures; "-nosmart" clears it
 };
 
 struct ConversionResult {

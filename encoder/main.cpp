@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
     }
 
     wm::ConversionRequest request{options.input,     *options.output, options.overwrite, options.hook,
-                                  options.audioRate, options.share,   !options.noCheck};
+                                  options.audioRate, options.share,   !options.noCheck,  !options.noSmart};
     wm::ConversionResult result;
     // A part that cannot be closed (its folder takes no more writes) must not hold the run for ever.
     wm::CloseWatch watch(stopRequest, [] {

@@ -73,6 +73,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
             o.check = true;
         } else if (a == "-nocheck") {
             o.noCheck = true;
+        } else if (a == "-nosmart") {
+            o.noSmart = true;
         } else if (a == "-vframes") {
             if (!value(v)) return false;
             int frames = 0;
@@ -125,6 +127,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
     }
     if (o.share && o.oneFrame) {
         error = "Option 'share' does not apply to -vframes 1.";
+        return false;
+    }
+    if (o.noSmart && (o.oneFrame || o.check)) {
+        error = "Option 'nosmart' applies to a conversion only.";
         return false;
     }
     if (o.noCheck && o.oneFrame) {

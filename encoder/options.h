@@ -1,7 +1,8 @@
 // The encoder's command line, read in the option syntax of the FFmpeg generation the windows speak:
-//   mxcode.dll -i <video> [-sameq] [-vhook "<module> <module args>"] [-ar <Hz>] [-share] [-nocheck] [-y]
-//   <result> mxcode.dll [-ss <seconds>] -i <video> -vframes 1 [-upright] [-y] <picture.bmp> mxcode.dll -i
-//   <video> [-i <video>...]       describes each video (no output) mxcode.dll -i <video> -check <result>
+//   mxcode.dll -i <video> [-sameq] [-vhook "<module> <module args>"] [-ar <Hz>] [-share] [-nocheck]
+//   [-nosmart] [-y] <result> mxcode.dll [-ss <seconds>] -i <video> -vframes 1 [-upright] [-y] <picture.bmp>
+//   mxcode.dll -i <video> [-i <video>...]       describes each video (no output) mxcode.dll -i <video> -check
+//   <result>
 // Options may come in any order; the one argument that is not an option names the result.
 #pragma once
 
@@ -26,6 +27,7 @@ struct Options {
     bool share = false;                 // "-share": an MP4 with H.264 and AAC that plays anywhere
     bool check = false;                 // "-check": the named file is a result to check, not to write
     bool noCheck = false;               // "-nocheck": the result is not read back once written
+    bool noSmart = false;               // "-nosmart": a time-limited mark still codes the whole video again
 };
 
 // Parses argv without the program name. On failure returns false and sets `error` to a console line.

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace wm {
 
@@ -13,7 +14,8 @@ std::string formatProgress(const ProgressState& p) {
                   "frame=%5" PRId64 " fps=%3.0f q=%.1f size=%8" PRId64
                   "kB time=%.2f bitrate=%6.1fkbits/s speed=%.3gx\r",
                   p.frames, p.fps, p.quality, p.bytes / 1024, seconds, kbits, p.speed > 0 ? p.speed : 0.0);
-    return buf;
+    return p.reencoded.empty() ? std::string(buf)
+                               : std::string(buf, std::strlen(buf) - 1) + " " + p.reencoded + "\r";
 }
 
 }  // namespace wm

@@ -59,6 +59,64 @@ int videoStreamOf(const AVFormatContext* f) {
     return -1;
 }
 
+// The packets of a stretch decoded whole, one thread, every fault counted: where a re-encoded
+// stretch meets copied groups a decoder must switch cleanly, which only decoding shows.
+class JoinDecode {
+public:
+    JoinDecode(const AVStream* st, std::pair<size_t, size_t> packets)
+        : st_(st), first_(packets.first), end_(packets.second) {}
+    // pkt == nullptr: the file's end.
+    Error take(const AVPacket* pkt) {
+        if (first_ >= end_ || done_) return noError();
+        const size_t index = seen_;
+        if (pkt) ++seen_;
+        if (pkt && index < first_) return noError();
+        if (!dec_) {
+            if (!pkt) return noError();
+            if (Error e = openVideoDecoder(st_, 1, 0, dec_))
+                return failure("", "its video cannot be decoded: " + e.message());
+            dec_->err_recognition |= AV_EF_EXPLODE;
+        }
+        const bool last = !pkt || index + 1 >= end_;
+        if (pkt) {
+            ++sent_;
+            if (avcodec_send_packet(dec_.get(), pkt) < 0) return broken();
+            if (Error e = drain()) return e;
+        }
+        if (!last) return noError();
+        done_ = true;
+        avcodec_send_packet(dec_.get(), nullptr);
+        if (Error e = drain()) return e;
+        if (frames_ != sent_)
+            return failure("", "around its re-encoded stretch " + std::to_string(sent_) +
+                                   " frames were read, " + std::to_string(frames_) + " decoded");
+        return noError();
+    }
+
+private:
+    Error broken() const {
+        return failure("", "its video does not decode where the re-encoded stretch is joined");
+    }
+    Error drain() {
+        for (;;) {
+            const int r = avcodec_receive_frame(dec_.get(), frame_.get());
+            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return noError();
+            if (r < 0) return broken();
+            const bool bad = frame_->decode_error_flags != 0 || (frame_->flags & AV_FRAME_FLAG_CORRUPT);
+            av_frame_unref(frame_.get());
+            if (bad) return broken();
+            ++frames_;
+        }
+    }
+
+    const AVStream* st_;
+    size_t first_, end_;
+    size_t seen_ = 0, sent_ = 0, frames_ = 0;
+    bool done_ = false;
+    CodecContextPtr dec_;
+    FramePtr frame_ = makeFrame();
+};
+
 }  // namespace
 
 Error measureVideo(AVFormatContext* file, int video, double frameSeconds, VideoSpan& span) {
@@ -126,6 +184,7 @@ Error ResultCheck::readThrough(int video, const CheckExpectation& expected, Vide
         return failure("", "its video cannot be decoded: " + e.message());
     SpanCounter counter(st->time_base);
     FramePtr frame = makeFrame();
+    JoinDecode joins(st, expected.decodeWhole);
     // The first key frame decoded on its own and drained at once: the frames after it, which the
     // decoder would otherwise take in before it gives out the first, are not decoded. Packets
     // before it cannot decode alone; where the file marks no key frames, each is tried in turn.
@@ -149,12 +208,14 @@ Error ResultCheck::readThrough(int video, const CheckExpectation& expected, Vide
         if (r == AVERROR(EAGAIN)) continue;
         if (r < 0) return unreadable(r, "the file cannot be read to its end");
         if (pkt->stream_index != video || pkt->size == 0) continue;
+        if (Error e = joins.take(pkt.get())) return e;
         counter.add(pkt.get());
         if (!firstDecoded_ && !firstFailed) takeFirst(pkt.get());
         if (pkt->flags & AV_PKT_FLAG_KEY) tail_.clear();
         tail_.push_back(std::move(pkt));
     }
     if (!firstDecoded_) return failure("", "its first frame does not decode");
+    if (Error e = joins.take(nullptr)) return e;
     lastPts_ = counter.lastTimestamp();
     span = counter.span(expected.frameSeconds);
     return noError();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "encoder/av_ptr.h"
@@ -18,6 +19,9 @@ struct CheckExpectation {
     std::vector<AVMediaType> streams;  // the kinds of the streams written, in order
     VideoSpan video;                   // the video written, as the muxer was handed it
     double frameSeconds = 0.04;        // one frame, the tolerance for the length
+    // Video packets [first, second) in decoding order, from a key frame, decoded whole and without
+    // a fault (the joins of smart rendering); none when equal.
+    std::pair<size_t, size_t> decodeWhole{0, 0};
 };
 
 struct CheckReport {

@@ -147,6 +147,7 @@ void BatchRun::read(Running& run, std::string_view bytes) {
     BatchVideo& v = videos_[run.index];
     const EncoderProgress& p = *run.run.progress();
     v.fps = p.fps;
+    if (!p.reencoded.isEmpty()) v.reencoded = p.reencoded;
     const double wall = secondsSince(run.started);
     // The encoder's own speed, as the positioning window shows it; the wall clock's before it says one.
     v.speed = run.run.speed() ? *run.run.speed() : wall > 0 ? p.seconds / wall : 0;

@@ -53,6 +53,7 @@ struct BatchVideo {
     QString message;                   // why it failed, what was kept, what was skipped
     QSize frame;                       // the upright frame, once described
     double seconds = 0;                // the duration, once described
+    QString reencoded;                 // a smart run: "re-encoded 0:00–0:12 of 3:00, the rest copied"
 };
 
 class BatchRun {

@@ -28,6 +28,18 @@ std::optional<Int> roundEven(double v) {
     return static_cast<Int>(r);
 }
 
+// The words behind "speed=…x " of a progress line, as UTF-8 when the runner handed them a byte a
+// character.
+QString reencodedOf(const QString& line) {
+    static const QRegularExpression behind(
+        QStringLiteral("speed=[^ \\r]*x (re-encoded [^\\r]+|nothing re-encoded [^\\r]+)\\r"));
+    const QRegularExpressionMatch m = behind.match(line);
+    if (!m.hasMatch()) return QString();
+    const QString words = m.captured(1);
+    if (std::any_of(words.begin(), words.end(), [](QChar c) { return c.unicode() > 0xff; })) return words;
+    return QString::fromUtf8(words.toLatin1());
+}
+
 }  // namespace
 
 std::optional<QString> elapsedTextOf(const QString& chunk) {
@@ -114,8 +126,12 @@ std::optional<EncoderProgress> lastProgress(const QString& text) {
     QRegularExpressionMatchIterator it = line.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
-        last = EncoderProgress{m.captured(1).toLongLong(), m.captured(2).toDouble(), m.captured(3).toDouble(),
-                               m.captured(3), m.captured(0)};
+        last = EncoderProgress{m.captured(1).toLongLong(),
+                               m.captured(2).toDouble(),
+                               m.captured(3).toDouble(),
+                               m.captured(3),
+                               m.captured(0),
+                               reencodedOf(m.captured(0))};
     }
     return last;
 }

@@ -34,13 +34,16 @@ std::optional<double> speedOf(const QString& chunk);
 // the speed or the duration is not known.
 QString paceText(double speed, double elapsedSeconds, double totalSeconds);
 
-// The encoder's progress line: "frame=  N fps= F … time=S … speed=2.31x".
+// The encoder's progress line: "frame=  N fps= F … time=S … speed=2.31x[ re-encoded …]".
 struct EncoderProgress {
     long long frames = 0;
     double fps = 0;
     double seconds = 0;  // converted so far
     QString elapsed;     // the "time=" text, as progressPercent() reads it
     QString line;        // the whole line
+    // What a smart run codes again, behind the speed: "re-encoded 0:00–0:12 of 3:00, the rest
+    // copied"; "" for a run that codes everything.
+    QString reencoded;
 };
 // The last complete progress line in `text` (progress lines end in "\r");
 // nothing when there is none.

@@ -53,6 +53,18 @@ QString lastEncoderLine(const QString& text) {
     return lines.isEmpty() ? QString() : lines.constLast().trimmed();
 }
 
+std::optional<QString> reencodedSummary(const QString& encoderText) {
+    const QStringList lines = QString(encoderText).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts);
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
+        if ((it->startsWith(QStringLiteral("Re-encoded ")) ||
+             it->startsWith(QStringLiteral("Nothing re-encoded "))) &&
+            it->endsWith(u'.')) {
+            const QString line = decoded(it->trimmed());
+            return line.left(1).toLower() + line.mid(1, line.size() - 2);
+        }
+    return std::nullopt;
+}
+
 std::optional<QString> checkSummary(const QString& encoderText) {
     return lineAfter(encoderText, QStringLiteral("check: "));
 }
@@ -73,19 +85,22 @@ RunEnd endOfRun(int exitCode, int percent, const QString& resultPath, const QStr
     const QString stoppedAt =
         QStringLiteral("Stopped at ") + QString::number(std::clamp(percent, 0, 100)) + QStringLiteral(" %: ");
     const std::optional<QString> checked = checkSummary(encoderText);
+    const QString reencoded = reencodedSummary(encoderText).value_or(QString());
+    const QString smart = reencoded.isEmpty() ? QString() : QStringLiteral("; ") + reencoded;
     const RunEnd done =
-        checked ? RunEnd{RunEnd::Kind::Done,
-                         QStringLiteral("Done and checked: ") + fileName(resultPath) + QStringLiteral(", ") +
-                             *checked + removedParts(encoderText),
-                         resultPath}
-                : RunEnd{RunEnd::Kind::Done, QStringLiteral("Done: ") + fileName(resultPath), resultPath};
+        checked
+            ? RunEnd{RunEnd::Kind::Done,
+                     QStringLiteral("Done and checked: ") + fileName(resultPath) + QStringLiteral(", ") +
+                         *checked + smart + removedParts(encoderText),
+                     resultPath}
+            : RunEnd{RunEnd::Kind::Done, QStringLiteral("Done: ") + fileName(resultPath) + smart, resultPath};
     if (exitCode == 0) return done;
     if (const std::optional<QString> part = stoppedPartPath(encoderText)) {
         QString text = stoppedAt + QStringLiteral("the part is ") + fileName(*part);
         if (const std::optional<QString> failed = lineAfter(encoderText, kCheckFailed))
             text += QStringLiteral(", but its check failed: ") + decoded(*failed);
         else if (checked)
-            text += QStringLiteral(", checked: ") + *checked;
+            text += QStringLiteral(", checked: ") + *checked + smart;
         return {RunEnd::Kind::Stopped, text, *part};
     }
     const QString last = decoded(lastEncoderLine(encoderText));

@@ -8,12 +8,17 @@
 struct RunEnd {
     enum class Kind { Done, Stopped, Failed };
     Kind kind = Kind::Failed;
-    // "Done and checked: <file>, <check>[; the earlier stopped part is removed]",
-    // "Stopped at N %: the part is <file>, checked: <check>",
+    // "Done and checked: <file>, <check>[; re-encoded …][; the earlier stopped part is removed]",
+    // "Stopped at N %: the part is <file>, checked: <check>[; re-encoded …]",
     // "Failed the check: <reason>; the file is kept as <file>", "Failed: <reason>"
     QString text;
     QString path;  // the complete result or the kept part; "" when nothing was kept
 };
+
+// What a smart run coded again, from the encoder's line "Re-encoded 0:00–0:12 of 3:00, the rest
+// copied." (or "Nothing re-encoded of 3:00, all copied."), starting in lower case and without the
+// full stop; nothing when it wrote none.
+std::optional<QString> reencodedSummary(const QString& encoderText);
 
 // The path of the part a stopped run kept, from the encoder's closing line "Stopped by signal N; the
 // part converted so far is kept as '<path>', the result's name is left untouched."; nothing unless

@@ -187,7 +187,10 @@ void PositioningWindow::onConversionOutput(const QString& chunk) {
     const Busy busy(*this);
     if (!run_.take(chunk)) return;
     if (const std::optional<double> speed = run_.speed())
-        paceLabel_->setText(::paceText(*speed, run_.progress()->seconds, durationInSeconds(video_.duration)));
+        paceLabel_->setText(::paceText(*speed, run_.progress()->seconds, durationInSeconds(video_.duration)) +
+                            (run_.progress()->reencoded.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("; ") + run_.progress()->reencoded));
     advanceActivityAnimation();
     progressLabel_->setText(progressCaption(run_.shownPercent()));
 }

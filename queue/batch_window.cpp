@@ -295,13 +295,15 @@ void BatchWindow::start() {
         switch (v.state) {
             case VideoState::Converting:
                 row.state = QStringLiteral("converting %1 %").arg(static_cast<int>(v.percent));
+                if (!v.reencoded.isEmpty()) row.state += QStringLiteral(", ") + v.reencoded;
                 break;
             case VideoState::Waiting:
                 row.state = QStringLiteral("waiting");
                 break;
             default:
                 row.state = QLatin1String(stateName(v.state)) +
-                            (v.message.isEmpty() ? QString() : QStringLiteral(": ") + v.message);
+                            (v.message.isEmpty() ? QString() : QStringLiteral(": ") + v.message) +
+                            (v.reencoded.isEmpty() ? QString() : QStringLiteral("; ") + v.reencoded);
                 break;
         }
         showRow(static_cast<int>(i));

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
@@ -507,6 +508,37 @@ TEST(HeadlessRun, CopiesToShareFromAJob) {
                                           dir.filePath("a/clip.mkv"), dir.filePath("b/clip.avi")});
     ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
     EXPECT_TRUE(second.out.contains("\"skipped\":2")) << second.out.toStdString();
+}
+
+// A job whose mark shows for the first second of a 4 s clip with a key frame a second: the encoder
+// re-encodes that second alone, and the JSON progress carries what it re-encoded.
+TEST(HeadlessRun, JsonProgressSaysWhatASmartRunReencoded) {
+    QTemporaryDir dir;
+    const QString logo = makeLogo(dir);
+    ASSERT_TRUE(
+        makeGreyClip(dir.filePath("intro.mp4"), "320x240", 4, "libx264", {"-g", "25", "-c:a", "aac"}));
+    const QString out = dir.filePath("out"), job = dir.filePath("intro.wmjob");
+    const CommandRun saved = runCommand(
+        {"--picture", logo, "--place", "top-left", "--margin", "5", "--size", "25", "--save-job", job});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    QFile file(job);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    o["time_range"] = QJsonObject{{"from", QJsonValue()}, {"until", 1}, {"fade", 0}};
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(o).toJson());
+    file.close();
+    const CommandRun run =
+        runCommand({"--job", job, "--output", out, "--progress=json", dir.filePath("intro.mp4")});
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    bool said = false;
+    for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonObject p = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (p["state"] == QStringLiteral("done"))
+            said = p["reencoded"] == QStringLiteral("re-encoded 0:00\u20130:01 of 0:04, the rest copied");
+    }
+    EXPECT_TRUE(said) << run.out.toStdString();
 }
 
 // Whatever it is asked, the command answers: with no display it never aborts.

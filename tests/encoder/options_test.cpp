@@ -149,6 +149,22 @@ TEST(NoCheckOption, OnlyForAConversion) {
     EXPECT_EQ(error, "Option 'nocheck' does not apply to -vframes 1.");
 }
 
+// "-nosmart" makes a time-limited mark code the whole video; a frame or a check codes nothing.
+TEST(NoSmartOption, OnlyForAConversion) {
+    wm::Options o;
+    std::string error;
+    ASSERT_TRUE(wm::parseOptions({"-i", "a.mp4", "-sameq", "-nosmart", "-y", "r.mp4"}, o, error)) << error;
+    EXPECT_TRUE(o.noSmart);
+    ASSERT_TRUE(wm::parseOptions({"-i", "a.mp4", "-y", "r.mp4"}, o, error)) << error;
+    EXPECT_FALSE(o.noSmart);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-i", "a.mp4", "-vframes", "1", "-nosmart", "f.bmp"},
+          std::vector<std::string>{"-i", "a.mp4", "-check", "r.mp4", "-nosmart"}}) {
+        EXPECT_FALSE(wm::parseOptions(args, o, error));
+        EXPECT_EQ(error, "Option 'nosmart' applies to a conversion only.");
+    }
+}
+
 TEST(SplitHookCommand, SplitsAtWhiteSpace) {
     EXPECT_EQ(wm::splitHookCommand(" /p/w.dll  -f /p/m.bmp\t-m 1 -t 000000 "),
               (std::vector<std::string>{"/p/w.dll", "-f", "/p/m.bmp", "-m", "1", "-t", "000000"}));

@@ -97,4 +97,31 @@ TEST(Pace, SpeedAndTimeLeftFromTheProgressLine) {
     }
 }
 
+// What a smart run codes again rides behind the speed; the runner hands its bytes one a character.
+TEST(Progress, CarriesWhatASmartRunCodesAgain) {
+    const struct {
+        const char* text;
+        const char* reencoded;
+    } cases[] = {
+        {"frame=   10 fps= 50 q=0.0 size=   10kB time=0.40 bitrate= 1.0kbits/s speed=2x\r", ""},
+        {"frame=   10 fps= 50 q=0.0 size=   10kB time=0.40 bitrate= 1.0kbits/s speed=2x re-encoded "
+         "0:00\u20130:12 of 3:00, the rest copied\r",
+         "re-encoded 0:00\u20130:12 of 3:00, the rest copied"},
+        {"frame=    1 fps=  0 q=0.0 size=    1kB time=0.04 bitrate= 1.0kbits/s speed=0x nothing re-encoded "
+         "of "
+         "1:05, all copied\r",
+         "nothing re-encoded of 1:05, all copied"},
+    };
+    for (const auto& c : cases) {
+        const auto p = lastProgress(QString::fromLatin1(QByteArray(c.text)));
+        ASSERT_TRUE(p) << c.text;
+        EXPECT_EQ(p->reencoded.toStdString(), c.reencoded);
+        EXPECT_DOUBLE_EQ(p->seconds, QString::fromLatin1(QByteArray(c.text)).contains(QStringLiteral("0.40"))
+                                         ? 0.4
+                                         : 0.04);
+        EXPECT_EQ(speedOf(QString::fromLatin1(QByteArray(c.text))).has_value(),
+                  std::string(c.text).find("speed=0x") == std::string::npos);
+    }
+}
+
 }  // namespace

@@ -54,6 +54,25 @@ TEST(RunEnd, OneLineForEveryWayARunEnds) {
          RunEnd::Kind::Done,
          "Done and checked: wm-clip.mp4, 0:04.8, 120 frames, 2 streams; the earlier stopped part is removed",
          result},
+        // A smart run says what it coded again; the line comes as UTF-8 bytes from the encoder.
+        {"complete, smart", 0, 100,
+         kProgress + "Re-encoded 0:00\u20130:12 of 3:00, the rest copied.\n" + kChecked +
+             "Removed the earlier stopped part 'wm-clip-stopped.mp4'.\n",
+         RunEnd::Kind::Done,
+         "Done and checked: wm-clip.mp4, 0:04.8, 120 frames, 2 streams; re-encoded 0:00\u20130:12 of 3:00, "
+         "the "
+         "rest copied; the earlier stopped part is removed",
+         result},
+        {"stopped, smart", 143, 42,
+         kProgress + "Re-encoded 1:30\u20131:42 of 3:00, the rest copied.\n" + kChecked +
+             closing("/v/watermarked/wm-clip-stopped.mp4"),
+         RunEnd::Kind::Stopped,
+         "Stopped at 42 %: the part is wm-clip-stopped.mp4, checked: 0:04.8, 120 frames, 2 streams; "
+         "re-encoded "
+         "1:30\u20131:42 of 3:00, the rest copied",
+         "/v/watermarked/wm-clip-stopped.mp4"},
+        {"complete, smart, nothing marked", 0, 100, kProgress + "Nothing re-encoded of 3:00, all copied.\n",
+         RunEnd::Kind::Done, "Done: wm-clip.mp4; nothing re-encoded of 3:00, all copied", result},
         // An encoder that was told to stop at once leaves the check out.
         {"complete, not checked", 0, 100, kProgress, RunEnd::Kind::Done, "Done: wm-clip.mp4", result},
         {"stopped and checked", 143, 42, kProgress + kChecked + closing("/v/watermarked/wm-clip-stopped.mp4"),

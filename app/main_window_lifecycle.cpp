@@ -15,18 +15,10 @@
 #include <QPlainTextEdit>
 #include <QSlider>
 
-#include <sys/stat.h>
-
 namespace {
 
 QColor windowGrey() {
     return colorFromHexText(rgbHexText(200, 200, 200));
-}
-
-// Anything of that name counts, a file or a dangling link as well as a folder.
-bool nameTaken(const QString& path) {
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
 }  // namespace

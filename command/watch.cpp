@@ -1,6 +1,7 @@
 #include "command/watch.h"
 
 #include "jobs/batch_video.h"
+#include "jobs/program_paths.h"
 #include "runner/child_pool.h"
 
 #include <QDir>

@@ -8,15 +8,8 @@
 #include <QFile>
 #include <QThread>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <csignal>
-
-bool nameTaken(const QString& path) {
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-}
 
 namespace {
 

@@ -28,9 +28,6 @@
 // its start and its end), or one per pair of cores on larger machines.
 int defaultJobs();
 
-// Whether a file of that name is there, a dangling link too: a result there is done.
-bool nameTaken(const QString& path);
-
 struct BatchOptions {
     int jobs = defaultJobs();  // encoders at a time
     QString outputFolder;      // where the results go (made when missing)

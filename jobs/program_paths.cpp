@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,4 +54,9 @@ QString workingFolder() {
     // below it (WorkFolder).
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u'/' +
            QLatin1String(kAppName);
+}
+
+bool nameTaken(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }

@@ -18,6 +18,10 @@ void setEncoderNameForTesting(const QString& name);
 // can write the program folder (a portable copy), otherwise "watermarked" in
 // the user's videos folder, which is created if missing (an installed program).
 QString outputFolder();
+// Whether anything has that name: a file, a folder or a link, a dangling one
+// too (a result there is done; a new result never goes there).
+bool nameTaken(const QString& path);
+
 // Where the working bitmaps go: the program folder when the user can write it,
 // otherwise the user's cache folder for the program, created if missing.
 QString workingFolder();

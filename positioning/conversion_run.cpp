@@ -43,11 +43,6 @@ TakenName askAboutTakenName(QWidget* parent, const QString& result) {
     return TakenName::Cancel;
 }
 
-bool nameTaken(const QString& path) {
-    // A dangling link takes the name too.
-    return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
-}
-
 // How long a stopped encoder may take to finish its file before it is ended.
 constexpr int kStopGraceMs = 15000;
 
